@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// Observer of an assignment: stage texts and a position counting up from 0.
+// It is called on the thread that assigns, with no events processed in
+// between, so whatever it shows must be painted at each call.
+class AssignProgress {
+public:
+    virtual ~AssignProgress() = default;
+    virtual void Stage(const QString& text) = 0;
+    virtual void Position(int position) = 0;
+};
+
+// For callers that show nothing.
+class NoProgress final : public AssignProgress {
+public:
+    void Stage(const QString&) override {}
+    void Position(int) override {}
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+// The fixed, ordered list of the values a socket can hold: the 22 button
+// names and, last, the empty value. The order is the record order of the
+// combination file, so it never changes.
+
+#include <QString>
+
+#include <array>
+#include <optional>
+
+namespace ButtonCatalogue {
+
+inline constexpr int ButtonCount = 22;
+inline constexpr int EntryCount = 23;
+inline constexpr int EmptyIndex = 22;
+
+// Entry 22 is the empty text.
+extern const std::array<const char*, EntryCount> Names;
+
+QString ButtonName(int buttonIndex);
+
+// Position of the first entry equal to the text (exact, case-sensitive);
+// the empty text is 22.
+std::optional<int> ButtonIndex(const QString& name);
+
+// Record number of the triple (a, b, c) of button indexes.
+constexpr int RecordNumber(int a, int b, int c) {
+    return a * EntryCount * EntryCount + b * EntryCount + c;
+}
+
+} // namespace ButtonCatalogue

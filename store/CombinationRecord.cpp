@@ -1,0 +1,98 @@
+#include "store/CombinationRecord.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace CombinationRecord {
+
+FieldPlace PlaceOf(Field field) {
+    switch (field) {
+    case Field::Socket1:
+        return {1, SocketWidth};
+    case Field::Socket2:
+        return {16, SocketWidth};
+    case Field::Socket3:
+        return {31, SocketWidth};
+    case Field::Info:
+        return {46, InfoWidth};
+    case Field::Path:
+        return {76, PathWidth};
+    }
+    return {0, 0};
+}
+
+QByteArray PadLeft(int width, QByteArrayView text) {
+    if (text.size() >= width)
+        return text.toByteArray();
+    QByteArray padded(width - text.size(), ' ');
+    padded.append(text);
+    return padded;
+}
+
+QByteArrayView Trim(QByteArrayView text) {
+    const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+int LengthOf(const char* record) {
+    return std::min<int>(static_cast<unsigned char>(record[0]), MaxLength);
+}
+
+QByteArrayView ReadField(const char* record, Field field) {
+    const FieldPlace place = PlaceOf(field);
+    const int end = std::min(place.offset + place.width, LengthOf(record) + 1);
+    if (end <= place.offset)
+        return {};
+    return Trim(QByteArrayView(record + place.offset, end - place.offset));
+}
+
+namespace {
+
+// Writes text right-justified into a field of exactly width bytes.
+void PutField(char* out, int width, QByteArrayView text) {
+    Q_ASSERT(text.size() <= width);
+    const auto length = std::min<qsizetype>(text.size(), width);
+    std::memset(out, ' ', width - length);
+    std::memcpy(out + width - length, text.data(), length);
+}
+
+} // namespace
+
+void Build(char* out, QByteArrayView socket1, QByteArrayView socket2, QByteArrayView socket3,
+           QByteArrayView info, QByteArrayView path) {
+    out[0] = static_cast<char>(MaxLength);
+    PutField(out + 1, SocketWidth, socket1);
+    PutField(out + 16, SocketWidth, socket2);
+    PutField(out + 31, SocketWidth, socket3);
+    PutField(out + 46, InfoWidth, info);
+    PutField(out + 76, PathWidth, path);
+}
+
+void NormalisedKey(const char* record, char* key) {
+    constexpr Field sockets[] = {Field::Socket1, Field::Socket2, Field::Socket3};
+    for (int i = 0; i < 3; ++i)
+        PutField(key + i * SocketWidth, SocketWidth, ReadField(record, sockets[i]));
+}
+
+bool KeyOf(const Combination& combination, char* key) {
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray bytes = Encode(combination[i]);
+        const QByteArrayView value = Trim(bytes);
+        if (value.size() > SocketWidth)
+            return false;
+        PutField(key + i * SocketWidth, SocketWidth, value);
+    }
+    return true;
+}
+
+QString Decode(QByteArrayView bytes) { return QString::fromLocal8Bit(bytes); }
+
+QByteArray Encode(const QString& text) { return text.toLocal8Bit(); }
+
+} // namespace CombinationRecord

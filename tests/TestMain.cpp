@@ -1,0 +1,19 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+// One QApplication for the whole test program, on whatever platform the
+// environment names (CTest sets offscreen), and a home of its own so that
+// nothing can reach the real one even before a test sets its own.
+int main(int argc, char** argv) {
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QString());
+    QApplication::setApplicationName(QStringLiteral("Trinode"));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

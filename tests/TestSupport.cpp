@@ -1,0 +1,38 @@
+#include "tests/TestSupport.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <memory>
+
+TemporaryHome::TemporaryHome() : m_previousHome(qgetenv("HOME")) {
+    qputenv("HOME", QFile::encodeName(m_dir.path()));
+}
+
+TemporaryHome::~TemporaryHome() { qputenv("HOME", m_previousHome); }
+
+ModalWatcher::ModalWatcher(std::function<void(QWidget*)> action) : m_action(std::move(action)) {
+    m_timer.start(5, this);
+}
+
+void ModalWatcher::timerEvent(QTimerEvent*) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible())
+        return;
+    m_timer.stop();
+    m_seen = true;
+    m_action(modal);
+}
+
+QString ErrorBoxTextOf(const std::function<void()>& action) {
+    auto text = std::make_shared<QString>();
+    ModalWatcher watcher([text](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            *text = box->text();
+            box->accept();
+        }
+    });
+    action();
+    return *text;
+}
