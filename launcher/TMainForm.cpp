@@ -1,5 +1,334 @@
 #include "launcher/TMainForm.h"
 
-TMainForm::TMainForm(CombinationTable& table, QWidget* parent) : QWidget(parent), m_table(table) {
+#include "art/Art.h"
+#include "platform/ColourKey.h"
+#include "platform/ErrorGuard.h"
+#include "platform/MnemonicLabel.h"
+#include "platform/OpenPath.h"
+#include "store/ButtonCatalogue.h"
+#include "store/CombinationTable.h"
+
+#include <QDialog>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+
+namespace {
+
+constexpr QSize LayoutSize(1024, 746);
+
+enum class Release { Place, Run, Exit, Editor, Clear };
+
+// One row for every picture the user presses: where it stands, its hint, its
+// pressed and normal holders (Buffer n; none for the sockets) and what its
+// release does. Catalogue buttons place their own name.
+struct ImageSpec {
+    const char* objectName;
+    int left;
+    int top;
+    int width;
+    int height;
+    const char* hint;
+    int pressedHolder;
+    int normalHolder;
+    Release release;
+    int socket; // 1 to 3 for the sockets
+};
+
+constexpr ImageSpec ImageSpecs[] = {
+    {"MainButton", 412, 352, 200, 75, "Click to Run", 27, 28, Release::Run, 0},
+    {"EmptySocket1", 428, 442, 44, 44, "Empty Socket", 0, 0, Release::Clear, 1},
+    {"EmptySocket2", 488, 442, 44, 44, "Empty Socket", 0, 0, Release::Clear, 2},
+    {"EmptySocket3", 549, 442, 44, 44, "Empty Socket", 0, 0, Release::Clear, 3},
+    {"AddShortcutButton", 0, 0, 32, 32, "Add Shortcut", 49, 50, Release::Editor, 0},
+    {"ExitButton", 992, 0, 32, 32, "Exit Trinode", 5, 6, Release::Exit, 0},
+    // Row 1.
+    {"SystemButton", 320, 680, 32, 32, "System", 23, 24, Release::Place, 0},
+    {"FilesButton", 352, 680, 32, 32, "Files", 7, 8, Release::Place, 0},
+    {"NetworkButton", 384, 680, 32, 32, "Network", 15, 16, Release::Place, 0},
+    {"ControlButton", 416, 680, 32, 32, "Control", 1, 2, Release::Place, 0},
+    {"ApplicationsButton", 448, 680, 32, 32, "Applications", 29, 30, Release::Place, 0},
+    {"PersonalButton", 480, 680, 32, 32, "Personal", 17, 18, Release::Place, 0},
+    {"GamesButton", 512, 680, 32, 32, "Games", 43, 44, Release::Place, 0},
+    {"VideosButton", 544, 680, 32, 32, "Videos", 25, 26, Release::Place, 0},
+    {"MusicButton", 576, 680, 32, 32, "Music", 13, 14, Release::Place, 0},
+    {"PicturesButton", 608, 680, 32, 32, "Pictures", 19, 20, Release::Place, 0},
+    {"InternetButton", 640, 680, 32, 32, "Internet", 11, 12, Release::Place, 0},
+    {"MailButton", 672, 680, 32, 32, "Mail", 31, 32, Release::Place, 0},
+    // Row 2.
+    {"ProjectsButton", 352, 712, 32, 32, "Projects", 47, 48, Release::Place, 0},
+    {"OfficeButton", 384, 712, 32, 32, "Office", 33, 34, Release::Place, 0},
+    {"DisplayButton", 416, 712, 32, 32, "Display", 3, 4, Release::Place, 0},
+    {"SettingsButton", 448, 712, 32, 32, "Settings", 21, 22, Release::Place, 0},
+    {"TrashButton", 480, 712, 32, 32, "Trash", 45, 46, Release::Place, 0},
+    {"HelpButton", 512, 712, 32, 32, "Help", 9, 10, Release::Place, 0},
+    {"UserButton", 544, 712, 32, 32, "User", 35, 36, Release::Place, 0},
+    {"OneButton", 576, 712, 32, 32, "One", 37, 38, Release::Place, 0},
+    {"TwoButton", 608, 712, 32, 32, "Two", 39, 40, Release::Place, 0},
+    {"ThreeButton", 640, 712, 32, 32, "Three", 41, 42, Release::Place, 0},
+};
+
+constexpr int ButtonHolderCount = 50;
+constexpr int SocketHolderCount = 23;
+constexpr int EmptySocketPicture = 23;
+const QString EmptySocketHint = QStringLiteral("Empty Socket");
+
+QPixmap LoadPicture(const QString& name, QRegion* keyed) {
+    const QImage image = Art::Load(name);
+    *keyed = ColourKey::KeyedPixels(image);
+    return QPixmap::fromImage(image);
+}
+
+} // namespace
+
+TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_table(table), m_panel(table) {
     setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Trinode"));
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    QFont windowFont(QStringLiteral("MS Sans Serif"));
+    windowFont.setPixelSize(11);
+    setFont(windowFont);
+    // Until the first activation the window has the toolkit's own colour.
+    setAutoFillBackground(true);
+
+    // The background first, so that it lies behind everything else.
+    m_background = new QLabel(this);
+    m_background->setObjectName(QStringLiteral("Background"));
+    m_background->setGeometry(212, 73, 600, 600);
+    m_background->setPixmap(LoadPicture(QStringLiteral("Background"), &m_backgroundKeyed));
+
+    m_infoLabel = new MnemonicLabel(this);
+    m_infoLabel->setObjectName(QStringLiteral("InfoLabel"));
+    m_infoLabel->setGeometry(360, 240, 297, 81);
+    m_infoLabel->setAlignment(Qt::AlignCenter);
+    QFont infoFont(QStringLiteral("Trebuchet MS"));
+    infoFont.setPixelSize(27);
+    m_infoLabel->setFont(infoFont);
+    QPalette infoPalette = m_infoLabel->palette();
+    infoPalette.setColor(QPalette::WindowText, Qt::white);
+    m_infoLabel->setPalette(infoPalette);
+    m_infoLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    // The hidden holders: 9 x 9 boxes near the left edge, never drawn.
+    auto makeHolder = [this](const QString& name, int y) {
+        auto* holder = new QLabel(this);
+        holder->setObjectName(name);
+        holder->setGeometry(8, y, 9, 9);
+        QRegion keyed;
+        holder->setPixmap(LoadPicture(name, &keyed));
+        holder->hide();
+        m_keyedPixels.insert(holder, keyed);
+        return holder;
+    };
+    for (int n = 1; n <= ButtonHolderCount; ++n)
+        makeHolder(QStringLiteral("Buffer%1").arg(n), 100 + 4 * n);
+    for (int n = 1; n <= SocketHolderCount; ++n)
+        makeHolder(QStringLiteral("BuffSocket%1").arg(n), 320 + 4 * n);
+    m_addPressed = findChild<QLabel*>(QStringLiteral("Buffer49"), Qt::FindDirectChildrenOnly);
+    m_addNormal = findChild<QLabel*>(QStringLiteral("Buffer50"), Qt::FindDirectChildrenOnly);
+
+    QRegion startKeyed;
+    const QPixmap socketStart = LoadPicture(QStringLiteral("SocketStart"), &startKeyed);
+    for (int i = 0; i < int(std::size(ImageSpecs)); ++i) {
+        const ImageSpec& spec = ImageSpecs[i];
+        const bool socket = spec.release == Release::Clear;
+        auto* image = new ImageButton(socket ? ImageButton::Kind::Socket : ImageButton::Kind::Button,
+                                      i, *this, this);
+        image->setObjectName(QLatin1String(spec.objectName));
+        image->setGeometry(spec.left, spec.top, spec.width, spec.height);
+        image->setToolTip(QLatin1String(spec.hint));
+        if (socket) {
+            image->SetPicture(socketStart, startKeyed);
+        } else {
+            const auto* normal = findChild<QLabel*>(QStringLiteral("Buffer%1").arg(spec.normalHolder),
+                                                    Qt::FindDirectChildrenOnly);
+            image->SetPicture(normal->pixmap(), m_keyedPixels.value(normal));
+        }
+    }
+
+    // Centred when not maximised.
+    resize(LayoutSize);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::SetDialogs(QDialog* editor, QDialog* help) {
+    m_editor = editor;
+    m_help = help;
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The activation handler runs once, as the window is first shown, before
+    // any input can reach it. Later activations (a closed modal window, a
+    // switch between applications) reload nothing.
+    if (m_activated)
+        return;
+    m_activated = true;
+    FormActivate();
+}
+
+void TMainForm::FormActivate() {
+    RebuildImageTables();
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    try {
+        if (m_table.FileExists())
+            m_table.LoadFile();
+        else
+            m_table.CreateDefaultFile();
+    } catch (...) {
+        // The window comes up all the same; the failure is told once it is on
+        // the screen.
+        const QString message = ErrorGuard::MessageOf(std::current_exception());
+        QTimer::singleShot(0, this, [message]() { ErrorGuard::ShowError(message); });
+    }
+}
+
+void TMainForm::RebuildImageTables() {
+    const auto lookUp = [this](const QString& name) {
+        return findChild<QWidget*>(name, Qt::FindDirectChildrenOnly);
+    };
+    for (int n = 1; n <= int(m_buttonPictures.size()); ++n)
+        m_buttonPictures[n - 1] = qobject_cast<QLabel*>(lookUp(QStringLiteral("Buffer%1").arg(n)));
+    for (int n = 1; n <= int(m_socketPictures.size()); ++n)
+        m_socketPictures[n - 1] =
+            qobject_cast<QLabel*>(lookUp(QStringLiteral("BuffSocket%1").arg(n)));
+    for (int n = 1; n <= int(m_socketImages.size()); ++n)
+        m_socketImages[n - 1] =
+            qobject_cast<ImageButton*>(lookUp(QStringLiteral("EmptySocket%1").arg(n)));
+}
+
+QLabel* TMainForm::Holder(int n) const {
+    // The Add image's pair stands outside the table; its handlers use the
+    // holders themselves.
+    if (n == 49)
+        return m_addPressed;
+    if (n == 50)
+        return m_addNormal;
+    return m_buttonPictures[n - 1];
+}
+
+void TMainForm::ShowPicture(ImageButton& image, const QLabel& holder) {
+    image.SetPicture(holder.pixmap(), m_keyedPixels.value(&holder));
+    UpdateColourKey();
+}
+
+void TMainForm::UpdateColourKey() {
+    QRegion keyed = m_backgroundKeyed.translated(m_background->pos());
+    for (const ImageButton* image : findChildren<ImageButton*>(Qt::FindDirectChildrenOnly))
+        keyed += image->KeyedPixels().translated(image->pos());
+    if (keyed.isEmpty())
+        clearMask();
+    else
+        setMask(QRegion(rect()) - keyed);
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    UpdateColourKey();
+}
+
+void TMainForm::ImageMouseDown(ImageButton& image) {
+    ErrorGuard::Guarded([&]() {
+        const ImageSpec& spec = ImageSpecs[image.Tag()];
+        if (QLabel* pressed = Holder(spec.pressedHolder))
+            ShowPicture(image, *pressed);
+    });
+}
+
+void TMainForm::ImageMouseUp(ImageButton& image) {
+    ErrorGuard::Guarded([&]() {
+        const ImageSpec& spec = ImageSpecs[image.Tag()];
+        if (spec.release == Release::Clear) {
+            ClearSocket(spec.socket);
+            return;
+        }
+        // The normal picture is back before the action starts, so it already
+        // shows when a modal window opens or a program starts.
+        if (QLabel* normal = Holder(spec.normalHolder))
+            ShowPicture(image, *normal);
+        switch (spec.release) {
+        case Release::Place:
+            PlaceButton(QLatin1String(spec.hint));
+            break;
+        case Release::Run:
+            RunCurrent();
+            break;
+        case Release::Editor:
+            OpenEditor();
+            break;
+        case Release::Exit:
+        case Release::Clear:
+            break;
+        }
+    });
+}
+
+void TMainForm::ImageClick(ImageButton& image) {
+    if (ImageSpecs[image.Tag()].release == Release::Exit)
+        ErrorGuard::Guarded([this]() { ExitButtonClick(); });
+}
+
+void TMainForm::RefreshCurrent() {
+    m_panel.RefreshCurrent();
+    m_infoLabel->setText(m_panel.Info());
+}
+
+void TMainForm::ShowSocket(int n) {
+    const QString& value = m_panel.SocketValues()[n - 1];
+    ImageButton* socket = m_socketImages[n - 1];
+    socket->setToolTip(value.isEmpty() ? EmptySocketHint : value);
+    const int picture = value.isEmpty() ? EmptySocketPicture
+                                        : *ButtonCatalogue::ButtonIndex(value) + 1;
+    ShowPicture(*socket, *m_socketPictures[picture - 1]);
+    m_infoLabel->setText(m_panel.Info());
+}
+
+void TMainForm::PlaceButton(const QString& name) {
+    const SocketPanel::PlaceResult result = m_panel.PlaceButton(name);
+    switch (result.placement) {
+    case SocketPanel::Placement::NoEmptySocket:
+        break;
+    case SocketPanel::Placement::HelpInstead:
+        ShowHelp();
+        break;
+    case SocketPanel::Placement::Placed:
+        ShowSocket(result.socket);
+        break;
+    }
+}
+
+void TMainForm::ClearSocket(int n) {
+    if (m_panel.ClearSocket(n))
+        ShowSocket(n);
+}
+
+void TMainForm::RunCurrent() {
+    if (m_panel.CurrentPath().isEmpty())
+        return;
+    OpenPath(m_panel.CurrentPath());
+}
+
+void TMainForm::ShowHelp() {
+    if (m_help)
+        m_help->exec();
+}
+
+void TMainForm::OpenEditor() {
+    if (m_editor)
+        m_editor->exec();
+}
+
+void TMainForm::ExitButtonClick() { close(); }
+
+void TMainForm::BringToFront() {
+    if (isMinimized() || !isVisible())
+        showMaximized();
+    raise();
+    activateWindow();
 }

@@ -1,19 +1,86 @@
 #pragma once
 
-#include "editor/EditorHost.h"
+// The main window: the whole visible face of Trinode. It owns
+// - the components at their fixed places: the background, the information
+//   label, the Run, Add and Exit images, the 22 catalogue buttons and the
+//   three sockets, all made from one table (ImageSpecs in the .cpp);
+// - the hidden picture holders Buffer1-Buffer50 and BuffSocket1-BuffSocket23,
+//   the only source of the pictures shown after start-up, and the three image
+//   tables that RebuildImageTables fills from them by name;
+// - the socket panel (SocketPanel), whose state RefreshDisplay shows.
+// It calls the store (load or create at activation, lookups through the
+// panel), OpenPath to run, and shows the editor and help windows modally.
 
+#include "editor/EditorHost.h"
+#include "launcher/ImageButton.h"
+#include "launcher/SocketPanel.h"
+
+#include <QHash>
 #include <QWidget>
 
-class CombinationTable;
+#include <array>
 
-class TMainForm final : public QWidget, public EditorHost {
+class CombinationTable;
+class MnemonicLabel;
+class QDialog;
+class QLabel;
+
+class TMainForm final : public QWidget, public EditorHost, private ImageButton::Handler {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TMainForm)
 public:
     explicit TMainForm(CombinationTable& table, QWidget* parent = nullptr);
-    Combination SocketValues() const override { return m_socketValues; }
-    void RefreshCurrent() override {}
+    ~TMainForm() override;
+
+    // The editor and help windows, made after this one.
+    void SetDialogs(QDialog* editor, QDialog* help);
+
+    Combination SocketValues() const override { return m_panel.SocketValues(); }
+    void RefreshCurrent() override;
+
+    const QString& CurrentPath() const { return m_panel.CurrentPath(); }
+    void BringToFront();
+
+    // The release actions.
+    void PlaceButton(const QString& name);
+    void ClearSocket(int n);
+    void RunCurrent();
+    void ShowHelp();
+    void OpenEditor();
+    void ExitButtonClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void FormActivate();
+    void RebuildImageTables();
+    void UpdateColourKey();
+    void ShowSocket(int n);
+    QLabel* Holder(int n) const;
+    void ShowPicture(ImageButton& image, const QLabel& holder);
+
+    void ImageMouseDown(ImageButton& image) override;
+    void ImageMouseUp(ImageButton& image) override;
+    void ImageClick(ImageButton& image) override;
+
     CombinationTable& m_table;
-    Combination m_socketValues;
+    SocketPanel m_panel;
+    QDialog* m_editor = nullptr;
+    QDialog* m_help = nullptr;
+    bool m_activated = false;
+
+    QLabel* m_background = nullptr;
+    MnemonicLabel* m_infoLabel = nullptr;
+    QLabel* m_addPressed = nullptr;
+    QLabel* m_addNormal = nullptr;
+
+    std::array<QLabel*, 48> m_buttonPictures{};
+    std::array<QLabel*, 23> m_socketPictures{};
+    std::array<ImageButton*, 3> m_socketImages{};
+
+    // The colour-keyed pixels of every picture, found once when loaded.
+    QHash<const QLabel*, QRegion> m_keyedPixels;
+    QRegion m_backgroundKeyed;
 };

@@ -1,0 +1,56 @@
+#include "launcher/ImageButton.h"
+
+#include <QMouseEvent>
+
+namespace {
+
+bool IsPictureButton(Qt::MouseButton button) {
+    return button == Qt::LeftButton || button == Qt::RightButton || button == Qt::MiddleButton;
+}
+
+} // namespace
+
+ImageButton::ImageButton(Kind kind, int tag, Handler& handler, QWidget* parent)
+    : QLabel(parent), m_kind(kind), m_tag(tag), m_handler(handler) {
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setMouseTracking(false);
+}
+
+void ImageButton::SetPicture(const QPixmap& picture, const QRegion& keyed) {
+    setPixmap(picture);
+    m_keyed = keyed;
+}
+
+void ImageButton::Press(QMouseEvent* event) {
+    if (!IsPictureButton(event->button()))
+        return;
+    if (event->button() == Qt::LeftButton)
+        m_leftHeld = true;
+    if (m_kind == Kind::Button)
+        m_handler.ImageMouseDown(*this);
+}
+
+void ImageButton::mousePressEvent(QMouseEvent* event) { Press(event); }
+
+void ImageButton::mouseDoubleClickEvent(QMouseEvent* event) { Press(event); }
+
+void ImageButton::mouseReleaseEvent(QMouseEvent* event) {
+    const Qt::MouseButton button = event->button();
+    if (!IsPictureButton(button))
+        return;
+    if (button == Qt::LeftButton) {
+        if (!m_leftHeld)
+            return;
+        m_leftHeld = false;
+        if (rect().contains(event->position().toPoint()))
+            m_handler.ImageClick(*this);
+        m_handler.ImageMouseUp(*this);
+        return;
+    }
+    // Right and middle presses hold nothing: the release belongs to whatever
+    // image is under the pointer now.
+    QWidget* top = window();
+    QWidget* under = top->childAt(top->mapFromGlobal(event->globalPosition().toPoint()));
+    if (auto* image = qobject_cast<ImageButton*>(under); image && image->isVisible())
+        image->m_handler.ImageMouseUp(*image);
+}

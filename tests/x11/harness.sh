@@ -1,0 +1,139 @@
+# Drives the real trinode in a real X server (Xvfb) with xdotool, like a
+# person: each case gets its own X server, its own temporary HOME and a fresh
+# trinode. Sourced by tests/x11_test.sh and by any script that adds cases.
+#
+# A case is a shell function named case_<name>; it uses the helpers below and
+# fails with `fail "why"`. Window coordinates are those of the 1024 x 746
+# layout; the helpers add the window's position.
+
+set -uo pipefail
+
+: "${TRINODE_BIN:?TRINODE_BIN names the trinode executable}"
+
+X_SCREEN=${X_SCREEN:-1280x800x24}
+passed=0
+failed=0
+failures=()
+
+fail() {
+    echo "    FAIL: $*" >&2
+    return 1
+}
+
+start_x() {
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 "$X_SCREEN" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    local number
+    read -r -t 20 number <"$fifo" || { rm -f "$fifo"; fail "Xvfb did not start"; return 1; }
+    rm -f "$fifo"
+    export DISPLAY=":$number"
+}
+
+stop_x() {
+    [[ -n "${XVFB_PID:-}" ]] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
+}
+
+# Starts trinode in the case's home and waits for its window to map.
+start_trinode() {
+    env -u QT_QPA_PLATFORM HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" \
+        QT_QPA_PLATFORM=xcb "$TRINODE_BIN" >"$CASE_HOME/trinode.log" 2>&1 &
+    TRINODE_PID=$!
+    WINDOW=$(xdotool search --sync --onlyvisible --name '^Trinode$' 2>/dev/null | head -1)
+    [[ -n "$WINDOW" ]] || { fail "the window did not map"; return 1; }
+    eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
+    WIN_X=$X
+    WIN_Y=$Y
+    # The first paint follows the map; wait until the layout shows.
+    wait_until "the window shows its pictures" window_painted
+}
+
+window_painted() {
+    [[ "$(pixel 512 373)" != "000000" ]]
+}
+
+trinode_running() {
+    kill -0 "$TRINODE_PID" 2>/dev/null
+}
+
+# Polls a command until it succeeds, for up to ten seconds.
+wait_until() {
+    local what=$1
+    shift
+    local i
+    for ((i = 0; i < 200; i++)); do
+        "$@" && return 0
+        sleep 0.05
+    done
+    fail "timed out waiting until $what"
+}
+
+# Hex colour of one pixel of the window.
+pixel() {
+    import -silent -window root -crop "1x1+$((WIN_X + $1))+$((WIN_Y + $2))" -depth 8 txt:- 2>/dev/null |
+        sed -n 's/.*#\([0-9A-Fa-f]\{6\}\).*/\1/p' | head -1
+}
+
+# A fingerprint of a rectangle of the window: x y width height.
+region() {
+    import -silent -window root -crop "$3x$4+$((WIN_X + $1))+$((WIN_Y + $2))" -depth 8 rgb:- 2>/dev/null |
+        md5sum | cut -d' ' -f1
+}
+
+screenshot() {
+    import -silent -window root "$1"
+}
+
+# The pointer rests at the bottom-right corner of a square so that its hint
+# opens outside the square.
+point_at() {
+    xdotool mousemove --sync $((WIN_X + $1)) $((WIN_Y + $2))
+}
+
+# Left click at a point of the window.
+click_at() {
+    point_at "$1" "$2"
+    xdotool click 1
+}
+
+run_case() {
+    local name=$1
+    CASE_HOME=$(mktemp -d)
+    mkdir -p "$CASE_HOME/run"
+    chmod 700 "$CASE_HOME/run"
+    TRINODE_PID=
+    echo "--- $name"
+    local ok=1
+    start_x || ok=0
+    if ((ok)); then
+        "case_$name" || ok=0
+    fi
+    [[ -n "${TRINODE_PID:-}" ]] && kill "$TRINODE_PID" 2>/dev/null && wait "$TRINODE_PID" 2>/dev/null
+    stop_x
+    if ((ok)); then
+        passed=$((passed + 1))
+        echo "    ok"
+        rm -rf "$CASE_HOME"
+    else
+        failed=$((failed + 1))
+        failures+=("$name")
+        echo "    (home kept in $CASE_HOME)" >&2
+    fi
+}
+
+# Runs every case_* function defined so far, or those named on the command line.
+run_cases() {
+    local names=("$@")
+    if ((${#names[@]} == 0)); then
+        mapfile -t names < <(declare -F | awk '{print $3}' | sed -n 's/^case_//p')
+    fi
+    local n
+    for n in "${names[@]}"; do
+        run_case "$n"
+    done
+    echo "$passed passed, $failed failed"
+    ((failed == 0))
+}
