@@ -10,6 +10,9 @@
 namespace {
 
 constexpr QByteArrayView RaiseRequest("raise\n");
+// Sent back once the running instance has handled the request, so that the
+// caller knows its event loop is running.
+constexpr QByteArrayView RaisedAnswer("raised\n");
 constexpr int AnswerWaitMs = 1000;
 
 } // namespace
@@ -31,6 +34,10 @@ bool SingleInstance::SignalRunningInstance() {
         return false;
     socket.write(RaiseRequest.data(), RaiseRequest.size());
     socket.waitForBytesWritten(AnswerWaitMs);
+    // The answer is a courtesy: the instance is there whether or not it comes.
+    while (!socket.canReadLine() && socket.waitForReadyRead(AnswerWaitMs)) {
+    }
+    m_answered = socket.canReadLine() && socket.readLine() == RaisedAnswer.toByteArray();
     socket.disconnectFromServer();
     return true;
 }
@@ -47,8 +54,12 @@ void SingleInstance::Listen(std::function<void()> onActivate) {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             connect(socket, &QLocalSocket::readyRead, this, [socket, onActivate]() {
-                if (socket->readAll().contains(RaiseRequest.toByteArray().trimmed()))
+                if (!socket->canReadLine())
+                    return;
+                if (socket->readLine() == RaiseRequest.toByteArray()) {
                     onActivate();
+                    socket->write(RaisedAnswer.data(), RaisedAnswer.size());
+                }
             });
         }
     });

@@ -21,6 +21,9 @@ public:
     // True when another instance answers; it has been asked to come to the
     // front.
     bool SignalRunningInstance();
+    // After SignalRunningInstance: the instance answered that it came to the
+    // front.
+    bool Answered() const { return m_answered; }
 
     // Starts answering later starts; onActivate runs for each of them.
     void Listen(std::function<void()> onActivate);
@@ -28,4 +31,5 @@ public:
 private:
     QString m_name;
     QLocalServer* m_server = nullptr;
+    bool m_answered = false;
 };

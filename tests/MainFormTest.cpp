@@ -1,0 +1,431 @@
+// The main window on the offscreen platform: its components where they
+// belong, the pictures through press and release, and the socket panel.
+
+#include "launcher/ImageButton.h"
+#include "launcher/TMainForm.h"
+#include "platform/ColourKey.h"
+#include "platform/MnemonicLabel.h"
+#include "store/CombinationTable.h"
+#include "tests/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
+#include <QFile>
+#include <QImage>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace {
+
+struct Place {
+    const char* name;
+    QRect geometry;
+    const char* hint;
+};
+
+const Place Places[] = {
+    {"Background", {212, 73, 600, 600}, ""},
+    {"InfoLabel", {360, 240, 297, 81}, ""},
+    {"MainButton", {412, 352, 200, 75}, "Click to Run"},
+    {"EmptySocket1", {428, 442, 44, 44}, "Empty Socket"},
+    {"EmptySocket2", {488, 442, 44, 44}, "Empty Socket"},
+    {"EmptySocket3", {549, 442, 44, 44}, "Empty Socket"},
+    {"AddShortcutButton", {0, 0, 32, 32}, "Add Shortcut"},
+    {"ExitButton", {992, 0, 32, 32}, "Exit Trinode"},
+    {"SystemButton", {320, 680, 32, 32}, "System"},
+    {"FilesButton", {352, 680, 32, 32}, "Files"},
+    {"NetworkButton", {384, 680, 32, 32}, "Network"},
+    {"ControlButton", {416, 680, 32, 32}, "Control"},
+    {"ApplicationsButton", {448, 680, 32, 32}, "Applications"},
+    {"PersonalButton", {480, 680, 32, 32}, "Personal"},
+    {"GamesButton", {512, 680, 32, 32}, "Games"},
+    {"VideosButton", {544, 680, 32, 32}, "Videos"},
+    {"MusicButton", {576, 680, 32, 32}, "Music"},
+    {"PicturesButton", {608, 680, 32, 32}, "Pictures"},
+    {"InternetButton", {640, 680, 32, 32}, "Internet"},
+    {"MailButton", {672, 680, 32, 32}, "Mail"},
+    {"ProjectsButton", {352, 712, 32, 32}, "Projects"},
+    {"OfficeButton", {384, 712, 32, 32}, "Office"},
+    {"DisplayButton", {416, 712, 32, 32}, "Display"},
+    {"SettingsButton", {448, 712, 32, 32}, "Settings"},
+    {"TrashButton", {480, 712, 32, 32}, "Trash"},
+    {"HelpButton", {512, 712, 32, 32}, "Help"},
+    {"UserButton", {544, 712, 32, 32}, "User"},
+    {"OneButton", {576, 712, 32, 32}, "One"},
+    {"TwoButton", {608, 712, 32, 32}, "Two"},
+    {"ThreeButton", {640, 712, 32, 32}, "Three"},
+};
+
+// Image button, pressed holder, normal holder, socket picture (0: none).
+struct Pairing {
+    const char* button;
+    int pressed;
+    int normal;
+    int socketPicture;
+};
+
+const Pairing Pairings[] = {
+    {"ControlButton", 1, 2, 1},       {"DisplayButton", 3, 4, 2},
+    {"ExitButton", 5, 6, 0},          {"FilesButton", 7, 8, 3},
+    {"HelpButton", 9, 10, 4},         {"InternetButton", 11, 12, 5},
+    {"MusicButton", 13, 14, 6},       {"NetworkButton", 15, 16, 7},
+    {"PersonalButton", 17, 18, 8},    {"PicturesButton", 19, 20, 9},
+    {"SettingsButton", 21, 22, 10},   {"SystemButton", 23, 24, 11},
+    {"VideosButton", 25, 26, 12},     {"MainButton", 27, 28, 0},
+    {"ApplicationsButton", 29, 30, 13}, {"MailButton", 31, 32, 14},
+    {"OfficeButton", 33, 34, 15},     {"UserButton", 35, 36, 16},
+    {"OneButton", 37, 38, 17},        {"TwoButton", 39, 40, 18},
+    {"ThreeButton", 41, 42, 19},      {"GamesButton", 43, 44, 20},
+    {"TrashButton", 45, 46, 21},      {"ProjectsButton", 47, 48, 22},
+    {"AddShortcutButton", 49, 50, 0},
+};
+
+QImage ImageOf(const QLabel* label) { return label->pixmap().toImage(); }
+
+class MainForm : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_form.SetDialogs(&m_editor, &m_help);
+        m_form.show();
+    }
+
+    template <class T = QWidget>
+    T* Child(const QString& name) {
+        auto* child = m_form.findChild<T*>(name, Qt::FindDirectChildrenOnly);
+        EXPECT_NE(child, nullptr) << name.toStdString();
+        return child;
+    }
+    QLabel* Buffer(int n) { return Child<QLabel>(QStringLiteral("Buffer%1").arg(n)); }
+    QLabel* BuffSocket(int n) { return Child<QLabel>(QStringLiteral("BuffSocket%1").arg(n)); }
+    ImageButton* Image(const QString& name) { return Child<ImageButton>(name); }
+
+    void Mouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, QPoint at) {
+        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : button;
+        QMouseEvent event(type, at, target->mapToGlobal(at), button, held, Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+    }
+    void Press(const QString& name, Qt::MouseButton button = Qt::LeftButton) {
+        Mouse(Image(name), QEvent::MouseButtonPress, button, {30, 30});
+    }
+    void Release(const QString& name, Qt::MouseButton button = Qt::LeftButton,
+                 QPoint at = {30, 30}) {
+        Mouse(Image(name), QEvent::MouseButtonRelease, button, at);
+    }
+    void Click(const QString& name, Qt::MouseButton button = Qt::LeftButton) {
+        Press(name, button);
+        Release(name, button);
+    }
+
+    Combination Sockets() const { return m_form.SocketValues(); }
+    QString Info() { return Child<QLabel>(QStringLiteral("InfoLabel"))->text(); }
+
+    void Assign(const Combination& combination, const QString& info, const QString& path) {
+        NoProgress none;
+        m_table.AssignCombination(combination, info, path, none);
+    }
+
+    TemporaryHome m_home;
+    CombinationTable m_table{m_home.CombinationFile()};
+    TMainForm m_form{m_table};
+    QDialog m_editor;
+    QDialog m_help;
+};
+
+TEST_F(MainForm, EveryComponentStandsInItsPlaceWithItsHint) {
+    for (const Place& place : Places) {
+        SCOPED_TRACE(place.name);
+        QWidget* widget = Child(QLatin1String(place.name));
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->geometry(), place.geometry);
+        EXPECT_EQ(widget->toolTip(), QLatin1String(place.hint));
+        EXPECT_TRUE(widget->isVisible());
+    }
+    EXPECT_EQ(m_form.windowTitle(), "Trinode");
+    EXPECT_TRUE(m_form.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(m_form.palette().color(QPalette::Window), QColor(Qt::black));
+}
+
+TEST_F(MainForm, HoldersAreHiddenAndHoldPicturesOfTheirSize) {
+    for (int n = 1; n <= 50; ++n) {
+        SCOPED_TRACE(n);
+        QLabel* holder = Buffer(n);
+        ASSERT_NE(holder, nullptr);
+        EXPECT_FALSE(holder->isVisible());
+        EXPECT_EQ(holder->size(), QSize(9, 9));
+        EXPECT_EQ(holder->pixmap().size(), (n == 27 || n == 28) ? QSize(200, 75) : QSize(32, 32));
+    }
+    for (int n = 1; n <= 23; ++n) {
+        QLabel* holder = BuffSocket(n);
+        ASSERT_NE(holder, nullptr);
+        EXPECT_FALSE(holder->isVisible());
+        EXPECT_EQ(holder->pixmap().size(), QSize(44, 44));
+    }
+}
+
+TEST_F(MainForm, EachButtonShowsItsPressedPictureWhileHeldAndItsNormalOneAfter) {
+    for (const Pairing& pairing : Pairings) {
+        SCOPED_TRACE(pairing.button);
+        const QString name = QLatin1String(pairing.button);
+        if (name == QLatin1String("ExitButton") || name == QLatin1String("AddShortcutButton") ||
+            name == QLatin1String("HelpButton") || name == QLatin1String("MainButton"))
+            continue; // their releases leave the window or open one; below
+        ImageButton* image = Image(name);
+        EXPECT_EQ(ImageOf(image), ImageOf(Buffer(pairing.normal)));
+        Press(name);
+        EXPECT_EQ(ImageOf(image), ImageOf(Buffer(pairing.pressed)));
+        Release(name);
+        EXPECT_EQ(ImageOf(image), ImageOf(Buffer(pairing.normal)));
+        // The button went into socket 1 with its own socket picture.
+        EXPECT_EQ(ImageOf(Image("EmptySocket1")), ImageOf(BuffSocket(pairing.socketPicture)));
+        EXPECT_EQ(Image("EmptySocket1")->toolTip(), pairing.button ? name.chopped(6) : QString());
+        Click("EmptySocket1");
+    }
+}
+
+TEST_F(MainForm, PressedPictureStaysWhileHeldAndTheSocketFillsOnlyOnRelease) {
+    Press("FilesButton");
+    EXPECT_EQ(ImageOf(Image("FilesButton")), ImageOf(Buffer(7)));
+    EXPECT_EQ(Sockets(), (Combination{"", "", ""}));
+    // Moving away and letting go outside the window still releases Files.
+    Release("FilesButton", Qt::LeftButton, {-500, 900});
+    EXPECT_EQ(ImageOf(Image("FilesButton")), ImageOf(Buffer(8)));
+    EXPECT_EQ(Sockets(), (Combination{"Files", "", ""}));
+}
+
+TEST_F(MainForm, RightAndMiddleReleasesGoToTheImageUnderThePointer) {
+    Press("FilesButton", Qt::RightButton);
+    // Released over Music: Music's release runs, Files keeps its pressed
+    // picture until its own next release.
+    const QPoint overMusic = Image("MusicButton")->geometry().center() -
+                             Image("FilesButton")->geometry().topLeft();
+    Release("FilesButton", Qt::RightButton, overMusic);
+    EXPECT_EQ(Sockets(), (Combination{"Music", "", ""}));
+    EXPECT_EQ(ImageOf(Image("FilesButton")), ImageOf(Buffer(7)));
+
+    // Released over nothing that can be pressed: nothing happens.
+    Press("PersonalButton", Qt::MiddleButton);
+    Release("PersonalButton", Qt::MiddleButton, {-300, -300});
+    EXPECT_EQ(Sockets(), (Combination{"Music", "", ""}));
+
+    // A right click places like a left one.
+    Click("PersonalButton", Qt::RightButton);
+    EXPECT_EQ(Sockets(), (Combination{"Music", "Personal", ""}));
+}
+
+TEST_F(MainForm, DoubleClickGivesTwoPressesAndTwoReleases) {
+    ImageButton* files = Image("FilesButton");
+    Mouse(files, QEvent::MouseButtonPress, Qt::LeftButton, {5, 5});
+    Mouse(files, QEvent::MouseButtonRelease, Qt::LeftButton, {5, 5});
+    Mouse(files, QEvent::MouseButtonDblClick, Qt::LeftButton, {5, 5});
+    EXPECT_EQ(ImageOf(files), ImageOf(Buffer(7)));
+    Mouse(files, QEvent::MouseButtonRelease, Qt::LeftButton, {5, 5});
+    EXPECT_EQ(Sockets(), (Combination{"Files", "Files", ""}));
+}
+
+TEST_F(MainForm, ExitEndsOnlyOnALeftClickReleasedInside) {
+    struct Row {
+        const char* scenario;
+        Qt::MouseButton button;
+        QPoint releaseAt;
+        bool closes;
+    };
+    const Row rows[] = {
+        {"left, released outside", Qt::LeftButton, {-40, 40}, false},
+        {"right, released inside", Qt::RightButton, {10, 10}, false},
+        {"middle, released inside", Qt::MiddleButton, {10, 10}, false},
+        {"left, released inside", Qt::LeftButton, {10, 10}, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.scenario);
+        ASSERT_TRUE(m_form.isVisible());
+        Press("ExitButton", row.button);
+        EXPECT_EQ(ImageOf(Image("ExitButton")), ImageOf(Buffer(5)));
+        Release("ExitButton", row.button, row.releaseAt);
+        EXPECT_EQ(ImageOf(Image("ExitButton")), ImageOf(Buffer(6)));
+        EXPECT_EQ(m_form.isVisible(), !row.closes);
+    }
+}
+
+TEST_F(MainForm, SocketsActOnReleaseOnly) {
+    Click("FilesButton");
+    const QImage filled = ImageOf(Image("EmptySocket1"));
+    Press("EmptySocket1");
+    EXPECT_EQ(ImageOf(Image("EmptySocket1")), filled);
+    EXPECT_EQ(Sockets()[0], "Files");
+    Release("EmptySocket1", Qt::LeftButton, {200, 200});
+    EXPECT_EQ(Sockets()[0], "");
+    // Emptied, it shows the empty-socket picture, not the start picture.
+    EXPECT_EQ(ImageOf(Image("EmptySocket1")), ImageOf(BuffSocket(23)));
+    EXPECT_EQ(Image("EmptySocket1")->toolTip(), "Empty Socket");
+}
+
+TEST_F(MainForm, ButtonsFillTheSocketsLeftToRight) {
+    Assign({"Files", "Personal", "Music"}, "Media", "/usr/bin/true");
+    Assign({"Files", "", "Music"}, "Gap", "");
+    Click("FilesButton");
+    Click("PersonalButton");
+    Click("MusicButton");
+    EXPECT_EQ(Sockets(), (Combination{"Files", "Personal", "Music"}));
+    EXPECT_EQ(Info(), "Media");
+    EXPECT_EQ(m_form.CurrentPath(), "/usr/bin/true");
+
+    // A fourth press only shows its pictures.
+    Click("GamesButton");
+    EXPECT_EQ(Sockets(), (Combination{"Files", "Personal", "Music"}));
+    EXPECT_EQ(ImageOf(Image("GamesButton")), ImageOf(Buffer(44)));
+
+    // Clearing socket 2 leaves a gap that the next press fills.
+    Click("EmptySocket2");
+    EXPECT_EQ(Sockets(), (Combination{"Files", "", "Music"}));
+    EXPECT_EQ(Info(), "Gap");
+    EXPECT_EQ(m_form.CurrentPath(), "");
+    Click("GamesButton");
+    EXPECT_EQ(Sockets(), (Combination{"Files", "Games", "Music"}));
+    EXPECT_EQ(Image("EmptySocket2")->toolTip(), "Games");
+}
+
+TEST_F(MainForm, ClearingAnEmptySocketLooksNothingUp) {
+    Assign({"", "", ""}, "Everything empty", "");
+    Click("FilesButton");
+    Click("EmptySocket2");
+    EXPECT_EQ(Info(), "");
+    EXPECT_EQ(ImageOf(Image("EmptySocket2")), ImageOf(Image("EmptySocket3")))
+        << "an empty socket never changed keeps its start picture";
+    // Clearing the last filled socket looks up the all-empty combination.
+    Click("EmptySocket1");
+    EXPECT_EQ(Info(), "Everything empty");
+}
+
+TEST_F(MainForm, HelpIntoTheFirstSocketOpensHelpAndFillsNothing) {
+    int helpOpened = 0;
+    ModalWatcher watcher([&](QWidget* modal) {
+        helpOpened += modal == &m_help;
+        modal->close();
+    });
+    Click("HelpButton");
+    EXPECT_EQ(helpOpened, 1);
+    EXPECT_EQ(Sockets(), (Combination{"", "", ""}));
+    EXPECT_EQ(Image("EmptySocket1")->toolTip(), "Empty Socket");
+    EXPECT_EQ(ImageOf(Image("HelpButton")), ImageOf(Buffer(10)));
+
+    Click("FilesButton");
+    Click("HelpButton");
+    EXPECT_EQ(Sockets(), (Combination{"Files", "Help", ""}));
+}
+
+TEST_F(MainForm, AddOpensTheEditorWithTheNormalPictureBack) {
+    bool normalWhileOpen = false;
+    ModalWatcher watcher([&](QWidget* modal) {
+        normalWhileOpen = modal == &m_editor &&
+                          ImageOf(Image("AddShortcutButton")) == ImageOf(Buffer(50));
+        modal->close();
+    });
+    Press("AddShortcutButton");
+    EXPECT_EQ(ImageOf(Image("AddShortcutButton")), ImageOf(Buffer(49)));
+    Release("AddShortcutButton");
+    EXPECT_TRUE(watcher.Seen());
+    EXPECT_TRUE(normalWhileOpen);
+}
+
+TEST_F(MainForm, RunDoesNothingWithoutAPath) {
+    Assign({"Files", "", ""}, "Nothing to run", "");
+    struct Row {
+        const char* scenario;
+        const char* button;
+    };
+    // At start, on an unassigned combination, on one that has no record.
+    const Row rows[] = {{"at start", nullptr}, {"unassigned", "PersonalButton"},
+                        {"assigned without path", "FilesButton"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.scenario);
+        if (row.button)
+            Click(QLatin1String(row.button));
+        EXPECT_EQ(ErrorBoxTextOf([&] { Click("MainButton"); }), "");
+        Click("EmptySocket1");
+    }
+}
+
+TEST_F(MainForm, RunOpensThePathAndReportsAFailureLeavingThePanelAsItWas) {
+    const QString marker = m_home.FilePath("ran");
+    const QString script = m_home.FilePath("run me.sh");
+    {
+        QFile file(script);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\ntouch '" + marker.toLocal8Bit() + "'\n");
+    }
+    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    Assign({"Files", "", ""}, "Script", script);
+    Assign({"Music", "", ""}, "Gone", m_home.FilePath("missing"));
+
+    Click("FilesButton");
+    EXPECT_EQ(ErrorBoxTextOf([&] { Click("MainButton"); }), "");
+    QDeadlineTimer deadline(10000);
+    while (!QFile::exists(marker) && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(QFile::exists(marker));
+
+    Click("EmptySocket1");
+    Click("MusicButton");
+    EXPECT_EQ(ErrorBoxTextOf([&] { Click("MainButton"); }), "No such file or directory.");
+    EXPECT_EQ(Sockets(), (Combination{"Music", "", ""}));
+    EXPECT_EQ(Info(), "Gone");
+    EXPECT_EQ(ImageOf(Image("MainButton")), ImageOf(Buffer(28)));
+}
+
+TEST_F(MainForm, EditorRefreshShowsTheNewBindingAtOnce) {
+    Click("FilesButton");
+    EXPECT_EQ(Info(), "");
+    Assign({"Files", "", ""}, "Fresh", "/bin");
+    m_form.RefreshCurrent();
+    EXPECT_EQ(Info(), "Fresh");
+    EXPECT_EQ(m_form.CurrentPath(), "/bin");
+}
+
+TEST_F(MainForm, NoPictureCutsHolesThroughTheColourKey) {
+    EXPECT_TRUE(m_form.mask().isEmpty());
+    Click("FilesButton");
+    Press("MainButton");
+    EXPECT_TRUE(m_form.mask().isEmpty());
+}
+
+TEST(ColourKey, FindsExactlyThePureRedPixels) {
+    QImage image(6, 3, QImage::Format_RGB32);
+    image.fill(QColor(254, 0, 0));
+    image.setPixel(1, 0, qRgb(255, 0, 0));
+    image.setPixel(2, 0, qRgb(255, 0, 0));
+    image.setPixel(5, 2, qRgb(255, 0, 0));
+    image.setPixel(3, 1, qRgb(255, 0, 1));
+    const QRegion keyed = ColourKey::KeyedPixels(image);
+    EXPECT_EQ(keyed, QRegion(1, 0, 2, 1) + QRegion(5, 2, 1, 1));
+}
+
+QImage Rendered(QWidget& widget) {
+    widget.resize(120, 30);
+    return widget.grab().toImage();
+}
+
+TEST(MnemonicLabelDrawing, AmpersandsFollowTheMnemonicRule) {
+    const auto draw = [](const QString& text) {
+        MnemonicLabel label;
+        label.setText(text);
+        return Rendered(label);
+    };
+    // "&&" shows one ampersand, exactly as the plain text would.
+    QLabel plain;
+    plain.setTextFormat(Qt::PlainText);
+    plain.setText("a&b");
+    plain.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    MnemonicLabel doubled;
+    doubled.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    doubled.setText("a&&b");
+    EXPECT_EQ(Rendered(doubled), Rendered(plain));
+    // A single "&" is not shown: it underlines the next character instead.
+    EXPECT_NE(draw("a&b"), draw("a&&b"));
+    EXPECT_NE(draw("a&b"), draw("ab"));
+}
+
+} // namespace
