@@ -1,0 +1,33 @@
+#include "launcher/TrinodeApplication.h"
+
+#include "editor/TAddForm.h"
+#include "help/THelpForm.h"
+#include "launcher/TMainForm.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+TrinodeApplication::TrinodeApplication() : m_instance(m_table.FilePath()) {}
+
+// The dialogs are children of the main window; they go first.
+TrinodeApplication::~TrinodeApplication() {
+    m_helpForm.reset();
+    m_addForm.reset();
+    m_mainForm.reset();
+}
+
+bool TrinodeApplication::HandOverToRunningInstance() { return m_instance.SignalRunningInstance(); }
+
+void TrinodeApplication::Start() {
+    m_mainForm = std::make_unique<TMainForm>(m_table);
+    m_addForm = std::make_unique<TAddForm>(m_table, *m_mainForm, m_mainForm.get());
+    m_helpForm = std::make_unique<THelpForm>(m_mainForm.get());
+    m_mainForm->SetDialogs(m_addForm.get(), m_helpForm.get());
+    m_instance.Listen([this]() { m_mainForm->BringToFront(); });
+
+    // Where no window manager maximises it, the window still covers the
+    // screen's work area.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        m_mainForm->setGeometry(screen->availableGeometry());
+    m_mainForm->showMaximized();
+}

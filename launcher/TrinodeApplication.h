@@ -1,0 +1,39 @@
+#pragma once
+
+// Everything that start-up makes, in the order it makes it: the combination
+// table, the guard against a second running instance, then the main window,
+// the editor and the help window. main() and the start-up benchmark share it,
+// so the benchmark measures exactly what the program does.
+
+#include "platform/SingleInstance.h"
+#include "store/CombinationTable.h"
+
+#include <memory>
+
+class TAddForm;
+class THelpForm;
+class TMainForm;
+
+class TrinodeApplication final {
+public:
+    TrinodeApplication();
+    ~TrinodeApplication();
+    TrinodeApplication(const TrinodeApplication&) = delete;
+    TrinodeApplication& operator=(const TrinodeApplication&) = delete;
+
+    // True when another Trinode serves the same file: it has been asked to
+    // come to the front, and this one should leave.
+    bool HandOverToRunningInstance();
+
+    // Makes the three windows and shows the main window.
+    void Start();
+
+    TMainForm& MainForm() { return *m_mainForm; }
+
+private:
+    CombinationTable m_table;
+    SingleInstance m_instance;
+    std::unique_ptr<TMainForm> m_mainForm;
+    std::unique_ptr<TAddForm> m_addForm;
+    std::unique_ptr<THelpForm> m_helpForm;
+};
