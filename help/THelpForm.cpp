@@ -1,7 +1,120 @@
 #include "help/THelpForm.h"
 
-THelpForm::THelpForm(QWidget* parent) : QDialog(parent) {
+#include "help/HelpText.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+
+namespace {
+
+constexpr QSize ClientSize(441, 521);
+constexpr QRect InfoGeometry(8, 8, 425, 473);
+constexpr QRect OKButtonGeometry(360, 488, 75, 25);
+
+// Both fonts are 8 pt at the classic 96 dpi, 11 px high; fontconfig stands in
+// for a family the machine lacks at the same pixel size.
+QFont PixelFont(const QString& family) {
+    QFont font(family);
+    font.setPixelSize(11);
+    return font;
+}
+
+// The OK button's green check mark, drawn rather than read from disk.
+QPixmap CheckMark(int side) {
+    QPixmap pixmap(side, side);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(side / 16.0, side / 16.0);
+    QPainterPath tick;
+    tick.moveTo(2.5, 8.5);
+    tick.lineTo(6.0, 12.0);
+    tick.lineTo(13.5, 3.5);
+    painter.setPen(QPen(QColor(0, 96, 0), 3.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPath(tick);
+    painter.setPen(QPen(QColor(40, 200, 40), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPath(tick);
+    return pixmap;
+}
+
+QIcon CheckMarkIcon() {
+    QIcon icon;
+    for (int side : {16, 32})
+        icon.addPixmap(CheckMark(side));
+    return icon;
+}
+
+bool IsEnter(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+} // namespace
+
+THelpForm::THelpForm(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("HelpForm"));
     setWindowTitle(QStringLiteral("Help"));
-    setFixedSize(441, 521);
+    setFixedSize(ClientSize);
+    setFont(PixelFont(QStringLiteral("MS Sans Serif")));
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    setAutoFillBackground(true);
+
+    m_info = new QPlainTextEdit(this);
+    m_info->setObjectName(QStringLiteral("Info"));
+    m_info->setGeometry(InfoGeometry);
+    m_info->setFont(PixelFont(QStringLiteral("Tahoma")));
+    // The box keeps the system's colours; only the window around it is black.
+    QPalette system = m_info->palette();
+    system.setColor(QPalette::Window, QApplication::palette().color(QPalette::Window));
+    m_info->setPalette(system);
+    m_info->setReadOnly(true);
+    m_info->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_info->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_info->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    m_info->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The text is far longer than the box, so the bar would always show anyway;
+    // keeping it fixed keeps the wrapping from shifting.
+    m_info->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_info->setTabChangesFocus(true);
+    m_info->setPlainText(HelpLines().join(QLatin1Char('\n')));
+
+    m_okButton = new QPushButton(CheckMarkIcon(), QStringLiteral("OK"), this);
+    m_okButton->setObjectName(QStringLiteral("OKButton"));
+    m_okButton->setGeometry(OKButtonGeometry);
+    m_okButton->setDefault(true);
+    connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    setTabOrder(m_info, m_okButton);
+    m_info->setFocus();
+}
+
+// Nothing here can fail, so these overrides need no error guard.
+void THelpForm::keyPressEvent(QKeyEvent* event) {
+    // There is no cancel button, so Esc closes nothing; and the text box takes
+    // Enter for itself, so the default button only answers Enter once the focus
+    // has left the box.
+    if (event->key() == Qt::Key_Escape || (IsEnter(event->key()) && focusWidget() == m_info)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void THelpForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen()->geometry().center());
+    move(frame.topLeft());
 }
