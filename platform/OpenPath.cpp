@@ -1,5 +1,269 @@
+// GIO comes before any Qt header: GLib's D-Bus structures have members named
+// `signals`, which Qt's keyword macro would otherwise rewrite.
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+
 #include "platform/OpenPath.h"
 
 #include "store/TrinodeError.h"
 
-void OpenPath(const QString& text) { throw TrinodeError(QStringLiteral("Cannot open %1").arg(text)); }
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QUrl>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Owning handles for the GLib objects used here, released on every path out,
+// exceptions included.
+struct GLibFree {
+    void operator()(gpointer memory) const { g_free(memory); }
+    void operator()(gchar** vector) const { g_strfreev(vector); }
+    void operator()(GKeyFile* keys) const { g_key_file_free(keys); }
+    void operator()(GError* error) const { g_error_free(error); }
+    void operator()(GAppLaunchContext* object) const { g_object_unref(object); }
+    void operator()(GDesktopAppInfo* object) const { g_object_unref(object); }
+    void operator()(GAppInfo* object) const { g_object_unref(object); }
+    void operator()(GFile* object) const { g_object_unref(object); }
+};
+template <class T> using GOwned = std::unique_ptr<T, GLibFree>;
+using GText = GOwned<gchar>;
+
+[[noreturn]] void Fail(const QString& message) {
+    throw TrinodeError(message);
+}
+
+[[noreturn]] void FailWith(GError* error) {
+    const GOwned<GError> owned(error);
+    Fail(QString::fromUtf8(error->message));
+}
+
+QString SystemText(int errorNumber) {
+    return QString::fromLocal8Bit(std::strerror(errorNumber));
+}
+
+bool HasUrlScheme(const QString& text) {
+    // RFC 3986 scheme syntax, but at least two characters: a drive letter is
+    // a path, not a URL.
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    return scheme.match(text).hasMatch();
+}
+
+// A launch context whose environment has lost what only Trinode needed; every
+// program GIO starts for us gets it.
+GOwned<GAppLaunchContext> CleanLaunchContext() {
+    GOwned<GAppLaunchContext> context(g_app_launch_context_new());
+    const QStringList names = QProcessEnvironment::systemEnvironment().keys();
+    for (const QString& name : names) {
+        if (IsTrinodeOnlyVariable(name))
+            g_app_launch_context_unsetenv(context.get(), QFile::encodeName(name).constData());
+    }
+    return context;
+}
+
+QProcessEnvironment CleanEnvironment() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QStringList names = environment.keys();
+    for (const QString& name : names) {
+        if (IsTrinodeOnlyVariable(name))
+            environment.remove(name);
+    }
+    return environment;
+}
+
+GError* TryLaunchDefaultForUri(const QByteArray& uri) {
+    const GOwned<GAppLaunchContext> context = CleanLaunchContext();
+    GError* error = nullptr;
+    g_app_info_launch_default_for_uri(uri.constData(), context.get(), &error);
+    return error;
+}
+
+void LaunchDefaultForUri(const QByteArray& uri) {
+    if (GError* error = TryLaunchDefaultForUri(uri))
+        FailWith(error);
+}
+
+// With no handler for a URL's scheme GIO falls back to asking the URL's file
+// system, which for an unknown scheme only answers "Operation not supported";
+// the user is told what is really missing.
+void LaunchDefaultForUrl(const QByteArray& uri) {
+    GError* error = TryLaunchDefaultForUri(uri);
+    if (!error)
+        return;
+    const GText scheme(g_uri_parse_scheme(uri.constData()));
+    const GOwned<GAppInfo> handler(scheme ? g_app_info_get_default_for_uri_scheme(scheme.get())
+                                          : nullptr);
+    if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED) && !handler) {
+        g_error_free(error);
+        Fail(QStringLiteral("No application is registered as handling this URL"));
+    }
+    FailWith(error);
+}
+
+// A URL as typed may hold spaces or other characters that a URI must escape;
+// the handler is given its encoded form, still one argument.
+QByteArray UriOfUrlText(const QString& text) {
+    const QUrl url(text, QUrl::TolerantMode);
+    return url.isValid() ? url.toEncoded() : text.toUtf8();
+}
+
+void LaunchDefaultForFile(const QByteArray& localPath) {
+    const GOwned<GFile> file(g_file_new_for_path(localPath.constData()));
+    const GText uri(g_file_get_uri(file.get()));
+    LaunchDefaultForUri(QByteArray(uri.get()));
+}
+
+[[noreturn]] void FailMissingProgram(const QString& program) {
+    // A bare name was looked for in PATH; a path names the file itself, which
+    // may exist but not be executable.
+    int errorNumber = ENOENT;
+    if (program.contains(QLatin1Char('/')) &&
+        ::access(QFile::encodeName(program).constData(), X_OK) != 0)
+        errorNumber = errno;
+    Fail(QStringLiteral("%1: %2").arg(program, SystemText(errorNumber)));
+}
+
+bool ProgramExists(const char* program) {
+    const GText found(g_find_program_in_path(program));
+    return found != nullptr;
+}
+
+// GIO refuses an application launcher without saying why; the reasons it
+// checks are the program named by TryExec, and the program and quoting of Exec.
+[[noreturn]] void FailUnlaunchable(GKeyFile* keys) {
+    const GText tryExec(g_key_file_get_string(keys, G_KEY_FILE_DESKTOP_GROUP,
+                                              G_KEY_FILE_DESKTOP_KEY_TRY_EXEC, nullptr));
+    if (tryExec && tryExec.get()[0] != '\0' && !ProgramExists(tryExec.get()))
+        FailMissingProgram(QFile::decodeName(tryExec.get()));
+
+    GError* error = nullptr;
+    const GText exec(
+        g_key_file_get_string(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC, &error));
+    if (!exec)
+        FailWith(error);
+    gchar** parsed = nullptr;
+    if (!g_shell_parse_argv(exec.get(), nullptr, &parsed, &error))
+        FailWith(error);
+    const GOwned<gchar*> argv(parsed);
+    if (!ProgramExists(argv.get()[0]))
+        FailMissingProgram(QFile::decodeName(argv.get()[0]));
+    Fail(QStringLiteral("The launcher cannot be started"));
+}
+
+// A link launcher names what to open in its URL key; a plain path there is a
+// local file.
+QByteArray UriOfLinkTarget(const QByteArray& target) {
+    if (!target.startsWith('/'))
+        return target;
+    const GOwned<GFile> file(g_file_new_for_path(target.constData()));
+    const GText uri(g_file_get_uri(file.get()));
+    return QByteArray(uri.get());
+}
+
+void OpenLauncher(const QByteArray& localPath) {
+    const GOwned<GKeyFile> keys(g_key_file_new());
+    GError* error = nullptr;
+    if (!g_key_file_load_from_file(keys.get(), localPath.constData(), G_KEY_FILE_NONE, &error))
+        FailWith(error);
+    const GText type(g_key_file_get_string(keys.get(), G_KEY_FILE_DESKTOP_GROUP,
+                                           G_KEY_FILE_DESKTOP_KEY_TYPE, &error));
+    if (!type)
+        FailWith(error);
+
+    if (std::strcmp(type.get(), G_KEY_FILE_DESKTOP_TYPE_LINK) == 0) {
+        const GText url(g_key_file_get_string(keys.get(), G_KEY_FILE_DESKTOP_GROUP,
+                                              G_KEY_FILE_DESKTOP_KEY_URL, &error));
+        if (!url)
+            FailWith(error);
+        LaunchDefaultForUrl(UriOfLinkTarget(QByteArray(url.get())));
+        return;
+    }
+    if (std::strcmp(type.get(), G_KEY_FILE_DESKTOP_TYPE_APPLICATION) != 0)
+        Fail(QStringLiteral("A launcher of type \u201c%1\u201d cannot be opened")
+                 .arg(QString::fromUtf8(type.get())));
+
+    // Loaded from the file rather than from the parsed keys so that %k and the
+    // application's identity refer to the launcher itself.
+    const GOwned<GDesktopAppInfo> application(
+        g_desktop_app_info_new_from_filename(localPath.constData()));
+    if (!application)
+        FailUnlaunchable(keys.get());
+    const GOwned<GAppLaunchContext> context = CleanLaunchContext();
+    if (!g_app_info_launch(G_APP_INFO(application.get()), nullptr, context.get(), &error))
+        FailWith(error);
+}
+
+// QProcess names the failing call before the system's text ("execv: Exec
+// format error"); the user is shown only the system's part.
+QString SystemPartOf(const QString& processError) {
+    static const QRegularExpression callPrefix(QStringLiteral("^[a-z_]+: "));
+    QString text = processError;
+    return text.remove(callPrefix);
+}
+
+void StartExecutable(const QString& path) {
+    QProcess process;
+    process.setProgram(path);
+    process.setArguments({});
+    process.setProcessEnvironment(CleanEnvironment());
+    if (!process.startDetached())
+        Fail(SystemPartOf(process.errorString()));
+}
+
+// Relative texts are joined to the current directory without any cleaning of
+// "." or "..", so that symbolic links resolve as the kernel resolves them.
+QString AbsolutePathOf(const QString& text) {
+    if (text.startsWith(QLatin1Char('/')))
+        return text;
+    return QDir::currentPath() + QLatin1Char('/') + text;
+}
+
+} // namespace
+
+bool IsTrinodeOnlyVariable(const QString& name) {
+    static const QStringList startTokens = {
+        QStringLiteral("DESKTOP_STARTUP_ID"),
+        QStringLiteral("DESKTOP_AUTOSTART_ID"),
+        QStringLiteral("XDG_ACTIVATION_TOKEN"),
+    };
+    if (startTokens.contains(name))
+        return true;
+    if (name.startsWith(QLatin1String("QT_QPA_")))
+        return name != QLatin1String("QT_QPA_PLATFORMTHEME");
+    return name.startsWith(QLatin1String("TRINODE_"));
+}
+
+void OpenPath(const QString& text) {
+    if (text.isEmpty())
+        return;
+    if (HasUrlScheme(text)) {
+        LaunchDefaultForUrl(UriOfUrlText(text));
+        return;
+    }
+    // A file name cannot hold a NUL; the system would see a shorter name.
+    if (text.contains(QChar(0)))
+        Fail(SystemText(EINVAL));
+
+    const QString path = AbsolutePathOf(text);
+    const QByteArray localPath = QFile::encodeName(path);
+    struct stat status {};
+    if (::stat(localPath.constData(), &status) != 0)
+        Fail(SystemText(errno));
+
+    const bool regular = S_ISREG(status.st_mode);
+    if (regular && path.endsWith(QLatin1String(".desktop")))
+        OpenLauncher(localPath);
+    else if (regular && ::access(localPath.constData(), X_OK) == 0)
+        StartExecutable(path);
+    else
+        LaunchDefaultForFile(localPath);
+}

@@ -2,9 +2,27 @@
 
 #include <QString>
 
-// Opens a text the way the desktop opens things: a URL with its default
-// handler, a .desktop launcher, an executable file started with no arguments,
-// a folder or a document with its default application. The whole text is the
-// one thing opened; it never passes through a shell. A failure raises a
-// TrinodeError whose message is the system's text.
+// Opens a text the way the desktop opens things, deciding in this order:
+//  1. a URL (a scheme of two or more characters and ':', so "C:" is not one):
+//     the default handler for that URL;
+//  2. a path that does not exist: the system's text for it ("No such file or
+//     directory");
+//  3. a .desktop launcher: its application, or for a link launcher its URL;
+//  4. an executable regular file: started detached with no arguments;
+//  5. a folder or a document: its default application.
+// The whole text is the one thing opened; it is never split into arguments and
+// never passes through a shell. A relative path is taken from Trinode's current
+// directory, exactly as the kernel would; "~" means nothing special. An empty
+// text does nothing. A failure raises a TrinodeError whose message is the
+// system's text. What is started never inherits the variables that only
+// Trinode's own start needed (see IsTrinodeOnlyVariable).
 void OpenPath(const QString& text);
+
+// True for an environment variable that concerns Trinode's own process and must
+// not reach a program it opens: the startup and activation tokens the desktop
+// handed to Trinode (DESKTOP_STARTUP_ID, DESKTOP_AUTOSTART_ID,
+// XDG_ACTIVATION_TOKEN), the platform plugin choices for Trinode (QT_QPA_*,
+// except QT_QPA_PLATFORMTHEME, which the session sets for every Qt program) and
+// Trinode's own TRINODE_* settings. Other QT_* variables (scaling, input
+// method, style) are the user's session-wide choices and stay.
+bool IsTrinodeOnlyVariable(const QString& name);

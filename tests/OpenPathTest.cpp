@@ -1,0 +1,288 @@
+#include "platform/OpenPath.h"
+#include "store/TrinodeError.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <ostream>
+
+// Readable failures: texts print as text, not as arrays of UTF-16 units.
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+// Everything GIO could find lives in one temporary tree: a handler for files
+// and folders and one for https URLs, both the recorder script, and nothing
+// from the system. GIO reads the XDG directories once per process, so the tree
+// is set up before the first GIO call and shared by every scenario.
+namespace {
+
+constexpr auto RecorderScript = R"(#!/bin/sh
+{
+  printf 'program=%s\n' "$0"
+  for argument in "$@"; do printf 'arg=%s\n' "$argument"; done
+  printf 'environment:\n'
+  env
+} > "{root}/marker.part" && mv "{root}/marker.part" "{root}/marker"
+)";
+
+struct Launch {
+    QString program;
+    QStringList arguments;
+    QStringList environment;
+};
+
+class OpenPathTest : public ::testing::Test {
+public:
+    static void SetUpTestSuite() {
+        s_root = std::make_unique<QTemporaryDir>();
+        const QString root = s_root->path();
+        for (const char* folder : {"home", "data/applications", "data/mime", "config", "cache",
+                                   "data-dirs", "config-dirs", "files/my folder"})
+            QDir(root).mkpath(QString::fromLatin1(folder));
+        const auto set = [&](const char* name, const QString& value) {
+            qputenv(name, QFile::encodeName(value));
+        };
+        set("HOME", root + "/home");
+        set("XDG_DATA_HOME", root + "/data");
+        set("XDG_CONFIG_HOME", root + "/config");
+        set("XDG_CACHE_HOME", root + "/cache");
+        set("XDG_DATA_DIRS", root + "/data-dirs");
+        set("XDG_CONFIG_DIRS", root + "/config-dirs");
+        // No session bus and no remote file systems: GIO spawns handlers itself.
+        set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root + "/no-bus");
+        set("GIO_USE_VFS", "local");
+        // What a desktop hands to Trinode's own start, and one session choice.
+        set("DESKTOP_STARTUP_ID", "trinode-startup");
+        set("XDG_ACTIVATION_TOKEN", "trinode-activation");
+        set("TRINODE_PROBE", "trinode-only");
+        set("QT_QPA_PLATFORMTHEME", "trinode-theme");
+
+        Write("/record.sh", RecorderScript, true);
+        Write("/files/run me.sh", RecorderScript, true);
+        Write("/files/-dash.sh", RecorderScript, true);
+        Write("/files/no interpreter", "echo started\n", true);
+        Write("/data/applications/trinode-files.desktop",
+              "[Desktop Entry]\nType=Application\nName=Files\nExec=\"{root}/record.sh\" %f\n"
+              "MimeType=application/x-trinode-test;text/plain;inode/directory;\n");
+        Write("/data/applications/trinode-urls.desktop",
+              "[Desktop Entry]\nType=Application\nName=URLs\nExec=\"{root}/record.sh\" %u\n"
+              "MimeType=x-scheme-handler/https;\n");
+        Write("/config/mimeapps.list", "[Default Applications]\n"
+                                       "application/x-trinode-test=trinode-files.desktop\n"
+                                       "text/plain=trinode-files.desktop\n"
+                                       "inode/directory=trinode-files.desktop\n"
+                                       "x-scheme-handler/https=trinode-urls.desktop\n");
+        Write("/data/mime/globs2", "50:application/x-trinode-test:*.trinodetest\n");
+        Write("/files/notes.txt", "plain text\n");
+        Write("/files/it's \"my\" notes; #1.txt", "plain text\n");
+        Write("/files/-rf.txt", "plain text\n");
+        Write("/files/report.trinodetest", QByteArray("\x01\x02\x03\x00", 4));
+        Write("/files/blob.bin", QByteArray("\x01\x02\x03\x00", 4));
+        Write("/files/app.desktop",
+              "[Desktop Entry]\nType=Application\nName=App\nExec=\"{root}/record.sh\"\n");
+        Write("/files/link.desktop",
+              "[Desktop Entry]\nType=Link\nName=Link\nURL=https://example.org/linked?x=1\n");
+        Write("/files/local link.desktop",
+              "[Desktop Entry]\nType=Link\nName=Notes\nURL={root}/files/notes.txt\n");
+        Write("/files/missing.desktop",
+              "[Desktop Entry]\nType=Application\nName=Missing\nExec={root}/no-such-program %f\n");
+        Write("/files/broken.desktop", "not a launcher\n");
+        Write("/files/folder.desktop", "[Desktop Entry]\nType=Directory\nName=Folder\n");
+
+        // Relative texts are taken from here.
+        s_previousDirectory = QDir::currentPath();
+        QDir::setCurrent(root + "/files");
+    }
+
+    static void TearDownTestSuite() {
+        QDir::setCurrent(s_previousDirectory);
+        s_root.reset();
+    }
+
+    // "{root}" in a text stands for the root of the temporary tree.
+    static QString Rooted(QString text) { return text.replace("{root}", s_root->path()); }
+
+    static QString MarkerPath() { return s_root->filePath("marker"); }
+
+    static Launch AwaitLaunch() {
+        const QString marker = MarkerPath();
+        if (!QTest::qWaitFor([&] { return QFile::exists(marker); }, 10000))
+            return {};
+        QFile file(marker);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        Launch launch;
+        bool inEnvironment = false;
+        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+        for (const QString& line : lines) {
+            if (inEnvironment)
+                launch.environment << line.section('=', 0, 0);
+            else if (line == "environment:")
+                inEnvironment = true;
+            else if (line.startsWith("program="))
+                launch.program = line.mid(8);
+            else if (line.startsWith("arg="))
+                launch.arguments << line.mid(4);
+        }
+        return launch;
+    }
+
+protected:
+    void SetUp() override { QFile::remove(MarkerPath()); }
+
+private:
+    static void Write(const QString& name, const QByteArray& content, bool executable = false) {
+        QFile file(Rooted("{root}" + name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << name.toStdString();
+        file.write(QByteArray(content).replace("{root}", QFile::encodeName(s_root->path())));
+        file.close();
+        if (executable)
+            file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    }
+
+    static inline std::unique_ptr<QTemporaryDir> s_root;
+    static inline QString s_previousDirectory;
+};
+
+struct Opened {
+    const char* name;
+    QString text;
+    QString program;
+    QStringList arguments;
+};
+
+void PrintTo(const Opened& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class OpensWith : public OpenPathTest, public ::testing::WithParamInterface<Opened> {};
+
+TEST_P(OpensWith, ExactlyTheOneThingInACleanEnvironment) {
+    const Opened& row = GetParam();
+    ASSERT_NO_THROW(OpenPath(Rooted(row.text)));
+    const Launch launch = AwaitLaunch();
+    EXPECT_EQ(launch.program, Rooted(row.program));
+    QStringList expected;
+    for (const QString& argument : row.arguments)
+        expected << Rooted(argument);
+    EXPECT_EQ(launch.arguments, expected);
+    for (const char* gone :
+         {"QT_QPA_PLATFORM", "DESKTOP_STARTUP_ID", "XDG_ACTIVATION_TOKEN", "TRINODE_PROBE"})
+        EXPECT_FALSE(launch.environment.contains(gone)) << gone;
+    for (const char* kept : {"QT_QPA_PLATFORMTHEME", "HOME", "PATH"})
+        EXPECT_TRUE(launch.environment.contains(kept)) << kept;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, OpensWith,
+    ::testing::Values(
+        Opened{"Executable", "{root}/files/run me.sh", "{root}/files/run me.sh", {}},
+        Opened{"RelativeExecutableWithDash", "-dash.sh", "{root}/files/-dash.sh", {}},
+        Opened{"ApplicationLauncher", "{root}/files/app.desktop", "{root}/record.sh", {}},
+        Opened{"LinkLauncher",
+               "{root}/files/link.desktop",
+               "{root}/record.sh",
+               {"https://example.org/linked?x=1"}},
+        Opened{
+            "Document", "{root}/files/notes.txt", "{root}/record.sh", {"{root}/files/notes.txt"}},
+        Opened{"LinkLauncherToALocalFile",
+               "{root}/files/local link.desktop",
+               "{root}/record.sh",
+               {"{root}/files/notes.txt"}},
+        Opened{"DocumentWithQuotesAndSemicolon",
+               "{root}/files/it's \"my\" notes; #1.txt",
+               "{root}/record.sh",
+               {"{root}/files/it's \"my\" notes; #1.txt"}},
+        Opened{"RelativeDocumentWithDash", "-rf.txt", "{root}/record.sh", {"{root}/files/-rf.txt"}},
+        Opened{"DocumentByTypeName",
+               "{root}/files/report.trinodetest",
+               "{root}/record.sh",
+               {"{root}/files/report.trinodetest"}},
+        Opened{"FolderWithSpace",
+               "{root}/files/my folder",
+               "{root}/record.sh",
+               {"{root}/files/my folder"}},
+        Opened{"HttpsUrl",
+               "https://example.org/a b?q=1#top",
+               "{root}/record.sh",
+               {"https://example.org/a%20b?q=1#top"}},
+        Opened{"FileUrl",
+               "file://{root}/files/notes.txt",
+               "{root}/record.sh",
+               {"{root}/files/notes.txt"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct Refused {
+    const char* name;
+    QString text;
+    QString message;
+};
+
+void PrintTo(const Refused& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class Refuses : public OpenPathTest, public ::testing::WithParamInterface<Refused> {};
+
+TEST_P(Refuses, WithTheSystemsTextAndStartsNothing) {
+    const Refused& row = GetParam();
+    QString message;
+    try {
+        OpenPath(Rooted(row.text));
+        ADD_FAILURE() << "no error";
+    } catch (const TrinodeError& error) {
+        message = error.Message();
+    }
+    EXPECT_EQ(message, Rooted(row.message));
+    EXPECT_FALSE(QFile::exists(MarkerPath()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, Refuses,
+    ::testing::Values(
+        Refused{"MissingPath", "{root}/files/nothing.txt", "No such file or directory"},
+        Refused{"DriveLetterIsAPath", "C:\\Trinode\\run.exe", "No such file or directory"},
+        Refused{"FileUsedAsFolder", "{root}/files/notes.txt/more", "Not a directory"},
+        Refused{"DocumentWithoutHandler", "{root}/files/blob.bin",
+                "No application is registered as handling this file"},
+        Refused{"UrlWithoutHandler", "trinode-nothing:here",
+                "No application is registered as handling this URL"},
+        Refused{"ExecutableOfNoKnownFormat", "{root}/files/no interpreter", "Exec format error"},
+        Refused{"LauncherWithMissingProgram", "{root}/files/missing.desktop",
+                "{root}/no-such-program: No such file or directory"},
+        Refused{"NotALauncher", "{root}/files/broken.desktop",
+                "Key file contains line \u201cnot a launcher\u201d which is not a key-value pair, "
+                "group, or comment"},
+        Refused{"LauncherOfAFolder", "{root}/files/folder.desktop",
+                "A launcher of type \u201cDirectory\u201d cannot be opened"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(OpenPathTest, EmptyTextDoesNothing) {
+    EXPECT_NO_THROW(OpenPath(QString()));
+    EXPECT_FALSE(QFile::exists(MarkerPath()));
+}
+
+TEST(TrinodeOnlyVariables, AreThoseOfTrinodesOwnStart) {
+    const struct {
+        const char* name;
+        bool trinodeOnly;
+    } rows[] = {
+        {"QT_QPA_PLATFORM", true},       {"QT_QPA_PLATFORM_PLUGIN_PATH", true},
+        {"DESKTOP_STARTUP_ID", true},    {"DESKTOP_AUTOSTART_ID", true},
+        {"XDG_ACTIVATION_TOKEN", true},  {"TRINODE_SOURCE_DIR", true},
+        {"QT_QPA_PLATFORMTHEME", false}, {"QT_SCALE_FACTOR", false},
+        {"QT_IM_MODULE", false},         {"MY_QT_QPA_PLATFORM", false},
+        {"DESKTOP_SESSION", false},      {"XDG_CURRENT_DESKTOP", false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(IsTrinodeOnlyVariable(QString::fromLatin1(row.name)), row.trinodeOnly)
+            << row.name;
+}
+
+} // namespace
