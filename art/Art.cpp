@@ -1,22 +1,25 @@
 #include "art/Art.h"
 
-#include <QColor>
-#include <QRegularExpression>
+#include "art/JpegDecoder.h"
 
-// Stand-in until the artwork lands: flat pictures of the right sizes.
+#include <QResource>
+#include <QtDebug>
+
 namespace Art {
 
 QImage Load(const QString& name) {
-    QSize size(32, 32);
-    if (name == QLatin1String("Background"))
-        size = QSize(600, 600);
-    else if (name == QLatin1String("Buffer27") || name == QLatin1String("Buffer28"))
-        size = QSize(200, 75);
-    else if (name.startsWith(QLatin1String("BuffSocket")) || name == QLatin1String("SocketStart"))
-        size = QSize(44, 44);
-    QImage image(size, QImage::Format_RGB32);
-    const int n = name.mid(name.indexOf(QRegularExpression(QStringLiteral("\\d")))).toInt();
-    image.fill(QColor::fromHsv((n * 37) % 360, 160, (n % 2) ? 255 : 160));
+    // The JPEGs are compiled in as resources under /art (art/CMakeLists.txt);
+    // rcc keeps them uncompressed, so the data is read in place.
+    const QResource resource(QStringLiteral(":/art/%1.jpg").arg(name));
+    if (!resource.isValid()) {
+        qWarning("Art: no picture named %s", qUtf8Printable(name));
+        return QImage();
+    }
+    QString error;
+    QImage image = DecodeJpeg(resource.uncompressedData(), &error);
+    if (image.isNull())
+        qWarning("Art: picture %s cannot be decoded: %s", qUtf8Printable(name),
+                 qUtf8Printable(error));
     return image;
 }
 

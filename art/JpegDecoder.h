@@ -1,0 +1,19 @@
+#pragma once
+
+// Decoding of the main window's pictures with libjpeg's own decompression API,
+// straight from memory into a QImage. Qt's image plugins are never involved:
+// the pictures are baseline JPEGs (Part 2.2) and libjpeg is the dependency the
+// specification names for them.
+
+#include <QByteArrayView>
+#include <QImage>
+#include <QString>
+
+namespace Art {
+
+// The picture that jpeg holds, in QImage::Format_RGB32. Anything libjpeg
+// objects to, warnings about corrupt data included, gives a null image; when
+// error is given it receives libjpeg's message. Never exits, never throws.
+QImage DecodeJpeg(QByteArrayView jpeg, QString* error = nullptr);
+
+} // namespace Art

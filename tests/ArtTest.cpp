@@ -1,0 +1,488 @@
+#include "art/Art.h"
+#include "art/JpegDecoder.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
+#include <cmath>
+#include <optional>
+#include <ostream>
+#include <vector>
+
+// The 75 pictures of Part 2.2: each one compiled in, of the right size and
+// format, free of the colour key, and holding the button it belongs to; and
+// a decoder that refuses corrupt data instead of crashing.
+
+namespace {
+
+struct PictureSize {
+    QString name;
+    QSize size;
+};
+
+std::vector<PictureSize> AllPictures() {
+    std::vector<PictureSize> pictures{{QStringLiteral("Background"), QSize(600, 600)},
+                                      {QStringLiteral("SocketStart"), QSize(44, 44)}};
+    for (int n = 1; n <= 50; ++n)
+        pictures.push_back({QStringLiteral("Buffer%1").arg(n),
+                            (n == 27 || n == 28) ? QSize(200, 75) : QSize(32, 32)});
+    for (int n = 1; n <= 23; ++n)
+        pictures.push_back({QStringLiteral("BuffSocket%1").arg(n), QSize(44, 44)});
+    return pictures;
+}
+
+QDir ArtFolder() {
+    const QByteArray source = qgetenv("TRINODE_SOURCE_DIR");
+    return QDir(QFile::decodeName(source) + QStringLiteral("/art"));
+}
+
+QByteArray ReadArtFile(const QString& fileName) {
+    QFile file(ArtFolder().filePath(fileName));
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+// The frame header of a JPEG file, read from its markers without libjpeg.
+struct Component {
+    int id = 0;
+    int horizontal = 0;
+    int vertical = 0;
+};
+struct Frame {
+    int marker = 0; // 0xC0 for baseline
+    int precision = 0;
+    int width = 0;
+    int height = 0;
+    std::vector<Component> components;
+};
+
+std::optional<Frame> ReadFrame(const QByteArray& jpeg) {
+    const auto byte = [&](qsizetype i) { return i < jpeg.size() ? quint8(jpeg[i]) : -1; };
+    if (byte(0) != 0xFF || byte(1) != 0xD8)
+        return std::nullopt;
+    qsizetype at = 2;
+    while (at + 4 <= jpeg.size()) {
+        if (byte(at) != 0xFF)
+            return std::nullopt;
+        const int marker = byte(at + 1);
+        const int length = byte(at + 2) * 256 + byte(at + 3);
+        // Start-of-frame markers: C0-CF but DHT (C4), JPG (C8) and DAC (CC).
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+            marker != 0xCC) {
+            Frame frame;
+            frame.marker = marker;
+            frame.precision = byte(at + 4);
+            frame.height = byte(at + 5) * 256 + byte(at + 6);
+            frame.width = byte(at + 7) * 256 + byte(at + 8);
+            const int count = byte(at + 9);
+            for (int c = 0; c < count; ++c) {
+                const qsizetype spec = at + 10 + 3 * c;
+                frame.components.push_back({byte(spec), byte(spec + 1) >> 4, byte(spec + 1) & 15});
+            }
+            return frame;
+        }
+        if (marker == 0xDA) // scan data before any frame header
+            return std::nullopt;
+        at += 2 + length;
+    }
+    return std::nullopt;
+}
+
+int Luma(QRgb c) {
+    return (299 * qRed(c) + 587 * qGreen(c) + 114 * qBlue(c)) / 1000;
+}
+
+double MeanLuma(const QImage& image) {
+    double sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            sum += Luma(image.pixel(x, y));
+    return sum / (image.width() * image.height());
+}
+
+// The average colour of a small square around (x, y).
+QColor MeanColour(const QImage& image, int x, int y) {
+    int r = 0, g = 0, b = 0, n = 0;
+    for (int j = y - 1; j <= y + 1; ++j)
+        for (int i = x - 1; i <= x + 1; ++i, ++n) {
+            const QRgb c = image.pixel(i, j);
+            r += qRed(c);
+            g += qGreen(c);
+            b += qBlue(c);
+        }
+    return QColor(r / n, g / n, b / n);
+}
+
+// The colour words of Part 1.1 (and of the Exit, Add and Run pictures), each
+// with a typical shade; a picture's colour is the nearest of them.
+struct ColourWord {
+    const char* word;
+    QColor shade;
+};
+const std::vector<ColourWord> ColourWords{
+    {"blue", QColor(40, 100, 220)},   {"purple", QColor(135, 70, 205)},
+    {"teal", QColor(20, 160, 160)},   {"orange", QColor(245, 130, 25)},
+    {"yellow", QColor(240, 200, 40)}, {"green", QColor(60, 170, 60)},
+    {"white", QColor(235, 235, 240)}, {"pink", QColor(235, 90, 165)},
+    {"gray", QColor(140, 140, 150)},  {"red", QColor(210, 35, 35)},
+    {"brown", QColor(150, 90, 45)},
+};
+
+QString ColourWordOf(const QColor& colour) {
+    const ColourWord* nearest = nullptr;
+    double best = 1e9;
+    for (const ColourWord& word : ColourWords) {
+        const double d =
+            std::hypot(colour.red() - word.shade.red(), colour.green() - word.shade.green(),
+                       colour.blue() - word.shade.blue());
+        if (d < best) {
+            best = d;
+            nearest = &word;
+        }
+    }
+    return QLatin1String(nearest->word);
+}
+
+// The colour of a ball picture: its body beside the letter, below the shine,
+// on both sides.
+QString BallColour(const QImage& image) {
+    const bool socket = image.width() == 44;
+    const int cx = socket ? 22 : 16, cy = socket ? 22 : 15, dx = socket ? 10 : 9;
+    const QColor left = MeanColour(image, cx - dx, cy + 1);
+    const QColor right = MeanColour(image, cx + dx, cy + 1);
+    return ColourWordOf(QColor((left.red() + right.red()) / 2, (left.green() + right.green()) / 2,
+                               (left.blue() + right.blue()) / 2));
+}
+
+QString RunColour(const QImage& image) {
+    const QColor left = MeanColour(image, 22, 42);
+    const QColor right = MeanColour(image, 177, 42);
+    return ColourWordOf(QColor((left.red() + right.red()) / 2, (left.green() + right.green()) / 2,
+                               (left.blue() + right.blue()) / 2));
+}
+
+std::string CaseName(const QString& name) {
+    return name.toStdString();
+}
+
+void PrintTo(const PictureSize& picture, std::ostream* out) {
+    *out << picture.name.toStdString();
+}
+
+} // namespace
+
+// --- Every picture ----------------------------------------------------------
+
+class ArtPicture : public ::testing::TestWithParam<PictureSize> {};
+
+TEST_P(ArtPicture, LoadsFromTheProgramAtItsSize) {
+    const QImage image = Art::Load(GetParam().name);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), GetParam().size);
+    EXPECT_EQ(image.format(), QImage::Format_RGB32);
+}
+
+TEST_P(ArtPicture, IsABaselineJpegWithChromaAtHalfResolution) {
+    const QByteArray jpeg = ReadArtFile(GetParam().name + QStringLiteral(".jpg"));
+    ASSERT_FALSE(jpeg.isEmpty()) << "missing in " << ArtFolder().path().toStdString();
+    const std::optional<Frame> frame = ReadFrame(jpeg);
+    ASSERT_TRUE(frame.has_value());
+    EXPECT_EQ(frame->marker, 0xC0) << "not SOF0 (baseline)";
+    EXPECT_EQ(frame->precision, 8);
+    EXPECT_EQ(QSize(frame->width, frame->height), GetParam().size);
+    ASSERT_EQ(frame->components.size(), 3u);
+    // Y sampled 2 x 2 against Cb and Cr at 1 x 1: 4:2:0.
+    EXPECT_EQ(frame->components[0].horizontal, 2);
+    EXPECT_EQ(frame->components[0].vertical, 2);
+    for (int c = 1; c < 3; ++c) {
+        EXPECT_EQ(frame->components[c].horizontal, 1);
+        EXPECT_EQ(frame->components[c].vertical, 1);
+    }
+}
+
+TEST_P(ArtPicture, ShowsNoPureRed) {
+    // The window treats pure red as transparent (Part 2.2).
+    const QImage image = Art::Load(GetParam().name);
+    ASSERT_FALSE(image.isNull());
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ASSERT_NE(image.pixel(x, y), qRgb(255, 0, 0)) << "at " << x << ", " << y;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPictures, ArtPicture, ::testing::ValuesIn(AllPictures()),
+                         [](const auto& info) { return CaseName(info.param.name); });
+
+TEST(ArtFolder, HoldsExactlyTheSeventyFivePictures) {
+    QStringList expected;
+    for (const PictureSize& picture : AllPictures())
+        expected << picture.name + QStringLiteral(".jpg");
+    expected.sort();
+    QStringList present = ArtFolder().entryList(
+        {QStringLiteral("*.jpg"), QStringLiteral("*.jpeg"), QStringLiteral("*.JPG")}, QDir::Files);
+    present.sort();
+    EXPECT_EQ(present, expected);
+}
+
+// --- Pairs of pressed and normal pictures -----------------------------------
+
+namespace {
+
+struct ButtonPair {
+    int pressed; // Buffer number; the normal picture is the next one
+    const char* button;
+    const char* colour; // Part 1.1, or the Artwork paragraph of Part 2.2
+};
+
+// The holder table of Part 2.2 in Buffer order.
+const std::vector<ButtonPair> Pairs{
+    {1, "Control", "blue"},     {3, "Display", "purple"},  {5, "Exit", "red"},
+    {7, "Files", "blue"},       {9, "Help", "teal"},       {11, "Internet", "orange"},
+    {13, "Music", "yellow"},    {15, "Network", "blue"},   {17, "Personal", "green"},
+    {19, "Pictures", "yellow"}, {21, "Settings", "white"}, {23, "System", "blue"},
+    {25, "Videos", "yellow"},   {27, "Run", "red"},        {29, "Applications", "green"},
+    {31, "Mail", "orange"},     {33, "Office", "pink"},    {35, "User", "gray"},
+    {37, "One", "purple"},      {39, "Two", "purple"},     {41, "Three", "purple"},
+    {43, "Games", "green"},     {45, "Trash", "white"},    {47, "Projects", "pink"},
+    {49, "Add", "brown"},
+};
+
+void PrintTo(const ButtonPair& pair, std::ostream* out) {
+    *out << "Buffer" << pair.pressed << "/" << pair.pressed + 1 << " " << pair.button;
+}
+
+} // namespace
+
+class ArtPair : public ::testing::TestWithParam<ButtonPair> {
+protected:
+    QImage Pressed() const { return Art::Load(QStringLiteral("Buffer%1").arg(GetParam().pressed)); }
+    QImage Normal() const {
+        return Art::Load(QStringLiteral("Buffer%1").arg(GetParam().pressed + 1));
+    }
+};
+
+TEST_P(ArtPair, PressedAndNormalDiffer) {
+    const QImage pressed = Pressed(), normal = Normal();
+    ASSERT_FALSE(pressed.isNull());
+    ASSERT_FALSE(normal.isNull());
+    ASSERT_EQ(pressed.size(), normal.size());
+    EXPECT_NE(pressed, normal);
+}
+
+TEST_P(ArtPair, NormalPictureHasTheButtonsColour) {
+    const QImage normal = Normal();
+    ASSERT_FALSE(normal.isNull());
+    const QString colour = QLatin1String(GetParam().button) == QLatin1String("Run")
+                               ? RunColour(normal)
+                               : BallColour(normal);
+    EXPECT_EQ(colour.toStdString(), GetParam().colour);
+}
+
+TEST_P(ArtPair, PressedPictureIsTheSameBallLighter) {
+    if (QLatin1String(GetParam().button) == QLatin1String("Run")) {
+        EXPECT_EQ(RunColour(Pressed()).toStdString(), "green");
+        return;
+    }
+    EXPECT_GT(MeanLuma(Pressed()), MeanLuma(Normal()) + 8);
+}
+
+TEST_P(ArtPair, BallsStandOnBlack) {
+    // The catalogue buttons, Add and Exit stand on the black window, and the
+    // Run bar on the black disc of the background.
+    const QImage normal = Normal(), pressed = Pressed();
+    for (const QImage& image : {normal, pressed}) {
+        ASSERT_FALSE(image.isNull());
+        const int w = image.width() - 1, h = image.height() - 1;
+        for (const QPoint corner : {QPoint(0, 0), QPoint(w, 0), QPoint(0, h), QPoint(w, h)})
+            EXPECT_LE(Luma(image.pixel(corner)), 6)
+                << "corner " << corner.x() << ", " << corner.y();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(HolderTable, ArtPair, ::testing::ValuesIn(Pairs),
+                         [](const auto& info) { return std::string(info.param.button); });
+
+// --- Socket pictures ----------------------------------------------------------
+
+namespace {
+
+struct SocketPicture {
+    int number; // BuffSocket number: catalogue entry number - 1
+    const char* button;
+    const char* colour;
+};
+
+const std::vector<SocketPicture> Sockets{
+    {1, "Control", "blue"},        {2, "Display", "purple"},  {3, "Files", "blue"},
+    {4, "Help", "teal"},           {5, "Internet", "orange"}, {6, "Music", "yellow"},
+    {7, "Network", "blue"},        {8, "Personal", "green"},  {9, "Pictures", "yellow"},
+    {10, "Settings", "white"},     {11, "System", "blue"},    {12, "Videos", "yellow"},
+    {13, "Applications", "green"}, {14, "Mail", "orange"},    {15, "Office", "pink"},
+    {16, "User", "gray"},          {17, "One", "purple"},     {18, "Two", "purple"},
+    {19, "Three", "purple"},       {20, "Games", "green"},    {21, "Trash", "white"},
+    {22, "Projects", "pink"},
+};
+
+void PrintTo(const SocketPicture& socket, std::ostream* out) {
+    *out << "BuffSocket" << socket.number << " " << socket.button;
+}
+
+} // namespace
+
+class ArtSocket : public ::testing::TestWithParam<SocketPicture> {};
+
+TEST_P(ArtSocket, HoldsTheButtonsBall) {
+    const QImage image = Art::Load(QStringLiteral("BuffSocket%1").arg(GetParam().number));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(BallColour(image).toStdString(), GetParam().colour);
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, ArtSocket, ::testing::ValuesIn(Sockets),
+                         [](const auto& info) { return std::string(info.param.button); });
+
+namespace {
+
+// The mean difference per channel between two pictures of the same size.
+double MeanDifference(const QImage& a, const QImage& b) {
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                   std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
+}
+
+} // namespace
+
+TEST(ArtSocketRing, EmptySocketIsARingAroundBlack) {
+    const QImage empty = Art::Load(QStringLiteral("BuffSocket23"));
+    ASSERT_FALSE(empty.isNull());
+    EXPECT_LE(Luma(empty.pixel(22, 22)), 8) << "the middle is black";
+    EXPECT_GE(Luma(empty.pixel(22, 3)), 150) << "the ring is silver";
+    EXPECT_LE(empty.pixelColor(22, 3).hsvSaturation(), 40);
+}
+
+TEST(ArtSocketRing, StartPictureLooksLikeTheEmptySocket) {
+    const QImage start = Art::Load(QStringLiteral("SocketStart"));
+    const QImage empty = Art::Load(QStringLiteral("BuffSocket23"));
+    ASSERT_FALSE(start.isNull());
+    ASSERT_FALSE(empty.isNull());
+    EXPECT_LT(MeanDifference(start, empty), 1.0);
+}
+
+TEST(ArtSocketRing, BackgroundRingsLieExactlyUnderTheSockets) {
+    // Window places (428, 442), (488, 442), (549, 442) less the background's
+    // place (212, 73).
+    const QImage background = Art::Load(QStringLiteral("Background"));
+    const QImage start = Art::Load(QStringLiteral("SocketStart"));
+    ASSERT_FALSE(background.isNull());
+    ASSERT_FALSE(start.isNull());
+    for (const QPoint place : {QPoint(216, 369), QPoint(276, 369), QPoint(337, 369)}) {
+        const QImage under = background.copy(QRect(place, start.size()));
+        EXPECT_LT(MeanDifference(under, start), 3.0) << "socket at " << place.x();
+        // One pixel off would show as a double edge.
+        const QImage shifted = background.copy(QRect(place + QPoint(1, 0), start.size()));
+        EXPECT_GT(MeanDifference(shifted, start), MeanDifference(under, start) + 3.0);
+    }
+}
+
+TEST(ArtBackground, DarkBehindTheLabelAndBlackUnderTheRunBar) {
+    const QImage background = Art::Load(QStringLiteral("Background"));
+    ASSERT_FALSE(background.isNull());
+    // InfoLabel's box (148, 167, 297 x 81) holds white text: its panel is dark.
+    EXPECT_LT(Luma(background.pixel(296, 220)), 60);
+    // The Run bar's corners show the background: black there.
+    for (const QPoint p : {QPoint(200, 279), QPoint(399, 279), QPoint(200, 353), QPoint(399, 353)})
+        EXPECT_LE(Luma(background.pixel(p)), 6);
+    // Pale lilac outside the disc: more blue than green.
+    const QRgb burst = background.pixel(300, 62);
+    EXPECT_GT(Luma(burst), 60);
+    EXPECT_GT(qBlue(burst), qGreen(burst));
+}
+
+TEST(Art, UnknownNameGivesANullImage) {
+    EXPECT_TRUE(Art::Load(QStringLiteral("Buffer51")).isNull());
+    EXPECT_TRUE(Art::Load(QString()).isNull());
+}
+
+// --- The decoder on corrupt data --------------------------------------------
+
+namespace {
+
+struct CorruptCase {
+    const char* scenario;
+    QByteArray (*make)();
+    const char* message; // part of libjpeg's (or our) message
+};
+
+QByteArray Background() {
+    return ReadArtFile(QStringLiteral("Background.jpg"));
+}
+
+// Patches the frame header of a real picture to claim a huge size.
+QByteArray HugeFrame() {
+    QByteArray jpeg = Background();
+    const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+    if (sof < 0)
+        return QByteArray();
+    // 16384 x 16384: within libjpeg's limit, beyond the decoder's.
+    jpeg[sof + 5] = char(0x40);
+    jpeg[sof + 6] = char(0x00);
+    jpeg[sof + 7] = char(0x40);
+    jpeg[sof + 8] = char(0x00);
+    return jpeg;
+}
+
+const std::vector<CorruptCase> CorruptCases{
+    {"Empty", [] { return QByteArray(); }, "Empty"},
+    {"NotAJpeg", [] { return QByteArray("GIF89a this is no JPEG at all"); }, "Not a JPEG file"},
+    {"OnlyTheMarkerOfTheStart", [] { return QByteArray("\xFF\xD8", 2); }, ""},
+    {"TruncatedInTheHeaders", [] { return Background().left(300); }, ""},
+    {"TruncatedInTheScan", [] { return Background().left(Background().size() / 2); },
+     "Premature end of JPEG file"},
+    {"HugeFrameSize", HugeFrame, "too large"},
+    {"ZeroedScanData",
+     [] {
+         QByteArray jpeg = Background();
+         const qsizetype scan = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
+         for (qsizetype i = scan + 40; i < jpeg.size() - 2; ++i)
+             jpeg[i] = char(0xFF);
+         return jpeg;
+     },
+     ""},
+};
+
+void PrintTo(const CorruptCase& corrupt, std::ostream* out) {
+    *out << corrupt.scenario;
+}
+
+} // namespace
+
+class JpegDecoderCorrupt : public ::testing::TestWithParam<CorruptCase> {};
+
+TEST_P(JpegDecoderCorrupt, GivesANullImageAndAMessage) {
+    const QByteArray data = GetParam().make();
+    if (QByteArrayView(GetParam().scenario) != QByteArrayView("Empty")) {
+        ASSERT_FALSE(data.isEmpty()) << "the source picture is missing";
+    }
+    QString error;
+    const QImage image = Art::DecodeJpeg(data, &error);
+    EXPECT_TRUE(image.isNull());
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(error.contains(QLatin1String(GetParam().message), Qt::CaseInsensitive))
+        << error.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, JpegDecoderCorrupt, ::testing::ValuesIn(CorruptCases),
+                         [](const auto& info) { return std::string(info.param.scenario); });
+
+TEST(JpegDecoder, DecodesAWholeFileAndNeedsNoMessageOut) {
+    const QImage image = Art::DecodeJpeg(Background());
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(600, 600));
+    EXPECT_TRUE(Art::DecodeJpeg(QByteArray("junk")).isNull());
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+// How each kind of picture of the main window is drawn (Part 2.2, Artwork):
+// glossy balls for the buttons, silver rings for the sockets, the Run bar and
+// the background with its star burst. Everything is painted with QPainter at
+// several times the final size and scaled down, so edges and gradients come
+// out smooth; the results are opaque, on black, ready for the JPEG encoder.
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+
+#include <optional>
+
+// The face of one button: its catalogue colour and its letter (Part 1.1).
+struct BallLook {
+    QColor colour;
+    QString letter;
+};
+
+namespace ArtPainter {
+
+// A catalogue, Exit or Add picture, 32 x 32; pressed draws the ball lighter.
+QImage Button(const BallLook& look, bool pressed);
+
+// A socket picture, 44 x 44: the ball inside a silver ring, or the silver
+// ring around black when there is no ball (the empty socket).
+QImage Socket(const std::optional<BallLook>& look);
+
+// The Run picture, 200 x 75: red when normal, green when pressed.
+QImage RunBar(bool pressed);
+
+// The 600 x 600 backdrop, drawn at (212, 73) of the window.
+QImage Background();
+
+} // namespace ArtPainter

@@ -1,0 +1,22 @@
+#pragma once
+
+// The 75 pictures of the main window by holder name (Part 2.2): which button
+// each Buffer pair and each BuffSocket shows, and how it looks.
+
+#include <QImage>
+#include <QString>
+
+#include <vector>
+
+struct Picture {
+    QString name; // the holder's name, without ".jpg"
+    QImage image;
+};
+
+namespace PictureSet {
+
+// Every picture, drawn: Background, Buffer1-Buffer50, BuffSocket1-BuffSocket23
+// and SocketStart.
+std::vector<Picture> DrawAll();
+
+} // namespace PictureSet

@@ -1,0 +1,107 @@
+// trinode_artgen: draws the 75 pictures of Trinode's main window and writes
+// them as baseline JPEGs, one per picture holder, into a folder (by default
+// the source tree's art/, which the program carries as resources). Every
+// file is decoded again before it is written, as the program will decode it,
+// and refused if it would show pure red: the window's transparent colour.
+
+#include "art/JpegDecoder.h"
+#include "tools/artgen/JpegEncoder.h"
+#include "tools/artgen/PictureSet.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QSaveFile>
+
+#include <cstdio>
+#include <exception>
+
+namespace {
+
+constexpr QRgb ColourKey = 0xffff0000;
+
+void Fail(const QString& message) {
+    std::fprintf(stderr, "trinode_artgen: %s\n", qPrintable(message));
+    std::exit(1);
+}
+
+bool HasColourKey(const QImage& image) {
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if (line[x] == ColourKey)
+                return true;
+    }
+    return false;
+}
+
+void Write(const QString& path, const QByteArray& data) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        Fail(QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+    if (file.write(data) != data.size())
+        Fail(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    if (!file.commit())
+        Fail(QStringLiteral("cannot save %1: %2").arg(path, file.errorString()));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Fonts need a GUI application; no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("trinode_artgen"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Draws the pictures of Trinode's main window as baseline JPEGs."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(
+        QStringLiteral("folder"),
+        QStringLiteral("Where to write them (default: %1).").arg(QStringLiteral(TRINODE_ART_DIR)),
+        QStringLiteral("[folder]"));
+    parser.process(app);
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.size() > 1)
+        parser.showHelp(2);
+    const QDir folder(arguments.isEmpty() ? QStringLiteral(TRINODE_ART_DIR) : arguments.first());
+    if (!QDir().mkpath(folder.path()))
+        Fail(QStringLiteral("cannot make the folder %1").arg(folder.path()));
+
+    // The letters are DejaVu Sans Bold; another face would change the artwork
+    // without a word.
+    if (!QFontDatabase::styles(QStringLiteral("DejaVu Sans")).contains(QStringLiteral("Bold")))
+        Fail(QStringLiteral("the font DejaVu Sans Bold is not installed (fonts-dejavu-core)"));
+
+    std::vector<Picture> pictures;
+    try {
+        pictures = PictureSet::DrawAll();
+    } catch (const std::exception& e) {
+        Fail(QString::fromUtf8(e.what()));
+    }
+
+    qint64 total = 0;
+    for (const Picture& picture : pictures) {
+        QString error;
+        const QByteArray jpeg = JpegEncoder::Encode(picture.image, &error);
+        if (jpeg.isEmpty())
+            Fail(QStringLiteral("%1: %2").arg(picture.name, error));
+        const QImage decoded = Art::DecodeJpeg(jpeg, &error);
+        if (decoded.isNull())
+            Fail(QStringLiteral("%1 does not decode: %2").arg(picture.name, error));
+        if (decoded.size() != picture.image.size())
+            Fail(QStringLiteral("%1 decodes at the wrong size").arg(picture.name));
+        if (HasColourKey(decoded))
+            Fail(QStringLiteral("%1 shows pure red once decoded; the window would be "
+                                "transparent there")
+                     .arg(picture.name));
+        Write(folder.filePath(picture.name + QStringLiteral(".jpg")), jpeg);
+        total += jpeg.size();
+    }
+    std::printf("trinode_artgen: %zu pictures, %lld bytes, in %s\n", pictures.size(),
+                static_cast<long long>(total), qPrintable(QDir::toNativeSeparators(folder.path())));
+    return 0;
+}
