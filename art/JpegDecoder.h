@@ -2,8 +2,8 @@
 
 // Decoding of the main window's pictures with libjpeg's own decompression API,
 // straight from memory into a QImage. Qt's image plugins are never involved:
-// the pictures are baseline JPEGs (Part 2.2) and libjpeg is the dependency the
-// specification names for them.
+// the pictures are baseline JPEGs, and libjpeg decodes them with its own SIMD
+// code and nothing else in between.
 
 #include <QByteArrayView>
 #include <QImage>

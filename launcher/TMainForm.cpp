@@ -131,17 +131,17 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     QRegion startKeyed;
     const QPixmap socketStart = LoadPicture(QStringLiteral("SocketStart"), &startKeyed);
     for (int i = 0; i < int(std::size(ImageSpecs)); ++i) {
-        const ImageSpec& spec = ImageSpecs[i];
-        const bool socket = spec.release == Release::Clear;
+        const ImageSpec& row = ImageSpecs[i];
+        const bool socket = row.release == Release::Clear;
         auto* image = new ImageButton(socket ? ImageButton::Kind::Socket : ImageButton::Kind::Button,
                                       i, *this, this);
-        image->setObjectName(QLatin1String(spec.objectName));
-        image->setGeometry(spec.left, spec.top, spec.width, spec.height);
-        image->setToolTip(QLatin1String(spec.hint));
+        image->setObjectName(QLatin1String(row.objectName));
+        image->setGeometry(row.left, row.top, row.width, row.height);
+        image->setToolTip(QLatin1String(row.hint));
         if (socket) {
             image->SetPicture(socketStart, startKeyed);
         } else {
-            const auto* normal = findChild<QLabel*>(QStringLiteral("Buffer%1").arg(spec.normalHolder),
+            const auto* normal = findChild<QLabel*>(QStringLiteral("Buffer%1").arg(row.normalHolder),
                                                     Qt::FindDirectChildrenOnly);
             image->SetPicture(normal->pixmap(), m_keyedPixels.value(normal));
         }
@@ -235,26 +235,26 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 
 void TMainForm::ImageMouseDown(ImageButton& image) {
     ErrorGuard::Guarded([&]() {
-        const ImageSpec& spec = ImageSpecs[image.Tag()];
-        if (QLabel* pressed = Holder(spec.pressedHolder))
+        const ImageSpec& row = ImageSpecs[image.Tag()];
+        if (QLabel* pressed = Holder(row.pressedHolder))
             ShowPicture(image, *pressed);
     });
 }
 
 void TMainForm::ImageMouseUp(ImageButton& image) {
     ErrorGuard::Guarded([&]() {
-        const ImageSpec& spec = ImageSpecs[image.Tag()];
-        if (spec.release == Release::Clear) {
-            ClearSocket(spec.socket);
+        const ImageSpec& row = ImageSpecs[image.Tag()];
+        if (row.release == Release::Clear) {
+            ClearSocket(row.socket);
             return;
         }
         // The normal picture is back before the action starts, so it already
         // shows when a modal window opens or a program starts.
-        if (QLabel* normal = Holder(spec.normalHolder))
+        if (QLabel* normal = Holder(row.normalHolder))
             ShowPicture(image, *normal);
-        switch (spec.release) {
+        switch (row.release) {
         case Release::Place:
-            PlaceButton(QLatin1String(spec.hint));
+            PlaceButton(QLatin1String(row.hint));
             break;
         case Release::Run:
             RunCurrent();

@@ -11,7 +11,7 @@
 #include <ostream>
 #include <vector>
 
-// The 75 pictures of Part 2.2: each one compiled in, of the right size and
+// The 75 pictures of the main window: each one compiled in, of the right size and
 // format, free of the colour key, and holding the button it belongs to; and
 // a decoder that refuses corrupt data instead of crashing.
 
@@ -79,8 +79,8 @@ std::optional<Frame> ReadFrame(const QByteArray& jpeg) {
             frame.width = byte(at + 7) * 256 + byte(at + 8);
             const int count = byte(at + 9);
             for (int c = 0; c < count; ++c) {
-                const qsizetype spec = at + 10 + 3 * c;
-                frame.components.push_back({byte(spec), byte(spec + 1) >> 4, byte(spec + 1) & 15});
+                const qsizetype entry = at + 10 + 3 * c;
+                frame.components.push_back({byte(entry), byte(entry + 1) >> 4, byte(entry + 1) & 15});
             }
             return frame;
         }
@@ -116,7 +116,7 @@ QColor MeanColour(const QImage& image, int x, int y) {
     return QColor(r / n, g / n, b / n);
 }
 
-// The colour words of Part 1.1 (and of the Exit, Add and Run pictures), each
+// The colour words of the button catalogue (and of the Exit, Add and Run pictures), each
 // with a typical shade; a picture's colour is the nearest of them.
 struct ColourWord {
     const char* word;
@@ -204,7 +204,7 @@ TEST_P(ArtPicture, IsABaselineJpegWithChromaAtHalfResolution) {
 }
 
 TEST_P(ArtPicture, ShowsNoPureRed) {
-    // The window treats pure red as transparent (Part 2.2).
+    // The window treats pure red as transparent.
     const QImage image = Art::Load(GetParam().name);
     ASSERT_FALSE(image.isNull());
     for (int y = 0; y < image.height(); ++y)
@@ -233,10 +233,10 @@ namespace {
 struct ButtonPair {
     int pressed; // Buffer number; the normal picture is the next one
     const char* button;
-    const char* colour; // Part 1.1, or the Artwork paragraph of Part 2.2
+    const char* colour; // the catalogue's colour, or the look of Exit, Add and Run
 };
 
-// The holder table of Part 2.2 in Buffer order.
+// The picture holders in Buffer order.
 const std::vector<ButtonPair> Pairs{
     {1, "Control", "blue"},     {3, "Display", "purple"},  {5, "Exit", "red"},
     {7, "Files", "blue"},       {9, "Help", "teal"},       {11, "Internet", "orange"},

@@ -35,7 +35,7 @@ constexpr qreal RingInner = 16.0;
 constexpr qreal SocketBallRadius = 14.4;
 
 // Places on the background, in its own coordinates: the window coordinates
-// of Part 2.2 less the background's place (212, 73).
+// of the main window less the background's place (212, 73).
 constexpr QRect InfoLabelBox(148, 167, 297, 81);
 constexpr std::array<QPoint, 3> SocketPlaces{QPoint(216, 369), QPoint(276, 369), QPoint(337, 369)};
 // The black disc that carries the label panel, the Run bar and the sockets;

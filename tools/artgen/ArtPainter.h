@@ -1,6 +1,6 @@
 #pragma once
 
-// How each kind of picture of the main window is drawn (Part 2.2, Artwork):
+// How each kind of picture of the main window is drawn:
 // glossy balls for the buttons, silver rings for the sockets, the Run bar and
 // the background with its star burst. Everything is painted with QPainter at
 // several times the final size and scaled down, so edges and gradients come
@@ -12,7 +12,7 @@
 
 #include <optional>
 
-// The face of one button: its catalogue colour and its letter (Part 1.1).
+// The face of one button: its catalogue colour and its letter.
 struct BallLook {
     QColor colour;
     QString letter;

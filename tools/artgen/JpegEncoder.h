@@ -1,7 +1,7 @@
 #pragma once
 
-// Encoding with libjpeg's own compression API, into the one format Part 2.2
-// gives the pictures: baseline (SOF0), 8 bits per sample, three components in
+// Encoding with libjpeg's own compression API, into the one format the program
+// carries its pictures in: baseline (SOF0), 8 bits per sample, three components in
 // YCbCr, the colour components sampled 2 x 2 (4:2:0).
 
 #include <QByteArray>

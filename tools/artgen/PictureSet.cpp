@@ -9,7 +9,7 @@
 namespace PictureSet {
 namespace {
 
-// The colours of Part 1.1, chosen to sit well together on black. No red here
+// The catalogue colours, chosen to sit well together on black. No red here
 // or below comes near pure red (255, 0, 0): the window would show through it.
 const QColor Blue(38, 104, 226);
 const QColor Purple(138, 70, 208);
@@ -29,7 +29,7 @@ struct Face {
     const char* letter;
 };
 
-// The catalogue of Part 1.1 in its order: entry i is BuffSocket i + 1.
+// The button catalogue in its order: entry i is BuffSocket i + 1.
 const std::array<Face, ButtonCatalogue::ButtonCount> CatalogueFaces{{
     {"Control", Blue, "C"},       {"Display", Purple, "D"},  {"Files", Blue, "F"},
     {"Help", Teal, "H"},          {"Internet", Orange, "I"}, {"Music", Yellow, "M"},

@@ -1,6 +1,6 @@
 #pragma once
 
-// The 75 pictures of the main window by holder name (Part 2.2): which button
+// The 75 pictures of the main window by holder name: which button
 // each Buffer pair and each BuffSocket shows, and how it looks.
 
 #include <QImage>
