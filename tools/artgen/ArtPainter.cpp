@@ -430,4 +430,26 @@ QImage Background() {
     return image;
 }
 
+QImage Icon(int size, const std::array<BallLook, 3>& balls) {
+    return Render(
+        QSize(size, size),
+        [&](QPainter& p) {
+            const qreal s = size;
+            const QPointF c(s / 2, s / 2);
+            QRadialGradient rim(c, 0.5 * s);
+            rim.setColorAt(0.78, QColor(214, 190, 255));
+            rim.setColorAt(0.88, QColor(170, 140, 230, 170));
+            rim.setColorAt(1.0, QColor(120, 90, 200, 0));
+            p.fillPath(Circle(c, 0.5 * s), rim);
+            p.fillPath(Circle(c, 0.42 * s), Qt::black);
+            const qreal r = 0.15 * s;
+            const std::array<QPointF, 3> places{c + QPointF(0, -0.15 * s),
+                                                c + QPointF(-0.16 * s, 0.12 * s),
+                                                c + QPointF(0.16 * s, 0.12 * s)};
+            for (int i = 0; i < 3; ++i)
+                PaintBall(p, places[i], r, balls[i], false);
+        },
+        Qt::transparent);
+}
+
 } // namespace ArtPainter

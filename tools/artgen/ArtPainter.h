@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QString>
 
+#include <array>
 #include <optional>
 
 // The face of one button: its catalogue colour and its letter.
@@ -32,5 +33,9 @@ QImage RunBar(bool pressed);
 
 // The 600 x 600 backdrop, drawn at (212, 73) of the window.
 QImage Background();
+
+// The program's icon, size x size on a transparent ground: three balls on the
+// black disc with its lilac rim, as the window shows them.
+QImage Icon(int size, const std::array<BallLook, 3>& balls);
 
 } // namespace ArtPainter

@@ -98,4 +98,14 @@ std::vector<Picture> DrawAll() {
     return pictures;
 }
 
+std::vector<Picture> DrawIcons() {
+    const std::array<BallLook, 3> balls{LookOf(QStringLiteral("Files")),
+                                        LookOf(QStringLiteral("Personal")),
+                                        LookOf(QStringLiteral("Music"))};
+    std::vector<Picture> icons;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icons.push_back({QString::number(size), ArtPainter::Icon(size, balls)});
+    return icons;
+}
+
 } // namespace PictureSet

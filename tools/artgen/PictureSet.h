@@ -19,4 +19,8 @@ namespace PictureSet {
 // and SocketStart.
 std::vector<Picture> DrawAll();
 
+// The program's icon at each size of the desktop's icon theme, named by size
+// ("16", "22", ... "256").
+std::vector<Picture> DrawIcons();
+
 } // namespace PictureSet

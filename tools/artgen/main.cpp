@@ -8,6 +8,7 @@
 #include "tools/artgen/JpegEncoder.h"
 #include "tools/artgen/PictureSet.h"
 
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFontDatabase>
@@ -101,6 +102,20 @@ int main(int argc, char** argv) {
         Write(folder.filePath(picture.name + QStringLiteral(".jpg")), jpeg);
         total += jpeg.size();
     }
+    // The icons are for the desktop, not for the window: PNGs with
+    // transparency, installed into the icon theme.
+    const QDir icons(folder.filePath(QStringLiteral("icons")));
+    if (!QDir().mkpath(icons.path()))
+        Fail(QStringLiteral("cannot make the folder %1").arg(icons.path()));
+    for (const Picture& icon : PictureSet::DrawIcons()) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (!icon.image.save(&buffer, "PNG"))
+            Fail(QStringLiteral("cannot encode the icon %1").arg(icon.name));
+        Write(icons.filePath(icon.name + QStringLiteral(".png")), png);
+    }
+
     std::printf("trinode_artgen: %zu pictures, %lld bytes, in %s\n", pictures.size(),
                 static_cast<long long>(total), qPrintable(QDir::toNativeSeparators(folder.path())));
     return 0;
