@@ -1,8 +1,330 @@
 #include "editor/TAddForm.h"
 
+#include "editor/ButtonPictures.h"
+#include "editor/ByteLimitValidator.h"
+#include "editor/EditorHost.h"
+#include "editor/ProgressDisplay.h"
+#include "editor/ShortcutChooser.h"
+#include "editor/SocketList.h"
+#include "platform/ErrorGuard.h"
+#include "platform/MnemonicLabel.h"
+#include "store/CombinationTable.h"
+#include "store/TrinodeError.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+
+namespace {
+
+constexpr QSize ClientSize(713, 393);
+
+QFont PixelFont(const char* family, int pixelSize) {
+    QFont font;
+    // Where the named face is missing, fontconfig's usual stand-in is much
+    // wider and cuts the captions at their fixed sizes; narrower sans faces
+    // of about the same width come first.
+    font.setFamilies({QString::fromLatin1(family), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("Arial")});
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+// Every control speaks Tahoma at 11 pixels unless it says otherwise.
+QFont ControlFont() {
+    return PixelFont("Tahoma", 11);
+}
+
+enum class Holder { SocketFrame, CurrentAlloc, ChangeTo };
+
+// The plain white captions inside the three group boxes.
+struct CaptionSpec {
+    const char* objectName;
+    Holder holder;
+    int left;
+    int top;
+    int width;
+    int height;
+    const char* text;
+};
+
+constexpr CaptionSpec Captions[] = {
+    {"Label2", Holder::SocketFrame, 40, 16, 6, 13, "1"},
+    {"Label3", Holder::SocketFrame, 112, 16, 6, 13, "2"},
+    {"Label4", Holder::SocketFrame, 184, 16, 6, 13, "3"},
+    {"Label1", Holder::CurrentAlloc, 8, 24, 56, 13, "Information"},
+    {"Label5", Holder::CurrentAlloc, 8, 56, 22, 13, "Path"},
+    {"Label6", Holder::ChangeTo, 8, 24, 56, 13, "Information"},
+    {"Label7", Holder::ChangeTo, 8, 56, 22, 13, "Path"},
+};
+
+template <class Widget> Widget* Place(Widget* widget, const char* objectName, QRect geometry) {
+    widget->setObjectName(QString::fromLatin1(objectName));
+    widget->setGeometry(geometry);
+    widget->setFont(ControlFont());
+    return widget;
+}
+
+QLineEdit* MakeInput(QWidget* parent, const char* objectName, QRect geometry, int maxBytes) {
+    auto* input = Place(new QLineEdit(parent), objectName, geometry);
+    input->setValidator(new ByteLimitValidator(maxBytes, input));
+    QPalette palette = input->palette();
+    palette.setColor(QPalette::Text, Qt::black);
+    palette.setColor(QPalette::Base, Qt::white);
+    input->setPalette(palette);
+    return input;
+}
+
+MnemonicLabel* MakeStat(QWidget* parent, const char* objectName, QRect geometry) {
+    auto* stat = Place(new MnemonicLabel(parent), objectName, geometry);
+    // A raised outer and a lowered inner edge.
+    stat->setFrameStyle(QFrame::Box | QFrame::Raised);
+    stat->setLineWidth(1);
+    stat->setMidLineWidth(0);
+    stat->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    stat->setAutoFillBackground(true);
+    QPalette palette = stat->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::WindowText));
+    stat->setPalette(palette);
+    return stat;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* objectName, QRect geometry, const char* text) {
+    auto* button = Place(new QPushButton(QString::fromLatin1(text), parent), objectName, geometry);
+    // Standard buttons keep the system's colours on the black window.
+    button->setPalette(QApplication::palette());
+    return button;
+}
+
+} // namespace
+
 TAddForm::TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent)
     : QDialog(parent), m_table(table), m_host(host) {
     setObjectName(QStringLiteral("AddForm"));
     setWindowTitle(QStringLiteral("Trinode"));
-    setFixedSize(713, 393);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(ClientSize);
+    setSizeGripEnabled(false);
+
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    palette.setColor(QPalette::WindowText, Qt::white);
+    setPalette(palette);
+    setAutoFillBackground(true);
+    setFont(PixelFont("Trebuchet MS", 11));
+
+    m_fileChooser = [this](const QString& remembered) {
+        return ShortcutChooser::Show(this, remembered);
+    };
+
+    BuildControls();
+    ConnectHandlers();
+}
+
+void TAddForm::SetFileChooser(FileChooser chooser) {
+    m_fileChooser = std::move(chooser);
+}
+
+void TAddForm::BuildControls() {
+    auto* title = new QLabel(QStringLiteral("Add/Change Shortcut"), this);
+    title->setObjectName(QStringLiteral("Label8"));
+    title->setGeometry(227, 0, 260, 35);
+    title->setFont(PixelFont("Trebuchet MS", 27));
+
+    auto* hint = Place(new QLabel(this), "Label9", QRect(40, 8, 147, 26));
+    hint->setText(QStringLiteral("Select sockets from the boxes and assign values to them"));
+    hint->setAlignment(Qt::AlignCenter);
+    hint->setWordWrap(true);
+
+    auto* socketFrame = Place(new QGroupBox(QStringLiteral("Sockets"), this), "SocketFrame",
+                              QRect(8, 40, 225, 345));
+    auto* currentAlloc = Place(new QGroupBox(QStringLiteral("Currently Allocated To"), this),
+                               "CurrentAlloc", QRect(240, 40, 465, 97));
+    auto* changeTo = Place(new QGroupBox(QStringLiteral("Change To"), this), "ChangeTo",
+                           QRect(240, 144, 465, 89));
+
+    const auto holderWidget = [&](Holder holder) -> QWidget* {
+        switch (holder) {
+        case Holder::SocketFrame:
+            return socketFrame;
+        case Holder::CurrentAlloc:
+            return currentAlloc;
+        case Holder::ChangeTo:
+            return changeTo;
+        }
+        return this;
+    };
+    for (const CaptionSpec& caption : Captions)
+        Place(new QLabel(QString::fromLatin1(caption.text), holderWidget(caption.holder)),
+              caption.objectName, QRect(caption.left, caption.top, caption.width, caption.height));
+
+    const QColor systemWindow = QApplication::palette().color(QPalette::Base);
+    for (int n = 1; n <= 3; ++n) {
+        const QByteArray name = "Socket" + QByteArray::number(n);
+        SocketList* list = Place(new SocketList(socketFrame), name.constData(),
+                                 QRect(8 + (n - 1) * 72, 32, 65, 305));
+        QPalette colours = list->palette();
+        colours.setColor(QPalette::Text, Qt::black);
+        colours.setColor(QPalette::Base, n == 1 ? QColor(Qt::white) : systemWindow);
+        list->setPalette(colours);
+        m_sockets[n - 1] = list;
+    }
+
+    m_infoStat = MakeStat(currentAlloc, "InfoStat", QRect(80, 24, 233, 21));
+    m_pathStat = MakeStat(currentAlloc, "PathStat", QRect(80, 56, 377, 21));
+
+    m_infoInput = MakeInput(changeTo, "InfoInput", QRect(80, 20, 233, 21), InfoBytes);
+    m_pathInput = MakeInput(changeTo, "PathInput", QRect(80, 52, 353, 21), PathBytes);
+    m_browse = MakeButton(changeTo, "Browse", QRect(432, 52, 25, 21), "...");
+    m_copyButton = MakeButton(changeTo, "CopyButton", QRect(320, 20, 65, 21), "Copy");
+    m_clearButton = MakeButton(changeTo, "ClearButton", QRect(392, 20, 65, 21), "Clear");
+
+    m_okButton = MakeButton(this, "OKButton", QRect(632, 240, 73, 25), "OK");
+    m_okButton->setIcon(ButtonPictures::CheckMark());
+    m_okButton->setIconSize(QSize(ButtonPictures::Size, ButtonPictures::Size));
+    m_okButton->setDefault(true);
+    m_cancelButton = MakeButton(this, "CancelButton", QRect(552, 240, 75, 25), "Cancel");
+    m_cancelButton->setIcon(ButtonPictures::Cross());
+    m_cancelButton->setIconSize(QSize(ButtonPictures::Size, ButtonPictures::Size));
+
+    m_progressLabel = Place(new QLabel(this), "ProgressLabel", QRect(240, 304, 0, 0));
+    m_progressLabel->adjustSize();
+    m_progressBar = Place(new QProgressBar(this), "ProgressBar", QRect(240, 360, 465, 25));
+    m_progressBar->setRange(0, ProgressMaximum);
+    m_progressBar->setValue(0);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->hide();
+
+    const QList<QWidget*> tabOrder{m_sockets[0], m_sockets[1],  m_sockets[2], m_infoInput,
+                                   m_pathInput,  m_browse,      m_copyButton, m_clearButton,
+                                   m_okButton,   m_cancelButton};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+}
+
+void TAddForm::ConnectHandlers() {
+    using Handler = void (TAddForm::*)();
+    const std::array<Handler, 3> socketClicks{&TAddForm::Socket1Click, &TAddForm::Socket2Click,
+                                              &TAddForm::Socket3Click};
+    for (int i = 0; i < 3; ++i) {
+        connect(
+            m_sockets[i], &QListWidget::itemSelectionChanged, this,
+            [this, click = socketClicks[i]] { ErrorGuard::Guarded([&] { (this->*click)(); }); });
+    }
+    const auto guardedClick = [this](QPushButton* button, Handler handler) {
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { ErrorGuard::Guarded([&] { (this->*handler)(); }); });
+    };
+    guardedClick(m_copyButton, &TAddForm::CopyButtonClick);
+    guardedClick(m_clearButton, &TAddForm::ClearButtonClick);
+    guardedClick(m_browse, &TAddForm::BrowseClick);
+    // The result is OK before the handler runs, and the dialog closes with it
+    // however the handler ends: declined, done or failed.
+    connect(m_okButton, &QPushButton::clicked, this, [this] {
+        setResult(QDialog::Accepted);
+        ErrorGuard::Guarded([this] { OKButtonClick(); });
+        done(QDialog::Accepted);
+    });
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TAddForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // A window manager's re-show is no opening; closing a nested message box
+    // or the file chooser does not show this window again at all.
+    if (event->spontaneous())
+        return;
+    CentreOnScreen();
+    ErrorGuard::Guarded([this] { FormActivate(); });
+}
+
+void TAddForm::CentreOnScreen() {
+    const QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen();
+    if (!screen)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+void TAddForm::FormActivate() {
+    m_progressBar->hide();
+    m_progressLabel->clear();
+    m_progressLabel->adjustSize();
+    const Combination values = m_host.SocketValues();
+    for (int i = 0; i < 3; ++i)
+        m_sockets[i]->SelectValue(values[i]);
+    m_selection = values;
+    ShowBinding();
+}
+
+void TAddForm::SocketClick(int n) {
+    m_selection[n - 1] = m_sockets[n - 1]->SelectedValue();
+    ShowBinding();
+}
+
+void TAddForm::ShowBinding() {
+    const Binding binding = m_table.FindCombination(m_selection);
+    m_infoStat->setText(binding.info);
+    m_pathStat->setText(binding.path);
+}
+
+void TAddForm::CopyButtonClick() {
+    m_infoInput->setText(m_infoStat->text());
+    m_pathInput->setText(m_pathStat->text());
+}
+
+void TAddForm::ClearButtonClick() {
+    m_infoInput->clear();
+    m_pathInput->clear();
+}
+
+void TAddForm::BrowseClick() {
+    const std::optional<QString> chosen = m_fileChooser(m_rememberedPath);
+    if (!chosen)
+        return;
+    // A symbolic link is the Linux shortcut: what it points at is what runs.
+    const QFileInfo file(*chosen);
+    QString path = file.absoluteFilePath();
+    if (file.isSymLink())
+        path = file.exists() ? file.canonicalFilePath() : file.symLinkTarget();
+    m_rememberedPath = path;
+    const qsizetype bytes = path.toLocal8Bit().size();
+    if (bytes > PathBytes)
+        throw TrinodeError(QStringLiteral("The chosen path takes %1 bytes, more than the %2 that "
+                                          "a shortcut can hold, so the path is left as it was")
+                               .arg(bytes)
+                               .arg(PathBytes));
+    m_pathInput->setText(path);
+}
+
+bool TAddForm::ConfirmOverwrite() {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
+                    QStringLiteral("Are you sure you want to overwrite this shortcut?"),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setObjectName(QStringLiteral("ConfirmBox"));
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
+void TAddForm::OKButtonClick() {
+    const bool assigned = !m_infoStat->text().isEmpty() || !m_pathStat->text().isEmpty();
+    if (assigned && !ConfirmOverwrite())
+        return;
+    m_progressBar->show();
+    m_progressBar->repaint();
+    ProgressDisplay progress(*m_progressLabel, *m_progressBar);
+    m_table.AssignCombination(m_selection, m_infoInput->text(), m_pathInput->text(), progress);
+    m_host.RefreshCurrent();
+    m_progressBar->setValue(0);
 }

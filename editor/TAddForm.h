@@ -1,17 +1,87 @@
 #pragma once
 
+// The Add/Change Shortcut dialog, made once at start-up and shown modally by
+// the main window. It owns
+// - the three socket lists and the Selection they pick, preselected from the
+//   main window's SocketValues at every opening (FormActivate);
+// - the binding of the Selection, shown in InfoStat and PathStat;
+// - the new binding typed into InfoInput and PathInput, which keep their
+//   texts from one opening to the next and take no more bytes than a record
+//   holds;
+// - the progress display of an assignment (ProgressLabel, ProgressBar).
+// It calls the store (FindCombination, AssignCombination), the host's
+// RefreshCurrent after an assignment, and the file chooser behind Browse.
+
+#include "store/Combination.h"
+
 #include <QDialog>
+
+#include <array>
+#include <functional>
+#include <optional>
 
 class CombinationTable;
 class EditorHost;
+class MnemonicLabel;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class SocketList;
 
-// The Add/Change Shortcut dialog.
 class TAddForm final : public QDialog {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TAddForm)
 public:
+    // Shown the last confirmed path (empty at first); returns the confirmed
+    // full path, or nothing when the user cancels.
+    using FileChooser = std::function<std::optional<QString>(const QString& remembered)>;
+
+    static constexpr int InfoBytes = 30;
+    static constexpr int PathBytes = 100;
+    static constexpr int ProgressMaximum = 538;
+
     TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent = nullptr);
 
+    const Combination& Selection() const { return m_selection; }
+    void SetFileChooser(FileChooser chooser);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void BuildControls();
+    void ConnectHandlers();
+    void CentreOnScreen();
+
+    void FormActivate();
+    void Socket1Click() { SocketClick(1); }
+    void Socket2Click() { SocketClick(2); }
+    void Socket3Click() { SocketClick(3); }
+    void SocketClick(int n);
+    void CopyButtonClick();
+    void ClearButtonClick();
+    void BrowseClick();
+    void OKButtonClick();
+    void ShowBinding();
+    bool ConfirmOverwrite();
+
     CombinationTable& m_table;
     EditorHost& m_host;
+    Combination m_selection;
+    QString m_rememberedPath;
+    FileChooser m_fileChooser;
+
+    std::array<SocketList*, 3> m_sockets{};
+    MnemonicLabel* m_infoStat = nullptr;
+    MnemonicLabel* m_pathStat = nullptr;
+    QLineEdit* m_infoInput = nullptr;
+    QLineEdit* m_pathInput = nullptr;
+    QPushButton* m_browse = nullptr;
+    QPushButton* m_copyButton = nullptr;
+    QPushButton* m_clearButton = nullptr;
+    QPushButton* m_okButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    QLabel* m_progressLabel = nullptr;
+    QProgressBar* m_progressBar = nullptr;
 };

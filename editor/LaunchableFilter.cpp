@@ -1,0 +1,24 @@
+#include "editor/LaunchableFilter.h"
+
+#include <QFileInfo>
+#include <QFileSystemModel>
+
+LaunchableFilter::LaunchableFilter(QObject* parent) : QSortFilterProxyModel(parent) {}
+
+bool LaunchableFilter::Shows(const QFileInfo& file) {
+    if (file.isDir())
+        return true;
+    static const QStringList suffixes{QStringLiteral("lnk"), QStringLiteral("exe"),
+                                      QStringLiteral("bat"), QStringLiteral("com"),
+                                      QStringLiteral("desktop")};
+    if (suffixes.contains(file.suffix(), Qt::CaseInsensitive))
+        return true;
+    return file.isFile() && file.isExecutable();
+}
+
+bool LaunchableFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const {
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (!files)
+        return true;
+    return Shows(files->fileInfo(files->index(sourceRow, 0, sourceParent)));
+}

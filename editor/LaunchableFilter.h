@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QSortFilterProxyModel>
+
+class QFileInfo;
+
+// What the file chooser offers under "Shortcuts & Programs": folders to walk
+// into, and the files that opening can start: executable files, desktop
+// launchers and the Windows kinds *.lnk, *.exe, *.bat and *.com. It sits
+// between the chooser and its file-system model, since a name pattern alone
+// cannot tell an executable file.
+class LaunchableFilter final : public QSortFilterProxyModel {
+    Q_OBJECT
+public:
+    explicit LaunchableFilter(QObject* parent);
+
+    static bool Shows(const QFileInfo& file);
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+};

@@ -1,0 +1,600 @@
+#include "editor/EditorHost.h"
+#include "editor/LaunchableFilter.h"
+#include "editor/TAddForm.h"
+#include "store/CombinationTable.h"
+#include "tests/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+#include <ostream>
+
+// Readable failure messages.
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+void PrintTo(const Binding& binding, std::ostream* out) {
+    *out << '{' << binding.info.toStdString() << " | " << binding.path.toStdString() << '}';
+}
+
+namespace {
+
+// The main window as the dialog sees it: its sockets, and what its refresh
+// would show.
+class FakeHost final : public EditorHost {
+public:
+    explicit FakeHost(const CombinationTable& table) : m_table(table) {}
+    Combination SocketValues() const override { return sockets; }
+    void RefreshCurrent() override {
+        ++refreshes;
+        shown = m_table.FindCombination(sockets);
+    }
+
+    Combination sockets;
+    int refreshes = 0;
+    Binding shown;
+
+private:
+    const CombinationTable& m_table;
+};
+
+// What a message box said before the test answered it.
+struct BoxSeen {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+using Answer = std::function<void(QMessageBox*)>;
+
+const Answer ClickOk = [](QMessageBox* box) {
+    QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+};
+const Answer ClickCancel = [](QMessageBox* box) {
+    QTest::mouseClick(box->button(QMessageBox::Cancel), Qt::LeftButton);
+};
+const Answer PressEnter = [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); };
+const Answer PressEsc = [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); };
+const Answer CloseBox = [](QMessageBox* box) { box->close(); };
+
+// While it lives, answers the message boxes that open, one answer each in
+// order, and remembers what they said. Unlike a watcher for the next modal
+// window it passes over the dialog itself, which is modal between two boxes.
+class BoxAnswerer final : public QObject {
+public:
+    explicit BoxAnswerer(QList<Answer> answers) : m_answers(std::move(answers)) {
+        m_timer.start(5, this);
+    }
+    QList<BoxSeen> seen;
+
+private:
+    void timerEvent(QTimerEvent*) override {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible() || box->property("answered").toBool() || m_answers.isEmpty())
+            return;
+        box->setProperty("answered", true);
+        seen.append({box->windowTitle(), box->text(), box->icon()});
+        m_answers.takeFirst()(box);
+    }
+    QList<Answer> m_answers;
+    QBasicTimer m_timer;
+};
+
+// Types one key per character, whatever its script.
+void Type(QWidget* widget, const QString& text) {
+    for (const uint codePoint : text.toUcs4())
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown,
+                            QString::fromUcs4(reinterpret_cast<const char32_t*>(&codePoint), 1),
+                            Qt::NoModifier);
+}
+
+const Combination FilesPersonalMusic{"Files", "Personal", "Music"};
+
+class AddFormTest : public ::testing::Test {
+public:
+    void SetUp() override {
+        table.CreateDefaultFile();
+        form = std::make_unique<TAddForm>(table, host);
+    }
+
+    template <class Widget> Widget* Find(const char* name) const {
+        auto* widget = form->findChild<Widget*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    // Opens the dialog modally, runs the steps inside it and returns the
+    // result; a dialog the steps leave open is cancelled.
+    int Open(const std::function<void()>& steps) {
+        ModalWatcher watcher([&](QWidget* modal) {
+            EXPECT_EQ(modal, form.get());
+            steps();
+            if (form->isVisible())
+                form->reject();
+        });
+        const int result = form->exec();
+        EXPECT_TRUE(watcher.Seen());
+        return result;
+    }
+
+    void Assign(const Combination& combination, const QString& info, const QString& path) {
+        NoProgress none;
+        table.AssignCombination(combination, info, path, none);
+    }
+
+    Binding OnDisk(const Combination& combination) const {
+        CombinationTable fresh(home.CombinationFile());
+        fresh.LoadFile();
+        return fresh.FindCombination(combination);
+    }
+
+    void ClickItem(const char* listName, const QString& text) {
+        auto* list = Find<QListWidget>(listName);
+        QListWidgetItem* item =
+            text.isEmpty() ? list->item(0) : list->findItems(text, Qt::MatchExactly).value(0);
+        ASSERT_NE(item, nullptr) << text.toStdString();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(item).center());
+    }
+
+    QString Selected(const char* listName) const {
+        const QList<QListWidgetItem*> items = Find<QListWidget>(listName)->selectedItems();
+        return items.size() == 1 ? items.first()->text() : QStringLiteral("<none>");
+    }
+
+    QString Text(const char* name) const { return Find<QLabel>(name)->text(); }
+
+    TemporaryHome home;
+    CombinationTable table{home.CombinationFile()};
+    FakeHost host{table};
+    std::unique_ptr<TAddForm> form;
+};
+
+// The controls a person uses or reads; the plain captions are left out.
+TEST_F(AddFormTest, ControlsStandWhereTheLayoutPutsThem) {
+    struct Place {
+        const char* name;
+        const char* parent;
+        QRect geometry;
+    };
+    const Place places[] = {
+        {"Label8", "AddForm", {227, 0, 260, 35}},
+        {"Label9", "AddForm", {40, 8, 147, 26}},
+        {"SocketFrame", "AddForm", {8, 40, 225, 345}},
+        {"Socket1", "SocketFrame", {8, 32, 65, 305}},
+        {"Socket2", "SocketFrame", {80, 32, 65, 305}},
+        {"Socket3", "SocketFrame", {152, 32, 65, 305}},
+        {"CurrentAlloc", "AddForm", {240, 40, 465, 97}},
+        {"InfoStat", "CurrentAlloc", {80, 24, 233, 21}},
+        {"PathStat", "CurrentAlloc", {80, 56, 377, 21}},
+        {"ChangeTo", "AddForm", {240, 144, 465, 89}},
+        {"InfoInput", "ChangeTo", {80, 20, 233, 21}},
+        {"PathInput", "ChangeTo", {80, 52, 353, 21}},
+        {"Browse", "ChangeTo", {432, 52, 25, 21}},
+        {"CopyButton", "ChangeTo", {320, 20, 65, 21}},
+        {"ClearButton", "ChangeTo", {392, 20, 65, 21}},
+        {"OKButton", "AddForm", {632, 240, 73, 25}},
+        {"CancelButton", "AddForm", {552, 240, 75, 25}},
+        {"ProgressBar", "AddForm", {240, 360, 465, 25}},
+    };
+    for (const Place& place : places) {
+        SCOPED_TRACE(place.name);
+        QWidget* widget = Find<QWidget>(place.name);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->parentWidget()->objectName(), QString::fromLatin1(place.parent));
+        EXPECT_EQ(widget->geometry(), place.geometry);
+    }
+    EXPECT_EQ(form->windowTitle(), "Trinode");
+    EXPECT_EQ(form->minimumSize(), QSize(713, 393));
+    EXPECT_EQ(form->maximumSize(), QSize(713, 393));
+
+    // All 23 items show without scrolling, the empty value first.
+    for (const char* name : {"Socket1", "Socket2", "Socket3"}) {
+        auto* list = Find<QListWidget>(name);
+        ASSERT_EQ(list->count(), 23);
+        EXPECT_EQ(list->item(0)->text(), "");
+        EXPECT_EQ(list->item(1)->text(), "Control");
+        EXPECT_EQ(list->item(22)->text(), "Projects");
+        const QRect last = list->visualItemRect(list->item(22));
+        EXPECT_EQ(last.top(), 22 * 13);
+        EXPECT_LE(last.bottom(), list->viewport()->height());
+    }
+}
+
+TEST_F(AddFormTest, OpeningPreselectsTheMainWindowsCombination) {
+    struct Case {
+        const char* name;
+        Combination sockets;
+    };
+    const Case cases[] = {
+        {"FilesGapPersonal", {"Files", "", "Personal"}},
+        {"AllEmpty", {"", "", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Assign(c.sockets, "Docs & more", "/srv/docs");
+        host.sockets = c.sockets;
+        Open([&] {
+            EXPECT_EQ(Selected("Socket1"), c.sockets[0]);
+            EXPECT_EQ(Selected("Socket2"), c.sockets[1]);
+            EXPECT_EQ(Selected("Socket3"), c.sockets[2]);
+            EXPECT_EQ(form->Selection(), c.sockets);
+            EXPECT_EQ(Text("InfoStat"), "Docs & more");
+            EXPECT_EQ(Text("PathStat"), "/srv/docs");
+            EXPECT_FALSE(Find<QProgressBar>("ProgressBar")->isVisible());
+            EXPECT_EQ(Text("ProgressLabel"), "");
+        });
+        EXPECT_EQ(host.refreshes, 0);
+    }
+}
+
+TEST_F(AddFormTest, PickingInAListChangesOneSocketAndShowsItsBinding) {
+    struct Case {
+        const char* name;
+        std::function<void(AddFormTest&)> pick;
+        Combination expected;
+    };
+    const Case cases[] = {
+        {"MouseOnMusic",
+         [](AddFormTest& t) { t.ClickItem("Socket2", "Music"); },
+         {"Files", "Music", "Personal"}},
+        {"DownKeyAfterPersonal",
+         [](AddFormTest& t) { QTest::keyClick(t.Find<QListWidget>("Socket3"), Qt::Key_Down); },
+         {"Files", "", "Pictures"}},
+        {"MouseOnEmptyItem",
+         [](AddFormTest& t) { t.ClickItem("Socket1", ""); },
+         {"", "", "Personal"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        host.sockets = {"Files", "", "Personal"};
+        Assign(c.expected, QString("Bound ") + c.name, "/opt/" + QString(c.name));
+        Open([&] {
+            Find<QLineEdit>("InfoInput")->setText("typed");
+            c.pick(*this);
+            EXPECT_EQ(form->Selection(), c.expected);
+            EXPECT_EQ(Selected("Socket1"), c.expected[0]);
+            EXPECT_EQ(Selected("Socket2"), c.expected[1]);
+            EXPECT_EQ(Selected("Socket3"), c.expected[2]);
+            EXPECT_EQ(Text("InfoStat"), QString("Bound ") + c.name);
+            EXPECT_EQ(Text("PathStat"), "/opt/" + QString(c.name));
+            EXPECT_EQ(Find<QLineEdit>("InfoInput")->text(), "typed");
+        });
+    }
+}
+
+struct OkCase {
+    const char* name;
+    bool assignedBefore;
+    Answer answer; // empty: no question expected
+    bool written;
+};
+
+class AddFormOkTest : public AddFormTest, public ::testing::WithParamInterface<OkCase> {};
+
+TEST_P(AddFormOkTest, OkAsksOnlyBeforeOverwritingAndClosesWithOk) {
+    const OkCase& c = GetParam();
+    const Binding before = c.assignedBefore ? Binding{"Old", "/old"} : Binding{"", ""};
+    const Binding typed{"Media & Player", "/usr/bin/player --x"};
+    if (c.assignedBefore)
+        Assign(FilesPersonalMusic, before.info, before.path);
+    host.sockets = FilesPersonalMusic;
+
+    BoxAnswerer answerer({c.answer ? c.answer : ClickCancel});
+    const int result = Open([&] {
+        QTest::keyClicks(Find<QLineEdit>("InfoInput"), typed.info);
+        QTest::keyClicks(Find<QLineEdit>("PathInput"), typed.path);
+        QTest::mouseClick(Find<QPushButton>("OKButton"), Qt::LeftButton);
+    });
+
+    EXPECT_EQ(result, QDialog::Accepted);
+    ASSERT_EQ(answerer.seen.size(), c.answer ? 1 : 0);
+    if (c.answer) {
+        EXPECT_EQ(answerer.seen[0].title, "Confirm");
+        EXPECT_EQ(answerer.seen[0].text, "Are you sure you want to overwrite this shortcut?");
+        EXPECT_EQ(answerer.seen[0].icon, QMessageBox::Question);
+    }
+    EXPECT_EQ(OnDisk(FilesPersonalMusic), c.written ? typed : before);
+    EXPECT_EQ(host.refreshes, c.written ? 1 : 0);
+    if (c.written) {
+        EXPECT_EQ(host.shown, typed);
+    }
+
+    // Whatever happened, the typed texts are offered again.
+    Open([&] {
+        EXPECT_EQ(Find<QLineEdit>("InfoInput")->text(), typed.info);
+        EXPECT_EQ(Find<QLineEdit>("PathInput")->text(), typed.path);
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, AddFormOkTest,
+                         ::testing::Values(OkCase{"Unassigned", false, {}, true},
+                                           OkCase{"ConfirmedWithOk", true, ClickOk, true},
+                                           OkCase{"ConfirmedWithEnter", true, PressEnter, true},
+                                           OkCase{"DeclinedWithCancel", true, ClickCancel, false},
+                                           OkCase{"DeclinedWithEsc", true, PressEsc, false},
+                                           OkCase{"DeclinedWithCloseBox", true, CloseBox, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(AddFormTest, CopyThenOkStoresTheSameBindingAndClearEmpties) {
+    const Binding stored{"Tom && Jerry &Co", "/home/me/a&b"};
+    Assign(FilesPersonalMusic, stored.info, stored.path);
+    host.sockets = FilesPersonalMusic;
+    BoxAnswerer answerer({ClickOk});
+    Open([&] {
+        QTest::mouseClick(Find<QPushButton>("ClearButton"), Qt::LeftButton);
+        QTest::mouseClick(Find<QPushButton>("CopyButton"), Qt::LeftButton);
+        // The raw texts, not what the mnemonic drawing shows.
+        EXPECT_EQ(Find<QLineEdit>("InfoInput")->text(), stored.info);
+        EXPECT_EQ(Find<QLineEdit>("PathInput")->text(), stored.path);
+        QTest::mouseClick(Find<QPushButton>("OKButton"), Qt::LeftButton);
+    });
+    EXPECT_EQ(answerer.seen.size(), 1);
+    EXPECT_EQ(OnDisk(FilesPersonalMusic), stored);
+
+    Open([&] {
+        QTest::mouseClick(Find<QPushButton>("ClearButton"), Qt::LeftButton);
+        EXPECT_EQ(Find<QLineEdit>("InfoInput")->text(), "");
+        EXPECT_EQ(Find<QLineEdit>("PathInput")->text(), "");
+    });
+}
+
+TEST_F(AddFormTest, KeysPressTheButtonsTheyBelongTo) {
+    struct Case {
+        const char* name;
+        const char* focus;
+        Qt::Key key;
+        bool stillOpen;
+        int result;
+        bool written;
+    };
+    const Case cases[] = {
+        {"EnterInInfoPressesOk", "InfoInput", Qt::Key_Return, false, QDialog::Accepted, true},
+        {"EnterInListPressesOk", "Socket2", Qt::Key_Enter, false, QDialog::Accepted, true},
+        {"EnterOnCopyPressesCopy", "CopyButton", Qt::Key_Return, true, QDialog::Rejected, false},
+        {"EscCancels", "PathInput", Qt::Key_Escape, false, QDialog::Rejected, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Assign(FilesPersonalMusic, "", "");
+        host.sockets = FilesPersonalMusic;
+        form->findChild<QLineEdit*>("InfoInput")->setText("Typed");
+        const int result = Open([&] {
+            QWidget* target = Find<QWidget>(c.focus);
+            target->setFocus();
+            QTest::keyClick(target, c.key);
+            EXPECT_EQ(form->isVisible(), c.stillOpen);
+        });
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(OnDisk(FilesPersonalMusic).info, c.written ? "Typed" : "");
+    }
+}
+
+TEST_F(AddFormTest, TabVisitsTheControlsInOrder) {
+    QStringList visited;
+    Open([&] {
+        QWidget* socket1 = Find<QWidget>("Socket1");
+        socket1->setFocus();
+        for (int i = 0; i < 10; ++i) {
+            visited.append(QApplication::focusWidget()->objectName());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+    });
+    EXPECT_EQ(visited.join(' '), "Socket1 Socket2 Socket3 InfoInput PathInput Browse CopyButton "
+                                 "ClearButton OKButton CancelButton");
+}
+
+// Records what the progress display shows each time it is painted.
+class PaintRecorder final : public QObject {
+public:
+    PaintRecorder(QLabel* label, QProgressBar* bar) : m_label(label), m_bar(bar) {
+        label->installEventFilter(this);
+        bar->installEventFilter(this);
+    }
+    QStringList stages;
+    QList<int> barWhileProcessing;
+
+private:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            if (watched == m_label && !m_label->text().isEmpty() &&
+                (stages.isEmpty() || stages.back() != m_label->text()))
+                stages.append(m_label->text());
+            if (watched == m_bar && m_label->text() == "Processing...")
+                barWhileProcessing.append(m_bar->value());
+        }
+        return false;
+    }
+    QLabel* m_label;
+    QProgressBar* m_bar;
+};
+
+TEST_F(AddFormTest, ProgressShowsEveryStageAndAFullBarAfter8070Records) {
+    host.sockets = FilesPersonalMusic;
+    auto* bar = Find<QProgressBar>("ProgressBar");
+    auto* label = Find<QLabel>("ProgressLabel");
+    PaintRecorder recorder(label, bar);
+    Open([&] {
+        Find<QLineEdit>("InfoInput")->setText("Player");
+        QTest::mouseClick(Find<QPushButton>("OKButton"), Qt::LeftButton);
+    });
+
+    EXPECT_EQ(recorder.stages.join('|'), "Processing...|Saving File...|Finalizing...");
+    // Positions 0 to 811 arrive one per call, each painted; from 538 (8070
+    // records) on, the bar is full.
+    QList<int> distinct;
+    int fullPaints = 0;
+    for (int value : recorder.barWhileProcessing) {
+        if (distinct.isEmpty() || distinct.back() != value)
+            distinct.append(value);
+        fullPaints += value == 538 ? 1 : 0;
+    }
+    ASSERT_EQ(distinct.size(), 539);
+    for (int i = 0; i < distinct.size(); ++i)
+        ASSERT_EQ(distinct[i], i);
+    EXPECT_GE(fullPaints, 811 - 538 + 1);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(label->text(), "Finalizing...");
+    EXPECT_EQ(host.refreshes, 1);
+    EXPECT_EQ(OnDisk(FilesPersonalMusic).info, "Player");
+}
+
+TEST_F(AddFormTest, AFailedAssignmentIsReportedAndTheFileStaysAsItWas) {
+    Assign(FilesPersonalMusic, "Old", "/old");
+    host.sockets = FilesPersonalMusic;
+    QFile file(home.CombinationFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    ASSERT_TRUE(file.setPermissions(QFile::ReadOwner | QFile::ReadGroup));
+
+    BoxAnswerer answerer({ClickOk, ClickOk});
+    const int result = Open([&] {
+        Find<QLineEdit>("InfoInput")->setText("New");
+        QTest::mouseClick(Find<QPushButton>("OKButton"), Qt::LeftButton);
+    });
+    EXPECT_EQ(result, QDialog::Accepted);
+    ASSERT_EQ(answerer.seen.size(), 2);
+    EXPECT_EQ(answerer.seen[1].title, "Trinode");
+    EXPECT_EQ(answerer.seen[1].text, "File access denied.");
+    EXPECT_EQ(host.refreshes, 0);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    EXPECT_TRUE(Find<QProgressBar>("ProgressBar")->isVisibleTo(form.get()));
+    EXPECT_EQ(Text("ProgressLabel"), "Processing...");
+
+    // The next opening hides and empties the progress display again.
+    Open([&] {
+        EXPECT_FALSE(Find<QProgressBar>("ProgressBar")->isVisible());
+        EXPECT_EQ(Text("ProgressLabel"), "");
+    });
+}
+
+TEST_F(AddFormTest, EditBoxesTakeNoMoreBytesThanTheFileHolds) {
+    struct Case {
+        const char* name;
+        const char* box;
+        QString before;
+        QString input;
+        bool paste;
+        QString expected;
+    };
+    const QString a(26, 'a');
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    const QString eAcute = QString::fromUtf8("\xC3\xA9");
+    const QString euro = QString::fromUtf8("\xE2\x82\xAC");
+    const Case cases[] = {
+        {"TypingStopsAt30", "InfoInput", "", QString(31, 'x'), false, QString(30, 'x')},
+        {"TwoByteCharFillsTo30", "InfoInput", QString(28, 'a'), eAcute, false,
+         QString(28, 'a') + eAcute},
+        {"TwoByteCharPast30", "InfoInput", QString(29, 'a'), eAcute, false, QString(29, 'a')},
+        {"TypedFourByteCharFits", "InfoInput", a, emoji, false, a + emoji},
+        {"PastedFourByteCharPast30", "InfoInput", a + 'a', emoji, true, a + 'a'},
+        {"Pasted100", "PathInput", "", QString(100, 'p'), true, QString(100, 'p')},
+        {"Pasted101Refused", "PathInput", "/x", QString(99, 'p'), true, "/x"},
+        {"ThreeByteCharFillsTo100", "PathInput", QString(97, 'p'), euro, true,
+         QString(97, 'p') + euro},
+        {"ThreeByteCharPast100", "PathInput", QString(98, 'p'), euro, true, QString(98, 'p')},
+    };
+    Open([&] {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            auto* box = Find<QLineEdit>(c.box);
+            box->setText(c.before);
+            box->setFocus();
+            if (c.paste) {
+                QApplication::clipboard()->setText(c.input);
+                QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+            } else {
+                Type(box, c.input);
+            }
+            EXPECT_EQ(box->text(), c.expected);
+        }
+    });
+}
+
+TEST_F(AddFormTest, BrowsePutsTheChosenTargetIntoThePathBox) {
+    const QString script = QDir(home.Path()).filePath("run.sh");
+    QFile(script).open(QIODevice::WriteOnly);
+    const QString link = QDir(home.Path()).filePath("shortcut");
+    ASSERT_TRUE(QFile::link(script, link));
+    const QString target = QFileInfo(script).canonicalFilePath();
+    const QString tooLong = "/" + QString(100, 'l');
+
+    struct Step {
+        const char* name;
+        std::optional<QString> chosen;
+        QString rememberedBefore;
+        QString pathAfter;
+        QString error;
+    };
+    const Step steps[] = {
+        {"LinkYieldsItsTarget", link, "", target, ""},
+        {"CancelChangesNothing", std::nullopt, target, target, ""},
+        {"TooLongIsRefused", tooLong, target, target,
+         "The chosen path takes 101 bytes, more than the 100 that a shortcut can hold, so the "
+         "path is left as it was."},
+        {"PlainFileIsTaken", script, tooLong, target, ""},
+    };
+    host.sockets = {"Files", "", "Personal"};
+    Open([&] {
+        Find<QLineEdit>("InfoInput")->setText("kept");
+        ClickItem("Socket2", "Music");
+        for (const Step& step : steps) {
+            SCOPED_TRACE(step.name);
+            QString remembered = "<not asked>";
+            form->SetFileChooser([&](const QString& last) {
+                remembered = last;
+                return step.chosen;
+            });
+            const QString error = ErrorBoxTextOf(
+                [&] { QTest::mouseClick(Find<QPushButton>("Browse"), Qt::LeftButton); });
+            EXPECT_EQ(remembered, step.rememberedBefore);
+            EXPECT_EQ(Find<QLineEdit>("PathInput")->text(), step.pathAfter);
+            EXPECT_EQ(error, step.error);
+        }
+        EXPECT_EQ(Find<QLineEdit>("InfoInput")->text(), "kept");
+        // Closing the error box was no new opening.
+        EXPECT_EQ(form->Selection(), (Combination{"Files", "Music", "Personal"}));
+    });
+}
+
+TEST(LaunchableFilter, ShowsFoldersLaunchersAndProgramsOnly) {
+    TemporaryHome home;
+    QDir dir(home.Path());
+    ASSERT_TRUE(dir.mkdir("folder"));
+    struct Case {
+        const char* name;
+        bool executable;
+        bool shown;
+    };
+    const Case cases[] = {
+        {"tool", true, true},         {"notes.txt", false, false}, {"notes", false, false},
+        {"App.desktop", false, true}, {"SETUP.EXE", false, true},  {"go.bat", false, true},
+        {"a.lnk", false, true},       {"b.com", false, true},      {"run.sh", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile file(dir.filePath(c.name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.close();
+        if (c.executable)
+            file.setPermissions(file.permissions() | QFile::ExeOwner);
+        EXPECT_EQ(LaunchableFilter::Shows(QFileInfo(file.fileName())), c.shown);
+    }
+    EXPECT_TRUE(LaunchableFilter::Shows(QFileInfo(dir.filePath("folder"))));
+}
+
+} // namespace
