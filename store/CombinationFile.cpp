@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +18,26 @@ namespace {
 int LastErrno(int fallback) {
     const int e = errno;
     return e != 0 ? e : fallback;
+}
+
+// A save that is killed between giving its temporary file a name and renaming
+// it over the file leaves "<name>.XXXXXX" behind, and no later save would ever
+// take it away. Only one program writes the file, so any such file is stale.
+void RemoveStaleTemporaries(const QString& path) {
+    const QFileInfo target(path);
+    const QString prefix = target.fileName() + u'.';
+    const QDir dir = target.dir();
+    const QStringList names =
+        dir.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden);
+    for (const QString& name : names) {
+        const QFileInfo candidate(dir.filePath(name));
+        const QStringView suffix = QStringView(name).sliced(prefix.size());
+        const bool ours = std::all_of(suffix.begin(), suffix.end(), [](QChar c) {
+            return c.unicode() < 128 && c.isLetterOrNumber();
+        });
+        if (ours && !candidate.isSymLink())
+            QFile::remove(candidate.filePath());
+    }
 }
 
 } // namespace
@@ -59,6 +80,7 @@ QByteArray CombinationFile::Read(qsizetype maxBytes) const {
 
 CombinationFile::Replacement::Replacement(const QString& path)
     : m_file(std::make_unique<QSaveFile>(path)) {
+    RemoveStaleTemporaries(path);
     // Where the directory takes no temporary file, the file is written in
     // place: the one case that cannot be atomic.
     m_file->setDirectWriteFallback(true);

@@ -59,7 +59,10 @@ void PutField(char* out, int width, QByteArrayView text) {
     Q_ASSERT(text.size() <= width);
     const auto length = std::min<qsizetype>(text.size(), width);
     std::memset(out, ' ', width - length);
-    std::memcpy(out + width - length, text.data(), length);
+    // An empty field read from a record has no data pointer at all, and
+    // memcpy may not be handed a null one even for no bytes.
+    if (length > 0)
+        std::memcpy(out + width - length, text.data(), length);
 }
 
 } // namespace
