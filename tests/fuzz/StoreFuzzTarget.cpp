@@ -1,0 +1,560 @@
+// Hostile combination files and inputs against the real store.
+//
+// An input is a small program. Its first bytes build a combination file (a
+// base layout, then edits: length bytes, overwritten bytes, moved, duplicated
+// or cut records, padding); the rest is a script of lookups, assignments,
+// hand edits on disk, permission changes, deletions and reloads. Every step
+// runs against the store and against a plain model of the file kept here, and
+// the two must agree byte for byte: lookups give the model's binding,
+// assignments rebuild exactly the matching records (each field within its
+// width, length byte 175), a successful save leaves a whole file of the
+// model's bytes and no temporary file, and a refused one leaves the file and
+// the table as they were.
+
+#include "store/ButtonCatalogue.h"
+#include "store/CombinationRecord.h"
+#include "store/CombinationTable.h"
+#include "store/TrinodeError.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <sys/stat.h>
+
+namespace {
+
+namespace Record = CombinationRecord;
+
+constexpr qsizetype FileSize = CombinationTable::FileSize;
+constexpr int RecordCount = CombinationTable::RecordCount;
+constexpr int RecordSize = Record::Size;
+constexpr int MaxScriptSteps = 48;
+constexpr int MaxSaves = 4;
+
+[[noreturn]] void Fail(const char* what, const QString& detail = {}) {
+    std::fprintf(stderr, "store fuzz: %s %s\n", what, qPrintable(detail));
+    std::fflush(stderr);
+    std::abort();
+}
+
+#define FUZZ_CHECK(condition, what)                                                                \
+    do {                                                                                           \
+        if (!(condition))                                                                          \
+            Fail(what, QStringLiteral(#condition));                                                \
+    } while (false)
+
+// Reads the input front to back; past its end every byte is zero, so any
+// input is a complete program.
+class Input final {
+public:
+    Input(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+    bool AtEnd() const { return m_position >= m_size; }
+    uint8_t Byte() { return AtEnd() ? 0 : m_data[m_position++]; }
+    uint32_t Number(int bytes) {
+        uint32_t n = 0;
+        for (int i = 0; i < bytes; ++i)
+            n = (n << 8) | Byte();
+        return n;
+    }
+    QByteArray Bytes(int count) {
+        QByteArray bytes;
+        for (int i = 0; i < count && !AtEnd(); ++i)
+            bytes.append(char(Byte()));
+        return bytes;
+    }
+
+private:
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_position = 0;
+};
+
+// --- The model: the file format read and written independently of the store.
+
+struct FieldSpan {
+    int offset;
+    int width;
+};
+constexpr FieldSpan Fields[5] = {{1, 15}, {16, 15}, {31, 15}, {46, 30}, {76, 100}};
+
+QByteArrayView TrimBlanks(QByteArrayView text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && uint8_t(text[begin]) <= 32)
+        ++begin;
+    while (end > begin && uint8_t(text[end - 1]) <= 32)
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+QByteArrayView FieldOf(const char* record, int field) {
+    const int length = std::min<int>(uint8_t(record[0]), 175);
+    const FieldSpan span = Fields[field];
+    const int end = std::min(span.offset + span.width, length + 1);
+    if (end <= span.offset)
+        return {};
+    return TrimBlanks(QByteArrayView(record + span.offset, end - span.offset));
+}
+
+void BuildRecord(char* out, const QByteArray (&texts)[5]) {
+    out[0] = char(175);
+    for (int f = 0; f < 5; ++f) {
+        const FieldSpan span = Fields[f];
+        if (texts[f].size() > span.width)
+            Fail("a record would be built with a field longer than its width");
+        const qsizetype pad = span.width - texts[f].size();
+        std::memset(out + span.offset, ' ', pad);
+        std::memcpy(out + span.offset + pad, texts[f].constData(), texts[f].size());
+    }
+}
+
+const QByteArray& DefaultFile() {
+    static const QByteArray file = [] {
+        QByteArray bytes(FileSize, '\0');
+        int n = 0;
+        for (int a = 0; a < 23; ++a)
+            for (int b = 0; b < 23; ++b)
+                for (int c = 0; c < 23; ++c)
+                    BuildRecord(bytes.data() + qsizetype(n++) * RecordSize,
+                                {ButtonCatalogue::Names[a], ButtonCatalogue::Names[b],
+                                 ButtonCatalogue::Names[c], "|", "|"});
+        return bytes;
+    }();
+    return file;
+}
+
+bool Matches(const char* record, const QByteArray (&values)[3]) {
+    for (int s = 0; s < 3; ++s) {
+        if (FieldOf(record, s) != values[s])
+            return false;
+    }
+    return true;
+}
+
+struct Model {
+    QByteArray table = QByteArray(FileSize, '\0');
+    // The file's first FileSize bytes as the store last loaded or saved them.
+    QByteArray synced;
+
+    void Adopt(const QByteArray& disk) {
+        std::memcpy(table.data(), disk.constData(), disk.size());
+        synced = disk;
+    }
+};
+
+// --- Inputs: texts and combinations of every kind.
+
+QString TextFrom(Input& in) {
+    static const char16_t wide[] = {0x00e9, 0x20ac, 0xfffd, 0x00a0, 0x0000};
+    switch (in.Byte() % 7) {
+    case 0: // raw bytes, valid UTF-8 or not
+        return QString::fromUtf8(in.Bytes(in.Byte() % 128));
+    case 1: { // one byte repeated: the widths and one past them, control characters
+        const int count = in.Byte() % 128;
+        const char byte = char(in.Byte() % 128);
+        return QString::fromLatin1(QByteArray(count, byte));
+    }
+    case 2: { // multi-byte characters, to cross a width inside a character
+        const int count = in.Byte() % 64;
+        const uint8_t pick = in.Byte();
+        QString text;
+        for (int i = 0; i < count; ++i) {
+            if (pick % 6 == 5)
+                text.append(QString::fromUtf8("\xf0\x9f\x98\x80")); // four bytes
+            else
+                text.append(QChar(wide[pick % 6]));
+        }
+        const int lead = in.Byte() % 4;
+        return QString::fromLatin1(in.Bytes(lead)) + text;
+    }
+    case 3: { // raw UTF-16 units, lone surrogates included
+        QString text;
+        const int count = in.Byte() % 48;
+        for (int i = 0; i < count; ++i)
+            text.append(QChar(char16_t(in.Number(2))));
+        return text;
+    }
+    case 4:
+        return {};
+    case 5: { // a catalogue name wrapped in blanks and control characters
+        const QString name = ButtonCatalogue::ButtonName(in.Byte() % 23);
+        QByteArray wrap[2];
+        for (QByteArray& blanks : wrap) {
+            const int count = in.Byte() % 4;
+            blanks = QByteArray(count, char(in.Byte() % 33));
+        }
+        return QString::fromLatin1(wrap[0]) + name + QString::fromLatin1(wrap[1]);
+    }
+    default: // Latin-1 bytes as characters: non-ASCII, two bytes each when stored
+        return QString::fromLatin1(in.Bytes(in.Byte() % 64));
+    }
+}
+
+Combination CombinationFrom(Input& in) {
+    Combination combination;
+    for (QString& value : combination) {
+        const uint8_t pick = in.Byte();
+        value = pick < 176 ? ButtonCatalogue::ButtonName(pick % 23) : TextFrom(in);
+    }
+    return combination;
+}
+
+// --- The file on disk.
+
+class Disk final {
+public:
+    explicit Disk(QString path) : m_path(std::move(path)) {}
+    const QString& Path() const { return m_path; }
+    bool Exists() const { return QFileInfo::exists(m_path); }
+
+    std::optional<QByteArray> Read() const {
+        QFile file(m_path);
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        return file.readAll();
+    }
+    void Write(const QByteArray& bytes) {
+        const bool wasReadOnly = ReadOnly();
+        SetReadOnly(false);
+        QFile file(m_path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(bytes) != bytes.size())
+            Fail("cannot write the combination file");
+        file.close();
+        SetReadOnly(wasReadOnly);
+    }
+    bool ReadOnly() const {
+        struct stat st {};
+        return ::stat(QFile::encodeName(m_path).constData(), &st) == 0 &&
+               (st.st_mode & S_IWUSR) == 0;
+    }
+    void SetReadOnly(bool readOnly) {
+        if (Exists())
+            ::chmod(QFile::encodeName(m_path).constData(), readOnly ? 0444 : 0644);
+    }
+    void Remove() {
+        SetReadOnly(false);
+        QFile::remove(m_path);
+    }
+    // Everything in the directory but the file itself: temporary files of
+    // saves that were not finished.
+    QStringList Strays() const {
+        const QFileInfo info(m_path);
+        QStringList names = info.dir().entryList(QDir::Files | QDir::Hidden | QDir::System);
+        names.removeAll(info.fileName());
+        return names;
+    }
+    void Clear() {
+        Remove();
+        const QDir dir = QFileInfo(m_path).dir();
+        for (const QString& name : Strays())
+            QFile::remove(dir.filePath(name));
+    }
+
+private:
+    QString m_path;
+};
+
+Disk& TheDisk() {
+    static const auto dir = std::make_unique<QTemporaryDir>();
+    if (!dir->isValid())
+        Fail("no temporary directory");
+    static Disk disk(dir->filePath(QStringLiteral("TrinodeRun.cmb")));
+    return disk;
+}
+
+// --- Building and editing a file's bytes.
+
+int RecordFrom(Input& in) {
+    return int(in.Number(2) % RecordCount);
+}
+
+void Edit(QByteArray& file, Input& in) {
+    const auto recordAt = [&file](int number) -> char* {
+        const qsizetype offset = qsizetype(number) * RecordSize;
+        return offset + RecordSize <= file.size() ? file.data() + offset : nullptr;
+    };
+    switch (in.Byte() % 8) {
+    case 0: // a length byte of any value
+        if (char* record = recordAt(RecordFrom(in)))
+            record[0] = char(in.Byte());
+        break;
+    case 1: { // any bytes anywhere
+        const qsizetype offset = file.isEmpty() ? 0 : in.Number(3) % file.size();
+        const QByteArray bytes = in.Bytes(in.Byte() % 64);
+        for (qsizetype i = 0; i < bytes.size() && offset + i < file.size(); ++i)
+            file[offset + i] = bytes[i];
+        break;
+    }
+    case 2: { // a record duplicated over another
+        char* from = recordAt(RecordFrom(in));
+        char* to = recordAt(RecordFrom(in));
+        if (from && to)
+            std::memmove(to, from, RecordSize);
+        break;
+    }
+    case 3: { // two records moved
+        char* a = recordAt(RecordFrom(in));
+        char* b = recordAt(RecordFrom(in));
+        if (a && b && a != b)
+            std::swap_ranges(a, a + RecordSize, b);
+        break;
+    }
+    case 4: // cut short, possibly inside a record
+        file.truncate(in.Number(3) % (file.size() + 1));
+        break;
+    case 5: { // bytes beyond the last record
+        const int count = in.Byte();
+        file.append(QByteArray(count, char(in.Byte())));
+        break;
+    }
+    case 6: { // a field written by hand: any text, right-justified, spilling over
+        char* record = recordAt(RecordFrom(in));
+        const FieldSpan span = Fields[in.Byte() % 5];
+        const QByteArray text = Record::Encode(TextFrom(in));
+        const char pad = char(in.Byte() % 33);
+        if (!record)
+            break;
+        // Right-justified when it fits, else spilling into the fields after it.
+        const qsizetype start =
+            text.size() <= span.width ? span.offset + span.width - text.size() : span.offset;
+        std::memset(record + span.offset, pad, span.width);
+        for (qsizetype i = 0; i < text.size() && start + i < RecordSize; ++i)
+            record[start + i] = text[i];
+        break;
+    }
+    default: { // padding of any byte over part of a record
+        char* record = recordAt(RecordFrom(in));
+        const int from = in.Byte() % RecordSize;
+        const int length = in.Byte() % (RecordSize - from + 1);
+        const char fill = char(in.Byte());
+        if (record)
+            std::memset(record + from, fill, length);
+        break;
+    }
+    }
+}
+
+// nullopt: no file at all.
+std::optional<QByteArray> FileFrom(Input& in) {
+    QByteArray file;
+    switch (in.Byte() % 5) {
+    case 0:
+        file = DefaultFile();
+        break;
+    case 1:
+        file = QByteArray(FileSize, '\0');
+        break;
+    case 2:
+        break;
+    case 3:
+        file = in.Bytes(int(in.Number(2)));
+        break;
+    default:
+        return std::nullopt;
+    }
+    const int edits = in.Byte() % 16;
+    for (int i = 0; i < edits; ++i)
+        Edit(file, in);
+    return file;
+}
+
+// --- Running one step against the store and the model.
+
+class Run final {
+public:
+    explicit Run(Disk& disk) : m_disk(disk), m_table(disk.Path()) {}
+
+    void Start(Input& in) {
+        if (const std::optional<QByteArray> file = FileFrom(in)) {
+            m_disk.Write(*file);
+            Load();
+        } else {
+            m_table.CreateDefaultFile();
+            m_model.table = DefaultFile();
+            m_model.synced = DefaultFile();
+            ExpectSaved();
+        }
+    }
+
+    void Step(Input& in) {
+        switch (in.Byte() % 10) {
+        case 0:
+        case 1:
+        case 2:
+            Find(CombinationFrom(in));
+            break;
+        case 3:
+        case 4:
+        case 5: {
+            const Combination combination = CombinationFrom(in);
+            const QString info = TextFrom(in);
+            const QString path = TextFrom(in);
+            if (m_saves++ < MaxSaves)
+                Assign(combination, info, path);
+            break;
+        }
+        case 6: { // a hand edit while the program runs
+            QByteArray file = m_disk.Read().value_or(QByteArray());
+            Edit(file, in);
+            m_disk.Write(file);
+            break;
+        }
+        case 7:
+            m_disk.SetReadOnly(!m_disk.ReadOnly());
+            break;
+        case 8:
+            m_disk.Remove();
+            break;
+        default:
+            Load();
+            break;
+        }
+        FUZZ_CHECK(m_table.Bytes() == m_model.table, "the table differs from the model");
+    }
+
+private:
+    void Load() {
+        const std::optional<QByteArray> disk = m_disk.Read();
+        std::optional<int> expected;
+        if (!disk) {
+            expected = FileError::FileNotFound;
+        } else {
+            m_model.Adopt(disk->left(FileSize));
+            if (disk->size() < FileSize)
+                expected = FileError::ReadBeyondEnd;
+        }
+        ExpectFileError(expected, [&] { m_table.LoadFile(); });
+    }
+
+    void Find(const Combination& combination) {
+        QByteArray values[3];
+        for (int s = 0; s < 3; ++s)
+            values[s] = TrimBlanks(Record::Encode(combination[s])).toByteArray();
+        Binding expected{CombinationTable::NotFoundText, QString()};
+        for (int i = 0; i < RecordCount; ++i) {
+            const char* record = m_model.table.constData() + qsizetype(i) * RecordSize;
+            if (Matches(record, values)) {
+                const auto shown = [](QByteArrayView field) {
+                    return field == "|" ? QString() : Record::Decode(field);
+                };
+                expected = {shown(FieldOf(record, 3)), shown(FieldOf(record, 4))};
+                break;
+            }
+        }
+        FUZZ_CHECK(m_table.FindCombination(combination) == expected,
+                   "a lookup differs from the model");
+    }
+
+    void Assign(const Combination& combination, const QString& info, const QString& path) {
+        const std::optional<QByteArray> before = m_disk.Read();
+        const QByteArray infoBytes = Record::Encode(info);
+        const QByteArray pathBytes = Record::Encode(path);
+        QString refusal;
+        if (infoBytes.size() > 30)
+            refusal = QStringLiteral("The information is too long to be stored: it takes %1 "
+                                     "bytes and the file holds at most 30")
+                          .arg(infoBytes.size());
+        else if (pathBytes.size() > 100)
+            refusal = QStringLiteral("The path is too long to be stored: it takes %1 bytes "
+                                     "and the file holds at most 100")
+                          .arg(pathBytes.size());
+        else if (m_disk.ReadOnly())
+            refusal = FileError::MessageFor(FileError::AccessDenied);
+        else if (before && before->left(FileSize) != m_model.synced) {
+            // A hand edit is taken before anything is written.
+            m_model.Adopt(before->left(FileSize));
+            if (before->size() < FileSize)
+                refusal = FileError::MessageFor(FileError::ReadBeyondEnd);
+        }
+
+        NoProgress progress;
+        if (!refusal.isEmpty()) {
+            try {
+                m_table.AssignCombination(combination, info, path, progress);
+            } catch (const TrinodeError& error) {
+                if (error.Message() != refusal)
+                    Fail("an assignment was refused with the wrong message",
+                         error.Message() + QStringLiteral(" instead of ") + refusal);
+                FUZZ_CHECK(m_disk.Read() == before, "a refused assignment changed the file");
+                FUZZ_CHECK(m_disk.Strays().isEmpty(), "a refused save left a temporary file");
+                return;
+            }
+            Fail("an assignment was not refused", refusal);
+        }
+
+        QByteArray values[3];
+        for (int s = 0; s < 3; ++s)
+            values[s] = TrimBlanks(Record::Encode(combination[s])).toByteArray();
+        const QByteArray stored[2] = {infoBytes.isEmpty() ? QByteArray("|") : infoBytes,
+                                      pathBytes.isEmpty() ? QByteArray("|") : pathBytes};
+        QByteArray table = m_model.table;
+        for (int i = 0; i < RecordCount; ++i) {
+            char* record = table.data() + qsizetype(i) * RecordSize;
+            if (Matches(record, values))
+                BuildRecord(record,
+                            {FieldOf(record, 0).toByteArray(), FieldOf(record, 1).toByteArray(),
+                             FieldOf(record, 2).toByteArray(), stored[0], stored[1]});
+        }
+        try {
+            m_table.AssignCombination(combination, info, path, progress);
+        } catch (const TrinodeError& error) {
+            Fail("an assignment failed", error.Message());
+        }
+        m_model.table = table;
+        m_model.synced = table;
+        ExpectSaved();
+    }
+
+    void ExpectSaved() {
+        const std::optional<QByteArray> disk = m_disk.Read();
+        FUZZ_CHECK(disk && disk->size() == FileSize, "a saved file is not 2,141,392 bytes");
+        FUZZ_CHECK(*disk == m_model.table, "a saved file differs from the model");
+        FUZZ_CHECK(m_disk.Strays().isEmpty(), "a save left a temporary file");
+    }
+
+    template <typename Action> void ExpectFileError(std::optional<int> code, Action action) {
+        try {
+            action();
+        } catch (const FileError& error) {
+            if (!code || error.Code() != *code)
+                Fail("unexpected file error", error.Message());
+            return;
+        }
+        FUZZ_CHECK(!code, "an expected file error was not raised");
+    }
+
+    Disk& m_disk;
+    CombinationTable m_table;
+    Model m_model;
+    int m_saves = 0;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Disk& disk = TheDisk();
+    disk.Clear();
+    Input in(data, size);
+    Run run(disk);
+    try {
+        run.Start(in);
+        for (int step = 0; step < MaxScriptSteps && !in.AtEnd(); ++step)
+            run.Step(in);
+    } catch (const TrinodeError& error) {
+        Fail("the store raised where the model expected none", error.Message());
+    }
+    disk.Clear();
+    return 0;
+}

@@ -1,0 +1,338 @@
+#include "tools/soak/Soak.h"
+
+#include "store/AssignProgress.h"
+#include "store/ButtonCatalogue.h"
+#include "store/CombinationRecord.h"
+#include "store/CombinationTable.h"
+#include "store/TrinodeError.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <fcntl.h>
+#include <set>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+// How a child that was not killed in time ended.
+enum ChildExit : int { Saved = 0, DiskFull = 10, Failed = 11 };
+
+const QString SavingStage = QStringLiteral("Saving File...");
+
+// Tells the parent, through one byte on a pipe, that the save has begun.
+class SavingSignal final : public AssignProgress {
+public:
+    explicit SavingSignal(int pipe) : m_pipe(pipe) {}
+    void Stage(const QString& text) override {
+        if (text == SavingStage && m_pipe >= 0)
+            (void)!::write(m_pipe, "s", 1);
+    }
+    void Position(int) override {}
+
+private:
+    int m_pipe;
+};
+
+void SleepMicros(long long micros) {
+    timespec delay{time_t(micros / 1000000), long(micros % 1000000) * 1000};
+    while (::nanosleep(&delay, &delay) != 0 && errno == EINTR) {
+    }
+}
+
+QByteArray ReadWhole(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+Combination CombinationOf(int record) {
+    return {ButtonCatalogue::ButtonName(record / 529),
+            ButtonCatalogue::ButtonName(record / 23 % 23),
+            ButtonCatalogue::ButtonName(record % 23)};
+}
+
+} // namespace
+
+Soak::Soak(SoakOptions options) : m_options(std::move(options)), m_random(m_options.seed) {}
+
+void Soak::AssignmentOf(int index, int& record, QString& info, QString& path) {
+    // Child and parent derive the same assignment from its index alone.
+    std::mt19937_64 random(m_options.seed * 1000003u + uint64_t(index));
+    const auto below = [&random](int n) { return int(random() % uint64_t(n)); };
+    record = below(CombinationTable::RecordCount);
+    const auto text = [&](int maxLength, char first) {
+        QString t;
+        const int length = below(maxLength + 1);
+        for (int i = 0; i < length; ++i)
+            t.append(QChar(first + below(26)));
+        return t;
+    };
+    info = text(30, 'A');
+    path = text(99, 'a');
+    if (!path.isEmpty())
+        path.prepend(u'/');
+    if (below(10) == 0)
+        info.clear(); // back to the placeholder
+}
+
+void Soak::ChildMain(int index, long long sizeLimit, int savingPipe) {
+    if (sizeLimit >= 0) {
+        // A save past the limit must fail with EFBIG like a full disk, not
+        // end the process.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{rlim_t(sizeLimit), rlim_t(sizeLimit)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    int code = Saved;
+    try {
+        int record = 0;
+        QString info, path;
+        AssignmentOf(index, record, info, path);
+        CombinationTable table(m_path);
+        table.LoadFile();
+        SavingSignal progress(savingPipe);
+        table.AssignCombination(CombinationOf(record), info, path, progress);
+    } catch (const FileError& error) {
+        code = error.Code() == FileError::DiskFull ? DiskFull : Failed;
+        if (code == Failed)
+            std::fprintf(stderr, "child %d: %s\n", index, qPrintable(error.Message()));
+    } catch (const TrinodeError& error) {
+        std::fprintf(stderr, "child %d: %s\n", index, qPrintable(error.Message()));
+        code = Failed;
+    }
+    ::_exit(code);
+}
+
+Soak::Outcome Soak::RunChild(int index, bool fullDisk, const Timing& timing) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        std::perror("pipe2");
+        std::exit(2);
+    }
+    const long long sizeLimit =
+        fullDisk ? static_cast<long long>(m_random() % uint64_t(CombinationTable::FileSize)) : -1;
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        std::perror("fork");
+        std::exit(2);
+    }
+    if (pid == 0) {
+        ::close(fds[0]);
+        ChildMain(index, sizeLimit, fds[1]);
+    }
+    ::close(fds[1]);
+
+    QElapsedTimer clock;
+    clock.start();
+    Outcome outcome;
+    if (timing.wholeMicros > 0) {
+        long long delay = 0;
+        if (m_random() % 2 == 0) {
+            delay = static_cast<long long>(m_random() % uint64_t(timing.wholeMicros * m_reach + 1));
+        } else {
+            char byte;
+            (void)!::read(fds[0], &byte, 1); // the save began, or the child ended
+            delay = static_cast<long long>(m_random() % uint64_t(timing.saveMicros * m_reach + 1));
+        }
+        SleepMicros(delay);
+        ::kill(pid, SIGKILL);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    ::close(fds[0]);
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
+        outcome.killedRunning = true;
+    else if (WIFEXITED(status))
+        outcome.exitCode = WEXITSTATUS(status);
+    // A shared machine makes the calibrated times a guess: keep about four
+    // kills in five inside a running assignment.
+    m_reach = std::clamp(outcome.killedRunning ? m_reach * 1.03 : m_reach * 0.88, 0.05, 3.0);
+    return outcome;
+}
+
+Soak::Timing Soak::Calibrate() {
+    // Unkilled assignments: how long one takes, and its save alone. The
+    // shortest is kept, so that most kills land while the child still runs.
+    Timing timing{LLONG_MAX, LLONG_MAX};
+    for (int i = 0; i < 5; ++i) {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            std::exit(2);
+        QElapsedTimer clock;
+        clock.start();
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(fds[0]);
+            ChildMain(-1 - i, -1, fds[1]);
+        }
+        ::close(fds[1]);
+        char byte;
+        (void)!::read(fds[0], &byte, 1);
+        const long long saving = clock.nsecsElapsed() / 1000;
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ::close(fds[0]);
+        const long long whole = clock.nsecsElapsed() / 1000;
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != Saved)
+            Violation(QStringLiteral("an assignment that was left alone did not save"));
+        timing.wholeMicros = std::min(timing.wholeMicros, whole);
+        timing.saveMicros = std::min(timing.saveMicros, whole - saving);
+    }
+    return timing;
+}
+
+void Soak::PlantStray() {
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QString name = QFileInfo(m_path).fileName() + u'.';
+    for (int i = 0; i < 6; ++i)
+        name.append(QChar(letters[m_random() % (sizeof letters - 1)]));
+    QFile stray(QFileInfo(m_path).dir().filePath(name));
+    if (stray.open(QIODevice::WriteOnly))
+        stray.write(ReadWhole(m_path).left(CombinationTable::FileSize / 2));
+    ++m_counts.planted;
+}
+
+QStringList Soak::Strays() const {
+    const QFileInfo info(m_path);
+    QStringList names = info.dir().entryList(QDir::Files | QDir::Hidden | QDir::System);
+    names.removeAll(info.fileName());
+    return names;
+}
+
+void Soak::CheckNoStrayAfterSave(const char* where) {
+    const QStringList strays = Strays();
+    if (strays.isEmpty())
+        return;
+    ++m_counts.leftoversAfterSave;
+    Violation(QStringLiteral("temporary files left after a successful save (%1): %2")
+                  .arg(QString::fromLatin1(where), strays.join(u' ')));
+    // Counted once: gone before the next round.
+    const QDir dir = QFileInfo(m_path).dir();
+    for (const QString& name : strays)
+        QFile::remove(dir.filePath(name));
+}
+
+void Soak::Violation(const QString& what) {
+    ++m_counts.violations;
+    std::fprintf(stderr, "soak violation: %s\n", qPrintable(what));
+}
+
+SoakCounts Soak::Run(const QString& dir) {
+    m_path = QDir(dir).filePath(QStringLiteral("TrinodeRun.cmb"));
+    m_counts = {};
+    {
+        CombinationTable table(m_path);
+        table.CreateDefaultFile();
+    }
+    const Timing timing = Calibrate();
+    if (m_options.verbose)
+        std::printf("assignment takes up to %lld us, its save %lld us\n", timing.wholeMicros,
+                    timing.saveMicros);
+
+    for (int i = 0; i < m_options.kills; ++i) {
+        const QByteArray before = ReadWhole(m_path);
+        int record = 0;
+        QString info, path;
+        AssignmentOf(i, record, info, path);
+        QByteArray after = before;
+        if (after.size() == CombinationTable::FileSize) {
+            const QByteArray infoBytes = info.isEmpty() ? QByteArray("|") : info.toLatin1();
+            const QByteArray pathBytes = path.isEmpty() ? QByteArray("|") : path.toLatin1();
+            CombinationRecord::Build(after.data() + qsizetype(record) * CombinationRecord::Size,
+                                     ButtonCatalogue::Names[record / 529],
+                                     ButtonCatalogue::Names[record / 23 % 23],
+                                     ButtonCatalogue::Names[record % 23], infoBytes, pathBytes);
+        }
+        const std::set<QString> straysBefore = [this] {
+            const QStringList list = Strays();
+            return std::set<QString>(list.begin(), list.end());
+        }();
+
+        const bool fullDisk = m_options.fullDiskEvery > 0 &&
+                              i % m_options.fullDiskEvery == m_options.fullDiskEvery - 1;
+        const Outcome outcome = RunChild(i, fullDisk, timing);
+        ++m_counts.assignments;
+        m_counts.fullDiskChildren += fullDisk;
+        if (outcome.killedRunning)
+            ++m_counts.killedRunning;
+        else
+            ++m_counts.finishedBeforeKill;
+
+        const QByteArray now = ReadWhole(m_path);
+        const bool isBefore = now == before;
+        const bool isAfter = now == after;
+        if (now.size() != CombinationTable::FileSize) {
+            Violation(QStringLiteral("assignment %1: the file is %2 bytes").arg(i).arg(now.size()));
+        } else if (isAfter && !isBefore) {
+            ++m_counts.afterStates;
+            m_counts.killedAfterStates += outcome.killedRunning;
+        } else if (isBefore) {
+            ++m_counts.beforeStates;
+        } else {
+            Violation(QStringLiteral("assignment %1: the file is neither the state before nor "
+                                     "the state after")
+                          .arg(i));
+        }
+
+        if (!outcome.killedRunning) {
+            if (outcome.exitCode == DiskFull && fullDisk) {
+                ++m_counts.fullDiskFailures;
+                if (!isBefore)
+                    Violation(QStringLiteral("assignment %1: a full disk changed the file").arg(i));
+            } else if (outcome.exitCode == Saved) {
+                if (!isAfter)
+                    Violation(
+                        QStringLiteral("assignment %1: saved, but not the state after").arg(i));
+                CheckNoStrayAfterSave("a child's save");
+            } else {
+                Violation(QStringLiteral("assignment %1: the child ended with %2")
+                              .arg(i)
+                              .arg(outcome.exitCode));
+            }
+        }
+
+        QStringList strays = Strays();
+        bool newStray = false;
+        for (const QString& name : strays)
+            newStray = newStray || !straysBefore.count(name);
+        if (newStray) {
+            ++m_counts.leftoversAfterKill;
+            if (m_options.verbose)
+                std::printf("assignment %d left %s\n", i, qPrintable(strays.join(u' ')));
+        }
+        if (m_options.plantEvery > 0 && i % m_options.plantEvery == m_options.plantEvery / 2) {
+            // What a kill between naming the temporary file and renaming it
+            // leaves: that window is two system calls wide, so random kills
+            // seldom hit it.
+            PlantStray();
+            newStray = true;
+        }
+        if (newStray) {
+            // The next successful save, made here, must take them away.
+            CombinationTable table(m_path);
+            table.LoadFile();
+            NoProgress progress;
+            table.AssignCombination(CombinationOf(i % CombinationTable::RecordCount), QString(),
+                                    QString(), progress);
+            CheckNoStrayAfterSave("the save after a kill");
+        }
+        if (m_options.verbose)
+            std::printf("assignment %d: %s%s, file %s\n", i,
+                        outcome.killedRunning ? "killed" : "finished",
+                        fullDisk ? " (full disk)" : "",
+                        isAfter ? "after" : (isBefore ? "before" : "broken"));
+    }
+    return m_counts;
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+// The crash-safety soak of the combination store. Each assignment runs in a
+// child process of its own, through the real store, and is ended by SIGKILL
+// at a random moment: anywhere in the assignment, or while the file is being
+// saved. Some children run with a file-size limit, so that their save meets a
+// full disk. After every child the file must be whole (2,141,392 bytes) and
+// equal to the state before or the state after that assignment, and the next
+// successful save must leave no temporary file in the directory.
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <random>
+
+struct SoakOptions {
+    int kills = 500;
+    // One child in this many saves against a full disk.
+    int fullDiskEvery = 5;
+    // One round in this many ends with a temporary file planted as a kill
+    // between its naming and its rename would leave it.
+    int plantEvery = 25;
+    uint64_t seed = 0;
+    // Where the soak makes its own temporary directory (empty: the system's).
+    QString parentDirectory;
+    bool verbose = false;
+};
+
+struct SoakCounts {
+    int assignments = 0;
+    int killedRunning = 0;
+    int finishedBeforeKill = 0;
+    int beforeStates = 0;
+    int afterStates = 0;
+    // Killed after the new file took the name, before the child could exit.
+    int killedAfterStates = 0;
+    int fullDiskChildren = 0;
+    int fullDiskFailures = 0;
+    int leftoversAfterKill = 0;
+    int planted = 0;
+    int leftoversAfterSave = 0;
+    int violations = 0;
+};
+
+class Soak final {
+public:
+    explicit Soak(SoakOptions options);
+    Soak(const Soak&) = delete;
+    Soak& operator=(const Soak&) = delete;
+
+    // Runs every assignment in dir and returns the counts; violations are
+    // also printed as they happen.
+    SoakCounts Run(const QString& dir);
+
+private:
+    struct Timing {
+        long long wholeMicros = 0;
+        long long saveMicros = 0;
+    };
+    struct Outcome {
+        bool killedRunning = false;
+        int exitCode = -1;
+    };
+
+    Timing Calibrate();
+    Outcome RunChild(int index, bool fullDisk, const Timing& timing);
+    [[noreturn]] void ChildMain(int index, long long sizeLimit, int savingPipe);
+    void AssignmentOf(int index, int& record, QString& info, QString& path);
+    void PlantStray();
+    QStringList Strays() const;
+    void CheckNoStrayAfterSave(const char* where);
+    void Violation(const QString& what);
+
+    SoakOptions m_options;
+    std::mt19937_64 m_random;
+    QString m_path;
+    SoakCounts m_counts;
+    // The kill delays' range as a share of the calibrated times.
+    double m_reach = 1.0;
+};
