@@ -5,10 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
-#include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,26 +18,6 @@ namespace {
 int LastErrno(int fallback) {
     const int e = errno;
     return e != 0 ? e : fallback;
-}
-
-// A save that is killed between giving its temporary file a name and renaming
-// it over the file leaves "<name>.XXXXXX" behind, and no later save would ever
-// take it away. Only one program writes the file, so any such file is stale.
-void RemoveStaleTemporaries(const QString& path) {
-    const QFileInfo target(path);
-    const QString prefix = target.fileName() + u'.';
-    const QDir dir = target.dir();
-    const QStringList names =
-        dir.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden);
-    for (const QString& name : names) {
-        const QFileInfo candidate(dir.filePath(name));
-        const QStringView suffix = QStringView(name).sliced(prefix.size());
-        const bool ours = std::all_of(suffix.begin(), suffix.end(), [](QChar c) {
-            return c.unicode() < 128 && c.isLetterOrNumber();
-        });
-        if (ours && !candidate.isSymLink())
-            QFile::remove(candidate.filePath());
-    }
 }
 
 } // namespace
@@ -78,55 +58,81 @@ QByteArray CombinationFile::Read(qsizetype maxBytes) const {
     return bytes;
 }
 
-CombinationFile::Replacement::Replacement(const QString& path)
-    : m_file(std::make_unique<QSaveFile>(path)) {
-    RemoveStaleTemporaries(path);
-    // Where the directory takes no temporary file, the file is written in
-    // place: the one case that cannot be atomic.
-    m_file->setDirectWriteFallback(true);
-    errno = 0;
-    if (!m_file->open(QIODevice::WriteOnly)) {
-        int e = LastErrno(EACCES);
-        // A missing directory is a bad path rather than a missing file.
-        if (e == ENOENT && !QFileInfo(path).dir().exists())
-            e = ENOTDIR;
-        throw FileError::FromErrno(e);
+QString CombinationFile::TemporaryPath(const QString& path) {
+    const QFileInfo target(path);
+    return target.dir().filePath(QStringLiteral(".%1.saving").arg(target.fileName()));
+}
+
+CombinationFile::Replacement::Replacement(const QString& path) {
+    // A link is followed: the file it names is the one replaced, in its own
+    // directory, and the link stays.
+    QFileInfo target(path);
+    if (target.isSymLink())
+        target = QFileInfo(target.symLinkTarget());
+    m_final = QFile::encodeName(target.absoluteFilePath());
+    m_temporary = QFile::encodeName(TemporaryPath(target.absoluteFilePath()));
+
+    struct stat st {};
+    const bool exists = ::stat(m_final.constData(), &st) == 0;
+    const mode_t mode = exists ? (st.st_mode & 07777) : 0666;
+
+    // One name for the temporary file, ours alone: a save that was killed
+    // before its rename left it behind, and this one takes it away.
+    ::unlink(m_temporary.constData());
+    m_fd = ::open(m_temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (m_fd >= 0) {
+        if (exists)
+            ::fchmod(m_fd, mode); // the old file's mode, whatever the umask
+        return;
     }
+    int e = errno;
+    if (e == ENOENT && !target.dir().exists()) {
+        // A missing directory is a bad path rather than a missing file.
+        e = ENOTDIR;
+    } else if (e == EACCES || e == EPERM || e == EROFS) {
+        // A directory that takes no new file: the file is written in place,
+        // the one case that cannot be atomic.
+        m_direct = true;
+        m_fd = ::open(m_final.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (m_fd >= 0)
+            return;
+        e = errno;
+    }
+    throw FileError::FromErrno(e);
 }
 
 CombinationFile::Replacement::~Replacement() {
-    if (m_file->isOpen())
-        m_file->cancelWriting();
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (!m_finished && !m_direct)
+        ::unlink(m_temporary.constData());
 }
 
 void CombinationFile::Replacement::Write(const QByteArray& bytes) {
     qsizetype total = 0;
     while (total < bytes.size()) {
-        errno = 0;
-        const qint64 n = m_file->write(bytes.constData() + total, bytes.size() - total);
+        const ssize_t n = ::write(m_fd, bytes.constData() + total, size_t(bytes.size() - total));
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0)
             break;
         total += n;
     }
-    errno = 0;
-    if (total != bytes.size() || !m_file->flush()) {
-        // A write that stores less than the whole table is a full disk,
-        // whatever the device said.
-        m_file->cancelWriting();
+    // A write that stores less than the whole table is a full disk, whatever
+    // the device said.
+    if (total != bytes.size())
         throw FileError(FileError::DiskFull);
-    }
 }
 
 void CombinationFile::Replacement::Finish() {
     // The data must be on the disk before the new file takes the old one's
     // name, or a power loss could leave a name with no data behind it.
-    errno = 0;
-    if (::fsync(m_file->handle()) != 0) {
-        const int e = LastErrno(EIO);
-        m_file->cancelWriting();
-        throw FileError::FromErrno(e);
-    }
-    errno = 0;
-    if (!m_file->commit())
+    if (::fdatasync(m_fd) != 0)
         throw FileError::FromErrno(LastErrno(EIO));
+    const int fd = std::exchange(m_fd, -1);
+    if (::close(fd) != 0)
+        throw FileError::FromErrno(LastErrno(EIO));
+    if (!m_direct && ::rename(m_temporary.constData(), m_final.constData()) != 0)
+        throw FileError::FromErrno(LastErrno(EIO));
+    m_finished = true;
 }

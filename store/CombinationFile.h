@@ -7,10 +7,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <memory>
-
-class QSaveFile;
-
 class CombinationFile final {
 public:
     explicit CombinationFile(QString path);
@@ -30,9 +26,15 @@ public:
     // fewer bytes; only a failure to open or read raises.
     QByteArray Read(qsizetype maxBytes) const;
 
-    // One replacement of the whole file. Nothing reaches the file's name
-    // until Finish succeeds; a Replacement dropped before that leaves the
-    // previous file untouched and no temporary file behind.
+    // Where a save writes before it renames over the file: a hidden file
+    // beside it, ".TrinodeRun.cmb.saving".
+    static QString TemporaryPath(const QString& path);
+
+    // One replacement of the whole file: the new content goes to the
+    // temporary file, is flushed to the disk and renamed over the file.
+    // Nothing reaches the file's name until Finish succeeds; a Replacement
+    // dropped before that leaves the previous file untouched and no
+    // temporary file behind.
     class Replacement final {
     public:
         explicit Replacement(const QString& path);
@@ -44,7 +46,11 @@ public:
         void Finish();
 
     private:
-        std::unique_ptr<QSaveFile> m_file;
+        QByteArray m_final;
+        QByteArray m_temporary;
+        int m_fd = -1;
+        bool m_direct = false;
+        bool m_finished = false;
     };
 
 private:

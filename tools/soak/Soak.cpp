@@ -2,6 +2,7 @@
 
 #include "store/AssignProgress.h"
 #include "store/ButtonCatalogue.h"
+#include "store/CombinationFile.h"
 #include "store/CombinationRecord.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
@@ -194,11 +195,8 @@ Soak::Timing Soak::Calibrate() {
 }
 
 void Soak::PlantStray() {
-    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    QString name = QFileInfo(m_path).fileName() + u'.';
-    for (int i = 0; i < 6; ++i)
-        name.append(QChar(letters[m_random() % (sizeof letters - 1)]));
-    QFile stray(QFileInfo(m_path).dir().filePath(name));
+    // What a save killed between writing and renaming leaves behind.
+    QFile stray(CombinationFile::TemporaryPath(m_path));
     if (stray.open(QIODevice::WriteOnly))
         stray.write(ReadWhole(m_path).left(CombinationTable::FileSize / 2));
     ++m_counts.planted;
