@@ -1,0 +1,394 @@
+// File failures and what survives them: a missing directory or file, a
+// read-only or short file, a disk that fills up and a process killed during a
+// save (both in a child process), edits made to the file behind the table's
+// back, and what a save must keep: the file's permissions and the other files
+// beside it.
+
+#include "store/ButtonCatalogue.h"
+#include "store/CombinationRecord.h"
+#include "store/CombinationTable.h"
+#include "store/TrinodeError.h"
+#include "tests/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr int RecordSize = CombinationRecord::Size;
+constexpr qsizetype FileSize = CombinationTable::FileSize;
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+struct stat StatOf(const QString& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0) << path.toStdString();
+    return st;
+}
+
+QByteArray RecordOf(const Combination& c, const QByteArray& info, const QByteArray& path) {
+    return char(175) + c[0].toUtf8().rightJustified(15) + c[1].toUtf8().rightJustified(15) +
+           c[2].toUtf8().rightJustified(15) + info.rightJustified(30) + path.rightJustified(100);
+}
+
+int NumberOf(const Combination& c) {
+    return ButtonCatalogue::RecordNumber(*ButtonCatalogue::ButtonIndex(c[0]),
+                                         *ButtonCatalogue::ButtonIndex(c[1]),
+                                         *ButtonCatalogue::ButtonIndex(c[2]));
+}
+
+QByteArray WithRecord(QByteArray table, const Combination& c, const QByteArray& info,
+                      const QByteArray& path) {
+    table.replace(qsizetype(NumberOf(c)) * RecordSize, RecordSize, RecordOf(c, info, path));
+    return table;
+}
+
+class RecordingProgress final : public AssignProgress {
+public:
+    void Stage(const QString& text) override { events << text; }
+    void Position(int position) override { events << QString::number(position); }
+    QStringList events;
+};
+
+// Runs code that must fail with one file error and returns "<code> <message>".
+QString FileErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const FileError& e) {
+        return QString::number(e.Code()) + ' ' + e.Message();
+    } catch (const TrinodeError& e) {
+        return QStringLiteral("not a file error: ") + e.Message();
+    }
+    return QStringLiteral("no error");
+}
+
+const Combination Files{"Files", "", "Personal"};
+const Combination Music{"Files", "Personal", "Music"};
+const Combination Empty{"", "", ""};
+
+// A home whose combination file is the default one with Files bound, and
+// a table loaded from it.
+class StoreFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CombinationTable maker(File());
+        maker.CreateDefaultFile();
+        NoProgress none;
+        maker.AssignCombination(Files, "Documents", "/docs", none);
+        m_old = ReadAll(File());
+        m_table.LoadFile();
+    }
+
+    QString File() const { return m_home.CombinationFile(); }
+    QStringList DirectoryEntries() const {
+        return QDir(m_home.Path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+    TemporaryHome m_home;
+    QByteArray m_old;
+    CombinationTable m_table{m_home.CombinationFile()};
+};
+
+} // namespace
+
+TEST(StoreFileMissing, EachOperationReportsItsOwnError) {
+    TemporaryHome home;
+    const QString inMissingDirectory = home.FilePath(QStringLiteral("missing/TrinodeRun.cmb"));
+    NoProgress none;
+    const struct {
+        const char* scenario;
+        QString path;
+        std::function<void(CombinationTable&)> action;
+        const char* error;
+    } rows[] = {
+        {"create in a missing directory", inMissingDirectory,
+         [](CombinationTable& t) { t.CreateDefaultFile(); }, "3 Invalid filename"},
+        {"assign in a missing directory", inMissingDirectory,
+         [&](CombinationTable& t) { t.AssignCombination(Files, "i", "/p", none); },
+         "3 Invalid filename"},
+        {"load a missing file", home.CombinationFile(), [](CombinationTable& t) { t.LoadFile(); },
+         "2 File not found"},
+        {"load from a missing directory", inMissingDirectory,
+         [](CombinationTable& t) { t.LoadFile(); }, "2 File not found"},
+    };
+    for (const auto& row : rows) {
+        CombinationTable table(row.path);
+        const QByteArray before(table.Bytes().toByteArray());
+        EXPECT_EQ(FileErrorOf([&] { row.action(table); }), QString::fromLatin1(row.error))
+            << row.scenario;
+        EXPECT_EQ(table.Bytes(), before) << row.scenario;
+        EXPECT_EQ(QDir(home.Path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                  QStringList())
+            << row.scenario;
+    }
+}
+
+TEST_F(StoreFile, ReadOnlyFileLoadsButRefusesAssignmentBeforeAnythingChanges) {
+    for (const mode_t mode : {0444, 0400, 0464, 0555}) {
+        ASSERT_EQ(::chmod(QFile::encodeName(File()).constData(), mode), 0);
+        const ino_t inode = StatOf(File()).st_ino;
+        CombinationTable table(File());
+        table.LoadFile();
+        EXPECT_EQ(table.FindCombination(Files), (Binding{"Documents", "/docs"})) << mode;
+
+        RecordingProgress progress;
+        EXPECT_EQ(FileErrorOf([&] { table.AssignCombination(Files, "New", "/new", progress); }),
+                  "5 File access denied")
+            << mode;
+        EXPECT_EQ(progress.events, QStringList{"Processing..."}) << mode;
+        EXPECT_EQ(table.Bytes(), m_old) << mode;
+        EXPECT_EQ(ReadAll(File()), m_old) << mode;
+        EXPECT_EQ(StatOf(File()).st_ino, inode) << mode;
+        EXPECT_EQ(StatOf(File()).st_mode & 07777, mode);
+        EXPECT_EQ(DirectoryEntries(), QStringList{"TrinodeRun.cmb"}) << mode;
+    }
+}
+
+class ShortFile : public StoreFile, public ::testing::WithParamInterface<qsizetype> {};
+
+// The file is cut short behind a table that holds another binding of the
+// all-empty combination, so that every byte the load did not reach is told
+// apart from the file's.
+TEST_P(ShortFile, LoadsWhatThereIsAndALaterAssignmentWritesAWholeFile) {
+    const qsizetype size = GetParam();
+    NoProgress none;
+    m_table.AssignCombination(Empty, "Last", "/last", none);
+    const QByteArray previous(m_table.Bytes().toByteArray());
+    const QByteArray cut = WithRecord(m_old, Files, "Cut", "/cut").left(size);
+    WriteAll(File(), cut);
+
+    EXPECT_EQ(FileErrorOf([&] { m_table.LoadFile(); }), "100 Read beyond end of file");
+    EXPECT_EQ(m_table.Bytes().first(size), cut);
+    EXPECT_EQ(m_table.Bytes().sliced(size), QByteArrayView(previous).sliced(size));
+
+    m_table.AssignCombination(Music, "Media Player", "/usr/bin/player", none);
+    const QByteArray file = ReadAll(File());
+    EXPECT_EQ(file.size(), FileSize);
+    EXPECT_EQ(file, m_table.Bytes());
+    EXPECT_EQ(m_table.FindCombination(Music), (Binding{"Media Player", "/usr/bin/player"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(StoreFile, ShortFile,
+                         ::testing::Values(FileSize - 1, 1571 * RecordSize + 100, 1, 0),
+                         [](const auto& info) { return "Bytes" + std::to_string(info.param); });
+
+TEST_F(StoreFile, EditsMadeOnDiskSinceTheLoadAreKeptByTheNextAssignment) {
+    const QByteArray edited = WithRecord(m_old, Empty, "Edited", "/edited");
+    const struct {
+        const char* scenario;
+        std::function<void()> edit;
+        Binding emptyAfter;
+    } rows[] = {
+        {"another table saved",
+         [&] {
+             CombinationTable other(File());
+             other.LoadFile();
+             NoProgress none;
+             other.AssignCombination(Empty, "Edited", "/edited", none);
+         },
+         {"Edited", "/edited"}},
+        {"edited in place", [&] { WriteAll(File(), edited); }, {"Edited", "/edited"}},
+        {"edited, with bytes after the last record",
+         [&] { WriteAll(File(), edited + "tail"); },
+         {"Edited", "/edited"}},
+        {"deleted", [&] { QFile::remove(File()); }, {"", ""}},
+    };
+    for (const auto& row : rows) {
+        WriteAll(File(), m_old);
+        m_table.LoadFile();
+        row.edit();
+        NoProgress none;
+        m_table.AssignCombination(Music, "Media Player", "/usr/bin/player", none);
+        EXPECT_EQ(m_table.FindCombination(Empty), row.emptyAfter) << row.scenario;
+        EXPECT_EQ(m_table.FindCombination(Music), (Binding{"Media Player", "/usr/bin/player"}))
+            << row.scenario;
+        EXPECT_EQ(m_table.FindCombination(Files), (Binding{"Documents", "/docs"})) << row.scenario;
+        EXPECT_EQ(ReadAll(File()), m_table.Bytes()) << row.scenario;
+    }
+}
+
+TEST_F(StoreFile, AFileCutShortBehindTheTableFailsOneAssignmentAndTheNextWritesItWhole) {
+    const QByteArray cut = WithRecord(m_old, Empty, "Edited", "/edited").left(FileSize - 1);
+    WriteAll(File(), cut);
+    NoProgress none;
+    EXPECT_EQ(FileErrorOf([&] { m_table.AssignCombination(Music, "M", "/m", none); }),
+              "100 Read beyond end of file");
+    EXPECT_EQ(ReadAll(File()), cut);
+
+    m_table.AssignCombination(Music, "M", "/m", none);
+    const QByteArray file = ReadAll(File());
+    EXPECT_EQ(file.size(), FileSize);
+    // The byte the short load did not reach keeps the table's previous content.
+    EXPECT_EQ(file, WithRecord(cut + m_old.right(1), Music, "M", "/m"));
+}
+
+TEST_F(StoreFile, PermissionsSurviveASave) {
+    NoProgress none;
+    for (const mode_t mode : {0600, 0640, 0604, 0660, 0666, 0700}) {
+        ASSERT_EQ(::chmod(QFile::encodeName(File()).constData(), mode), 0);
+        const ino_t inode = StatOf(File()).st_ino;
+        m_table.AssignCombination(Music, QString::number(mode, 8), "/p", none);
+        const struct stat st = StatOf(File());
+        EXPECT_NE(st.st_ino, inode) << "saved in place";
+        EXPECT_EQ(st.st_mode & 07777, mode);
+        EXPECT_EQ(m_table.FindCombination(Music), (Binding{QString::number(mode, 8), "/p"}));
+    }
+}
+
+TEST_F(StoreFile, ASaveLeavesTheUsersOtherFilesAlone) {
+    // Copies a person might keep beside the file, some named just like a
+    // temporary file of a save.
+    const QStringList names{"TrinodeRun.cmb.backup", "TrinodeRun.cmb.old123", "TrinodeRun.cmb.bak",
+                            "TrinodeRun.cmb~", "TrinodeRun.cmbXXXXXX"};
+    for (const QString& name : names)
+        WriteAll(m_home.FilePath(name), m_old);
+    NoProgress none;
+    m_table.AssignCombination(Music, "Media Player", "/usr/bin/player", none);
+    for (const QString& name : names) {
+        if (!QFile::exists(m_home.FilePath(name)))
+            ADD_FAILURE() << name.toStdString() << " removed";
+        else
+            EXPECT_EQ(ReadAll(m_home.FilePath(name)), m_old) << name.toStdString();
+    }
+}
+
+// --- Child processes -------------------------------------------------------
+
+namespace {
+
+struct ChildResult {
+    QStringList lines;
+    bool killed = false;
+    int exitCode = -1;
+};
+
+// Assigns ("Files", "Personal", "Music") in a child process. When killAt is
+// given the child is killed as soon as it has printed that line.
+ChildResult RunChild(const QString& file, const QStringList& options,
+                     const std::optional<QString>& killAt = std::nullopt) {
+    QProcess child;
+    child.start(QStringLiteral(TRINODE_STORE_CHILD),
+                QStringList{file, Music[0], Music[1], Music[2], "Media Player", "/usr/bin/player"} +
+                    options);
+    ChildResult result;
+    if (!child.waitForStarted()) {
+        ADD_FAILURE() << "child did not start: " << child.errorString().toStdString();
+        return result;
+    }
+    const QDeadlineTimer deadline(60000);
+    for (;;) {
+        while (child.canReadLine()) {
+            result.lines << QString::fromUtf8(child.readLine()).trimmed();
+            if (killAt && result.lines.last() == *killAt) {
+                child.kill();
+                child.waitForFinished();
+                result.killed = true;
+                return result;
+            }
+        }
+        if (child.state() == QProcess::NotRunning)
+            break;
+        if (deadline.hasExpired()) {
+            ADD_FAILURE() << "child hangs after " << result.lines.size() << " lines";
+            child.kill();
+            child.waitForFinished();
+            return result;
+        }
+        child.waitForReadyRead(100);
+    }
+    result.exitCode = child.exitCode();
+    return result;
+}
+
+} // namespace
+
+TEST_F(StoreFile, FullDiskDuringASaveLeavesTheOldFileAndNoTemporaryFile) {
+    const struct {
+        qsizetype limit;
+        const char* outcome;
+    } rows[] = {
+        {0, "FileError 101 Disk full"},
+        {4096, "FileError 101 Disk full"},
+        {1000000, "FileError 101 Disk full"},
+        {FileSize - 1, "FileError 101 Disk full"},
+        {FileSize, "Done"},
+    };
+    for (const auto& row : rows) {
+        WriteAll(File(), m_old);
+        const ChildResult result = RunChild(File(), {"--fsize", QString::number(row.limit)});
+        ASSERT_GE(result.lines.size(), 2) << row.limit;
+        EXPECT_EQ(result.lines.at(result.lines.size() - 2), row.outcome) << row.limit;
+        EXPECT_EQ(result.lines.last(), "Table equals file") << row.limit;
+        const bool done = QByteArray(row.outcome) == "Done";
+        EXPECT_EQ(result.exitCode, done ? 0 : 1) << row.limit;
+        // The scan had finished: the failure is in the write itself.
+        EXPECT_TRUE(result.lines.contains("Saving File...")) << row.limit;
+        EXPECT_EQ(ReadAll(File()),
+                  done ? WithRecord(m_old, Music, "Media Player", "/usr/bin/player") : m_old)
+            << row.limit;
+        EXPECT_EQ(DirectoryEntries(), QStringList{"TrinodeRun.cmb"}) << row.limit;
+    }
+}
+
+TEST_F(StoreFile, AProcessKilledDuringASaveLeavesTheOldFileOrTheNewOne) {
+    const QByteArray updated = WithRecord(m_old, Music, "Media Player", "/usr/bin/player");
+    const struct {
+        const char* killAt;
+        bool pause; // stopped at that line, so the kill lands exactly there
+    } rows[] = {
+        {"Processing...", true},
+        {"0", true},
+        {"811", true},
+        {"Saving File...", true},
+        {"Finalizing...", true},
+        {"400", false},
+        {"Saving File...", false},
+        {"Saving File...", false},
+        {"Saving File...", false},
+        {"Finalizing...", false},
+        {"Finalizing...", false},
+        {"Finalizing...", false},
+    };
+    for (const auto& row : rows) {
+        const std::string scenario =
+            std::string(row.pause ? "paused at " : "killed at ") + row.killAt;
+        WriteAll(File(), m_old);
+        const QStringList pause = row.pause ? QStringList{"--pause-at", row.killAt} : QStringList();
+        const ChildResult result = RunChild(File(), pause, QString::fromLatin1(row.killAt));
+        const QByteArray file = ReadAll(File());
+        EXPECT_EQ(file.size(), FileSize) << scenario;
+        if (row.pause)
+            EXPECT_TRUE(file == m_old) << scenario << ": not the old file";
+        else if (result.killed)
+            EXPECT_TRUE(file == m_old || file == updated) << scenario << ": neither file";
+        else
+            EXPECT_TRUE(file == updated) << scenario;
+
+        // Whatever the kill left behind, the next save goes through.
+        CombinationTable table(File());
+        table.LoadFile();
+        NoProgress none;
+        table.AssignCombination(Files, "After", "/after", none);
+        EXPECT_EQ(ReadAll(File()).size(), FileSize) << scenario;
+    }
+}
