@@ -1,0 +1,228 @@
+// How close the store's operations come to the least the machine can do for
+// the same work, measured in one run and printed side by side:
+//
+//   FindCombination of the all-empty combination (the last record, so a full
+//   scan) against a memcmp scan of the socket bytes of the 12167 records;
+//   AssignCombination (durable) against writing the file's bytes to a new
+//   file in the same directory, fsync and rename;
+//   LoadFile and CreateDefaultFile on their own.
+//
+// The files live in a temporary directory on the disk of the build tree
+// (TRINODE_BENCH_DIR overrides it), not in a tmpfs, where fsync costs
+// nothing and would flatter the save.
+
+#include "store/CombinationTable.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QByteArray>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <memory>
+#include <string>
+#include <sys/vfs.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int RecordCount = CombinationTable::RecordCount;
+constexpr int RecordSize = 176;
+constexpr int SocketOffset = 1;
+constexpr int SocketBytes = 45;
+
+const char* const FindName = "FindCombination (all-empty)";
+const char* const ScanName = "memcmp scan of the socket bytes";
+const char* const AssignName = "AssignCombination (durable)";
+const char* const WriteName = "write + fsync + rename";
+const char* const LoadName = "LoadFile";
+const char* const CreateName = "CreateDefaultFile";
+
+constexpr int Repetitions = 9;
+
+QString g_file;
+
+void FindAllEmpty(benchmark::State& state) {
+    CombinationTable table(g_file);
+    table.LoadFile();
+    const Combination allEmpty{QString(), QString(), QString()};
+    for (auto _ : state) {
+        Binding binding = table.FindCombination(allEmpty);
+        benchmark::DoNotOptimize(binding);
+    }
+}
+
+void ScanSocketBytes(benchmark::State& state) {
+    CombinationTable table(g_file);
+    table.LoadFile();
+    const QByteArray bytes(table.Bytes().toByteArray());
+    const char* records = bytes.constData();
+    char key[SocketBytes];
+    std::memset(key, ' ', SocketBytes);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(records);
+        int found = -1;
+        for (int i = 0; i < RecordCount; ++i) {
+            if (std::memcmp(records + qsizetype(i) * RecordSize + SocketOffset, key, SocketBytes) ==
+                0) {
+                found = i;
+                break;
+            }
+        }
+        benchmark::DoNotOptimize(found);
+    }
+    if (std::memcmp(records + qsizetype(RecordCount - 1) * RecordSize + SocketOffset, key,
+                    SocketBytes) != 0)
+        state.SkipWithError("the last record is not the all-empty combination");
+}
+
+void Assign(benchmark::State& state) {
+    CombinationTable table(g_file);
+    table.LoadFile();
+    NoProgress none;
+    int n = 0;
+    for (auto _ : state)
+        table.AssignCombination({"Files", "Personal", "Music"}, (n++ % 2) ? "Odd" : "Even",
+                                "/usr/bin/player", none);
+}
+
+void WriteSyncRename(benchmark::State& state) {
+    CombinationTable table(g_file);
+    table.LoadFile();
+    const QByteArray bytes(table.Bytes().toByteArray());
+    const QByteArray target = QFile::encodeName(g_file);
+    for (auto _ : state) {
+        QByteArray temporary = target + ".XXXXXX";
+        const int fd = ::mkstemp(temporary.data());
+        qsizetype done = 0;
+        while (fd >= 0 && done < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+            if (n <= 0)
+                break;
+            done += n;
+        }
+        const bool ok = fd >= 0 && done == bytes.size() && ::fsync(fd) == 0 && ::close(fd) == 0 &&
+                        ::rename(temporary.constData(), target.constData()) == 0;
+        if (!ok) {
+            state.SkipWithError("writing the temporary file failed");
+            break;
+        }
+    }
+}
+
+void Load(benchmark::State& state) {
+    CombinationTable table(g_file);
+    for (auto _ : state)
+        table.LoadFile();
+}
+
+void Create(benchmark::State& state) {
+    const QString file = g_file + QStringLiteral(".created");
+    for (auto _ : state) {
+        CombinationTable table(file);
+        table.CreateDefaultFile();
+    }
+    QFile::remove(file);
+}
+
+// Prints as the console does and keeps the median of each benchmark's
+// repetitions, in microseconds.
+class CollectingReporter final : public benchmark::ConsoleReporter {
+public:
+    CollectingReporter()
+        : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" &&
+                !run.error_occurred)
+                m_micros[run.run_name.function_name] = run.GetAdjustedRealTime();
+        }
+    }
+    double Micros(const char* name) const {
+        const auto it = m_micros.find(name);
+        return it == m_micros.end() ? -1 : it->second;
+    }
+
+private:
+    std::map<std::string, double> m_micros;
+};
+
+QString WorkDirectoryRoot() {
+    const QByteArray chosen = qgetenv("TRINODE_BENCH_DIR");
+    return chosen.isEmpty() ? QStringLiteral(TRINODE_BENCH_DEFAULT_DIR)
+                            : QString::fromLocal8Bit(chosen);
+}
+
+void PrintComparison(const CollectingReporter& reporter, const char* operation, const char* floor,
+                     double target) {
+    const double time = reporter.Micros(operation);
+    const double floorTime = reporter.Micros(floor);
+    if (time < 0 || floorTime <= 0) {
+        std::printf("%-30s %12s\n", operation, "failed");
+        return;
+    }
+    const double ratio = time / floorTime;
+    std::printf("%-30s %12.1f   %-32s %12.1f   %6.2fx   %s %.1fx\n", operation, time, floor,
+                floorTime, ratio, ratio <= target ? "meets" : "MISSES", target);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const QString root = WorkDirectoryRoot();
+    QTemporaryDir dir(root + QStringLiteral("/trinode-bench-XXXXXX"));
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "cannot make a directory under %s\n", qPrintable(root));
+        return 1;
+    }
+    struct statfs fs {};
+    if (::statfs(QFile::encodeName(dir.path()).constData(), &fs) == 0 && fs.f_type == 0x01021994)
+        std::fprintf(stderr, "warning: %s is a tmpfs; fsync costs nothing there\n",
+                     qPrintable(dir.path()));
+    std::printf("Working in %s\n", qPrintable(dir.path()));
+
+    g_file = dir.filePath(QStringLiteral("TrinodeRun.cmb"));
+    CombinationTable(g_file).CreateDefaultFile();
+
+    const auto add = [](const char* name, void (*function)(benchmark::State&)) {
+        benchmark::RegisterBenchmark(name, function)
+            ->Unit(benchmark::kMicrosecond)
+            ->UseRealTime()
+            ->Repetitions(Repetitions)
+            ->ReportAggregatesOnly(true);
+    };
+    add(FindName, FindAllEmpty);
+    add(ScanName, ScanSocketBytes);
+    add(AssignName, Assign);
+    add(WriteName, WriteSyncRename);
+    add(LoadName, Load);
+    add(CreateName, Create);
+
+    // The disk is shared with whatever else the machine does: the
+    // repetitions of all benchmarks run in random order, so that a busy
+    // spell weighs on an operation and its floor alike.
+    std::vector<char*> args(argv, argv + argc);
+    std::string interleave = "--benchmark_enable_random_interleaving=true";
+    args.insert(args.begin() + 1, interleave.data());
+    int count = int(args.size());
+    benchmark::Initialize(&count, args.data());
+    CollectingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    std::printf("\nMedian wall time of %d repetitions, microseconds\n", Repetitions);
+    std::printf("%-30s %12s   %-32s %12s   %7s   %s\n", "operation", "time", "floor", "time",
+                "ratio", "target");
+    PrintComparison(reporter, FindName, ScanName, 2.0);
+    PrintComparison(reporter, AssignName, WriteName, 1.3);
+    std::printf("%-30s %12.1f\n", LoadName, reporter.Micros(LoadName));
+    std::printf("%-30s %12.1f\n", CreateName, reporter.Micros(CreateName));
+    return 0;
+}
