@@ -93,9 +93,9 @@ QImage DecodeJpeg(QByteArrayView jpeg, QString* error) {
             return;
         }
         info.out_color_space = OutputSpace;
-        // The accurate integer transform: with libjpeg-turbo's SIMD it
-        // decodes all 75 pictures in a few milliseconds anyway.
-        info.dct_method = JDCT_ISLOW;
+        // The fast integer transform: at quality 92 its error stays below
+        // what the eye sees, and every start decodes all 75 pictures.
+        info.dct_method = JDCT_IFAST;
         jpeg_start_decompress(&info);
     });
 

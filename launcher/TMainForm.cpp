@@ -74,9 +74,9 @@ constexpr int EmptySocketPicture = 23;
 const QString EmptySocketHint = QStringLiteral("Empty Socket");
 
 QPixmap LoadPicture(const QString& name, QRegion* keyed) {
-    const QImage image = Art::Load(name);
+    QImage image = Art::Load(name);
     *keyed = ColourKey::KeyedPixels(image);
-    return QPixmap::fromImage(image);
+    return QPixmap::fromImage(std::move(image));
 }
 
 } // namespace
@@ -158,6 +158,21 @@ TMainForm::~TMainForm() = default;
 void TMainForm::SetDialogs(QDialog* editor, QDialog* help) {
     m_editor = editor;
     m_help = help;
+}
+
+void TMainForm::SetDialogMaker(std::function<void()> maker) { m_dialogMaker = std::move(maker); }
+
+void TMainForm::MakeDialogs() {
+    if (auto maker = std::exchange(m_dialogMaker, nullptr))
+        ErrorGuard::Guarded(maker);
+}
+
+void TMainForm::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!m_painted) {
+        m_painted = true;
+        QTimer::singleShot(0, this, &TMainForm::MakeDialogs);
+    }
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -315,11 +330,13 @@ void TMainForm::RunCurrent() {
 }
 
 void TMainForm::ShowHelp() {
+    MakeDialogs();
     if (m_help)
         m_help->exec();
 }
 
 void TMainForm::OpenEditor() {
+    MakeDialogs();
     if (m_editor)
         m_editor->exec();
 }

@@ -19,6 +19,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 class CombinationTable;
 class MnemonicLabel;
@@ -34,6 +35,11 @@ public:
 
     // The editor and help windows, made after this one.
     void SetDialogs(QDialog* editor, QDialog* help);
+    // Makes the editor and help windows (and hands them over with
+    // SetDialogs). It runs once: right after the window's first paint, so that
+    // nothing delays the window's appearance, or earlier if a release needs a
+    // dialog before then.
+    void SetDialogMaker(std::function<void()> maker);
 
     Combination SocketValues() const override { return m_panel.SocketValues(); }
     void RefreshCurrent() override;
@@ -51,10 +57,12 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void FormActivate();
+    void MakeDialogs();
     void RebuildImageTables();
     void UpdateColourKey();
     void ShowSocket(int n);
@@ -70,6 +78,8 @@ private:
     QDialog* m_editor = nullptr;
     QDialog* m_help = nullptr;
     bool m_activated = false;
+    bool m_painted = false;
+    std::function<void()> m_dialogMaker;
 
     QLabel* m_background = nullptr;
     MnemonicLabel* m_infoLabel = nullptr;

@@ -16,13 +16,19 @@ TrinodeApplication::~TrinodeApplication() {
     m_mainForm.reset();
 }
 
-bool TrinodeApplication::HandOverToRunningInstance() { return m_instance.SignalRunningInstance(); }
+bool TrinodeApplication::HandOverToRunningInstance() { return m_instance.HandOverOrClaim(); }
 
-void TrinodeApplication::Start() {
-    m_mainForm = std::make_unique<TMainForm>(m_table);
+// Both dialogs need the font database, whose first use costs more than all the
+// rest of start-up; the main window shows nothing that needs it at first.
+void TrinodeApplication::MakeDialogs() {
     m_addForm = std::make_unique<TAddForm>(m_table, *m_mainForm, m_mainForm.get());
     m_helpForm = std::make_unique<THelpForm>(m_mainForm.get());
     m_mainForm->SetDialogs(m_addForm.get(), m_helpForm.get());
+}
+
+void TrinodeApplication::Start() {
+    m_mainForm = std::make_unique<TMainForm>(m_table);
+    m_mainForm->SetDialogMaker([this]() { MakeDialogs(); });
     m_instance.Listen([this]() { m_mainForm->BringToFront(); });
 
     // Where no window manager maximises it, the window still covers the

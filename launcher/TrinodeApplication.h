@@ -25,12 +25,15 @@ public:
     // come to the front, and this one should leave.
     bool HandOverToRunningInstance();
 
-    // Makes the three windows and shows the main window.
+    // Makes the main window and shows it; the editor and help windows follow
+    // in that order right after its first paint.
     void Start();
 
     TMainForm& MainForm() { return *m_mainForm; }
 
 private:
+    void MakeDialogs();
+
     CombinationTable m_table;
     SingleInstance m_instance;
     std::unique_ptr<TMainForm> m_mainForm;

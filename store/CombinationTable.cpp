@@ -22,9 +22,8 @@ QString ShownText(QByteArrayView field) {
 
 CombinationTable::CombinationTable(QString filePath)
     : m_file(std::move(filePath)), m_table(FileSize, '\0'),
-      m_keys(size_t(RecordCount) * Record::KeySize) {
-    RebuildKeys();
-}
+      // Records of zero bytes have no fields: every key is blank.
+      m_keys(size_t(RecordCount) * Record::KeySize, ' ') {}
 
 void CombinationTable::RebuildKeys() {
     for (int i = 0; i < RecordCount; ++i)
