@@ -44,4 +44,68 @@ case_exit_released_outside_keeps_running() {
     trinode_running || fail "trinode ended"
 }
 
+# The window of a given size among the visible ones named Trinode.
+window_of_size() {
+    local id
+    for id in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$id")"
+        if [[ "${WIDTH}x${HEIGHT}" == "$2" ]]; then
+            echo "$id $X $Y"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# Left click at a point of the window found by window_of_size.
+click_in() {
+    xdotool mousemove --sync $(($2 + $4)) $(($3 + $5)) click 1
+}
+
+case_help_opens_from_an_empty_first_socket() {
+    start_trinode || return 1
+    click_at $((512 + 31)) $((712 + 31))
+    local help
+    wait_until "the help window opens" eval 'help=$(window_of_size "^Help$" 441x521)' || return 1
+    # Esc does not close it; Tab to OK and Enter do.
+    xdotool key Escape
+    xdotool key Tab Return
+    wait_until "the help window closes" eval '! window_of_size "^Help$" 441x521 >/dev/null'
+}
+
+case_bind_a_combination_in_the_editor_and_run_it() {
+    start_trinode || return 1
+    local script="$CASE_HOME/launch me.sh" marker="$CASE_HOME/launched"
+    printf '#!/bin/sh\ntouch "%s"\n' "$marker" >"$script"
+    chmod +x "$script"
+
+    click_at 31 31
+    local dialog
+    wait_until "the editor opens" eval 'dialog=$(window_of_size "^Trinode$" 713x393)' || return 1
+    # The lists stand at x 16, 88 and 160 from y 72, one item every 13
+    # pixels, the empty item first: Files is item 3, Personal 8, Music 6.
+    click_in $dialog 48 $((72 + 2 + 3 * 13 + 6))
+    click_in $dialog 120 $((72 + 2 + 8 * 13 + 6))
+    click_in $dialog 192 $((72 + 2 + 6 * 13 + 6))
+    click_in $dialog 400 174
+    xdotool type --delay 5 "Launch & go"
+    click_in $dialog 400 206
+    xdotool type --delay 5 "$script"
+    xdotool key Return
+    wait_until "the editor closes" eval '! window_of_size "^Trinode$" 713x393 >/dev/null' || return 1
+
+    # Record 1224 is (Files, Personal, Music): length byte 175, then the five
+    # right-justified fields.
+    local expected actual
+    expected=$(printf '\xaf%15s%15s%15s%30s%100s' Files Personal Music "Launch & go" "$script" | od -An -tx1)
+    actual=$(dd if="$CASE_HOME/TrinodeRun.cmb" bs=176 skip=1224 count=1 2>/dev/null | od -An -tx1)
+    [[ "$actual" == "$expected" ]] || fail "record 1224 is not what was typed" || return 1
+
+    click_at $((352 + 31)) $((680 + 31))
+    click_at $((480 + 31)) $((680 + 31))
+    click_at $((576 + 31)) $((680 + 31))
+    click_at $((412 + 100)) $((352 + 37))
+    wait_until "Run starts the script" test -f "$marker"
+}
+
 run_cases "$@"
