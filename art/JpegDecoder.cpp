@@ -1,5 +1,7 @@
 #include "art/JpegDecoder.h"
 
+#include "art/JpegErrors.h"
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
@@ -13,35 +15,12 @@ namespace {
 // corrupt header must not make us allocate gigabytes.
 constexpr JDIMENSION MaxSide = 8192;
 
-// libjpeg's default error handler calls exit(). This one jumps back to the
-// guarded step instead, with the message kept for the caller.
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-[[noreturn]] void ErrorExit(j_common_ptr info) {
-    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
-    (*info->err->format_message)(info, manager->message);
-    std::longjmp(manager->jump, 1);
-}
-
 // A warning means corrupt data that libjpeg would patch over (a truncated
 // file comes out partly grey); a picture like that is refused as well. Trace
 // messages (levels above zero) are ignored.
 void EmitMessage(j_common_ptr info, int level) {
     if (level < 0)
-        ErrorExit(info);
-}
-
-// Runs one step of libjpeg work; false when libjpeg reported an error. The
-// step and its callees must hold nothing with a destructor: longjmp skips them.
-template <typename Step> bool Guarded(ErrorManager& errors, const Step& step) {
-    if (setjmp(errors.jump) != 0)
-        return false;
-    step();
-    return true;
+        Jpeg::ErrorExit(info);
 }
 
 QImage Fail(QString* error, const QString& message) {
@@ -76,15 +55,14 @@ QImage DecodeJpeg(QByteArrayView jpeg, QString* error) {
         return Fail(error, QStringLiteral("Empty JPEG data"));
 
     jpeg_decompress_struct info{};
-    ErrorManager errors{};
-    info.err = jpeg_std_error(&errors.pub);
-    errors.pub.error_exit = ErrorExit;
+    Jpeg::ErrorManager errors{};
+    info.err = Jpeg::Install(errors);
     errors.pub.emit_message = EmitMessage;
 
     const auto* data = reinterpret_cast<const unsigned char*>(jpeg.data());
     const auto size = static_cast<unsigned long>(jpeg.size());
     bool tooLarge = false;
-    const bool started = Guarded(errors, [&] {
+    const bool started = Jpeg::Guarded(errors, [&] {
         jpeg_create_decompress(&info);
         jpeg_mem_src(&info, data, size);
         jpeg_read_header(&info, TRUE);
@@ -118,7 +96,7 @@ QImage DecodeJpeg(QByteArrayView jpeg, QString* error) {
     uchar* const bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
 
-    const bool finished = Guarded(errors, [&] {
+    const bool finished = Jpeg::Guarded(errors, [&] {
         JSAMPROW rows[8];
         while (info.output_scanline < info.output_height) {
             const JDIMENSION first = info.output_scanline;

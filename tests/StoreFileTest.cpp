@@ -27,18 +27,6 @@ namespace {
 constexpr int RecordSize = CombinationRecord::Size;
 constexpr qsizetype FileSize = CombinationTable::FileSize;
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
 struct stat StatOf(const QString& path) {
     struct stat st {};
     EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0) << path.toStdString();

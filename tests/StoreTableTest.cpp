@@ -18,18 +18,6 @@ namespace {
 
 constexpr int RecordSize = CombinationRecord::Size;
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
 ino_t InodeOf(const QString& path) {
     struct stat st {};
     EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);

@@ -1,5 +1,7 @@
 #include "tests/TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
@@ -23,6 +25,18 @@ void ModalWatcher::timerEvent(QTimerEvent*) {
     m_timer.stop();
     m_seen = true;
     m_action(modal);
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
 QString ErrorBoxTextOf(const std::function<void()>& action) {

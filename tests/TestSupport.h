@@ -44,6 +44,11 @@ private:
     bool m_seen = false;
 };
 
+// A whole file's bytes, and a whole file written (failing the test when they
+// cannot be).
+QByteArray ReadAll(const QString& path);
+void WriteAll(const QString& path, const QByteArray& bytes);
+
 // The text of the error box that the action raises, or an empty text when none
 // opened; the box is closed with OK.
 QString ErrorBoxTextOf(const std::function<void()>& action);

@@ -1,5 +1,7 @@
 #include "tools/artgen/JpegEncoder.h"
 
+#include "art/JpegErrors.h"
+
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -7,41 +9,16 @@
 #include <jpeglib.h>
 
 namespace JpegEncoder {
-namespace {
-
-// libjpeg's default error handler calls exit(); this one jumps back.
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-[[noreturn]] void ErrorExit(j_common_ptr info) {
-    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
-    (*info->err->format_message)(info, manager->message);
-    std::longjmp(manager->jump, 1);
-}
-
-// The step and its callees must hold nothing with a destructor.
-template <typename Step> bool Guarded(ErrorManager& errors, const Step& step) {
-    if (setjmp(errors.jump) != 0)
-        return false;
-    step();
-    return true;
-}
-
-} // namespace
 
 QByteArray Encode(const QImage& image, QString* error) {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
     jpeg_compress_struct info{};
-    ErrorManager errors{};
-    info.err = jpeg_std_error(&errors.pub);
-    errors.pub.error_exit = ErrorExit;
+    Jpeg::ErrorManager errors{};
+    info.err = Jpeg::Install(errors);
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
 
-    const bool done = Guarded(errors, [&] {
+    const bool done = Jpeg::Guarded(errors, [&] {
         jpeg_create_compress(&info);
         jpeg_mem_dest(&info, &buffer, &size);
         info.image_width = JDIMENSION(rgb.width());
