@@ -30,9 +30,13 @@ void ImageButton::Press(QMouseEvent* event) {
         m_handler.ImageMouseDown(*this);
 }
 
-void ImageButton::mousePressEvent(QMouseEvent* event) { Press(event); }
+void ImageButton::mousePressEvent(QMouseEvent* event) {
+    Press(event);
+}
 
-void ImageButton::mouseDoubleClickEvent(QMouseEvent* event) { Press(event); }
+void ImageButton::mouseDoubleClickEvent(QMouseEvent* event) {
+    Press(event);
+}
 
 void ImageButton::mouseReleaseEvent(QMouseEvent* event) {
     const Qt::MouseButton button = event->button();

@@ -133,16 +133,16 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     for (int i = 0; i < int(std::size(ImageSpecs)); ++i) {
         const ImageSpec& row = ImageSpecs[i];
         const bool socket = row.release == Release::Clear;
-        auto* image = new ImageButton(socket ? ImageButton::Kind::Socket : ImageButton::Kind::Button,
-                                      i, *this, this);
+        auto* image = new ImageButton(
+            socket ? ImageButton::Kind::Socket : ImageButton::Kind::Button, i, *this, this);
         image->setObjectName(QLatin1String(row.objectName));
         image->setGeometry(row.left, row.top, row.width, row.height);
         image->setToolTip(QLatin1String(row.hint));
         if (socket) {
             image->SetPicture(socketStart, startKeyed);
         } else {
-            const auto* normal = findChild<QLabel*>(QStringLiteral("Buffer%1").arg(row.normalHolder),
-                                                    Qt::FindDirectChildrenOnly);
+            const auto* normal = findChild<QLabel*>(
+                QStringLiteral("Buffer%1").arg(row.normalHolder), Qt::FindDirectChildrenOnly);
             image->SetPicture(normal->pixmap(), m_keyedPixels.value(normal));
         }
     }
@@ -160,7 +160,9 @@ void TMainForm::SetDialogs(QDialog* editor, QDialog* help) {
     m_help = help;
 }
 
-void TMainForm::SetDialogMaker(std::function<void()> maker) { m_dialogMaker = std::move(maker); }
+void TMainForm::SetDialogMaker(std::function<void()> maker) {
+    m_dialogMaker = std::move(maker);
+}
 
 void TMainForm::MakeDialogs() {
     if (auto maker = std::exchange(m_dialogMaker, nullptr))
@@ -298,8 +300,8 @@ void TMainForm::ShowSocket(int n) {
     const QString& value = m_panel.SocketValues()[n - 1];
     ImageButton* socket = m_socketImages[n - 1];
     socket->setToolTip(value.isEmpty() ? EmptySocketHint : value);
-    const int picture = value.isEmpty() ? EmptySocketPicture
-                                        : *ButtonCatalogue::ButtonIndex(value) + 1;
+    const int picture =
+        value.isEmpty() ? EmptySocketPicture : *ButtonCatalogue::ButtonIndex(value) + 1;
     ShowPicture(*socket, *m_socketPictures[picture - 1]);
     m_infoLabel->setText(m_panel.Info());
 }
@@ -341,7 +343,9 @@ void TMainForm::OpenEditor() {
         m_editor->exec();
 }
 
-void TMainForm::ExitButtonClick() { close(); }
+void TMainForm::ExitButtonClick() {
+    close();
+}
 
 void TMainForm::BringToFront() {
     if (isMinimized() || !isVisible())

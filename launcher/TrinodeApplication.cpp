@@ -16,7 +16,9 @@ TrinodeApplication::~TrinodeApplication() {
     m_mainForm.reset();
 }
 
-bool TrinodeApplication::HandOverToRunningInstance() { return m_instance.HandOverOrClaim(); }
+bool TrinodeApplication::HandOverToRunningInstance() {
+    return m_instance.HandOverOrClaim();
+}
 
 // Both dialogs need the font database, whose first use costs more than all the
 // rest of start-up; the main window shows nothing that needs it at first.

@@ -21,8 +21,7 @@ void ShowError(const QString& message);
 // The message of whatever was thrown.
 QString MessageOf(std::exception_ptr error);
 
-template <class Work>
-void Guarded(Work&& work) noexcept {
+template <class Work> void Guarded(Work&& work) noexcept {
     try {
         work();
     } catch (...) {

@@ -36,7 +36,9 @@ Address AbstractAddress(const QByteArray& name) {
     return a;
 }
 
-int NewSocket() { return ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0); }
+int NewSocket() {
+    return ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+}
 
 bool WaitFor(int fd, short events, int timeoutMs) {
     pollfd p{fd, events, 0};

@@ -3,9 +3,9 @@
 namespace ButtonCatalogue {
 
 const std::array<const char*, EntryCount> Names = {
-    "Control", "Display",      "Files", "Help",   "Internet", "Music", "Network", "Personal",
-    "Pictures", "Settings",    "System", "Videos", "Applications", "Mail", "Office", "User",
-    "One",     "Two",          "Three", "Games",  "Trash",    "Projects", ""};
+    "Control",  "Display",  "Files",  "Help",   "Internet",     "Music",    "Network", "Personal",
+    "Pictures", "Settings", "System", "Videos", "Applications", "Mail",     "Office",  "User",
+    "One",      "Two",      "Three",  "Games",  "Trash",        "Projects", ""};
 
 QString ButtonName(int buttonIndex) {
     if (buttonIndex < 0 || buttonIndex >= EntryCount)

@@ -8,9 +8,9 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -28,7 +28,9 @@ QString CombinationFile::DefaultPath() {
     return QDir::homePath() + QStringLiteral("/TrinodeRun.cmb");
 }
 
-bool CombinationFile::Exists() const { return QFileInfo::exists(m_path); }
+bool CombinationFile::Exists() const {
+    return QFileInfo::exists(m_path);
+}
 
 bool CombinationFile::IsReadOnly() const {
     const QByteArray name = QFile::encodeName(m_path);

@@ -115,8 +115,12 @@ bool KeyOf(const Combination& combination, char* key) {
     return true;
 }
 
-QString Decode(QByteArrayView bytes) { return QString::fromLocal8Bit(bytes); }
+QString Decode(QByteArrayView bytes) {
+    return QString::fromLocal8Bit(bytes);
+}
 
-QByteArray Encode(const QString& text) { return text.toLocal8Bit(); }
+QByteArray Encode(const QString& text) {
+    return text.toLocal8Bit();
+}
 
 } // namespace CombinationRecord

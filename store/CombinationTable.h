@@ -49,8 +49,8 @@ public:
     // stores the placeholder) and rewrites the whole file. Texts longer than
     // their field (30 and 100 bytes in the stored encoding) are refused
     // before anything changes.
-    void AssignCombination(const Combination& combination, const QString& info,
-                           const QString& path, AssignProgress& progress);
+    void AssignCombination(const Combination& combination, const QString& info, const QString& path,
+                           AssignProgress& progress);
 
     QByteArrayView Bytes() const { return m_table; }
     const char* Record(int number) const { return m_table.constData() + qsizetype(number) * 176; }

@@ -80,7 +80,8 @@ std::optional<Frame> ReadFrame(const QByteArray& jpeg) {
             const int count = byte(at + 9);
             for (int c = 0; c < count; ++c) {
                 const qsizetype entry = at + 10 + 3 * c;
-                frame.components.push_back({byte(entry), byte(entry + 1) >> 4, byte(entry + 1) & 15});
+                frame.components.push_back(
+                    {byte(entry), byte(entry + 1) >> 4, byte(entry + 1) & 15});
             }
             return frame;
         }

@@ -22,8 +22,8 @@ TEST(ErrorGuard, APeriodFollowsOnlyWhatSortsAfterIt) {
         {"Read beyond end of file", "Read beyond end of file."},
         {"I/O error 1117", "I/O error 1117."},
         {"Already a sentence.", "Already a sentence."},
-        {"Not found!", "Not found!"},     // '!' sorts before '.'
-        {"(closing)", "(closing)"},       // so does ')'
+        {"Not found!", "Not found!"}, // '!' sorts before '.'
+        {"(closing)", "(closing)"},   // so does ')'
         {"ends in a slash/", "ends in a slash/."},
         {"ends in a space ", "ends in a space "},
         {"", ""},

@@ -69,22 +69,36 @@ struct Pairing {
 };
 
 const Pairing Pairings[] = {
-    {"ControlButton", 1, 2, 1},       {"DisplayButton", 3, 4, 2},
-    {"ExitButton", 5, 6, 0},          {"FilesButton", 7, 8, 3},
-    {"HelpButton", 9, 10, 4},         {"InternetButton", 11, 12, 5},
-    {"MusicButton", 13, 14, 6},       {"NetworkButton", 15, 16, 7},
-    {"PersonalButton", 17, 18, 8},    {"PicturesButton", 19, 20, 9},
-    {"SettingsButton", 21, 22, 10},   {"SystemButton", 23, 24, 11},
-    {"VideosButton", 25, 26, 12},     {"MainButton", 27, 28, 0},
-    {"ApplicationsButton", 29, 30, 13}, {"MailButton", 31, 32, 14},
-    {"OfficeButton", 33, 34, 15},     {"UserButton", 35, 36, 16},
-    {"OneButton", 37, 38, 17},        {"TwoButton", 39, 40, 18},
-    {"ThreeButton", 41, 42, 19},      {"GamesButton", 43, 44, 20},
-    {"TrashButton", 45, 46, 21},      {"ProjectsButton", 47, 48, 22},
+    {"ControlButton", 1, 2, 1},
+    {"DisplayButton", 3, 4, 2},
+    {"ExitButton", 5, 6, 0},
+    {"FilesButton", 7, 8, 3},
+    {"HelpButton", 9, 10, 4},
+    {"InternetButton", 11, 12, 5},
+    {"MusicButton", 13, 14, 6},
+    {"NetworkButton", 15, 16, 7},
+    {"PersonalButton", 17, 18, 8},
+    {"PicturesButton", 19, 20, 9},
+    {"SettingsButton", 21, 22, 10},
+    {"SystemButton", 23, 24, 11},
+    {"VideosButton", 25, 26, 12},
+    {"MainButton", 27, 28, 0},
+    {"ApplicationsButton", 29, 30, 13},
+    {"MailButton", 31, 32, 14},
+    {"OfficeButton", 33, 34, 15},
+    {"UserButton", 35, 36, 16},
+    {"OneButton", 37, 38, 17},
+    {"TwoButton", 39, 40, 18},
+    {"ThreeButton", 41, 42, 19},
+    {"GamesButton", 43, 44, 20},
+    {"TrashButton", 45, 46, 21},
+    {"ProjectsButton", 47, 48, 22},
     {"AddShortcutButton", 49, 50, 0},
 };
 
-QImage ImageOf(const QLabel* label) { return label->pixmap().toImage(); }
+QImage ImageOf(const QLabel* label) {
+    return label->pixmap().toImage();
+}
 
 class MainForm : public ::testing::Test {
 protected:
@@ -93,8 +107,7 @@ protected:
         m_form.show();
     }
 
-    template <class T = QWidget>
-    T* Child(const QString& name) {
+    template <class T = QWidget> T* Child(const QString& name) {
         auto* child = m_form.findChild<T*>(name, Qt::FindDirectChildrenOnly);
         EXPECT_NE(child, nullptr) << name.toStdString();
         return child;
@@ -200,8 +213,8 @@ TEST_F(MainForm, RightAndMiddleReleasesGoToTheImageUnderThePointer) {
     Press("FilesButton", Qt::RightButton);
     // Released over Music: Music's release runs, Files keeps its pressed
     // picture until its own next release.
-    const QPoint overMusic = Image("MusicButton")->geometry().center() -
-                             Image("FilesButton")->geometry().topLeft();
+    const QPoint overMusic =
+        Image("MusicButton")->geometry().center() - Image("FilesButton")->geometry().topLeft();
     Release("FilesButton", Qt::RightButton, overMusic);
     EXPECT_EQ(Sockets(), (Combination{"Music", "", ""}));
     EXPECT_EQ(ImageOf(Image("FilesButton")), ImageOf(Buffer(7)));
@@ -320,8 +333,8 @@ TEST_F(MainForm, HelpIntoTheFirstSocketOpensHelpAndFillsNothing) {
 TEST_F(MainForm, AddOpensTheEditorWithTheNormalPictureBack) {
     bool normalWhileOpen = false;
     ModalWatcher watcher([&](QWidget* modal) {
-        normalWhileOpen = modal == &m_editor &&
-                          ImageOf(Image("AddShortcutButton")) == ImageOf(Buffer(50));
+        normalWhileOpen =
+            modal == &m_editor && ImageOf(Image("AddShortcutButton")) == ImageOf(Buffer(50));
         modal->close();
     });
     Press("AddShortcutButton");
@@ -338,7 +351,8 @@ TEST_F(MainForm, RunDoesNothingWithoutAPath) {
         const char* button;
     };
     // At start, on an unassigned combination, on one that has no record.
-    const Row rows[] = {{"at start", nullptr}, {"unassigned", "PersonalButton"},
+    const Row rows[] = {{"at start", nullptr},
+                        {"unassigned", "PersonalButton"},
                         {"assigned without path", "FilesButton"}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.scenario);

@@ -83,7 +83,8 @@ TEST(Startup, WithFileLoadsWithoutRewriting) {
         table.AssignCombination({"Files", "", "Personal"}, "Documents", "/tmp", none);
     }
     const QByteArray before = Sha(home.CombinationFile());
-    const auto inode = QFileInfo(home.CombinationFile()).fileTime(QFileDevice::FileModificationTime);
+    const auto inode =
+        QFileInfo(home.CombinationFile()).fileTime(QFileDevice::FileModificationTime);
 
     Trinode trinode(home);
     ASSERT_TRUE(WaitUntilRunning(home.CombinationFile()));
@@ -129,5 +130,6 @@ TEST(Startup, InstancesOfDifferentHomesNeverMeet) {
     ASSERT_TRUE(WaitUntilRunning(two.CombinationFile()));
     EXPECT_EQ(first.Process().state(), QProcess::Running);
     EXPECT_EQ(second.Process().state(), QProcess::Running);
-    EXPECT_NE(SingleInstance::ServerName(oneFile), SingleInstance::ServerName(two.CombinationFile()));
+    EXPECT_NE(SingleInstance::ServerName(oneFile),
+              SingleInstance::ServerName(two.CombinationFile()));
 }

@@ -12,7 +12,9 @@ TemporaryHome::TemporaryHome() : m_previousHome(qgetenv("HOME")) {
     qputenv("HOME", QFile::encodeName(m_dir.path()));
 }
 
-TemporaryHome::~TemporaryHome() { qputenv("HOME", m_previousHome); }
+TemporaryHome::~TemporaryHome() {
+    qputenv("HOME", m_previousHome);
+}
 
 ModalWatcher::ModalWatcher(std::function<void(QWidget*)> action) : m_action(std::move(action)) {
     m_timer.start(5, this);
