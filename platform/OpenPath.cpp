@@ -17,11 +17,56 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// GIO is loaded the first time something is opened, not with the program:
+// loading it and the libraries it pulls in is a noticeable share of start-up,
+// and a start opens nothing before the user presses Run. GLib itself is
+// loaded with Qt already.
+struct GioFunctions {
+    decltype(&::g_object_unref) object_unref;
+    decltype(&::g_app_launch_context_new) app_launch_context_new;
+    decltype(&::g_app_launch_context_unsetenv) app_launch_context_unsetenv;
+    decltype(&::g_app_info_launch_default_for_uri) app_info_launch_default_for_uri;
+    decltype(&::g_app_info_get_default_for_uri_scheme) app_info_get_default_for_uri_scheme;
+    decltype(&::g_file_new_for_path) file_new_for_path;
+    decltype(&::g_file_get_uri) file_get_uri;
+    decltype(&::g_desktop_app_info_new_from_filename) desktop_app_info_new_from_filename;
+    decltype(&::g_app_info_launch) app_info_launch;
+    decltype(&::g_io_error_quark) io_error_quark;
+};
+
+const GioFunctions& Gio() {
+    static const GioFunctions functions = [] {
+        void* gio = ::dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!gio)
+            throw TrinodeError(QString::fromLocal8Bit(::dlerror()));
+        GioFunctions f{};
+        const auto Load = [gio](auto& slot, const char* name) {
+            slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(::dlsym(gio, name));
+            if (!slot)
+                throw TrinodeError(QString::fromLocal8Bit(::dlerror()));
+        };
+        Load(f.object_unref, "g_object_unref");
+        Load(f.app_launch_context_new, "g_app_launch_context_new");
+        Load(f.app_launch_context_unsetenv, "g_app_launch_context_unsetenv");
+        Load(f.app_info_launch_default_for_uri, "g_app_info_launch_default_for_uri");
+        Load(f.app_info_get_default_for_uri_scheme, "g_app_info_get_default_for_uri_scheme");
+        Load(f.file_new_for_path, "g_file_new_for_path");
+        Load(f.file_get_uri, "g_file_get_uri");
+        Load(f.desktop_app_info_new_from_filename, "g_desktop_app_info_new_from_filename");
+        Load(f.app_info_launch, "g_app_info_launch");
+        Load(f.io_error_quark, "g_io_error_quark");
+        return f;
+    }();
+    return functions;
+}
 
 // Owning handles for the GLib objects used here, released on every path out,
 // exceptions included.
@@ -30,10 +75,10 @@ struct GLibFree {
     void operator()(gchar** vector) const { g_strfreev(vector); }
     void operator()(GKeyFile* keys) const { g_key_file_free(keys); }
     void operator()(GError* error) const { g_error_free(error); }
-    void operator()(GAppLaunchContext* object) const { g_object_unref(object); }
-    void operator()(GDesktopAppInfo* object) const { g_object_unref(object); }
-    void operator()(GAppInfo* object) const { g_object_unref(object); }
-    void operator()(GFile* object) const { g_object_unref(object); }
+    void operator()(GAppLaunchContext* object) const { Gio().object_unref(object); }
+    void operator()(GDesktopAppInfo* object) const { Gio().object_unref(object); }
+    void operator()(GAppInfo* object) const { Gio().object_unref(object); }
+    void operator()(GFile* object) const { Gio().object_unref(object); }
 };
 template <class T> using GOwned = std::unique_ptr<T, GLibFree>;
 using GText = GOwned<gchar>;
@@ -61,11 +106,11 @@ bool HasUrlScheme(const QString& text) {
 // A launch context whose environment has lost what only Trinode needed; every
 // program GIO starts for us gets it.
 GOwned<GAppLaunchContext> CleanLaunchContext() {
-    GOwned<GAppLaunchContext> context(g_app_launch_context_new());
+    GOwned<GAppLaunchContext> context(Gio().app_launch_context_new());
     const QStringList names = QProcessEnvironment::systemEnvironment().keys();
     for (const QString& name : names) {
         if (IsTrinodeOnlyVariable(name))
-            g_app_launch_context_unsetenv(context.get(), QFile::encodeName(name).constData());
+            Gio().app_launch_context_unsetenv(context.get(), QFile::encodeName(name).constData());
     }
     return context;
 }
@@ -83,7 +128,7 @@ QProcessEnvironment CleanEnvironment() {
 GError* TryLaunchDefaultForUri(const QByteArray& uri) {
     const GOwned<GAppLaunchContext> context = CleanLaunchContext();
     GError* error = nullptr;
-    g_app_info_launch_default_for_uri(uri.constData(), context.get(), &error);
+    Gio().app_info_launch_default_for_uri(uri.constData(), context.get(), &error);
     return error;
 }
 
@@ -100,9 +145,9 @@ void LaunchDefaultForUrl(const QByteArray& uri) {
     if (!error)
         return;
     const GText scheme(g_uri_parse_scheme(uri.constData()));
-    const GOwned<GAppInfo> handler(scheme ? g_app_info_get_default_for_uri_scheme(scheme.get())
+    const GOwned<GAppInfo> handler(scheme ? Gio().app_info_get_default_for_uri_scheme(scheme.get())
                                           : nullptr);
-    if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED) && !handler) {
+    if (g_error_matches(error, Gio().io_error_quark(), G_IO_ERROR_NOT_SUPPORTED) && !handler) {
         g_error_free(error);
         Fail(QStringLiteral("No application is registered as handling this URL"));
     }
@@ -117,8 +162,8 @@ QByteArray UriOfUrlText(const QString& text) {
 }
 
 void LaunchDefaultForFile(const QByteArray& localPath) {
-    const GOwned<GFile> file(g_file_new_for_path(localPath.constData()));
-    const GText uri(g_file_get_uri(file.get()));
+    const GOwned<GFile> file(Gio().file_new_for_path(localPath.constData()));
+    const GText uri(Gio().file_get_uri(file.get()));
     LaunchDefaultForUri(QByteArray(uri.get()));
 }
 
@@ -164,8 +209,8 @@ bool ProgramExists(const char* program) {
 QByteArray UriOfLinkTarget(const QByteArray& target) {
     if (!target.startsWith('/'))
         return target;
-    const GOwned<GFile> file(g_file_new_for_path(target.constData()));
-    const GText uri(g_file_get_uri(file.get()));
+    const GOwned<GFile> file(Gio().file_new_for_path(target.constData()));
+    const GText uri(Gio().file_get_uri(file.get()));
     return QByteArray(uri.get());
 }
 
@@ -194,11 +239,11 @@ void OpenLauncher(const QByteArray& localPath) {
     // Loaded from the file rather than from the parsed keys so that %k and the
     // application's identity refer to the launcher itself.
     const GOwned<GDesktopAppInfo> application(
-        g_desktop_app_info_new_from_filename(localPath.constData()));
+        Gio().desktop_app_info_new_from_filename(localPath.constData()));
     if (!application)
         FailUnlaunchable(keys.get());
     const GOwned<GAppLaunchContext> context = CleanLaunchContext();
-    if (!g_app_info_launch(G_APP_INFO(application.get()), nullptr, context.get(), &error))
+    if (!Gio().app_info_launch(reinterpret_cast<GAppInfo*>(application.get()), nullptr, context.get(), &error))
         FailWith(error);
 }
 

@@ -20,12 +20,28 @@ QString ShownText(QByteArrayView field) {
 
 } // namespace
 
-CombinationTable::CombinationTable(QString filePath)
-    : m_file(std::move(filePath)), m_table(FileSize, '\0'),
-      // Records of zero bytes have no fields: every key is blank.
-      m_keys(size_t(RecordCount) * Record::KeySize, ' ') {}
+CombinationTable::CombinationTable(QString filePath) : m_file(std::move(filePath)) {}
+
+void CombinationTable::EnsureTable() const {
+    if (!m_table.isEmpty())
+        return;
+    m_table = QByteArray(FileSize, '\0');
+    // Records of zero bytes have no fields: every key is blank.
+    m_keys.assign(size_t(RecordCount) * Record::KeySize, ' ');
+}
+
+QByteArrayView CombinationTable::Bytes() const {
+    EnsureTable();
+    return m_table;
+}
+
+const char* CombinationTable::Record(int number) const {
+    EnsureTable();
+    return m_table.constData() + qsizetype(number) * Record::Size;
+}
 
 void CombinationTable::RebuildKeys() {
+    m_keys.resize(size_t(RecordCount) * Record::KeySize);
     for (int i = 0; i < RecordCount; ++i)
         Record::NormalisedKey(Record(i), m_keys.data() + size_t(i) * Record::KeySize);
 }
@@ -51,10 +67,12 @@ void CombinationTable::CreateDefaultFile() {
 }
 
 void CombinationTable::Adopt(const QByteArray& bytesRead) {
-    if (bytesRead.size() == FileSize)
+    if (bytesRead.size() == FileSize) {
         m_table = bytesRead;
-    else
+    } else {
+        EnsureTable();
         std::memcpy(m_table.data(), bytesRead.constData(), bytesRead.size());
+    }
     m_disk = bytesRead;
     RebuildKeys();
 }
@@ -75,6 +93,7 @@ void CombinationTable::TakeExternalEdits() {
 }
 
 Binding CombinationTable::FindCombination(const Combination& combination) const {
+    EnsureTable();
     char key[Record::KeySize];
     if (Record::KeyOf(combination, key)) {
         const char* keys = m_keys.data();
@@ -115,6 +134,7 @@ void CombinationTable::AssignCombination(const Combination& combination, const Q
     CombinationFile::Replacement replacement(m_file.Path());
     progress.Position(0);
 
+    EnsureTable();
     char key[Record::KeySize];
     const bool storable = Record::KeyOf(combination, key);
     QByteArray table = m_table;

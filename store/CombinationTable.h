@@ -52,10 +52,13 @@ public:
     void AssignCombination(const Combination& combination, const QString& info, const QString& path,
                            AssignProgress& progress);
 
-    QByteArrayView Bytes() const { return m_table; }
-    const char* Record(int number) const { return m_table.constData() + qsizetype(number) * 176; }
+    QByteArrayView Bytes() const;
+    const char* Record(int number) const;
 
 private:
+    // Until the first load or creation the table is all zero bytes; it is
+    // made only when something needs it, which a normal start never does.
+    void EnsureTable() const;
     void Adopt(const QByteArray& bytesRead);
     void RebuildKeys();
     // Takes the file's content when it differs from what was last loaded or
@@ -64,10 +67,10 @@ private:
     void Write(QByteArray bytes);
 
     CombinationFile m_file;
-    QByteArray m_table;
+    mutable QByteArray m_table;
     // The normalised socket bytes of every record, in record order, so that a
     // lookup is one straight comparison per record.
-    std::vector<char> m_keys;
+    mutable std::vector<char> m_keys;
     // The file's first FileSize bytes as last loaded or saved (empty: none).
     QByteArray m_disk;
 };
