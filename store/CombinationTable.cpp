@@ -40,7 +40,11 @@ const char* CombinationTable::Record(int number) const {
     return m_table.constData() + qsizetype(number) * Record::Size;
 }
 
-void CombinationTable::RebuildKeys() {
+void CombinationTable::EnsureKeys() const {
+    EnsureTable();
+    if (!m_keysStale)
+        return;
+    m_keysStale = false;
     m_keys.resize(size_t(RecordCount) * Record::KeySize);
     for (int i = 0; i < RecordCount; ++i)
         Record::NormalisedKey(Record(i), m_keys.data() + size_t(i) * Record::KeySize);
@@ -60,7 +64,7 @@ void CombinationTable::CreateDefaultFile() {
         }
     }
     m_table = table;
-    RebuildKeys();
+    m_keysStale = true;
     replacement.Write(m_table);
     replacement.Finish();
     m_disk = m_table;
@@ -74,7 +78,7 @@ void CombinationTable::Adopt(const QByteArray& bytesRead) {
         std::memcpy(m_table.data(), bytesRead.constData(), bytesRead.size());
     }
     m_disk = bytesRead;
-    RebuildKeys();
+    m_keysStale = true;
 }
 
 void CombinationTable::LoadFile() {
@@ -93,7 +97,7 @@ void CombinationTable::TakeExternalEdits() {
 }
 
 Binding CombinationTable::FindCombination(const Combination& combination) const {
-    EnsureTable();
+    EnsureKeys();
     char key[Record::KeySize];
     if (Record::KeyOf(combination, key)) {
         const char* keys = m_keys.data();
@@ -134,7 +138,7 @@ void CombinationTable::AssignCombination(const Combination& combination, const Q
     CombinationFile::Replacement replacement(m_file.Path());
     progress.Position(0);
 
-    EnsureTable();
+    EnsureKeys();
     char key[Record::KeySize];
     const bool storable = Record::KeyOf(combination, key);
     QByteArray table = m_table;

@@ -60,7 +60,9 @@ private:
     // made only when something needs it, which a normal start never does.
     void EnsureTable() const;
     void Adopt(const QByteArray& bytesRead);
-    void RebuildKeys();
+    // The keys follow the table lazily: a load only marks them stale, and
+    // the first lookup, after the window is up, builds them.
+    void EnsureKeys() const;
     // Takes the file's content when it differs from what was last loaded or
     // saved.
     void TakeExternalEdits();
@@ -71,6 +73,7 @@ private:
     // The normalised socket bytes of every record, in record order, so that a
     // lookup is one straight comparison per record.
     mutable std::vector<char> m_keys;
+    mutable bool m_keysStale = false;
     // The file's first FileSize bytes as last loaded or saved (empty: none).
     QByteArray m_disk;
 };
