@@ -3,7 +3,9 @@
 #include "editor/TAddForm.h"
 #include "help/THelpForm.h"
 #include "launcher/TMainForm.h"
+#include "launcher/WindowActivator.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -11,13 +13,30 @@ TrinodeApplication::TrinodeApplication() : m_instance(m_table.FilePath()) {}
 
 // The dialogs are children of the main window; they go first.
 TrinodeApplication::~TrinodeApplication() {
+    m_activator.reset();
     m_helpForm.reset();
     m_addForm.reset();
     m_mainForm.reset();
 }
 
-bool TrinodeApplication::HandOverToRunningInstance() {
-    return m_instance.HandOverOrClaim();
+SingleInstance::Outcome
+TrinodeApplication::HandOverToRunningInstance(const std::function<SummonRequest()>& makeRequest) {
+    return m_instance.HandOverOrClaim(makeRequest);
+}
+
+void TrinodeApplication::Summon(const SummonRequest& request,
+                                std::function<void(SingleInstance::Answer)> done) {
+    // A summon brings the window to where the user is: this is where it is
+    // shown again, maximised, on the monitor that holds the pointer.
+    if (m_mainForm->isMinimized() || !m_mainForm->isVisible())
+        m_mainForm->showMaximized();
+    // With the editor or help window open, that window comes forward: the
+    // main window over it would take no input.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal->isVisible())
+        m_activator->Activate(*modal, m_mainForm.get(), request, std::move(done));
+    else
+        m_activator->Activate(*m_mainForm, nullptr, request, std::move(done));
 }
 
 // Both dialogs need the font database, whose first use costs more than all the
@@ -31,7 +50,11 @@ void TrinodeApplication::MakeDialogs() {
 void TrinodeApplication::Start() {
     m_mainForm = std::make_unique<TMainForm>(m_table);
     m_mainForm->SetDialogMaker([this]() { MakeDialogs(); });
-    m_instance.Listen([this]() { m_mainForm->BringToFront(); });
+    m_activator = std::make_unique<WindowActivator>();
+    m_instance.Listen(
+        [this](const SummonRequest& request, std::function<void(SingleInstance::Answer)> done) {
+            Summon(request, std::move(done));
+        });
 
     // Where no window manager maximises it, the window still covers the
     // screen's work area.
