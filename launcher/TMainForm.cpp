@@ -10,8 +10,11 @@
 
 #include <QDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -86,6 +89,8 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Trinode"));
     setAttribute(Qt::WA_AlwaysShowToolTips);
+    // The window takes the keys that its pictures leave.
+    setFocusPolicy(Qt::StrongFocus);
     QFont windowFont(QStringLiteral("MS Sans Serif"));
     windowFont.setPixelSize(11);
     setFont(windowFont);
@@ -252,6 +257,9 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 
 void TMainForm::ImageMouseDown(ImageButton& image) {
     ErrorGuard::Guarded([&]() {
+        // The mouse ends whatever was being typed.
+        if (!m_candidates.isEmpty())
+            EndTypedPrefix();
         const ImageSpec& row = ImageSpecs[image.Tag()];
         if (QLabel* pressed = Holder(row.pressedHolder))
             ShowPicture(image, *pressed);
@@ -352,4 +360,138 @@ void TMainForm::BringToFront() {
         showMaximized();
     raise();
     activateWindow();
+}
+
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+    bool handled = false;
+    ErrorGuard::Guarded([&]() { handled = HandleKey(*event); });
+    if (handled)
+        event->accept();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+bool TMainForm::HandleKey(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    const int key = event.key();
+    // A held key repeats only where doing it again is harmless.
+    if (event.isAutoRepeat() && key != Qt::Key_Backspace)
+        return modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier;
+
+    if (modifiers == Qt::ControlModifier) {
+        if (key != Qt::Key_E && key != Qt::Key_Q)
+            return false;
+        EndTypedPrefix();
+        const QString image =
+            key == Qt::Key_E ? QStringLiteral("AddShortcutButton") : QStringLiteral("ExitButton");
+        if (ImageButton* button = ImageNamed(image))
+            button->Click();
+        return true;
+    }
+    if (modifiers != Qt::NoModifier && modifiers != Qt::ShiftModifier)
+        return false;
+
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        EndTypedPrefix();
+        if (ImageButton* run = ImageNamed(QStringLiteral("MainButton")))
+            run->Click();
+        return true;
+    case Qt::Key_Backspace:
+        EndTypedPrefix();
+        ClearLastFilledSocket();
+        return true;
+    case Qt::Key_Delete:
+        EndTypedPrefix();
+        for (int n = 1; n <= SocketPanel::SocketCount; ++n)
+            ClearSocket(n);
+        return true;
+    case Qt::Key_F1:
+        EndTypedPrefix();
+        ShowHelp();
+        return true;
+    case Qt::Key_Escape:
+        EndTypedPrefix();
+        GetOutOfTheWay();
+        return true;
+    case Qt::Key_Space:
+        // Space presses the picture that Tab has reached.
+        EndTypedPrefix();
+        if (auto* focused = qobject_cast<ImageButton*>(focusWidget())) {
+            focused->Click();
+            return true;
+        }
+        return false;
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_CapsLock:
+        // Shift on its way to a capital is part of the typing.
+        return false;
+    default:
+        break;
+    }
+    const QString text = event.text();
+    if (text.size() != 1 || !text.front().isPrint()) {
+        EndTypedPrefix();
+        return false;
+    }
+    TypeCharacter(text.front());
+    return true;
+}
+
+void TMainForm::TypeCharacter(QChar typed) {
+    const TypedPrefix::Result result = m_typedPrefix.Type(typed);
+    ShowCandidates(result.candidates);
+    if (result.press.isEmpty())
+        return;
+    if (ImageButton* button = ImageNamed(result.press + QLatin1String("Button")))
+        button->Click();
+}
+
+void TMainForm::EndTypedPrefix() {
+    m_typedPrefix.Reset();
+    ShowCandidates({});
+}
+
+ImageButton* TMainForm::ImageNamed(const QString& objectName) const {
+    return findChild<ImageButton*>(objectName, Qt::FindDirectChildrenOnly);
+}
+
+void TMainForm::ShowCandidates(const QStringList& names) {
+    const auto show = [this](const QString& name, bool pressed) {
+        ImageButton* button = ImageNamed(name + QLatin1String("Button"));
+        if (!button)
+            return;
+        const ImageSpec& row = ImageSpecs[button->Tag()];
+        if (QLabel* holder = Holder(pressed ? row.pressedHolder : row.normalHolder))
+            ShowPicture(*button, *holder);
+    };
+    for (const QString& name : std::as_const(m_candidates))
+        if (!names.contains(name))
+            show(name, false);
+    for (const QString& name : names)
+        if (!m_candidates.contains(name))
+            show(name, true);
+    m_candidates = names;
+}
+
+void TMainForm::ClearLastFilledSocket() {
+    for (int n = SocketPanel::SocketCount; n >= 1; --n) {
+        if (!m_panel.SocketValues()[n - 1].isEmpty()) {
+            ClearSocket(n);
+            return;
+        }
+    }
+}
+
+void TMainForm::GetOutOfTheWay() {
+    // Hidden rather than ended: the next summon shows the window again as it
+    // was, sockets and all.
+    hide();
 }

@@ -14,6 +14,7 @@
 #include "editor/EditorHost.h"
 #include "launcher/ImageButton.h"
 #include "launcher/SocketPanel.h"
+#include "launcher/TypedPrefix.h"
 
 #include <QHash>
 #include <QWidget>
@@ -24,6 +25,7 @@
 class CombinationTable;
 class MnemonicLabel;
 class QDialog;
+class QKeyEvent;
 class QLabel;
 
 class TMainForm final : public QWidget, public EditorHost, private ImageButton::Handler {
@@ -57,6 +59,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -69,6 +72,14 @@ private:
     QLabel* Holder(int n) const;
     void ShowPicture(ImageButton& image, const QLabel& holder);
 
+    bool HandleKey(const QKeyEvent& event);
+    void TypeCharacter(QChar typed);
+    void EndTypedPrefix();
+    ImageButton* ImageNamed(const QString& objectName) const;
+    void ShowCandidates(const QStringList& names);
+    void ClearLastFilledSocket();
+    void GetOutOfTheWay();
+
     void ImageMouseDown(ImageButton& image) override;
     void ImageMouseUp(ImageButton& image) override;
     void ImageClick(ImageButton& image) override;
@@ -80,6 +91,9 @@ private:
     bool m_activated = false;
     bool m_painted = false;
     std::function<void()> m_dialogMaker;
+    TypedPrefix m_typedPrefix;
+    // The catalogue buttons showing their pressed pictures as candidates.
+    QStringList m_candidates;
 
     QLabel* m_background = nullptr;
     MnemonicLabel* m_infoLabel = nullptr;
