@@ -1,6 +1,7 @@
 #include "launcher/TMainForm.h"
 
 #include "art/Art.h"
+#include "launcher/Canvas.h"
 #include "platform/ColourKey.h"
 #include "platform/ErrorGuard.h"
 #include "platform/MnemonicLabel.h"
@@ -8,6 +9,7 @@
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
 
+#include <QCursor>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -18,7 +20,9 @@
 
 namespace {
 
-constexpr QSize LayoutSize(1024, 746);
+constexpr QRect BackgroundPlace(212, 73, 600, 600);
+constexpr QRect InfoLabelPlace(360, 240, 297, 81);
+constexpr int InfoPixelSize = 27;
 
 enum class Release { Place, Run, Exit, Editor, Clear };
 
@@ -100,20 +104,22 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     // The background first, so that it lies behind everything else.
     m_background = new QLabel(this);
     m_background->setObjectName(QStringLiteral("Background"));
-    m_background->setGeometry(212, 73, 600, 600);
+    m_background->setGeometry(BackgroundPlace);
     m_background->setPixmap(LoadPicture(QStringLiteral("Background"), &m_backgroundKeyed));
 
     m_infoLabel = new MnemonicLabel(this);
     m_infoLabel->setObjectName(QStringLiteral("InfoLabel"));
-    m_infoLabel->setGeometry(360, 240, 297, 81);
+    m_infoLabel->setGeometry(InfoLabelPlace);
     m_infoLabel->setAlignment(Qt::AlignCenter);
     QFont infoFont(QStringLiteral("Trebuchet MS"));
-    infoFont.setPixelSize(27);
+    infoFont.setPixelSize(InfoPixelSize);
     m_infoLabel->setFont(infoFont);
     QPalette infoPalette = m_infoLabel->palette();
     infoPalette.setColor(QPalette::WindowText, Qt::white);
     m_infoLabel->setPalette(infoPalette);
     m_infoLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_canvasItems.push_back({m_background, BackgroundPlace, true});
+    m_canvasItems.push_back({m_infoLabel, InfoLabelPlace, false});
 
     // The hidden holders: 9 x 9 boxes near the left edge, never drawn.
     auto makeHolder = [this](const QString& name, int y) {
@@ -141,7 +147,9 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
         auto* image = new ImageButton(
             socket ? ImageButton::Kind::Socket : ImageButton::Kind::Button, i, *this, this);
         image->setObjectName(QLatin1String(row.objectName));
-        image->setGeometry(row.left, row.top, row.width, row.height);
+        const QRect place(row.left, row.top, row.width, row.height);
+        image->setGeometry(place);
+        m_canvasItems.push_back({image, place, true});
         image->setToolTip(QLatin1String(row.hint));
         if (socket) {
             image->SetPicture(socketStart, startKeyed);
@@ -153,7 +161,7 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     }
 
     // Centred when not maximised.
-    resize(LayoutSize);
+    resize(Canvas::LayoutSize);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -241,18 +249,36 @@ void TMainForm::ShowPicture(ImageButton& image, const QLabel& holder) {
 }
 
 void TMainForm::UpdateColourKey() {
-    QRegion keyed = m_backgroundKeyed.translated(m_background->pos());
-    for (const ImageButton* image : findChildren<ImageButton*>(Qt::FindDirectChildrenOnly))
-        keyed += image->KeyedPixels().translated(image->pos());
+    const Canvas canvas(size());
+    QRegion keyed = canvas.Map(m_backgroundKeyed.translated(BackgroundPlace.topLeft()));
+    for (const CanvasItem& item : m_canvasItems)
+        if (const auto* image = qobject_cast<const ImageButton*>(item.widget))
+            keyed += canvas.Map(image->KeyedPixels().translated(item.layout.topLeft()));
     if (keyed.isEmpty())
         clearMask();
     else
         setMask(QRegion(rect()) - keyed);
 }
 
+void TMainForm::Relayout() {
+    const Canvas canvas(size());
+    // At full size the pictures are drawn as they are; only a smaller canvas
+    // pays for scaling them.
+    const bool scaled = canvas.Scale() < 1.0;
+    for (const CanvasItem& item : m_canvasItems) {
+        item.widget->setGeometry(canvas.Map(item.layout));
+        if (item.picture)
+            static_cast<QLabel*>(item.widget)->setScaledContents(scaled);
+    }
+    QFont infoFont = m_infoLabel->font();
+    infoFont.setPixelSize(canvas.MapLength(InfoPixelSize));
+    m_infoLabel->setFont(infoFont);
+    UpdateColourKey();
+}
+
 void TMainForm::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    UpdateColourKey();
+    Relayout();
 }
 
 void TMainForm::ImageMouseDown(ImageButton& image) {
@@ -494,4 +520,25 @@ void TMainForm::GetOutOfTheWay() {
     // Hidden rather than ended: the next summon shows the window again as it
     // was, sockets and all.
     hide();
+}
+
+void TMainForm::PlaceOnPointerScreen() {
+    // A Wayland client cannot place its window; the compositor does.
+    const bool placeable = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    QScreen* target = nullptr;
+    if (placeable) {
+        target = QGuiApplication::screenAt(QCursor::pos());
+        if (!target)
+            target = QGuiApplication::primaryScreen();
+    }
+    if (target && (!isVisible() || screen() != target)) {
+        // A window manager maximises a window on the monitor it stands on: a
+        // maximised window leaves that state, moves, and is maximised again.
+        // Where no window manager maximises it, the window still covers the
+        // monitor's work area.
+        if (isVisible() && isMaximized())
+            setWindowState(windowState() & ~Qt::WindowMaximized);
+        setGeometry(target->availableGeometry());
+    }
+    showMaximized();
 }

@@ -3,7 +3,9 @@
 // The main window: the whole visible face of Trinode. It owns
 // - the components at their fixed places: the background, the information
 //   label, the Run, Add and Exit images, the 22 catalogue buttons and the
-//   three sockets, all made from one table (ImageSpecs in the .cpp);
+//   three sockets, all made from one table (ImageSpecs in the .cpp), at the
+//   coordinates of the 1024 x 746 layout, which Canvas maps into the window
+//   (centred, or scaled down to fit; black around it);
 // - the hidden picture holders Buffer1-Buffer50 and BuffSocket1-BuffSocket23,
 //   the only source of the pictures shown after start-up, and the three image
 //   tables that RebuildImageTables fills from them by name;
@@ -21,6 +23,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 class CombinationTable;
 class MnemonicLabel;
@@ -49,6 +52,13 @@ public:
     const QString& CurrentPath() const { return m_panel.CurrentPath(); }
     void BringToFront();
 
+    // Shows the window maximised on the monitor that holds the pointer, moving
+    // it there from another monitor if need be; for the first start and for
+    // every summon, so the launcher comes up where the user is. On Wayland,
+    // where a client can neither read the pointer nor place itself, it only
+    // shows the window maximised and the compositor chooses the monitor.
+    void PlaceOnPointerScreen();
+
     // The release actions.
     void PlaceButton(const QString& name);
     void ClearSocket(int n);
@@ -67,6 +77,7 @@ private:
     void FormActivate();
     void MakeDialogs();
     void RebuildImageTables();
+    void Relayout();
     void UpdateColourKey();
     void ShowSocket(int n);
     QLabel* Holder(int n) const;
@@ -94,6 +105,14 @@ private:
     TypedPrefix m_typedPrefix;
     // The catalogue buttons showing their pressed pictures as candidates.
     QStringList m_candidates;
+
+    // Everything that stands on the canvas, with its place in the layout.
+    struct CanvasItem {
+        QWidget* widget;
+        QRect layout;
+        bool picture; // drawn scaled along with the canvas
+    };
+    std::vector<CanvasItem> m_canvasItems;
 
     QLabel* m_background = nullptr;
     MnemonicLabel* m_infoLabel = nullptr;
