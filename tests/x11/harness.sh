@@ -40,6 +40,19 @@ stop_x() {
     XVFB_PID=
 }
 
+# Starts openbox, a real window manager, and waits until it manages the
+# screen.
+start_openbox() {
+    command -v openbox >/dev/null || { fail "openbox is missing: run tools/setup-debian --test"; return 1; }
+    HOME="$CASE_HOME" openbox --sm-disable >"$CASE_HOME/openbox.log" 2>&1 &
+    WM_PID=$!
+    wait_until "openbox manages the screen" wm_running
+}
+
+wm_running() {
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
+}
+
 # Starts trinode in the case's home and waits for its window to map.
 start_trinode() {
     env -u QT_QPA_PLATFORM -u QT_SCALE_FACTOR HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" \
@@ -148,6 +161,7 @@ run_case() {
     mkdir -p "$CASE_HOME/run"
     chmod 700 "$CASE_HOME/run"
     TRINODE_PID=
+    WM_PID=
     echo "--- $name"
     local ok=1
     start_x || ok=0
@@ -155,6 +169,7 @@ run_case() {
         "case_$name" || ok=0
     fi
     [[ -n "${TRINODE_PID:-}" ]] && kill "$TRINODE_PID" 2>/dev/null && wait "$TRINODE_PID" 2>/dev/null
+    [[ -n "${WM_PID:-}" ]] && kill "$WM_PID" 2>/dev/null && wait "$WM_PID" 2>/dev/null
     stop_x
     if ((ok)); then
         passed=$((passed + 1))
