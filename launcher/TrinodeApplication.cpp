@@ -6,8 +6,6 @@
 #include "launcher/WindowActivator.h"
 
 #include <QApplication>
-#include <QGuiApplication>
-#include <QScreen>
 
 TrinodeApplication::TrinodeApplication() : m_instance(m_table.FilePath()) {}
 
@@ -26,10 +24,8 @@ TrinodeApplication::HandOverToRunningInstance(const std::function<SummonRequest(
 
 void TrinodeApplication::Summon(const SummonRequest& request,
                                 std::function<void(SingleInstance::Answer)> done) {
-    // A summon brings the window to where the user is: this is where it is
-    // shown again, maximised, on the monitor that holds the pointer.
-    if (m_mainForm->isMinimized() || !m_mainForm->isVisible())
-        m_mainForm->showMaximized();
+    // A summon brings the window to where the user is.
+    m_mainForm->PlaceOnPointerScreen();
     // With the editor or help window open, that window comes forward: the
     // main window over it would take no input.
     QWidget* modal = QApplication::activeModalWidget();
@@ -55,10 +51,5 @@ void TrinodeApplication::Start() {
         [this](const SummonRequest& request, std::function<void(SingleInstance::Answer)> done) {
             Summon(request, std::move(done));
         });
-
-    // Where no window manager maximises it, the window still covers the
-    // screen's work area.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        m_mainForm->setGeometry(screen->availableGeometry());
-    m_mainForm->showMaximized();
+    m_mainForm->PlaceOnPointerScreen();
 }
