@@ -1,7 +1,6 @@
 #include "launcher/TMainForm.h"
 
-#include "art/Art.h"
-#include "platform/ColourKey.h"
+#include "launcher/PictureHolder.h"
 #include "platform/ErrorGuard.h"
 #include "platform/MnemonicLabel.h"
 #include "platform/OpenPath.h"
@@ -73,12 +72,6 @@ constexpr int SocketHolderCount = 23;
 constexpr int EmptySocketPicture = 23;
 const QString EmptySocketHint = QStringLiteral("Empty Socket");
 
-QPixmap LoadPicture(const QString& name, QRegion* keyed) {
-    QImage image = Art::Load(name);
-    *keyed = ColourKey::KeyedPixels(image);
-    return QPixmap::fromImage(std::move(image));
-}
-
 } // namespace
 
 TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
@@ -92,11 +85,15 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     // Until the first activation the window has the toolkit's own colour.
     setAutoFillBackground(true);
 
+    // The pictures are decoded for the screen the window starts on; the
+    // first paint needs only the background and the pictures at rest.
+    m_ratio = devicePixelRatioF();
+
     // The background first, so that it lies behind everything else.
     m_background = new QLabel(this);
     m_background->setObjectName(QStringLiteral("Background"));
     m_background->setGeometry(212, 73, 600, 600);
-    m_background->setPixmap(LoadPicture(QStringLiteral("Background"), &m_backgroundKeyed));
+    m_background->setPixmap(m_backgroundPicture.Pixmap(m_ratio));
 
     m_infoLabel = new MnemonicLabel(this);
     m_infoLabel->setObjectName(QStringLiteral("InfoLabel"));
@@ -110,26 +107,16 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     m_infoLabel->setPalette(infoPalette);
     m_infoLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    // The hidden holders: 9 x 9 boxes near the left edge, never drawn.
-    auto makeHolder = [this](const QString& name, int y) {
-        auto* holder = new QLabel(this);
-        holder->setObjectName(name);
-        holder->setGeometry(8, y, 9, 9);
-        QRegion keyed;
-        holder->setPixmap(LoadPicture(name, &keyed));
-        holder->hide();
-        m_keyedPixels.insert(holder, keyed);
-        return holder;
-    };
+    // The hidden holders: 9 x 9 boxes near the left edge, never drawn. Each
+    // decodes its picture when the picture is first shown.
     for (int n = 1; n <= ButtonHolderCount; ++n)
-        makeHolder(QStringLiteral("Buffer%1").arg(n), 100 + 4 * n);
+        new PictureHolder(QStringLiteral("Buffer%1").arg(n), 100 + 4 * n, this);
     for (int n = 1; n <= SocketHolderCount; ++n)
-        makeHolder(QStringLiteral("BuffSocket%1").arg(n), 320 + 4 * n);
-    m_addPressed = findChild<QLabel*>(QStringLiteral("Buffer49"), Qt::FindDirectChildrenOnly);
-    m_addNormal = findChild<QLabel*>(QStringLiteral("Buffer50"), Qt::FindDirectChildrenOnly);
+        new PictureHolder(QStringLiteral("BuffSocket%1").arg(n), 320 + 4 * n, this);
+    m_addPressed = FindHolder(QStringLiteral("Buffer49"));
+    m_addNormal = FindHolder(QStringLiteral("Buffer50"));
 
-    QRegion startKeyed;
-    const QPixmap socketStart = LoadPicture(QStringLiteral("SocketStart"), &startKeyed);
+    m_shown.resize(std::size(ImageSpecs), nullptr);
     for (int i = 0; i < int(std::size(ImageSpecs)); ++i) {
         const ImageSpec& row = ImageSpecs[i];
         const bool socket = row.release == Release::Clear;
@@ -138,13 +125,11 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
         image->setObjectName(QLatin1String(row.objectName));
         image->setGeometry(row.left, row.top, row.width, row.height);
         image->setToolTip(QLatin1String(row.hint));
-        if (socket) {
-            image->SetPicture(socketStart, startKeyed);
-        } else {
-            const auto* normal = findChild<QLabel*>(
-                QStringLiteral("Buffer%1").arg(row.normalHolder), Qt::FindDirectChildrenOnly);
-            image->SetPicture(normal->pixmap(), m_keyedPixels.value(normal));
-        }
+        if (socket)
+            SetPicture(*image, m_socketStart);
+        else
+            SetPicture(*image,
+                       FindHolder(QStringLiteral("Buffer%1").arg(row.normalHolder))->Picture());
     }
 
     // Centred when not maximised.
@@ -177,8 +162,19 @@ void TMainForm::paintEvent(QPaintEvent* event) {
     }
 }
 
+bool TMainForm::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // Qt tells every widget of a window that moved to another screen; the
+    // window's device pixel ratio is the new screen's by then.
+    if (event->type() == QEvent::ScreenChangeInternal)
+        FollowScreenRatio();
+    return handled;
+}
+
 void TMainForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // The screen the window is shown on may not be the one it was made for.
+    FollowScreenRatio();
     // The activation handler runs once, as the window is first shown, before
     // any input can reach it. Later activations (a closed modal window, a
     // switch between applications) reload nothing.
@@ -211,16 +207,21 @@ void TMainForm::RebuildImageTables() {
         return findChild<QWidget*>(name, Qt::FindDirectChildrenOnly);
     };
     for (int n = 1; n <= int(m_buttonPictures.size()); ++n)
-        m_buttonPictures[n - 1] = qobject_cast<QLabel*>(lookUp(QStringLiteral("Buffer%1").arg(n)));
+        m_buttonPictures[n - 1] =
+            qobject_cast<PictureHolder*>(lookUp(QStringLiteral("Buffer%1").arg(n)));
     for (int n = 1; n <= int(m_socketPictures.size()); ++n)
         m_socketPictures[n - 1] =
-            qobject_cast<QLabel*>(lookUp(QStringLiteral("BuffSocket%1").arg(n)));
+            qobject_cast<PictureHolder*>(lookUp(QStringLiteral("BuffSocket%1").arg(n)));
     for (int n = 1; n <= int(m_socketImages.size()); ++n)
         m_socketImages[n - 1] =
             qobject_cast<ImageButton*>(lookUp(QStringLiteral("EmptySocket%1").arg(n)));
 }
 
-QLabel* TMainForm::Holder(int n) const {
+PictureHolder* TMainForm::FindHolder(const QString& name) const {
+    return findChild<PictureHolder*>(name, Qt::FindDirectChildrenOnly);
+}
+
+PictureHolder* TMainForm::Holder(int n) const {
     // The Add image's pair stands outside the table; its handlers use the
     // holders themselves.
     if (n == 49)
@@ -230,13 +231,35 @@ QLabel* TMainForm::Holder(int n) const {
     return m_buttonPictures[n - 1];
 }
 
-void TMainForm::ShowPicture(ImageButton& image, const QLabel& holder) {
-    image.SetPicture(holder.pixmap(), m_keyedPixels.value(&holder));
+void TMainForm::SetPicture(ImageButton& image, LazyPicture& picture) {
+    m_shown[image.Tag()] = &picture;
+    image.SetPicture(picture.Pixmap(m_ratio), picture.KeyedPixels(m_ratio));
+}
+
+void TMainForm::ShowPicture(ImageButton& image, PictureHolder& holder) {
+    SetPicture(image, holder.Picture());
+    UpdateColourKey();
+}
+
+void TMainForm::FollowScreenRatio() {
+    const qreal ratio = devicePixelRatioF();
+    if (qFuzzyCompare(ratio, m_ratio))
+        return;
+    m_ratio = ratio;
+    // Pictures decoded for the old screen go; each comes back, at the new
+    // ratio, when it is next shown.
+    for (PictureHolder* holder : findChildren<PictureHolder*>(Qt::FindDirectChildrenOnly))
+        holder->Picture().Release();
+    m_socketStart.Release();
+    m_backgroundPicture.Release();
+    m_background->setPixmap(m_backgroundPicture.Pixmap(m_ratio));
+    for (ImageButton* image : findChildren<ImageButton*>(Qt::FindDirectChildrenOnly))
+        SetPicture(*image, *m_shown[image->Tag()]);
     UpdateColourKey();
 }
 
 void TMainForm::UpdateColourKey() {
-    QRegion keyed = m_backgroundKeyed.translated(m_background->pos());
+    QRegion keyed = m_backgroundPicture.KeyedPixels(m_ratio).translated(m_background->pos());
     for (const ImageButton* image : findChildren<ImageButton*>(Qt::FindDirectChildrenOnly))
         keyed += image->KeyedPixels().translated(image->pos());
     if (keyed.isEmpty())
@@ -253,7 +276,7 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 void TMainForm::ImageMouseDown(ImageButton& image) {
     ErrorGuard::Guarded([&]() {
         const ImageSpec& row = ImageSpecs[image.Tag()];
-        if (QLabel* pressed = Holder(row.pressedHolder))
+        if (PictureHolder* pressed = Holder(row.pressedHolder))
             ShowPicture(image, *pressed);
     });
 }
@@ -267,7 +290,7 @@ void TMainForm::ImageMouseUp(ImageButton& image) {
         }
         // The normal picture is back before the action starts, so it already
         // shows when a modal window opens or a program starts.
-        if (QLabel* normal = Holder(row.normalHolder))
+        if (PictureHolder* normal = Holder(row.normalHolder))
             ShowPicture(image, *normal);
         switch (row.release) {
         case Release::Place:
