@@ -1,5 +1,6 @@
 #include "launcher/TMainForm.h"
 
+#include "launcher/Canvas.h"
 #include "launcher/PictureHolder.h"
 #include "platform/ErrorGuard.h"
 #include "platform/MnemonicLabel.h"
@@ -7,14 +8,20 @@
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
 
+#include <QCursor>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
-constexpr QSize LayoutSize(1024, 746);
+constexpr QRect BackgroundPlace(212, 73, 600, 600);
+constexpr QRect InfoLabelPlace(360, 240, 297, 81);
+constexpr int InfoPixelSize = 27;
 
 enum class Release { Place, Run, Exit, Editor, Clear };
 
@@ -79,6 +86,8 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Trinode"));
     setAttribute(Qt::WA_AlwaysShowToolTips);
+    // The window takes the keys that its pictures leave.
+    setFocusPolicy(Qt::StrongFocus);
     QFont windowFont(QStringLiteral("MS Sans Serif"));
     windowFont.setPixelSize(11);
     setFont(windowFont);
@@ -92,20 +101,22 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     // The background first, so that it lies behind everything else.
     m_background = new QLabel(this);
     m_background->setObjectName(QStringLiteral("Background"));
-    m_background->setGeometry(212, 73, 600, 600);
+    m_background->setGeometry(BackgroundPlace);
     m_background->setPixmap(m_backgroundPicture.Pixmap(m_ratio));
 
     m_infoLabel = new MnemonicLabel(this);
     m_infoLabel->setObjectName(QStringLiteral("InfoLabel"));
-    m_infoLabel->setGeometry(360, 240, 297, 81);
+    m_infoLabel->setGeometry(InfoLabelPlace);
     m_infoLabel->setAlignment(Qt::AlignCenter);
     QFont infoFont(QStringLiteral("Trebuchet MS"));
-    infoFont.setPixelSize(27);
+    infoFont.setPixelSize(InfoPixelSize);
     m_infoLabel->setFont(infoFont);
     QPalette infoPalette = m_infoLabel->palette();
     infoPalette.setColor(QPalette::WindowText, Qt::white);
     m_infoLabel->setPalette(infoPalette);
     m_infoLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_canvasItems.push_back({m_background, BackgroundPlace, true});
+    m_canvasItems.push_back({m_infoLabel, InfoLabelPlace, false});
 
     // The hidden holders: 9 x 9 boxes near the left edge, never drawn. Each
     // decodes its picture when the picture is first shown.
@@ -123,7 +134,9 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
         auto* image = new ImageButton(
             socket ? ImageButton::Kind::Socket : ImageButton::Kind::Button, i, *this, this);
         image->setObjectName(QLatin1String(row.objectName));
-        image->setGeometry(row.left, row.top, row.width, row.height);
+        const QRect place(row.left, row.top, row.width, row.height);
+        image->setGeometry(place);
+        m_canvasItems.push_back({image, place, true});
         image->setToolTip(QLatin1String(row.hint));
         if (socket)
             SetPicture(*image, m_socketStart);
@@ -133,7 +146,7 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     }
 
     // Centred when not maximised.
-    resize(LayoutSize);
+    resize(Canvas::LayoutSize);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -259,22 +272,44 @@ void TMainForm::FollowScreenRatio() {
 }
 
 void TMainForm::UpdateColourKey() {
-    QRegion keyed = m_backgroundPicture.KeyedPixels(m_ratio).translated(m_background->pos());
-    for (const ImageButton* image : findChildren<ImageButton*>(Qt::FindDirectChildrenOnly))
-        keyed += image->KeyedPixels().translated(image->pos());
+    const Canvas canvas(size());
+    QRegion keyed =
+        canvas.Map(m_backgroundPicture.KeyedPixels(m_ratio).translated(BackgroundPlace.topLeft()));
+    for (const CanvasItem& item : m_canvasItems)
+        if (const auto* image = qobject_cast<const ImageButton*>(item.widget))
+            keyed += canvas.Map(image->KeyedPixels().translated(item.layout.topLeft()));
     if (keyed.isEmpty())
         clearMask();
     else
         setMask(QRegion(rect()) - keyed);
 }
 
+void TMainForm::Relayout() {
+    const Canvas canvas(size());
+    // At full size the pictures are drawn as they are; only a smaller canvas
+    // pays for scaling them.
+    const bool scaled = canvas.Scale() < 1.0;
+    for (const CanvasItem& item : m_canvasItems) {
+        item.widget->setGeometry(canvas.Map(item.layout));
+        if (item.picture)
+            static_cast<QLabel*>(item.widget)->setScaledContents(scaled);
+    }
+    QFont infoFont = m_infoLabel->font();
+    infoFont.setPixelSize(canvas.MapLength(InfoPixelSize));
+    m_infoLabel->setFont(infoFont);
+    UpdateColourKey();
+}
+
 void TMainForm::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    UpdateColourKey();
+    Relayout();
 }
 
 void TMainForm::ImageMouseDown(ImageButton& image) {
     ErrorGuard::Guarded([&]() {
+        // The mouse ends whatever was being typed.
+        if (!m_candidates.isEmpty())
+            EndTypedPrefix();
         const ImageSpec& row = ImageSpecs[image.Tag()];
         if (PictureHolder* pressed = Holder(row.pressedHolder))
             ShowPicture(image, *pressed);
@@ -375,4 +410,159 @@ void TMainForm::BringToFront() {
         showMaximized();
     raise();
     activateWindow();
+}
+
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+    bool handled = false;
+    ErrorGuard::Guarded([&]() { handled = HandleKey(*event); });
+    if (handled)
+        event->accept();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+bool TMainForm::HandleKey(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    const int key = event.key();
+    // A held key repeats only where doing it again is harmless.
+    if (event.isAutoRepeat() && key != Qt::Key_Backspace)
+        return modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier;
+
+    if (modifiers == Qt::ControlModifier) {
+        if (key != Qt::Key_E && key != Qt::Key_Q)
+            return false;
+        EndTypedPrefix();
+        const QString image =
+            key == Qt::Key_E ? QStringLiteral("AddShortcutButton") : QStringLiteral("ExitButton");
+        if (ImageButton* button = ImageNamed(image))
+            button->Click();
+        return true;
+    }
+    if (modifiers != Qt::NoModifier && modifiers != Qt::ShiftModifier)
+        return false;
+
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        EndTypedPrefix();
+        if (ImageButton* run = ImageNamed(QStringLiteral("MainButton")))
+            run->Click();
+        return true;
+    case Qt::Key_Backspace:
+        EndTypedPrefix();
+        ClearLastFilledSocket();
+        return true;
+    case Qt::Key_Delete:
+        EndTypedPrefix();
+        for (int n = 1; n <= SocketPanel::SocketCount; ++n)
+            ClearSocket(n);
+        return true;
+    case Qt::Key_F1:
+        EndTypedPrefix();
+        ShowHelp();
+        return true;
+    case Qt::Key_Escape:
+        EndTypedPrefix();
+        GetOutOfTheWay();
+        return true;
+    case Qt::Key_Space:
+        // Space presses the picture that Tab has reached.
+        EndTypedPrefix();
+        if (auto* focused = qobject_cast<ImageButton*>(focusWidget())) {
+            focused->Click();
+            return true;
+        }
+        return false;
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_CapsLock:
+        // Shift on its way to a capital is part of the typing.
+        return false;
+    default:
+        break;
+    }
+    const QString text = event.text();
+    if (text.size() != 1 || !text.front().isPrint()) {
+        EndTypedPrefix();
+        return false;
+    }
+    TypeCharacter(text.front());
+    return true;
+}
+
+void TMainForm::TypeCharacter(QChar typed) {
+    const TypedPrefix::Result result = m_typedPrefix.Type(typed);
+    ShowCandidates(result.candidates);
+    if (result.press.isEmpty())
+        return;
+    if (ImageButton* button = ImageNamed(result.press + QLatin1String("Button")))
+        button->Click();
+}
+
+void TMainForm::EndTypedPrefix() {
+    m_typedPrefix.Reset();
+    ShowCandidates({});
+}
+
+ImageButton* TMainForm::ImageNamed(const QString& objectName) const {
+    return findChild<ImageButton*>(objectName, Qt::FindDirectChildrenOnly);
+}
+
+void TMainForm::ShowCandidates(const QStringList& names) {
+    const auto show = [this](const QString& name, bool pressed) {
+        ImageButton* button = ImageNamed(name + QLatin1String("Button"));
+        if (!button)
+            return;
+        const ImageSpec& row = ImageSpecs[button->Tag()];
+        if (PictureHolder* holder = Holder(pressed ? row.pressedHolder : row.normalHolder))
+            ShowPicture(*button, *holder);
+    };
+    for (const QString& name : std::as_const(m_candidates))
+        if (!names.contains(name))
+            show(name, false);
+    for (const QString& name : names)
+        if (!m_candidates.contains(name))
+            show(name, true);
+    m_candidates = names;
+}
+
+void TMainForm::ClearLastFilledSocket() {
+    for (int n = SocketPanel::SocketCount; n >= 1; --n) {
+        if (!m_panel.SocketValues()[n - 1].isEmpty()) {
+            ClearSocket(n);
+            return;
+        }
+    }
+}
+
+void TMainForm::GetOutOfTheWay() {
+    // Hidden rather than ended: the next summon shows the window again as it
+    // was, sockets and all.
+    hide();
+}
+
+void TMainForm::PlaceOnPointerScreen() {
+    // A Wayland client cannot place its window; the compositor does.
+    const bool placeable = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    QScreen* target = nullptr;
+    if (placeable) {
+        target = QGuiApplication::screenAt(QCursor::pos());
+        if (!target)
+            target = QGuiApplication::primaryScreen();
+    }
+    if (target && (!isVisible() || screen() != target)) {
+        // A window manager maximises a window on the monitor it stands on: a
+        // maximised window leaves that state, moves, and is maximised again.
+        // Where no window manager maximises it, the window still covers the
+        // monitor's work area.
+        if (isVisible() && isMaximized())
+            setWindowState(windowState() & ~Qt::WindowMaximized);
+        setGeometry(target->availableGeometry());
+    }
+    showMaximized();
 }

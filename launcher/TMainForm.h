@@ -3,7 +3,9 @@
 // The main window: the whole visible face of Trinode. It owns
 // - the components at their fixed places: the background, the information
 //   label, the Run, Add and Exit images, the 22 catalogue buttons and the
-//   three sockets, all made from one table (ImageSpecs in the .cpp);
+//   three sockets, all made from one table (ImageSpecs in the .cpp), at the
+//   coordinates of the 1024 x 746 layout, which Canvas maps into the window
+//   (centred, or scaled down to fit; black around it);
 // - the hidden picture holders Buffer1-Buffer50 and BuffSocket1-BuffSocket23,
 //   the only source of the pictures shown after start-up, and the three image
 //   tables that RebuildImageTables fills from them by name;
@@ -18,6 +20,7 @@
 #include "launcher/ImageButton.h"
 #include "launcher/LazyPicture.h"
 #include "launcher/SocketPanel.h"
+#include "launcher/TypedPrefix.h"
 
 #include <QWidget>
 
@@ -29,6 +32,7 @@ class CombinationTable;
 class MnemonicLabel;
 class PictureHolder;
 class QDialog;
+class QKeyEvent;
 class QLabel;
 
 class TMainForm final : public QWidget, public EditorHost, private ImageButton::Handler {
@@ -52,6 +56,13 @@ public:
     const QString& CurrentPath() const { return m_panel.CurrentPath(); }
     void BringToFront();
 
+    // Shows the window maximised on the monitor that holds the pointer, moving
+    // it there from another monitor if need be; for the first start and for
+    // every summon, so the launcher comes up where the user is. On Wayland,
+    // where a client can neither read the pointer nor place itself, it only
+    // shows the window maximised and the compositor chooses the monitor.
+    void PlaceOnPointerScreen();
+
     // The release actions.
     void PlaceButton(const QString& name);
     void ClearSocket(int n);
@@ -63,6 +74,7 @@ public:
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -70,6 +82,7 @@ private:
     void FormActivate();
     void MakeDialogs();
     void RebuildImageTables();
+    void Relayout();
     void UpdateColourKey();
     void FollowScreenRatio();
     void ShowSocket(int n);
@@ -77,6 +90,14 @@ private:
     PictureHolder* FindHolder(const QString& name) const;
     void SetPicture(ImageButton& image, LazyPicture& picture);
     void ShowPicture(ImageButton& image, PictureHolder& holder);
+
+    bool HandleKey(const QKeyEvent& event);
+    void TypeCharacter(QChar typed);
+    void EndTypedPrefix();
+    ImageButton* ImageNamed(const QString& objectName) const;
+    void ShowCandidates(const QStringList& names);
+    void ClearLastFilledSocket();
+    void GetOutOfTheWay();
 
     void ImageMouseDown(ImageButton& image) override;
     void ImageMouseUp(ImageButton& image) override;
@@ -89,6 +110,17 @@ private:
     bool m_activated = false;
     bool m_painted = false;
     std::function<void()> m_dialogMaker;
+    TypedPrefix m_typedPrefix;
+    // The catalogue buttons showing their pressed pictures as candidates.
+    QStringList m_candidates;
+
+    // Everything that stands on the canvas, with its place in the layout.
+    struct CanvasItem {
+        QWidget* widget;
+        QRect layout;
+        bool picture; // drawn scaled along with the canvas
+    };
+    std::vector<CanvasItem> m_canvasItems;
 
     // The device pixel ratio the shown pictures were decoded for.
     qreal m_ratio = 1;
