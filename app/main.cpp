@@ -7,6 +7,7 @@
 // active.
 
 #include "launcher/TrinodeApplication.h"
+#include "platform/SessionBus.h"
 #include "platform/X11ServerTime.h"
 
 #include <QApplication>
@@ -69,6 +70,7 @@ int main(int argc, char** argv) {
     // A file size limit must make a save fail with "Disk full", not kill the
     // process in the middle of it.
     std::signal(SIGXFSZ, SIG_IGN);
+    SessionBus::PreventAutolaunch();
 
     for (int i = 1; i < argc; ++i) {
         const QByteArrayView arg(argv[i]);

@@ -337,8 +337,9 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"AHardLinkIsAnotherName",
                 [](const QString& h) {
                     Touch(h + "/one.cmb");
-                    ::link(QFile::encodeName(h + "/one.cmb").constData(),
-                           QFile::encodeName(h + "/two.cmb").constData());
+                    EXPECT_EQ(::link(QFile::encodeName(h + "/one.cmb").constData(),
+                                     QFile::encodeName(h + "/two.cmb").constData()),
+                              0);
                     return std::pair{h + "/one.cmb", h + "/two.cmb"};
                 },
                 false}),
