@@ -176,6 +176,7 @@ void TAddForm::BuildControls() {
         colours.setColor(QPalette::Text, Qt::black);
         colours.setColor(QPalette::Base, n == 1 ? QColor(Qt::white) : systemWindow);
         list->setPalette(colours);
+        list->setAccessibleName(QStringLiteral("Socket %1").arg(n));
         m_sockets[n - 1] = list;
     }
 
@@ -185,6 +186,13 @@ void TAddForm::BuildControls() {
     m_infoInput = MakeInput(changeTo, "InfoInput", QRect(80, 20, 233, 21), InfoBytes);
     m_pathInput = MakeInput(changeTo, "PathInput", QRect(80, 52, 353, 21), PathBytes);
     m_browse = MakeButton(changeTo, "Browse", QRect(432, 52, 25, 21), "...");
+    // The boxes' captions are shared by both groups and the browse button
+    // shows only dots, so a screen reader gets names of their own.
+    m_infoStat->setAccessibleName(QStringLiteral("Currently allocated information"));
+    m_pathStat->setAccessibleName(QStringLiteral("Currently allocated path"));
+    m_infoInput->setAccessibleName(QStringLiteral("New information"));
+    m_pathInput->setAccessibleName(QStringLiteral("New path"));
+    m_browse->setAccessibleName(QStringLiteral("Browse"));
     m_copyButton = MakeButton(changeTo, "CopyButton", QRect(320, 20, 65, 21), "Copy");
     m_clearButton = MakeButton(changeTo, "ClearButton", QRect(392, 20, 65, 21), "Clear");
 
