@@ -1,8 +1,7 @@
 #include "launcher/TMainForm.h"
 
-#include "art/Art.h"
 #include "launcher/Canvas.h"
-#include "platform/ColourKey.h"
+#include "launcher/PictureHolder.h"
 #include "platform/ErrorGuard.h"
 #include "platform/MnemonicLabel.h"
 #include "platform/OpenPath.h"
@@ -80,12 +79,6 @@ constexpr int SocketHolderCount = 23;
 constexpr int EmptySocketPicture = 23;
 const QString EmptySocketHint = QStringLiteral("Empty Socket");
 
-QPixmap LoadPicture(const QString& name, QRegion* keyed) {
-    QImage image = Art::Load(name);
-    *keyed = ColourKey::KeyedPixels(image);
-    return QPixmap::fromImage(std::move(image));
-}
-
 } // namespace
 
 TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
@@ -101,11 +94,15 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     // Until the first activation the window has the toolkit's own colour.
     setAutoFillBackground(true);
 
+    // The pictures are decoded for the screen the window starts on; the
+    // first paint needs only the background and the pictures at rest.
+    m_ratio = devicePixelRatioF();
+
     // The background first, so that it lies behind everything else.
     m_background = new QLabel(this);
     m_background->setObjectName(QStringLiteral("Background"));
     m_background->setGeometry(BackgroundPlace);
-    m_background->setPixmap(LoadPicture(QStringLiteral("Background"), &m_backgroundKeyed));
+    m_background->setPixmap(m_backgroundPicture.Pixmap(m_ratio));
 
     m_infoLabel = new MnemonicLabel(this);
     m_infoLabel->setObjectName(QStringLiteral("InfoLabel"));
@@ -121,26 +118,16 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     m_canvasItems.push_back({m_background, BackgroundPlace, true});
     m_canvasItems.push_back({m_infoLabel, InfoLabelPlace, false});
 
-    // The hidden holders: 9 x 9 boxes near the left edge, never drawn.
-    auto makeHolder = [this](const QString& name, int y) {
-        auto* holder = new QLabel(this);
-        holder->setObjectName(name);
-        holder->setGeometry(8, y, 9, 9);
-        QRegion keyed;
-        holder->setPixmap(LoadPicture(name, &keyed));
-        holder->hide();
-        m_keyedPixels.insert(holder, keyed);
-        return holder;
-    };
+    // The hidden holders: 9 x 9 boxes near the left edge, never drawn. Each
+    // decodes its picture when the picture is first shown.
     for (int n = 1; n <= ButtonHolderCount; ++n)
-        makeHolder(QStringLiteral("Buffer%1").arg(n), 100 + 4 * n);
+        new PictureHolder(QStringLiteral("Buffer%1").arg(n), 100 + 4 * n, this);
     for (int n = 1; n <= SocketHolderCount; ++n)
-        makeHolder(QStringLiteral("BuffSocket%1").arg(n), 320 + 4 * n);
-    m_addPressed = findChild<QLabel*>(QStringLiteral("Buffer49"), Qt::FindDirectChildrenOnly);
-    m_addNormal = findChild<QLabel*>(QStringLiteral("Buffer50"), Qt::FindDirectChildrenOnly);
+        new PictureHolder(QStringLiteral("BuffSocket%1").arg(n), 320 + 4 * n, this);
+    m_addPressed = FindHolder(QStringLiteral("Buffer49"));
+    m_addNormal = FindHolder(QStringLiteral("Buffer50"));
 
-    QRegion startKeyed;
-    const QPixmap socketStart = LoadPicture(QStringLiteral("SocketStart"), &startKeyed);
+    m_shown.resize(std::size(ImageSpecs), nullptr);
     for (int i = 0; i < int(std::size(ImageSpecs)); ++i) {
         const ImageSpec& row = ImageSpecs[i];
         const bool socket = row.release == Release::Clear;
@@ -151,13 +138,11 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
         image->setGeometry(place);
         m_canvasItems.push_back({image, place, true});
         image->setToolTip(QLatin1String(row.hint));
-        if (socket) {
-            image->SetPicture(socketStart, startKeyed);
-        } else {
-            const auto* normal = findChild<QLabel*>(
-                QStringLiteral("Buffer%1").arg(row.normalHolder), Qt::FindDirectChildrenOnly);
-            image->SetPicture(normal->pixmap(), m_keyedPixels.value(normal));
-        }
+        if (socket)
+            SetPicture(*image, m_socketStart);
+        else
+            SetPicture(*image,
+                       FindHolder(QStringLiteral("Buffer%1").arg(row.normalHolder))->Picture());
     }
 
     // Centred when not maximised.
@@ -190,8 +175,19 @@ void TMainForm::paintEvent(QPaintEvent* event) {
     }
 }
 
+bool TMainForm::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // Qt tells every widget of a window that moved to another screen; the
+    // window's device pixel ratio is the new screen's by then.
+    if (event->type() == QEvent::ScreenChangeInternal)
+        FollowScreenRatio();
+    return handled;
+}
+
 void TMainForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // The screen the window is shown on may not be the one it was made for.
+    FollowScreenRatio();
     // The activation handler runs once, as the window is first shown, before
     // any input can reach it. Later activations (a closed modal window, a
     // switch between applications) reload nothing.
@@ -224,16 +220,21 @@ void TMainForm::RebuildImageTables() {
         return findChild<QWidget*>(name, Qt::FindDirectChildrenOnly);
     };
     for (int n = 1; n <= int(m_buttonPictures.size()); ++n)
-        m_buttonPictures[n - 1] = qobject_cast<QLabel*>(lookUp(QStringLiteral("Buffer%1").arg(n)));
+        m_buttonPictures[n - 1] =
+            qobject_cast<PictureHolder*>(lookUp(QStringLiteral("Buffer%1").arg(n)));
     for (int n = 1; n <= int(m_socketPictures.size()); ++n)
         m_socketPictures[n - 1] =
-            qobject_cast<QLabel*>(lookUp(QStringLiteral("BuffSocket%1").arg(n)));
+            qobject_cast<PictureHolder*>(lookUp(QStringLiteral("BuffSocket%1").arg(n)));
     for (int n = 1; n <= int(m_socketImages.size()); ++n)
         m_socketImages[n - 1] =
             qobject_cast<ImageButton*>(lookUp(QStringLiteral("EmptySocket%1").arg(n)));
 }
 
-QLabel* TMainForm::Holder(int n) const {
+PictureHolder* TMainForm::FindHolder(const QString& name) const {
+    return findChild<PictureHolder*>(name, Qt::FindDirectChildrenOnly);
+}
+
+PictureHolder* TMainForm::Holder(int n) const {
     // The Add image's pair stands outside the table; its handlers use the
     // holders themselves.
     if (n == 49)
@@ -243,14 +244,37 @@ QLabel* TMainForm::Holder(int n) const {
     return m_buttonPictures[n - 1];
 }
 
-void TMainForm::ShowPicture(ImageButton& image, const QLabel& holder) {
-    image.SetPicture(holder.pixmap(), m_keyedPixels.value(&holder));
+void TMainForm::SetPicture(ImageButton& image, LazyPicture& picture) {
+    m_shown[image.Tag()] = &picture;
+    image.SetPicture(picture.Pixmap(m_ratio), picture.KeyedPixels(m_ratio));
+}
+
+void TMainForm::ShowPicture(ImageButton& image, PictureHolder& holder) {
+    SetPicture(image, holder.Picture());
+    UpdateColourKey();
+}
+
+void TMainForm::FollowScreenRatio() {
+    const qreal ratio = devicePixelRatioF();
+    if (qFuzzyCompare(ratio, m_ratio))
+        return;
+    m_ratio = ratio;
+    // Pictures decoded for the old screen go; each comes back, at the new
+    // ratio, when it is next shown.
+    for (PictureHolder* holder : findChildren<PictureHolder*>(Qt::FindDirectChildrenOnly))
+        holder->Picture().Release();
+    m_socketStart.Release();
+    m_backgroundPicture.Release();
+    m_background->setPixmap(m_backgroundPicture.Pixmap(m_ratio));
+    for (ImageButton* image : findChildren<ImageButton*>(Qt::FindDirectChildrenOnly))
+        SetPicture(*image, *m_shown[image->Tag()]);
     UpdateColourKey();
 }
 
 void TMainForm::UpdateColourKey() {
     const Canvas canvas(size());
-    QRegion keyed = canvas.Map(m_backgroundKeyed.translated(BackgroundPlace.topLeft()));
+    QRegion keyed =
+        canvas.Map(m_backgroundPicture.KeyedPixels(m_ratio).translated(BackgroundPlace.topLeft()));
     for (const CanvasItem& item : m_canvasItems)
         if (const auto* image = qobject_cast<const ImageButton*>(item.widget))
             keyed += canvas.Map(image->KeyedPixels().translated(item.layout.topLeft()));
@@ -287,7 +311,7 @@ void TMainForm::ImageMouseDown(ImageButton& image) {
         if (!m_candidates.isEmpty())
             EndTypedPrefix();
         const ImageSpec& row = ImageSpecs[image.Tag()];
-        if (QLabel* pressed = Holder(row.pressedHolder))
+        if (PictureHolder* pressed = Holder(row.pressedHolder))
             ShowPicture(image, *pressed);
     });
 }
@@ -301,7 +325,7 @@ void TMainForm::ImageMouseUp(ImageButton& image) {
         }
         // The normal picture is back before the action starts, so it already
         // shows when a modal window opens or a program starts.
-        if (QLabel* normal = Holder(row.normalHolder))
+        if (PictureHolder* normal = Holder(row.normalHolder))
             ShowPicture(image, *normal);
         switch (row.release) {
         case Release::Place:
@@ -495,7 +519,7 @@ void TMainForm::ShowCandidates(const QStringList& names) {
         if (!button)
             return;
         const ImageSpec& row = ImageSpecs[button->Tag()];
-        if (QLabel* holder = Holder(pressed ? row.pressedHolder : row.normalHolder))
+        if (PictureHolder* holder = Holder(pressed ? row.pressedHolder : row.normalHolder))
             ShowPicture(*button, *holder);
     };
     for (const QString& name : std::as_const(m_candidates))

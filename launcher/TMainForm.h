@@ -9,16 +9,19 @@
 // - the hidden picture holders Buffer1-Buffer50 and BuffSocket1-BuffSocket23,
 //   the only source of the pictures shown after start-up, and the three image
 //   tables that RebuildImageTables fills from them by name;
+// - which picture each image shows, so that all of them follow when the
+//   window moves to a screen with another device pixel ratio (a picture is
+//   decoded when first shown, for the ratio it is shown at);
 // - the socket panel (SocketPanel), whose state RefreshDisplay shows.
 // It calls the store (load or create at activation, lookups through the
 // panel), OpenPath to run, and shows the editor and help windows modally.
 
 #include "editor/EditorHost.h"
 #include "launcher/ImageButton.h"
+#include "launcher/LazyPicture.h"
 #include "launcher/SocketPanel.h"
 #include "launcher/TypedPrefix.h"
 
-#include <QHash>
 #include <QWidget>
 
 #include <array>
@@ -27,6 +30,7 @@
 
 class CombinationTable;
 class MnemonicLabel;
+class PictureHolder;
 class QDialog;
 class QKeyEvent;
 class QLabel;
@@ -68,6 +72,7 @@ public:
     void ExitButtonClick();
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -79,9 +84,12 @@ private:
     void RebuildImageTables();
     void Relayout();
     void UpdateColourKey();
+    void FollowScreenRatio();
     void ShowSocket(int n);
-    QLabel* Holder(int n) const;
-    void ShowPicture(ImageButton& image, const QLabel& holder);
+    PictureHolder* Holder(int n) const;
+    PictureHolder* FindHolder(const QString& name) const;
+    void SetPicture(ImageButton& image, LazyPicture& picture);
+    void ShowPicture(ImageButton& image, PictureHolder& holder);
 
     bool HandleKey(const QKeyEvent& event);
     void TypeCharacter(QChar typed);
@@ -114,16 +122,18 @@ private:
     };
     std::vector<CanvasItem> m_canvasItems;
 
+    // The device pixel ratio the shown pictures were decoded for.
+    qreal m_ratio = 1;
+    LazyPicture m_backgroundPicture{QStringLiteral("Background")};
+    LazyPicture m_socketStart{QStringLiteral("SocketStart")};
     QLabel* m_background = nullptr;
     MnemonicLabel* m_infoLabel = nullptr;
-    QLabel* m_addPressed = nullptr;
-    QLabel* m_addNormal = nullptr;
+    PictureHolder* m_addPressed = nullptr;
+    PictureHolder* m_addNormal = nullptr;
 
-    std::array<QLabel*, 48> m_buttonPictures{};
-    std::array<QLabel*, 23> m_socketPictures{};
+    std::array<PictureHolder*, 48> m_buttonPictures{};
+    std::array<PictureHolder*, 23> m_socketPictures{};
     std::array<ImageButton*, 3> m_socketImages{};
-
-    // The colour-keyed pixels of every picture, found once when loaded.
-    QHash<const QLabel*, QRegion> m_keyedPixels;
-    QRegion m_backgroundKeyed;
+    // The picture each image shows, by its row of the image table.
+    std::vector<LazyPicture*> m_shown;
 };

@@ -5,6 +5,7 @@
 // (tests/data/two-screens.json): "Left" 1280 x 1024 beside "Right" 800 x 600.
 
 #include "launcher/ImageButton.h"
+#include "launcher/PictureHolder.h"
 #include "launcher/TMainForm.h"
 #include "platform/ColourKey.h"
 #include "store/CombinationTable.h"
@@ -150,10 +151,10 @@ TEST_P(CanvasSizes, PicturesAreScaledWholeNotCropped) {
     const SizeRow& row = GetParam();
     ShowAtSize(row.window);
     const QImage shown = m_form.grab(row.exit).toImage();
-    const QImage whole = Child<QLabel>("Buffer6")->pixmap().toImage().scaled(
+    const QImage whole = Child<PictureHolder>("Buffer6")->Pixmap().toImage().scaled(
         row.exit.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const QImage cropped =
-        Child<QLabel>("Buffer6")->pixmap().toImage().copy(QRect(QPoint(), row.exit.size()));
+        Child<PictureHolder>("Buffer6")->Pixmap().toImage().copy(QRect(QPoint(), row.exit.size()));
     EXPECT_LT(MeanDifference(shown, whole), 8.0);
     if (row.exit.width() < 32) {
         EXPECT_GT(MeanDifference(shown, cropped), MeanDifference(shown, whole));
