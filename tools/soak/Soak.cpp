@@ -196,7 +196,9 @@ Soak::Timing Soak::Calibrate() {
 
 void Soak::PlantStray() {
     // What a save killed between writing and renaming leaves behind.
-    QFile stray(CombinationFile::TemporaryPath(m_path));
+    QFile stray(QFile::decodeName(
+        CombinationFile::TemporaryPrefix(CombinationFile::ResolvedPath(QFile::encodeName(m_path))) +
+        "Killed"));
     if (stray.open(QIODevice::WriteOnly))
         stray.write(ReadWhole(m_path).left(CombinationTable::FileSize / 2));
     ++m_counts.planted;
