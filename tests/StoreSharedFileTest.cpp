@@ -25,6 +25,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -108,7 +109,13 @@ public:
             m_process.waitForReadyRead(100);
         }
     }
-    void Continue() { ::kill(pid_t(m_process.processId()), SIGCONT); }
+    // Lets a child that stopped itself go on, once it has really stopped:
+    // a SIGCONT that came before its SIGSTOP would be lost.
+    void Continue() {
+        siginfo_t info{};
+        ::waitid(P_PID, id_t(m_process.processId()), &info, WSTOPPED | WNOWAIT);
+        ::kill(pid_t(m_process.processId()), SIGCONT);
+    }
     void Kill() {
         m_process.kill();
         m_process.waitForFinished();
