@@ -5,6 +5,7 @@
 
 #include "platform/OpenPath.h"
 
+#include "platform/SessionBus.h"
 #include "store/TrinodeError.h"
 
 #include <QDir>
@@ -282,6 +283,8 @@ bool IsTrinodeOnlyVariable(const QString& name) {
     };
     if (startTokens.contains(name))
         return true;
+    if (name == QLatin1String("DBUS_SESSION_BUS_ADDRESS"))
+        return SessionBus::AutolaunchPrevented();
     if (name.startsWith(QLatin1String("QT_QPA_")))
         return name != QLatin1String("QT_QPA_PLATFORMTHEME");
     return name.startsWith(QLatin1String("TRINODE_"));

@@ -17,11 +17,11 @@ case_held_button_shows_pressed_picture() {
     socket_before=$(region 428 442 44 44)
     point_at $((352 + 31)) $((680 + 31))
     xdotool mousedown 1
-    wait_until "Files shows its pressed picture" test "$(region 352 680 32 32)" != "$rest" || return 1
+    wait_until "Files shows its pressed picture" region_differs 352 680 32 32 "$rest" || return 1
     [[ $(region 428 442 44 44) == "$socket_before" ]] || fail "the socket filled before the release" || return 1
     xdotool mouseup 1
-    wait_until "Files shows its normal picture again" test "$(region 352 680 32 32)" == "$rest" || return 1
-    wait_until "socket 1 shows Files" test "$(region 428 442 44 44)" != "$socket_before"
+    wait_until "Files shows its normal picture again" region_is 352 680 32 32 "$rest" || return 1
+    wait_until "socket 1 shows Files" region_differs 428 442 44 44 "$socket_before"
 }
 
 case_exit_click_ends_program() {
@@ -40,7 +40,7 @@ case_exit_released_outside_keeps_running() {
     xdotool mouseup 1
     # The program goes on: a button press still takes effect.
     click_at $((352 + 31)) $((680 + 31))
-    wait_until "socket 1 shows Files" test "$(region 428 442 44 44)" != "$socket_before" || return 1
+    wait_until "socket 1 shows Files" region_differs 428 442 44 44 "$socket_before" || return 1
     trinode_running || fail "trinode ended"
 }
 
@@ -106,6 +106,36 @@ case_bind_a_combination_in_the_editor_and_run_it() {
     click_at $((576 + 31)) $((680 + 31))
     click_at $((412 + 100)) $((352 + 37))
     wait_until "Run starts the script" test -f "$marker"
+}
+
+# Processes named $1 that this case's trinode left behind: they carry its home.
+processes_of_case() {
+    local pid
+    for pid in $(pgrep -x "$1"); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "HOME=$CASE_HOME" && echo "$pid"
+    done
+}
+
+case_a_session_without_a_bus_keeps_none_after_trinode() {
+    # dbus-launch is what would start the bus; without it the case proves
+    # nothing.
+    command -v dbus-launch >/dev/null ||
+        fail "dbus-launch is missing (tools/setup-debian --test installs it)" || return 1
+    local address=${DBUS_SESSION_BUS_ADDRESS-} started=0
+    unset DBUS_SESSION_BUS_ADDRESS
+    start_trinode || started=1
+    [[ -n $address ]] && export DBUS_SESSION_BUS_ADDRESS=$address
+    ((started == 0)) || return 1
+    click_at $((992 + 31)) 31
+    wait_until "trinode ends" eval '! trinode_running' || return 1
+    local left
+    left=$(processes_of_case dbus-daemon; processes_of_case dbus-launch)
+    if [[ -n $left ]]; then
+        kill $left
+        fail "left running: $(echo $left)"
+        return 1
+    fi
+    [[ ! -e $CASE_HOME/.dbus ]] || fail "a .dbus folder was made in the home"
 }
 
 run_cases "$@"
