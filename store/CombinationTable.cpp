@@ -57,6 +57,9 @@ void CombinationTable::EnsureKeys() const {
 }
 
 void CombinationTable::CreateDefaultFile() {
+    // Whatever a prefetch found (no file, or one that creation replaces) is
+    // of no use now; dropping it waits for its thread.
+    m_prefetch = {};
     CombinationFile::Replacement replacement(m_file);
     QByteArray table(FileSize, Qt::Uninitialized);
     char* out = table.data();
@@ -99,8 +102,32 @@ template <class Read> void CombinationTable::Load(Read read) {
         throw FileError(FileError::ReadBeyondEnd);
 }
 
+void CombinationTable::PrefetchFile() {
+    m_prefetch = std::async(std::launch::async, [file = m_file]() {
+        QByteArray bytes(FileSize, Qt::Uninitialized);
+        bytes.truncate(file.ReadInto(bytes.data(), FileSize));
+        return bytes;
+    });
+}
+
 void CombinationTable::LoadFile() {
-    Load([this](char* buffer) { return m_file.ReadInto(buffer, FileSize); });
+    if (!m_prefetch.valid()) {
+        Load([this](char* buffer) { return m_file.ReadInto(buffer, FileSize); });
+        return;
+    }
+    // A prefetched read is taken once; later loads read the file again. A
+    // whole one becomes the table itself, already touched by its thread.
+    QByteArray bytes = m_prefetch.get();
+    if (m_table.isEmpty() && bytes.size() == FileSize) {
+        m_table = std::move(bytes);
+        m_diskSize = FileSize;
+        m_keysStale = true;
+        return;
+    }
+    Load([&bytes](char* buffer) {
+        std::memcpy(buffer, bytes.constData(), size_t(bytes.size()));
+        return bytes.size();
+    });
 }
 
 void CombinationTable::TakeExternalEdits(const CombinationFile::Replacement& replacement) {

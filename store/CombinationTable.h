@@ -17,6 +17,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <future>
 #include <vector>
 
 class CombinationTable final {
@@ -44,6 +45,11 @@ public:
     // Reads the file into the table. A read-only file loads; a short one
     // replaces the start of the table and raises "Read beyond end of file".
     void LoadFile();
+    // Starts reading the file on a thread of its own, for the next LoadFile
+    // to take: at start-up the read, and the first touch of the fresh 2 MB
+    // buffer it fills, then overlap with making the window instead of
+    // delaying its first paint. Failures wait for LoadFile, which raises them.
+    void PrefetchFile();
 
     // The first record, from record 0 upwards, whose trimmed socket fields
     // equal the combination; "Not found!" and an empty path when none does.
@@ -83,4 +89,6 @@ private:
     // bytes (0: none). Only the table is kept: a second copy of two
     // megabytes would stay allocated for as long as the program runs.
     qsizetype m_diskSize = 0;
+    // A read started by PrefetchFile that no LoadFile has taken yet.
+    std::future<QByteArray> m_prefetch;
 };
