@@ -284,6 +284,10 @@ struct OkCase {
     bool written;
 };
 
+void PrintTo(const OkCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class AddFormOkTest : public AddFormTest, public ::testing::WithParamInterface<OkCase> {};
 
 TEST_P(AddFormOkTest, OkAsksOnlyBeforeOverwritingAndClosesWithOk) {
