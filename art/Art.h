@@ -4,11 +4,26 @@
 #include <QString>
 
 // The pictures of the main window, carried inside the program and decoded
-// when the window is made; nothing is read from disk at run time.
+// when they are first shown; nothing is read from disk at run time. Every
+// picture exists twice: drawn for ordinary screens (1x) and at twice the
+// resolution for high-resolution ones (2x), under the same name.
 namespace Art {
 
 // Names: "Background", "Buffer1" to "Buffer50", "BuffSocket1" to
 // "BuffSocket23" and "SocketStart" (the start picture of the three sockets).
-QImage Load(const QString& name);
+// scale is 1 or 2: the set to decode from. The picture's device pixel ratio
+// is the scale, so that it covers the same layout box at either.
+QImage Load(const QString& name, int scale = 1);
+
+// The picture as a screen with this device pixel ratio shows it: the 1x
+// picture up to ratio 1, the 2x one from ratio 2 (above 2 Qt enlarges it),
+// and in between the 2x picture brought down to the ratio (at 1.5, a 32 x 32
+// picture is 48 x 48 pixels), so that every pixel of the layout box comes
+// from a drawn pixel. The image's device pixel ratio is the one it was made
+// for.
+QImage LoadForRatio(const QString& name, qreal ratio);
+
+// The set a ratio decodes from: 1 or 2.
+int ScaleForRatio(qreal ratio);
 
 } // namespace Art

@@ -50,7 +50,7 @@ void PackRow(uchar* row, JDIMENSION width) {
 
 } // namespace
 
-QImage DecodeJpeg(QByteArrayView jpeg, QString* error) {
+QImage DecodeJpeg(QByteArrayView jpeg, QString* error, int eighths, QSize* fullSize) {
     if (jpeg.isEmpty())
         return Fail(error, QStringLiteral("Empty JPEG data"));
 
@@ -71,8 +71,10 @@ QImage DecodeJpeg(QByteArrayView jpeg, QString* error) {
             return;
         }
         info.out_color_space = OutputSpace;
+        info.scale_num = unsigned(std::clamp(eighths, 1, 8));
+        info.scale_denom = 8;
         // The fast integer transform: at quality 92 its error stays below
-        // what the eye sees, and every start decodes all 75 pictures.
+        // what the eye sees, and start-up waits for the pictures it shows.
         info.dct_method = JDCT_IFAST;
         jpeg_start_decompress(&info);
     });
@@ -90,6 +92,8 @@ QImage DecodeJpeg(QByteArrayView jpeg, QString* error) {
                                .arg(info.image_width)
                                .arg(info.image_height));
 
+    if (fullSize)
+        *fullSize = QSize(int(info.image_width), int(info.image_height));
     QImage image(int(info.output_width), int(info.output_height), QImage::Format_RGB32);
     if (image.isNull())
         return Fail(error, QStringLiteral("Out of memory for the JPEG picture"));

@@ -1,5 +1,8 @@
 #include "launcher/ImageButton.h"
 
+#include "launcher/ImageButtonAccessible.h"
+
+#include <QAccessible>
 #include <QMouseEvent>
 
 namespace {
@@ -14,6 +17,25 @@ ImageButton::ImageButton(Kind kind, int tag, Handler& handler, QWidget* parent)
     : QLabel(parent), m_kind(kind), m_tag(tag), m_handler(handler) {
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setMouseTracking(false);
+    // Reachable with Tab, so that a screen reader can walk the pictures.
+    setFocusPolicy(Qt::TabFocus);
+    ImageButtonAccessible::Install();
+}
+
+void ImageButton::Click() {
+    // The pressed picture would be taken back within the same moment, so it
+    // is never shown.
+    m_handler.ImageClick(*this);
+    m_handler.ImageMouseUp(*this);
+}
+
+bool ImageButton::event(QEvent* event) {
+    // The hint is the accessible name; a socket's hint changes with its value.
+    if (event->type() == QEvent::ToolTipChange) {
+        QAccessibleEvent changed(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&changed);
+    }
+    return QLabel::event(event);
 }
 
 void ImageButton::SetPicture(const QPixmap& picture, const QRegion& keyed) {

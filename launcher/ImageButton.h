@@ -38,7 +38,12 @@ public:
     const QRegion& KeyedPixels() const { return m_keyed; }
     void SetPicture(const QPixmap& picture, const QRegion& keyed);
 
+    // A left release inside the image, made without the mouse (a key, a
+    // screen reader): the calls that release gives, in their order.
+    void Click();
+
 protected:
+    bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

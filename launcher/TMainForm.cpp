@@ -1,21 +1,27 @@
 #include "launcher/TMainForm.h"
 
-#include "art/Art.h"
-#include "platform/ColourKey.h"
+#include "launcher/Canvas.h"
+#include "launcher/PictureHolder.h"
 #include "platform/ErrorGuard.h"
 #include "platform/MnemonicLabel.h"
 #include "platform/OpenPath.h"
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
 
+#include <QCursor>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
-constexpr QSize LayoutSize(1024, 746);
+constexpr QRect BackgroundPlace(212, 73, 600, 600);
+constexpr QRect InfoLabelPlace(360, 240, 297, 81);
+constexpr int InfoPixelSize = 27;
 
 enum class Release { Place, Run, Exit, Editor, Clear };
 
@@ -73,12 +79,6 @@ constexpr int SocketHolderCount = 23;
 constexpr int EmptySocketPicture = 23;
 const QString EmptySocketHint = QStringLiteral("Empty Socket");
 
-QPixmap LoadPicture(const QString& name, QRegion* keyed) {
-    QImage image = Art::Load(name);
-    *keyed = ColourKey::KeyedPixels(image);
-    return QPixmap::fromImage(std::move(image));
-}
-
 } // namespace
 
 TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
@@ -86,69 +86,67 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Trinode"));
     setAttribute(Qt::WA_AlwaysShowToolTips);
+    // The window takes the keys that its pictures leave.
+    setFocusPolicy(Qt::StrongFocus);
     QFont windowFont(QStringLiteral("MS Sans Serif"));
     windowFont.setPixelSize(11);
     setFont(windowFont);
     // Until the first activation the window has the toolkit's own colour.
     setAutoFillBackground(true);
 
+    // The pictures are decoded for the screen the window starts on; the
+    // first paint needs only the background and the pictures at rest.
+    m_ratio = devicePixelRatioF();
+
     // The background first, so that it lies behind everything else.
     m_background = new QLabel(this);
     m_background->setObjectName(QStringLiteral("Background"));
-    m_background->setGeometry(212, 73, 600, 600);
-    m_background->setPixmap(LoadPicture(QStringLiteral("Background"), &m_backgroundKeyed));
+    m_background->setGeometry(BackgroundPlace);
+    m_background->setPixmap(m_backgroundPicture.Pixmap(m_ratio));
 
     m_infoLabel = new MnemonicLabel(this);
     m_infoLabel->setObjectName(QStringLiteral("InfoLabel"));
-    m_infoLabel->setGeometry(360, 240, 297, 81);
+    m_infoLabel->setGeometry(InfoLabelPlace);
     m_infoLabel->setAlignment(Qt::AlignCenter);
     QFont infoFont(QStringLiteral("Trebuchet MS"));
-    infoFont.setPixelSize(27);
+    infoFont.setPixelSize(InfoPixelSize);
     m_infoLabel->setFont(infoFont);
     QPalette infoPalette = m_infoLabel->palette();
     infoPalette.setColor(QPalette::WindowText, Qt::white);
     m_infoLabel->setPalette(infoPalette);
     m_infoLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_canvasItems.push_back({m_background, BackgroundPlace, true});
+    m_canvasItems.push_back({m_infoLabel, InfoLabelPlace, false});
 
-    // The hidden holders: 9 x 9 boxes near the left edge, never drawn.
-    auto makeHolder = [this](const QString& name, int y) {
-        auto* holder = new QLabel(this);
-        holder->setObjectName(name);
-        holder->setGeometry(8, y, 9, 9);
-        QRegion keyed;
-        holder->setPixmap(LoadPicture(name, &keyed));
-        holder->hide();
-        m_keyedPixels.insert(holder, keyed);
-        return holder;
-    };
+    // The hidden holders: 9 x 9 boxes near the left edge, never drawn. Each
+    // decodes its picture when the picture is first shown.
     for (int n = 1; n <= ButtonHolderCount; ++n)
-        makeHolder(QStringLiteral("Buffer%1").arg(n), 100 + 4 * n);
+        new PictureHolder(QStringLiteral("Buffer%1").arg(n), 100 + 4 * n, this);
     for (int n = 1; n <= SocketHolderCount; ++n)
-        makeHolder(QStringLiteral("BuffSocket%1").arg(n), 320 + 4 * n);
-    m_addPressed = findChild<QLabel*>(QStringLiteral("Buffer49"), Qt::FindDirectChildrenOnly);
-    m_addNormal = findChild<QLabel*>(QStringLiteral("Buffer50"), Qt::FindDirectChildrenOnly);
+        new PictureHolder(QStringLiteral("BuffSocket%1").arg(n), 320 + 4 * n, this);
+    m_addPressed = FindHolder(QStringLiteral("Buffer49"));
+    m_addNormal = FindHolder(QStringLiteral("Buffer50"));
 
-    QRegion startKeyed;
-    const QPixmap socketStart = LoadPicture(QStringLiteral("SocketStart"), &startKeyed);
+    m_shown.resize(std::size(ImageSpecs), nullptr);
     for (int i = 0; i < int(std::size(ImageSpecs)); ++i) {
         const ImageSpec& row = ImageSpecs[i];
         const bool socket = row.release == Release::Clear;
         auto* image = new ImageButton(
             socket ? ImageButton::Kind::Socket : ImageButton::Kind::Button, i, *this, this);
         image->setObjectName(QLatin1String(row.objectName));
-        image->setGeometry(row.left, row.top, row.width, row.height);
+        const QRect place(row.left, row.top, row.width, row.height);
+        image->setGeometry(place);
+        m_canvasItems.push_back({image, place, true});
         image->setToolTip(QLatin1String(row.hint));
-        if (socket) {
-            image->SetPicture(socketStart, startKeyed);
-        } else {
-            const auto* normal = findChild<QLabel*>(
-                QStringLiteral("Buffer%1").arg(row.normalHolder), Qt::FindDirectChildrenOnly);
-            image->SetPicture(normal->pixmap(), m_keyedPixels.value(normal));
-        }
+        if (socket)
+            SetPicture(*image, m_socketStart);
+        else
+            SetPicture(*image,
+                       FindHolder(QStringLiteral("Buffer%1").arg(row.normalHolder))->Picture());
     }
 
     // Centred when not maximised.
-    resize(LayoutSize);
+    resize(Canvas::LayoutSize);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -177,8 +175,19 @@ void TMainForm::paintEvent(QPaintEvent* event) {
     }
 }
 
+bool TMainForm::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // Qt tells every widget of a window that moved to another screen; the
+    // window's device pixel ratio is the new screen's by then.
+    if (event->type() == QEvent::ScreenChangeInternal)
+        FollowScreenRatio();
+    return handled;
+}
+
 void TMainForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // The screen the window is shown on may not be the one it was made for.
+    FollowScreenRatio();
     // The activation handler runs once, as the window is first shown, before
     // any input can reach it. Later activations (a closed modal window, a
     // switch between applications) reload nothing.
@@ -211,16 +220,21 @@ void TMainForm::RebuildImageTables() {
         return findChild<QWidget*>(name, Qt::FindDirectChildrenOnly);
     };
     for (int n = 1; n <= int(m_buttonPictures.size()); ++n)
-        m_buttonPictures[n - 1] = qobject_cast<QLabel*>(lookUp(QStringLiteral("Buffer%1").arg(n)));
+        m_buttonPictures[n - 1] =
+            qobject_cast<PictureHolder*>(lookUp(QStringLiteral("Buffer%1").arg(n)));
     for (int n = 1; n <= int(m_socketPictures.size()); ++n)
         m_socketPictures[n - 1] =
-            qobject_cast<QLabel*>(lookUp(QStringLiteral("BuffSocket%1").arg(n)));
+            qobject_cast<PictureHolder*>(lookUp(QStringLiteral("BuffSocket%1").arg(n)));
     for (int n = 1; n <= int(m_socketImages.size()); ++n)
         m_socketImages[n - 1] =
             qobject_cast<ImageButton*>(lookUp(QStringLiteral("EmptySocket%1").arg(n)));
 }
 
-QLabel* TMainForm::Holder(int n) const {
+PictureHolder* TMainForm::FindHolder(const QString& name) const {
+    return findChild<PictureHolder*>(name, Qt::FindDirectChildrenOnly);
+}
+
+PictureHolder* TMainForm::Holder(int n) const {
     // The Add image's pair stands outside the table; its handlers use the
     // holders themselves.
     if (n == 49)
@@ -230,30 +244,74 @@ QLabel* TMainForm::Holder(int n) const {
     return m_buttonPictures[n - 1];
 }
 
-void TMainForm::ShowPicture(ImageButton& image, const QLabel& holder) {
-    image.SetPicture(holder.pixmap(), m_keyedPixels.value(&holder));
+void TMainForm::SetPicture(ImageButton& image, LazyPicture& picture) {
+    m_shown[image.Tag()] = &picture;
+    image.SetPicture(picture.Pixmap(m_ratio), picture.KeyedPixels(m_ratio));
+}
+
+void TMainForm::ShowPicture(ImageButton& image, PictureHolder& holder) {
+    SetPicture(image, holder.Picture());
+    UpdateColourKey();
+}
+
+void TMainForm::FollowScreenRatio() {
+    const qreal ratio = devicePixelRatioF();
+    if (qFuzzyCompare(ratio, m_ratio))
+        return;
+    m_ratio = ratio;
+    // Pictures decoded for the old screen go; each comes back, at the new
+    // ratio, when it is next shown.
+    for (PictureHolder* holder : findChildren<PictureHolder*>(Qt::FindDirectChildrenOnly))
+        holder->Picture().Release();
+    m_socketStart.Release();
+    m_backgroundPicture.Release();
+    m_background->setPixmap(m_backgroundPicture.Pixmap(m_ratio));
+    for (ImageButton* image : findChildren<ImageButton*>(Qt::FindDirectChildrenOnly))
+        SetPicture(*image, *m_shown[image->Tag()]);
     UpdateColourKey();
 }
 
 void TMainForm::UpdateColourKey() {
-    QRegion keyed = m_backgroundKeyed.translated(m_background->pos());
-    for (const ImageButton* image : findChildren<ImageButton*>(Qt::FindDirectChildrenOnly))
-        keyed += image->KeyedPixels().translated(image->pos());
+    const Canvas canvas(size());
+    QRegion keyed =
+        canvas.Map(m_backgroundPicture.KeyedPixels(m_ratio).translated(BackgroundPlace.topLeft()));
+    for (const CanvasItem& item : m_canvasItems)
+        if (const auto* image = qobject_cast<const ImageButton*>(item.widget))
+            keyed += canvas.Map(image->KeyedPixels().translated(item.layout.topLeft()));
     if (keyed.isEmpty())
         clearMask();
     else
         setMask(QRegion(rect()) - keyed);
 }
 
+void TMainForm::Relayout() {
+    const Canvas canvas(size());
+    // At full size the pictures are drawn as they are; only a smaller canvas
+    // pays for scaling them.
+    const bool scaled = canvas.Scale() < 1.0;
+    for (const CanvasItem& item : m_canvasItems) {
+        item.widget->setGeometry(canvas.Map(item.layout));
+        if (item.picture)
+            static_cast<QLabel*>(item.widget)->setScaledContents(scaled);
+    }
+    QFont infoFont = m_infoLabel->font();
+    infoFont.setPixelSize(canvas.MapLength(InfoPixelSize));
+    m_infoLabel->setFont(infoFont);
+    UpdateColourKey();
+}
+
 void TMainForm::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    UpdateColourKey();
+    Relayout();
 }
 
 void TMainForm::ImageMouseDown(ImageButton& image) {
     ErrorGuard::Guarded([&]() {
+        // The mouse ends whatever was being typed.
+        if (!m_candidates.isEmpty())
+            EndTypedPrefix();
         const ImageSpec& row = ImageSpecs[image.Tag()];
-        if (QLabel* pressed = Holder(row.pressedHolder))
+        if (PictureHolder* pressed = Holder(row.pressedHolder))
             ShowPicture(image, *pressed);
     });
 }
@@ -267,7 +325,7 @@ void TMainForm::ImageMouseUp(ImageButton& image) {
         }
         // The normal picture is back before the action starts, so it already
         // shows when a modal window opens or a program starts.
-        if (QLabel* normal = Holder(row.normalHolder))
+        if (PictureHolder* normal = Holder(row.normalHolder))
             ShowPicture(image, *normal);
         switch (row.release) {
         case Release::Place:
@@ -352,4 +410,159 @@ void TMainForm::BringToFront() {
         showMaximized();
     raise();
     activateWindow();
+}
+
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+    bool handled = false;
+    ErrorGuard::Guarded([&]() { handled = HandleKey(*event); });
+    if (handled)
+        event->accept();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+bool TMainForm::HandleKey(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    const int key = event.key();
+    // A held key repeats only where doing it again is harmless.
+    if (event.isAutoRepeat() && key != Qt::Key_Backspace)
+        return modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier;
+
+    if (modifiers == Qt::ControlModifier) {
+        if (key != Qt::Key_E && key != Qt::Key_Q)
+            return false;
+        EndTypedPrefix();
+        const QString image =
+            key == Qt::Key_E ? QStringLiteral("AddShortcutButton") : QStringLiteral("ExitButton");
+        if (ImageButton* button = ImageNamed(image))
+            button->Click();
+        return true;
+    }
+    if (modifiers != Qt::NoModifier && modifiers != Qt::ShiftModifier)
+        return false;
+
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        EndTypedPrefix();
+        if (ImageButton* run = ImageNamed(QStringLiteral("MainButton")))
+            run->Click();
+        return true;
+    case Qt::Key_Backspace:
+        EndTypedPrefix();
+        ClearLastFilledSocket();
+        return true;
+    case Qt::Key_Delete:
+        EndTypedPrefix();
+        for (int n = 1; n <= SocketPanel::SocketCount; ++n)
+            ClearSocket(n);
+        return true;
+    case Qt::Key_F1:
+        EndTypedPrefix();
+        ShowHelp();
+        return true;
+    case Qt::Key_Escape:
+        EndTypedPrefix();
+        GetOutOfTheWay();
+        return true;
+    case Qt::Key_Space:
+        // Space presses the picture that Tab has reached.
+        EndTypedPrefix();
+        if (auto* focused = qobject_cast<ImageButton*>(focusWidget())) {
+            focused->Click();
+            return true;
+        }
+        return false;
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_CapsLock:
+        // Shift on its way to a capital is part of the typing.
+        return false;
+    default:
+        break;
+    }
+    const QString text = event.text();
+    if (text.size() != 1 || !text.front().isPrint()) {
+        EndTypedPrefix();
+        return false;
+    }
+    TypeCharacter(text.front());
+    return true;
+}
+
+void TMainForm::TypeCharacter(QChar typed) {
+    const TypedPrefix::Result result = m_typedPrefix.Type(typed);
+    ShowCandidates(result.candidates);
+    if (result.press.isEmpty())
+        return;
+    if (ImageButton* button = ImageNamed(result.press + QLatin1String("Button")))
+        button->Click();
+}
+
+void TMainForm::EndTypedPrefix() {
+    m_typedPrefix.Reset();
+    ShowCandidates({});
+}
+
+ImageButton* TMainForm::ImageNamed(const QString& objectName) const {
+    return findChild<ImageButton*>(objectName, Qt::FindDirectChildrenOnly);
+}
+
+void TMainForm::ShowCandidates(const QStringList& names) {
+    const auto show = [this](const QString& name, bool pressed) {
+        ImageButton* button = ImageNamed(name + QLatin1String("Button"));
+        if (!button)
+            return;
+        const ImageSpec& row = ImageSpecs[button->Tag()];
+        if (PictureHolder* holder = Holder(pressed ? row.pressedHolder : row.normalHolder))
+            ShowPicture(*button, *holder);
+    };
+    for (const QString& name : std::as_const(m_candidates))
+        if (!names.contains(name))
+            show(name, false);
+    for (const QString& name : names)
+        if (!m_candidates.contains(name))
+            show(name, true);
+    m_candidates = names;
+}
+
+void TMainForm::ClearLastFilledSocket() {
+    for (int n = SocketPanel::SocketCount; n >= 1; --n) {
+        if (!m_panel.SocketValues()[n - 1].isEmpty()) {
+            ClearSocket(n);
+            return;
+        }
+    }
+}
+
+void TMainForm::GetOutOfTheWay() {
+    // Hidden rather than ended: the next summon shows the window again as it
+    // was, sockets and all.
+    hide();
+}
+
+void TMainForm::PlaceOnPointerScreen() {
+    // A Wayland client cannot place its window; the compositor does.
+    const bool placeable = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    QScreen* target = nullptr;
+    if (placeable) {
+        target = QGuiApplication::screenAt(QCursor::pos());
+        if (!target)
+            target = QGuiApplication::primaryScreen();
+    }
+    if (target && (!isVisible() || screen() != target)) {
+        // A window manager maximises a window on the monitor it stands on: a
+        // maximised window leaves that state, moves, and is maximised again.
+        // Where no window manager maximises it, the window still covers the
+        // monitor's work area.
+        if (isVisible() && isMaximized())
+            setWindowState(windowState() & ~Qt::WindowMaximized);
+        setGeometry(target->availableGeometry());
+    }
+    showMaximized();
 }

@@ -3,27 +3,36 @@
 // The main window: the whole visible face of Trinode. It owns
 // - the components at their fixed places: the background, the information
 //   label, the Run, Add and Exit images, the 22 catalogue buttons and the
-//   three sockets, all made from one table (ImageSpecs in the .cpp);
+//   three sockets, all made from one table (ImageSpecs in the .cpp), at the
+//   coordinates of the 1024 x 746 layout, which Canvas maps into the window
+//   (centred, or scaled down to fit; black around it);
 // - the hidden picture holders Buffer1-Buffer50 and BuffSocket1-BuffSocket23,
 //   the only source of the pictures shown after start-up, and the three image
 //   tables that RebuildImageTables fills from them by name;
+// - which picture each image shows, so that all of them follow when the
+//   window moves to a screen with another device pixel ratio (a picture is
+//   decoded when first shown, for the ratio it is shown at);
 // - the socket panel (SocketPanel), whose state RefreshDisplay shows.
 // It calls the store (load or create at activation, lookups through the
 // panel), OpenPath to run, and shows the editor and help windows modally.
 
 #include "editor/EditorHost.h"
 #include "launcher/ImageButton.h"
+#include "launcher/LazyPicture.h"
 #include "launcher/SocketPanel.h"
+#include "launcher/TypedPrefix.h"
 
-#include <QHash>
 #include <QWidget>
 
 #include <array>
 #include <functional>
+#include <vector>
 
 class CombinationTable;
 class MnemonicLabel;
+class PictureHolder;
 class QDialog;
+class QKeyEvent;
 class QLabel;
 
 class TMainForm final : public QWidget, public EditorHost, private ImageButton::Handler {
@@ -47,6 +56,13 @@ public:
     const QString& CurrentPath() const { return m_panel.CurrentPath(); }
     void BringToFront();
 
+    // Shows the window maximised on the monitor that holds the pointer, moving
+    // it there from another monitor if need be; for the first start and for
+    // every summon, so the launcher comes up where the user is. On Wayland,
+    // where a client can neither read the pointer nor place itself, it only
+    // shows the window maximised and the compositor chooses the monitor.
+    void PlaceOnPointerScreen();
+
     // The release actions.
     void PlaceButton(const QString& name);
     void ClearSocket(int n);
@@ -56,7 +72,9 @@ public:
     void ExitButtonClick();
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -64,10 +82,22 @@ private:
     void FormActivate();
     void MakeDialogs();
     void RebuildImageTables();
+    void Relayout();
     void UpdateColourKey();
+    void FollowScreenRatio();
     void ShowSocket(int n);
-    QLabel* Holder(int n) const;
-    void ShowPicture(ImageButton& image, const QLabel& holder);
+    PictureHolder* Holder(int n) const;
+    PictureHolder* FindHolder(const QString& name) const;
+    void SetPicture(ImageButton& image, LazyPicture& picture);
+    void ShowPicture(ImageButton& image, PictureHolder& holder);
+
+    bool HandleKey(const QKeyEvent& event);
+    void TypeCharacter(QChar typed);
+    void EndTypedPrefix();
+    ImageButton* ImageNamed(const QString& objectName) const;
+    void ShowCandidates(const QStringList& names);
+    void ClearLastFilledSocket();
+    void GetOutOfTheWay();
 
     void ImageMouseDown(ImageButton& image) override;
     void ImageMouseUp(ImageButton& image) override;
@@ -80,17 +110,30 @@ private:
     bool m_activated = false;
     bool m_painted = false;
     std::function<void()> m_dialogMaker;
+    TypedPrefix m_typedPrefix;
+    // The catalogue buttons showing their pressed pictures as candidates.
+    QStringList m_candidates;
 
+    // Everything that stands on the canvas, with its place in the layout.
+    struct CanvasItem {
+        QWidget* widget;
+        QRect layout;
+        bool picture; // drawn scaled along with the canvas
+    };
+    std::vector<CanvasItem> m_canvasItems;
+
+    // The device pixel ratio the shown pictures were decoded for.
+    qreal m_ratio = 1;
+    LazyPicture m_backgroundPicture{QStringLiteral("Background")};
+    LazyPicture m_socketStart{QStringLiteral("SocketStart")};
     QLabel* m_background = nullptr;
     MnemonicLabel* m_infoLabel = nullptr;
-    QLabel* m_addPressed = nullptr;
-    QLabel* m_addNormal = nullptr;
+    PictureHolder* m_addPressed = nullptr;
+    PictureHolder* m_addNormal = nullptr;
 
-    std::array<QLabel*, 48> m_buttonPictures{};
-    std::array<QLabel*, 23> m_socketPictures{};
+    std::array<PictureHolder*, 48> m_buttonPictures{};
+    std::array<PictureHolder*, 23> m_socketPictures{};
     std::array<ImageButton*, 3> m_socketImages{};
-
-    // The colour-keyed pixels of every picture, found once when loaded.
-    QHash<const QLabel*, QRegion> m_keyedPixels;
-    QRegion m_backgroundKeyed;
+    // The picture each image shows, by its row of the image table.
+    std::vector<LazyPicture*> m_shown;
 };

@@ -4,9 +4,6 @@
 #include "help/THelpForm.h"
 #include "launcher/TMainForm.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 TrinodeApplication::TrinodeApplication() : m_instance(m_table.FilePath()) {}
 
 // The dialogs are children of the main window; they go first.
@@ -32,10 +29,5 @@ void TrinodeApplication::Start() {
     m_mainForm = std::make_unique<TMainForm>(m_table);
     m_mainForm->SetDialogMaker([this]() { MakeDialogs(); });
     m_instance.Listen([this]() { m_mainForm->BringToFront(); });
-
-    // Where no window manager maximises it, the window still covers the
-    // screen's work area.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        m_mainForm->setGeometry(screen->availableGeometry());
-    m_mainForm->showMaximized();
+    m_mainForm->PlaceOnPointerScreen();
 }

@@ -19,27 +19,32 @@ namespace {
 
 struct PictureSize {
     QString name;
-    QSize size;
+    QSize size; // in pixels, at the scale of its set
+    int scale = 1;
 };
 
-std::vector<PictureSize> AllPictures() {
-    std::vector<PictureSize> pictures{{QStringLiteral("Background"), QSize(600, 600)},
-                                      {QStringLiteral("SocketStart"), QSize(44, 44)}};
+std::vector<PictureSize> AllPictures(int scale = 1) {
+    std::vector<PictureSize> pictures{
+        {QStringLiteral("Background"), QSize(600, 600) * scale, scale},
+        {QStringLiteral("SocketStart"), QSize(44, 44) * scale, scale}};
     for (int n = 1; n <= 50; ++n)
         pictures.push_back({QStringLiteral("Buffer%1").arg(n),
-                            (n == 27 || n == 28) ? QSize(200, 75) : QSize(32, 32)});
+                            ((n == 27 || n == 28) ? QSize(200, 75) : QSize(32, 32)) * scale,
+                            scale});
     for (int n = 1; n <= 23; ++n)
-        pictures.push_back({QStringLiteral("BuffSocket%1").arg(n), QSize(44, 44)});
+        pictures.push_back({QStringLiteral("BuffSocket%1").arg(n), QSize(44, 44) * scale, scale});
     return pictures;
 }
 
-QDir ArtFolder() {
+// The 1x set is art/, the 2x set art/2x/.
+QDir ArtFolder(int scale = 1) {
     const QByteArray source = qgetenv("TRINODE_SOURCE_DIR");
-    return QDir(QFile::decodeName(source) + QStringLiteral("/art"));
+    return QDir(QFile::decodeName(source) +
+                (scale == 2 ? QStringLiteral("/art/2x") : QStringLiteral("/art")));
 }
 
-QByteArray ReadArtFile(const QString& fileName) {
-    QFile file(ArtFolder().filePath(fileName));
+QByteArray ReadArtFile(const QString& fileName, int scale = 1) {
+    QFile file(ArtFolder(scale).filePath(fileName));
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
     return file.readAll();
@@ -170,7 +175,7 @@ std::string CaseName(const QString& name) {
 }
 
 void PrintTo(const PictureSize& picture, std::ostream* out) {
-    *out << picture.name.toStdString();
+    *out << picture.name.toStdString() << " at " << picture.scale << "x";
 }
 
 } // namespace
@@ -180,15 +185,18 @@ void PrintTo(const PictureSize& picture, std::ostream* out) {
 class ArtPicture : public ::testing::TestWithParam<PictureSize> {};
 
 TEST_P(ArtPicture, LoadsFromTheProgramAtItsSize) {
-    const QImage image = Art::Load(GetParam().name);
+    const QImage image = Art::Load(GetParam().name, GetParam().scale);
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), GetParam().size);
     EXPECT_EQ(image.format(), QImage::Format_RGB32);
+    // Either set covers the same layout box.
+    EXPECT_EQ(image.deviceIndependentSize(), QSizeF(GetParam().size / GetParam().scale));
 }
 
 TEST_P(ArtPicture, IsABaselineJpegWithChromaAtHalfResolution) {
-    const QByteArray jpeg = ReadArtFile(GetParam().name + QStringLiteral(".jpg"));
-    ASSERT_FALSE(jpeg.isEmpty()) << "missing in " << ArtFolder().path().toStdString();
+    const QByteArray jpeg = ReadArtFile(GetParam().name + QStringLiteral(".jpg"), GetParam().scale);
+    ASSERT_FALSE(jpeg.isEmpty()) << "missing in "
+                                 << ArtFolder(GetParam().scale).path().toStdString();
     const std::optional<Frame> frame = ReadFrame(jpeg);
     ASSERT_TRUE(frame.has_value());
     EXPECT_EQ(frame->marker, 0xC0) << "not SOF0 (baseline)";
@@ -206,7 +214,7 @@ TEST_P(ArtPicture, IsABaselineJpegWithChromaAtHalfResolution) {
 
 TEST_P(ArtPicture, ShowsNoPureRed) {
     // The window treats pure red as transparent.
-    const QImage image = Art::Load(GetParam().name);
+    const QImage image = Art::Load(GetParam().name, GetParam().scale);
     ASSERT_FALSE(image.isNull());
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
@@ -215,16 +223,22 @@ TEST_P(ArtPicture, ShowsNoPureRed) {
 
 INSTANTIATE_TEST_SUITE_P(AllPictures, ArtPicture, ::testing::ValuesIn(AllPictures()),
                          [](const auto& info) { return CaseName(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(AllPicturesAt2x, ArtPicture, ::testing::ValuesIn(AllPictures(2)),
+                         [](const auto& info) { return CaseName(info.param.name); });
 
 TEST(ArtFolder, HoldsExactlyTheSeventyFivePictures) {
-    QStringList expected;
-    for (const PictureSize& picture : AllPictures())
-        expected << picture.name + QStringLiteral(".jpg");
-    expected.sort();
-    QStringList present = ArtFolder().entryList(
-        {QStringLiteral("*.jpg"), QStringLiteral("*.jpeg"), QStringLiteral("*.JPG")}, QDir::Files);
-    present.sort();
-    EXPECT_EQ(present, expected);
+    for (const int scale : {1, 2}) {
+        SCOPED_TRACE(scale);
+        QStringList expected;
+        for (const PictureSize& picture : AllPictures(scale))
+            expected << picture.name + QStringLiteral(".jpg");
+        expected.sort();
+        QStringList present = ArtFolder(scale).entryList(
+            {QStringLiteral("*.jpg"), QStringLiteral("*.jpeg"), QStringLiteral("*.JPG")},
+            QDir::Files);
+        present.sort();
+        EXPECT_EQ(present, expected);
+    }
 }
 
 // --- Pairs of pressed and normal pictures -----------------------------------
@@ -409,6 +423,112 @@ TEST(Art, UnknownNameGivesANullImage) {
     EXPECT_TRUE(Art::Load(QStringLiteral("Buffer51")).isNull());
     EXPECT_TRUE(Art::Load(QString()).isNull());
 }
+
+// --- The 2x set beside the 1x one ---------------------------------------------
+
+namespace {
+
+// The share of pixels of a and b (same size) whose channels differ by more
+// than 3 % of their range, among the pixels where either is not black.
+double ShareDiffering(const QImage& a, const QImage& b) {
+    int lit = 0, differing = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            if (Luma(p) <= 6 && Luma(q) <= 6)
+                continue;
+            ++lit;
+            differing += std::abs(qRed(p) - qRed(q)) > 8 || std::abs(qGreen(p) - qGreen(q)) > 8 ||
+                         std::abs(qBlue(p) - qBlue(q)) > 8;
+        }
+    return lit == 0 ? 0.0 : double(differing) / lit;
+}
+
+} // namespace
+
+class ArtDoubleResolution : public ::testing::TestWithParam<PictureSize> {};
+
+TEST_P(ArtDoubleResolution, ShowsTheSameDrawingWithFinerDetail) {
+    const QImage normal = Art::Load(GetParam().name, 1);
+    const QImage fine = Art::Load(GetParam().name, 2);
+    ASSERT_FALSE(normal.isNull());
+    ASSERT_FALSE(fine.isNull());
+    ASSERT_EQ(fine.size(), normal.size() * 2);
+    // Brought down to 1x it is the 1x picture (the same drawing, in place)...
+    const QImage down = fine.scaled(normal.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    EXPECT_LT(MeanDifference(down.convertToFormat(QImage::Format_RGB32), normal), 6.0);
+    // ...and it is not the 1x picture enlarged: its edges and letters are
+    // drawn at 2x.
+    const QImage enlarged = normal.scaled(fine.size());
+    const QImage smooth =
+        normal.scaled(fine.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_RGB32);
+    // The background is mostly soft light, where the two agree; its rays,
+    // rings and panel edges still set it apart.
+    const double least = GetParam().name == QLatin1String("Background") ? 0.04 : 0.25;
+    EXPECT_GT(ShareDiffering(fine, enlarged), least) << "the 1x picture, doubled";
+    EXPECT_GT(ShareDiffering(fine, smooth), least) << "the 1x picture, smoothly enlarged";
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPictures, ArtDoubleResolution, ::testing::ValuesIn(AllPictures()),
+                         [](const auto& info) { return CaseName(info.param.name); });
+
+namespace {
+
+struct RatioCase {
+    const char* scenario;
+    qreal ratio;
+    const char* name;
+    QSize pixels; // what the picture has at that ratio
+    qreal pictureRatio;
+    int set; // the set whose pixels it shows
+};
+
+const std::vector<RatioCase> RatioCases{
+    {"OrdinaryScreen", 1.0, "Buffer8", {32, 32}, 1.0, 1},
+    {"BelowOne", 0.75, "Buffer8", {32, 32}, 1.0, 1},
+    {"Double", 2.0, "Buffer8", {64, 64}, 2.0, 2},
+    {"OneAndAHalf", 1.5, "Buffer8", {48, 48}, 1.5, 2},
+    {"OneAndAQuarter", 1.25, "BuffSocket3", {55, 55}, 1.25, 2},
+    // A part pixel counts whole: 75 x 1.5 is 112.5.
+    {"RunBarAtOneAndAHalf", 1.5, "Buffer28", {300, 113}, 1.5, 2},
+    {"OddRatio", 1.1, "Buffer8", {36, 36}, 1.1, 2},
+    {"Triple", 3.0, "Buffer8", {64, 64}, 2.0, 2},
+    {"BackgroundDouble", 2.0, "Background", {1200, 1200}, 2.0, 2},
+};
+
+void PrintTo(const RatioCase& row, std::ostream* out) {
+    *out << row.scenario;
+}
+
+} // namespace
+
+class ArtForRatio : public ::testing::TestWithParam<RatioCase> {};
+
+TEST_P(ArtForRatio, FillsTheLayoutBoxFromTheRightSet) {
+    const RatioCase& row = GetParam();
+    const QString name = QLatin1String(row.name);
+    const QImage image = Art::LoadForRatio(name, row.ratio);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), row.pixels);
+    EXPECT_DOUBLE_EQ(image.devicePixelRatio(), row.pictureRatio);
+    EXPECT_EQ(Art::ScaleForRatio(row.ratio), row.set);
+    // Its pixels are those of its set brought to size, nearer to them than to
+    // the other set's.
+    const auto broughtToSize = [&](int set) {
+        return Art::Load(name, set)
+            .scaled(row.pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    const double own = MeanDifference(image, broughtToSize(row.set));
+    EXPECT_LT(own, 6.0);
+    if (image.size() != Art::Load(name, 3 - row.set).size()) {
+        EXPECT_LT(own, MeanDifference(image, broughtToSize(3 - row.set)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ratios, ArtForRatio, ::testing::ValuesIn(RatioCases),
+                         [](const auto& info) { return std::string(info.param.scenario); });
 
 // --- The decoder on corrupt data --------------------------------------------
 

@@ -2,6 +2,7 @@
 // belong, the pictures through press and release, and the socket panel.
 
 #include "launcher/ImageButton.h"
+#include "launcher/PictureHolder.h"
 #include "launcher/TMainForm.h"
 #include "platform/ColourKey.h"
 #include "platform/MnemonicLabel.h"
@@ -100,6 +101,10 @@ QImage ImageOf(const QLabel* label) {
     return label->pixmap().toImage();
 }
 
+QImage ImageOf(PictureHolder* holder) {
+    return holder->Pixmap().toImage();
+}
+
 class MainForm : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -113,8 +118,10 @@ protected:
         EXPECT_NE(child, nullptr) << name.toStdString();
         return child;
     }
-    QLabel* Buffer(int n) { return Child<QLabel>(QStringLiteral("Buffer%1").arg(n)); }
-    QLabel* BuffSocket(int n) { return Child<QLabel>(QStringLiteral("BuffSocket%1").arg(n)); }
+    PictureHolder* Buffer(int n) { return Child<PictureHolder>(QStringLiteral("Buffer%1").arg(n)); }
+    PictureHolder* BuffSocket(int n) {
+        return Child<PictureHolder>(QStringLiteral("BuffSocket%1").arg(n));
+    }
     ImageButton* Image(const QString& name) { return Child<ImageButton>(name); }
 
     void Mouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, QPoint at) {
@@ -166,17 +173,18 @@ TEST_F(MainForm, EveryComponentStandsInItsPlaceWithItsHint) {
 TEST_F(MainForm, HoldersAreHiddenAndHoldPicturesOfTheirSize) {
     for (int n = 1; n <= 50; ++n) {
         SCOPED_TRACE(n);
-        QLabel* holder = Buffer(n);
+        PictureHolder* holder = Buffer(n);
         ASSERT_NE(holder, nullptr);
         EXPECT_FALSE(holder->isVisible());
         EXPECT_EQ(holder->size(), QSize(9, 9));
-        EXPECT_EQ(holder->pixmap().size(), (n == 27 || n == 28) ? QSize(200, 75) : QSize(32, 32));
+        EXPECT_EQ(holder->Pixmap().deviceIndependentSize(),
+                  (n == 27 || n == 28) ? QSizeF(200, 75) : QSizeF(32, 32));
     }
     for (int n = 1; n <= 23; ++n) {
-        QLabel* holder = BuffSocket(n);
+        PictureHolder* holder = BuffSocket(n);
         ASSERT_NE(holder, nullptr);
         EXPECT_FALSE(holder->isVisible());
-        EXPECT_EQ(holder->pixmap().size(), QSize(44, 44));
+        EXPECT_EQ(holder->Pixmap().deviceIndependentSize(), QSizeF(44, 44));
     }
 }
 
@@ -425,6 +433,35 @@ TEST(ColourKey, FindsExactlyThePureRedPixels) {
     image.setPixel(3, 1, qRgb(255, 0, 1));
     const QRegion keyed = ColourKey::KeyedPixels(image);
     EXPECT_EQ(keyed, QRegion(1, 0, 2, 1) + QRegion(5, 2, 1, 1));
+}
+
+TEST(ColourKey, KeysTheLayoutPixelsWhoseDrawnCentreIsPureRed) {
+    struct Row {
+        const char* scenario;
+        qreal ratio;
+        QSize pixels;
+        QRect red;     // device pixels of pure red
+        QRegion keyed; // layout pixels left undrawn
+    };
+    const Row rows[] = {
+        {"ordinary screen, pixel for pixel", 1.0, {6, 4}, {1, 1, 2, 1}, QRegion(1, 1, 2, 1)},
+        {"2x, a whole layout pixel red", 2.0, {8, 4}, {2, 0, 2, 2}, QRegion(1, 0, 1, 1)},
+        {"2x, red beside the centre only", 2.0, {8, 4}, {2, 0, 1, 1}, QRegion()},
+        {"1.5x, red under two layout centres", 1.5, {6, 6}, {0, 0, 3, 3}, QRegion(0, 0, 2, 2)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.scenario);
+        QImage image(row.pixels, QImage::Format_RGB32);
+        image.fill(QColor(254, 0, 0));
+        for (int y = row.red.top(); y <= row.red.bottom(); ++y)
+            for (int x = row.red.left(); x <= row.red.right(); ++x)
+                image.setPixel(x, y, qRgb(255, 0, 0));
+        image.setDevicePixelRatio(row.ratio);
+        const QRegion keyed = ColourKey::KeyedLayoutPixels(image);
+        EXPECT_TRUE(keyed.xored(row.keyed).isEmpty())
+            << keyed.boundingRect().x() << "," << keyed.boundingRect().y() << " "
+            << keyed.boundingRect().width() << "x" << keyed.boundingRect().height();
+    }
 }
 
 QImage Rendered(QWidget& widget) {

@@ -1,19 +1,30 @@
 // Start-up as trinode does it (the same libraries, the same TrinodeApplication),
 // ending the moment the main window has painted for the first time. With
 // TRINODE_BENCH_UNTIL=dialogs it ends instead once the editor and help windows,
-// made right after that paint, exist as well.
+// made right after that paint, exist as well. With TRINODE_BENCH_UNTIL=rest it
+// then makes 20 assignments through the editor, as a person would (three
+// buttons, Add, two texts, OK), lets the event loop settle and prints the
+// resident memory at rest ("rest_kib N") before it ends.
 
 #include "launcher/TMainForm.h"
 #include "launcher/TrinodeApplication.h"
+#include "store/ButtonCatalogue.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
+
+#include <cstdio>
 
 #include <unistd.h>
 
 namespace {
+
+constexpr int Assignments = 20;
 
 // Ends the process at once, as a person closing it would see nothing more.
 class EndOnFirstPaint final : public QObject {
@@ -24,6 +35,43 @@ protected:
         return false;
     }
 };
+
+// The resident set of this process now, from the kernel.
+long ResidentKib() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+// One assignment through the editor: sockets filled with the buttons, the
+// dialog opened, its texts typed and OK pressed; each uses its own
+// combination, so no overwrite question comes up. Help never goes first: it
+// would open the help window instead.
+void AssignThroughTheEditor(TMainForm& form, int n) {
+    const int help = *ButtonCatalogue::ButtonIndex(QStringLiteral("Help"));
+    form.PlaceButton(ButtonCatalogue::ButtonName(n % 22 == help ? 21 : n % 22));
+    form.PlaceButton(ButtonCatalogue::ButtonName((n / 22 + 5) % 22));
+    form.PlaceButton(ButtonCatalogue::ButtonName(21 - n % 22));
+    QTimer::singleShot(0, [n]() {
+        auto* editor = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!editor || editor->objectName() != QLatin1String("AddForm")) {
+            std::fprintf(stderr, "assignment %d: the editor did not open\n", n);
+            ::_exit(3);
+        }
+        editor->findChild<QLineEdit*>(QStringLiteral("InfoInput"))
+            ->setText(QStringLiteral("Assignment %1").arg(n));
+        editor->findChild<QLineEdit*>(QStringLiteral("PathInput"))
+            ->setText(QStringLiteral("/usr/bin/true"));
+        editor->findChild<QPushButton*>(QStringLiteral("OKButton"))->click();
+    });
+    form.OpenEditor();
+    for (int socket = 3; socket >= 1; --socket)
+        form.ClearSocket(socket);
+}
 
 } // namespace
 
@@ -37,11 +85,24 @@ int main(int argc, char** argv) {
     EndOnFirstPaint endOnPaint;
     QTimer poll;
     trinode.Start();
-    if (qgetenv("TRINODE_BENCH_UNTIL") == "dialogs") {
+    const QByteArray until = qgetenv("TRINODE_BENCH_UNTIL");
+    if (until == "dialogs" || until == "rest") {
+        const bool rest = until == "rest";
         // The help window is the last one made.
-        QObject::connect(&poll, &QTimer::timeout, [&trinode]() {
-            if (trinode.MainForm().findChild<QDialog*>(QStringLiteral("HelpForm")))
+        QObject::connect(&poll, &QTimer::timeout, [&trinode, &poll, rest]() {
+            if (!trinode.MainForm().findChild<QDialog*>(QStringLiteral("HelpForm")))
+                return;
+            if (!rest)
                 ::_exit(0);
+            poll.stop();
+            for (int n = 0; n < Assignments; ++n)
+                AssignThroughTheEditor(trinode.MainForm(), n);
+            // At rest: whatever the last assignment posted has run.
+            QTimer::singleShot(0, []() {
+                std::printf("rest_kib %ld\n", ResidentKib());
+                std::fflush(stdout);
+                ::_exit(0);
+            });
         });
         poll.start(0);
     } else {

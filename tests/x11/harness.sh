@@ -4,13 +4,16 @@
 #
 # A case is a shell function named case_<name>; it uses the helpers below and
 # fails with `fail "why"`. Window coordinates are those of the 1024 x 746
-# layout; the helpers add the window's position.
+# layout; the helpers map them onto the screen through the canvas (the layout
+# centred in the window, or scaled down to fit it) and the window's position.
+# UI_SCALE is the screen's scale factor that trinode is started with.
 
 set -uo pipefail
 
 : "${TRINODE_BIN:?TRINODE_BIN names the trinode executable}"
 
 X_SCREEN=${X_SCREEN:-1280x800x24}
+UI_SCALE=${UI_SCALE:-1}
 passed=0
 failed=0
 failures=()
@@ -37,18 +40,59 @@ stop_x() {
     XVFB_PID=
 }
 
+# Starts openbox, a real window manager, and waits until it manages the
+# screen.
+start_openbox() {
+    command -v openbox >/dev/null || { fail "openbox is missing: run tools/setup-debian --test"; return 1; }
+    HOME="$CASE_HOME" openbox --sm-disable >"$CASE_HOME/openbox.log" 2>&1 &
+    WM_PID=$!
+    wait_until "openbox manages the screen" wm_running
+}
+
+wm_running() {
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
+}
+
 # Starts trinode in the case's home and waits for its window to map.
 start_trinode() {
-    env -u QT_QPA_PLATFORM HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" \
-        QT_QPA_PLATFORM=xcb "$TRINODE_BIN" >"$CASE_HOME/trinode.log" 2>&1 &
+    env -u QT_QPA_PLATFORM -u QT_SCALE_FACTOR HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" \
+        QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR="$UI_SCALE" "$TRINODE_BIN" >"$CASE_HOME/trinode.log" 2>&1 &
     TRINODE_PID=$!
     WINDOW=$(xdotool search --sync --onlyvisible --name '^Trinode$' 2>/dev/null | head -1)
     [[ -n "$WINDOW" ]] || { fail "the window did not map"; return 1; }
+    read_window_geometry
+    # The first paint follows the map; wait until the layout shows.
+    wait_until "the window shows its pictures" window_painted
+}
+
+# The window's place and size on the screen, and where the canvas stands in
+# it: CANVAS_SCALE, and CANVAS_X, CANVAS_Y in the window's logical pixels.
+read_window_geometry() {
+    local X Y WIDTH HEIGHT SCREEN WINDOW_ID
     eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
     WIN_X=$X
     WIN_Y=$Y
-    # The first paint follows the map; wait until the layout shows.
-    wait_until "the window shows its pictures" window_painted
+    WIN_W=$WIDTH
+    WIN_H=$HEIGHT
+    read -r CANVAS_SCALE CANVAS_X CANVAS_Y < <(awk -v w="$WIN_W" -v h="$WIN_H" -v f="$UI_SCALE" 'BEGIN {
+        w = int(w / f + 0.5); h = int(h / f + 0.5)
+        s = 1; if (w / 1024 < s) s = w / 1024; if (h / 746 < s) s = h / 746
+        x = int((w - int(1024 * s + 0.5)) / 2); y = int((h - int(746 * s + 0.5)) / 2)
+        printf "%.9f %d %d\n", s, (x < 0 ? 0 : x), (y < 0 ? 0 : y) }')
+}
+
+# Screen coordinates of layout pixels. `screen_point x y`: the middle of the
+# pixel; `screen_edges x y`: the corner where it starts.
+screen_point() {
+    awk -v x="$1" -v y="$2" -v s="$CANVAS_SCALE" -v cx="$CANVAS_X" -v cy="$CANVAS_Y" \
+        -v f="$UI_SCALE" -v wx="$WIN_X" -v wy="$WIN_Y" \
+        'BEGIN { printf "%d %d\n", wx + int((cx + (x + 0.5) * s) * f), wy + int((cy + (y + 0.5) * s) * f) }'
+}
+
+screen_edges() {
+    awk -v x="$1" -v y="$2" -v s="$CANVAS_SCALE" -v cx="$CANVAS_X" -v cy="$CANVAS_Y" \
+        -v f="$UI_SCALE" -v wx="$WIN_X" -v wy="$WIN_Y" \
+        'BEGIN { printf "%d %d\n", wx + int((cx + x * s) * f + 0.5), wy + int((cy + y * s) * f + 0.5) }'
 }
 
 window_painted() {
@@ -73,13 +117,23 @@ wait_until() {
 
 # Hex colour of one pixel of the window.
 pixel() {
-    import -silent -window root -crop "1x1+$((WIN_X + $1))+$((WIN_Y + $2))" -depth 8 txt:- 2>/dev/null |
+    local sx sy
+    read -r sx sy < <(screen_point "$1" "$2")
+    screen_pixel "$sx" "$sy"
+}
+
+# Hex colour of one pixel of the screen.
+screen_pixel() {
+    import -silent -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
         sed -n 's/.*#\([0-9A-Fa-f]\{6\}\).*/\1/p' | head -1
 }
 
 # A fingerprint of a rectangle of the window: x y width height.
 region() {
-    import -silent -window root -crop "$3x$4+$((WIN_X + $1))+$((WIN_Y + $2))" -depth 8 rgb:- 2>/dev/null |
+    local left top right bottom
+    read -r left top < <(screen_edges "$1" "$2")
+    read -r right bottom < <(screen_edges $(($1 + $3)) $(($2 + $4)))
+    import -silent -window root -crop "$((right - left))x$((bottom - top))+$left+$top" -depth 8 rgb:- 2>/dev/null |
         md5sum | cut -d' ' -f1
 }
 
@@ -90,7 +144,9 @@ screenshot() {
 # The pointer rests at the bottom-right corner of a square so that its hint
 # opens outside the square.
 point_at() {
-    xdotool mousemove --sync $((WIN_X + $1)) $((WIN_Y + $2))
+    local sx sy
+    read -r sx sy < <(screen_point "$1" "$2")
+    xdotool mousemove --sync "$sx" "$sy"
 }
 
 # Left click at a point of the window.
@@ -105,6 +161,7 @@ run_case() {
     mkdir -p "$CASE_HOME/run"
     chmod 700 "$CASE_HOME/run"
     TRINODE_PID=
+    WM_PID=
     echo "--- $name"
     local ok=1
     start_x || ok=0
@@ -112,6 +169,7 @@ run_case() {
         "case_$name" || ok=0
     fi
     [[ -n "${TRINODE_PID:-}" ]] && kill "$TRINODE_PID" 2>/dev/null && wait "$TRINODE_PID" 2>/dev/null
+    [[ -n "${WM_PID:-}" ]] && kill "$WM_PID" 2>/dev/null && wait "$WM_PID" 2>/dev/null
     stop_x
     if ((ok)); then
         passed=$((passed + 1))

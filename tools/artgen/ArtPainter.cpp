@@ -77,19 +77,21 @@ qreal Luma(const QColor& c) {
 }
 
 // Paints on black (or on nothing) at Oversampling times the size, then
-// averages down.
+// averages down to scale device pixels per layout pixel. The paint function
+// always works in layout pixels, so every scale shows the same drawing.
 template <typename Paint>
-QImage Render(QSize size, const Paint& paint, Qt::GlobalColor ground = Qt::black) {
-    QImage large(size * Oversampling, QImage::Format_ARGB32_Premultiplied);
+QImage Render(QSize size, int scale, const Paint& paint, Qt::GlobalColor ground = Qt::black) {
+    QImage large(size * Oversampling * scale, QImage::Format_ARGB32_Premultiplied);
     large.fill(ground);
     {
         QPainter painter(&large);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.scale(Oversampling, Oversampling);
+        painter.scale(Oversampling * scale, Oversampling * scale);
         paint(painter);
     }
-    const QImage small = large.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage small =
+        large.scaled(size * scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return ground == Qt::black ? small.convertToFormat(QImage::Format_RGB32) : small;
 }
 
@@ -245,8 +247,9 @@ struct Ray {
 
 // The pale lilac star burst: a bright rim just outside the disc, a broad glow
 // and rays of many lengths, all fading out before the picture's edge so that
-// the square sits invisibly on the black window.
-QImage StarBurst() {
+// the square sits invisibly on the black window. Each device pixel is
+// computed at its own centre, in layout pixels.
+QImage StarBurst(int scale) {
     std::array<Ray, 120> rays{};
     for (std::size_t i = 0; i < rays.size(); ++i) {
         const bool major = i % 2 == 0;
@@ -259,18 +262,20 @@ QImage StarBurst() {
     constexpr qreal Fade0 = 266.0, Fade1 = 298.0;
     const std::array<qreal, 3> lilac{0.80, 0.64, 1.00};
 
-    QImage image(BackgroundSize, QImage::Format_RGB32);
+    QImage image(BackgroundSize * scale, QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
-            const qreal dx = x + 0.5 - DiscCentre.x(), dy = y + 0.5 - DiscCentre.y();
+            const qreal dx = (x + 0.5) / scale - DiscCentre.x();
+            const qreal dy = (y + 0.5) / scale - DiscCentre.y();
             const qreal r = std::hypot(dx, dy);
             const qreal d = r - DiscRadius;
-            if (d < -0.5 || r >= Fade1) {
+            if (d < -0.5 / scale || r >= Fade1) {
                 line[x] = qRgb(0, 0, 0);
                 continue;
             }
-            const qreal cover = std::clamp(d + 0.5, 0.0, 1.0); // the disc's edge, antialiased
+            // The disc's edge, antialiased over one device pixel.
+            const qreal cover = std::clamp(d * scale + 0.5, 0.0, 1.0);
             const qreal t = std::clamp((Fade1 - r) / (Fade1 - Fade0), 0.0, 1.0);
             const qreal fade = t * t * (3 - 2 * t);
             const qreal out = std::max(d, 0.0);
@@ -298,13 +303,13 @@ QImage StarBurst() {
 
 // The dark glass panel behind InfoLabel, in a transparent picture of its own;
 // returns the picture and where it goes.
-QImage InfoPanel(QPoint* place) {
+QImage InfoPanel(int scale, QPoint* place) {
     constexpr int Margin = 12;
     const QRectF panel = QRectF(InfoLabelBox).adjusted(-8, -6, 8, 6);
     const QRect area = panel.toAlignedRect().adjusted(-Margin, -Margin, Margin, Margin);
     *place = area.topLeft();
     return Render(
-        area.size(),
+        area.size(), scale,
         [&](QPainter& p) {
             p.translate(-area.topLeft());
             constexpr qreal Round = 18.0;
@@ -358,25 +363,25 @@ void Blit(QImage& target, QPoint place, const QImage& source) {
 
 } // namespace
 
-QImage Button(const BallLook& look, bool pressed) {
-    return Render(ButtonSize, [&](QPainter& p) {
+QImage Button(const BallLook& look, bool pressed, int scale) {
+    return Render(ButtonSize, scale, [&](QPainter& p) {
         PaintShadow(p, ButtonCentre, ButtonRadius,
                     pressed ? Mix(look.colour, Qt::white, 0.38) : look.colour);
         PaintBall(p, ButtonCentre, ButtonRadius, look, pressed);
     });
 }
 
-QImage Socket(const std::optional<BallLook>& look) {
-    return Render(SocketSize, [&](QPainter& p) {
+QImage Socket(const std::optional<BallLook>& look, int scale) {
+    return Render(SocketSize, scale, [&](QPainter& p) {
         PaintRing(p, SocketCentre, RingOuter, RingInner);
         if (look)
             PaintBall(p, SocketCentre, SocketBallRadius, *look, false);
     });
 }
 
-QImage RunBar(bool pressed) {
+QImage RunBar(bool pressed, int scale) {
     const QColor base = pressed ? QColor(36, 162, 66) : QColor(212, 34, 34);
-    return Render(RunSize, [&](QPainter& p) {
+    return Render(RunSize, scale, [&](QPainter& p) {
         const QRectF frame(3.5, 6.5, 193.0, 62.0);
         QPainterPath outer;
         outer.addRoundedRect(frame, frame.height() / 2, frame.height() / 2);
@@ -417,22 +422,22 @@ QImage RunBar(bool pressed) {
     });
 }
 
-QImage Background() {
-    QImage image = StarBurst();
+QImage Background(int scale) {
+    QImage image = StarBurst(scale);
     QPoint panelPlace;
-    const QImage panel = InfoPanel(&panelPlace);
-    Blit(image, panelPlace, panel);
+    const QImage panel = InfoPanel(scale, &panelPlace);
+    Blit(image, panelPlace * scale, panel);
     // The very pixels of the empty socket picture, so the socket images sit on
     // their rings without a seam.
-    const QImage ring = Socket(std::nullopt);
+    const QImage ring = Socket(std::nullopt, scale);
     for (const QPoint& place : SocketPlaces)
-        Blit(image, place, ring);
+        Blit(image, place * scale, ring);
     return image;
 }
 
 QImage Icon(int size, const std::array<BallLook, 3>& balls) {
     return Render(
-        QSize(size, size),
+        QSize(size, size), 1,
         [&](QPainter& p) {
             const qreal s = size;
             const QPointF c(s / 2, s / 2);

@@ -69,10 +69,10 @@ void CheckCatalogueOrder() {
 
 } // namespace
 
-std::vector<Picture> DrawAll() {
+std::vector<Picture> DrawAll(int scale) {
     CheckCatalogueOrder();
     std::vector<Picture> pictures;
-    pictures.push_back({QStringLiteral("Background"), ArtPainter::Background()});
+    pictures.push_back({QStringLiteral("Background"), ArtPainter::Background(scale)});
 
     for (std::size_t k = 0; k < PairOrder.size(); ++k) {
         const QString button = QLatin1String(PairOrder[k]);
@@ -80,8 +80,8 @@ std::vector<Picture> DrawAll() {
         for (const int n : {pressed, pressed + 1}) {
             const bool isPressed = n == pressed;
             const QImage image = button == QLatin1String("Run")
-                                     ? ArtPainter::RunBar(isPressed)
-                                     : ArtPainter::Button(LookOf(button), isPressed);
+                                     ? ArtPainter::RunBar(isPressed, scale)
+                                     : ArtPainter::Button(LookOf(button), isPressed, scale);
             pictures.push_back({QStringLiteral("Buffer%1").arg(n), image});
         }
     }
@@ -91,10 +91,11 @@ std::vector<Picture> DrawAll() {
             i == ButtonCatalogue::EmptyIndex
                 ? std::nullopt
                 : std::optional<BallLook>(LookOf(ButtonCatalogue::ButtonName(i)));
-        pictures.push_back({QStringLiteral("BuffSocket%1").arg(i + 1), ArtPainter::Socket(look)});
+        pictures.push_back(
+            {QStringLiteral("BuffSocket%1").arg(i + 1), ArtPainter::Socket(look, scale)});
     }
     // Its own file, with the same empty ring as BuffSocket23.
-    pictures.push_back({QStringLiteral("SocketStart"), ArtPainter::Socket(std::nullopt)});
+    pictures.push_back({QStringLiteral("SocketStart"), ArtPainter::Socket(std::nullopt, scale)});
     return pictures;
 }
 

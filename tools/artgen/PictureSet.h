@@ -16,8 +16,8 @@ struct Picture {
 namespace PictureSet {
 
 // Every picture, drawn: Background, Buffer1-Buffer50, BuffSocket1-BuffSocket23
-// and SocketStart.
-std::vector<Picture> DrawAll();
+// and SocketStart, at scale device pixels per layout pixel (1 or 2).
+std::vector<Picture> DrawAll(int scale);
 
 // The program's icon at each size of the desktop's icon theme, named by size
 // ("16", "22", ... "256").

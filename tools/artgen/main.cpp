@@ -1,8 +1,10 @@
 // trinode_artgen: draws the 75 pictures of Trinode's main window and writes
 // them as baseline JPEGs, one per picture holder, into a folder (by default
-// the source tree's art/, which the program carries as resources). Every
-// file is decoded again before it is written, as the program will decode it,
-// and refused if it would show pure red: the window's transparent colour.
+// the source tree's art/, which the program carries as resources), and the
+// same 75 again at twice the resolution into its 2x/ folder for
+// high-resolution screens. Every file is decoded again before it is written,
+// as the program will decode it, and refused if it would show pure red: the
+// window's transparent colour.
 
 #include "art/JpegDecoder.h"
 #include "tools/artgen/JpegEncoder.h"
@@ -77,30 +79,39 @@ int main(int argc, char** argv) {
     if (!QFontDatabase::styles(QStringLiteral("DejaVu Sans")).contains(QStringLiteral("Bold")))
         Fail(QStringLiteral("the font DejaVu Sans Bold is not installed (fonts-dejavu-core)"));
 
-    std::vector<Picture> pictures;
-    try {
-        pictures = PictureSet::DrawAll();
-    } catch (const std::exception& e) {
-        Fail(QString::fromUtf8(e.what()));
-    }
-
+    // Each scale's pictures go to their own folder under the same names, so
+    // that the program finds a picture by its holder's name at either scale.
     qint64 total = 0;
-    for (const Picture& picture : pictures) {
-        QString error;
-        const QByteArray jpeg = JpegEncoder::Encode(picture.image, &error);
-        if (jpeg.isEmpty())
-            Fail(QStringLiteral("%1: %2").arg(picture.name, error));
-        const QImage decoded = Art::DecodeJpeg(jpeg, &error);
-        if (decoded.isNull())
-            Fail(QStringLiteral("%1 does not decode: %2").arg(picture.name, error));
-        if (decoded.size() != picture.image.size())
-            Fail(QStringLiteral("%1 decodes at the wrong size").arg(picture.name));
-        if (HasColourKey(decoded))
-            Fail(QStringLiteral("%1 shows pure red once decoded; the window would be "
-                                "transparent there")
-                     .arg(picture.name));
-        Write(folder.filePath(picture.name + QStringLiteral(".jpg")), jpeg);
-        total += jpeg.size();
+    std::size_t count = 0;
+    for (const int scale : {1, 2}) {
+        const QDir target(scale == 1 ? folder.path() : folder.filePath(QStringLiteral("2x")));
+        if (!QDir().mkpath(target.path()))
+            Fail(QStringLiteral("cannot make the folder %1").arg(target.path()));
+        std::vector<Picture> pictures;
+        try {
+            pictures = PictureSet::DrawAll(scale);
+        } catch (const std::exception& e) {
+            Fail(QString::fromUtf8(e.what()));
+        }
+        for (const Picture& picture : pictures) {
+            const QString label = QStringLiteral("%1 at %2x").arg(picture.name).arg(scale);
+            QString error;
+            const QByteArray jpeg = JpegEncoder::Encode(picture.image, &error);
+            if (jpeg.isEmpty())
+                Fail(QStringLiteral("%1: %2").arg(label, error));
+            const QImage decoded = Art::DecodeJpeg(jpeg, &error);
+            if (decoded.isNull())
+                Fail(QStringLiteral("%1 does not decode: %2").arg(label, error));
+            if (decoded.size() != picture.image.size())
+                Fail(QStringLiteral("%1 decodes at the wrong size").arg(label));
+            if (HasColourKey(decoded))
+                Fail(QStringLiteral("%1 shows pure red once decoded; the window would be "
+                                    "transparent there")
+                         .arg(label));
+            Write(target.filePath(picture.name + QStringLiteral(".jpg")), jpeg);
+            total += jpeg.size();
+        }
+        count += pictures.size();
     }
     // The icons are for the desktop, not for the window: PNGs with
     // transparency, installed into the icon theme.
@@ -116,7 +127,7 @@ int main(int argc, char** argv) {
         Write(icons.filePath(icon.name + QStringLiteral(".png")), png);
     }
 
-    std::printf("trinode_artgen: %zu pictures, %lld bytes, in %s\n", pictures.size(),
+    std::printf("trinode_artgen: %zu pictures, %lld bytes, in %s\n", count,
                 static_cast<long long>(total), qPrintable(QDir::toNativeSeparators(folder.path())));
     return 0;
 }
