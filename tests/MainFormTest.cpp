@@ -110,7 +110,7 @@ protected:
     void SetUp() override {
         m_form.SetDialogs(&m_editor, &m_help);
         m_form.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form, 60000));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form, 30000));
     }
 
     template <class T = QWidget> T* Child(const QString& name) {
@@ -394,7 +394,7 @@ TEST_F(MainForm, RunOpensThePathWhateverTheInformation) {
 
         Click(QLatin1String(row.button));
         EXPECT_EQ(ErrorBoxTextOf([&] { Click("MainButton"); }), "");
-        EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marker); }, 60000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marker); }, 30000));
         Click("EmptySocket1");
     }
 }

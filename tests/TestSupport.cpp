@@ -15,7 +15,7 @@
 namespace {
 
 // Generous: the tests run under sanitizers on a machine that is busy.
-constexpr int ReadyTimeoutMs = 60000;
+constexpr int ReadyTimeoutMs = 30000;
 
 const char* const PaintedProperty = "trinodeTestPainted";
 
