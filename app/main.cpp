@@ -1,6 +1,7 @@
 // Trinode's entry point. Nothing is read from the command line.
 
 #include "launcher/TrinodeApplication.h"
+#include "platform/SessionBus.h"
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
     // A file size limit must make a save fail with "Disk full", not kill the
     // process in the middle of it.
     std::signal(SIGXFSZ, SIG_IGN);
+    SessionBus::PreventAutolaunch();
 
     // Only the program's own name reaches Qt, so no argument is read.
     int qtArgc = argc > 0 ? 1 : 0;

@@ -11,6 +11,7 @@
 // (TRINODE_BENCH_DIR overrides it), not in a tmpfs, where fsync costs
 // nothing and would flatter the save.
 
+#include "BenchReport.h"
 #include "store/CombinationTable.h"
 
 #include <benchmark/benchmark.h>
@@ -22,7 +23,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <map>
 #include <memory>
 #include <string>
 #include <sys/vfs.h>
@@ -130,47 +130,10 @@ void Create(benchmark::State& state) {
     QFile::remove(file);
 }
 
-// Prints as the console does and keeps the median of each benchmark's
-// repetitions, in microseconds.
-class CollectingReporter final : public benchmark::ConsoleReporter {
-public:
-    CollectingReporter()
-        : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" &&
-                !run.error_occurred)
-                m_micros[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-    }
-    double Micros(const char* name) const {
-        const auto it = m_micros.find(name);
-        return it == m_micros.end() ? -1 : it->second;
-    }
-
-private:
-    std::map<std::string, double> m_micros;
-};
-
 QString WorkDirectoryRoot() {
     const QByteArray chosen = qgetenv("TRINODE_BENCH_DIR");
     return chosen.isEmpty() ? QStringLiteral(TRINODE_BENCH_DEFAULT_DIR)
                             : QString::fromLocal8Bit(chosen);
-}
-
-void PrintComparison(const CollectingReporter& reporter, const char* operation, const char* floor,
-                     double target) {
-    const double time = reporter.Micros(operation);
-    const double floorTime = reporter.Micros(floor);
-    if (time < 0 || floorTime <= 0) {
-        std::printf("%-30s %12s\n", operation, "failed");
-        return;
-    }
-    const double ratio = time / floorTime;
-    std::printf("%-30s %12.1f   %-32s %12.1f   %6.2fx   %s %.1fx\n", operation, time, floor,
-                floorTime, ratio, ratio <= target ? "meets" : "MISSES", target);
 }
 
 } // namespace
@@ -213,15 +176,15 @@ int main(int argc, char** argv) {
     args.insert(args.begin() + 1, interleave.data());
     int count = int(args.size());
     benchmark::Initialize(&count, args.data());
-    CollectingReporter reporter;
+    BenchReport reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
     std::printf("\nMedian wall time of %d repetitions, microseconds\n", Repetitions);
     std::printf("%-30s %12s   %-32s %12s   %7s   %s\n", "operation", "time", "floor", "time",
                 "ratio", "target");
-    PrintComparison(reporter, FindName, ScanName, 2.0);
-    PrintComparison(reporter, AssignName, WriteName, 1.3);
+    reporter.PrintComparison(FindName, ScanName, 2.0);
+    reporter.PrintComparison(AssignName, WriteName, 1.3);
     std::printf("%-30s %12.1f\n", LoadName, reporter.Micros(LoadName));
     std::printf("%-30s %12.1f\n", CreateName, reporter.Micros(CreateName));
     return 0;

@@ -2,6 +2,7 @@
 
 #include "editor/LaunchableFilter.h"
 
+#include <QDir>
 #include <QFileDialog>
 
 namespace ShortcutChooser {
@@ -17,6 +18,9 @@ std::optional<QString> Show(QWidget* parent, const QString& startPath) {
     dialog.setNameFilter(QStringLiteral("Shortcuts & Programs (*)"));
     dialog.setProxyModel(new LaunchableFilter(&dialog));
     dialog.setSizeGripEnabled(true);
+    // Like the desktop, it starts in the user's home, not in whatever folder
+    // Trinode was started from; a remembered path takes it to that path.
+    dialog.setDirectory(QDir::homePath());
     if (!startPath.isEmpty())
         dialog.selectFile(startPath);
     if (dialog.exec() != QDialog::Accepted)

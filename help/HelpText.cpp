@@ -29,7 +29,7 @@ constexpr const char* Lines[] = {
     "Trinode is an interface that does not replace your desktop. It works",
     "beside it and speeds up the way you move around your computer:",
     "shortcuts and programs are run through combinations of the buttons,",
-    "placed into the three sockets at the top of the screen.",
+    "placed into the three sockets in the middle of the screen, under Run.",
     "",
     "=> Running a program:",
     "",

@@ -1,5 +1,6 @@
 #include "platform/OpenPath.h"
 
+#include "platform/SessionBus.h"
 #include "store/TrinodeError.h"
 
 #include <gio/gdesktopappinfo.h>
@@ -281,6 +282,8 @@ bool IsTrinodeOnlyVariable(const QString& name) {
     };
     if (startTokens.contains(name))
         return true;
+    if (name == QLatin1String("DBUS_SESSION_BUS_ADDRESS"))
+        return SessionBus::AutolaunchPrevented();
     if (name.startsWith(QLatin1String("QT_QPA_")))
         return name != QLatin1String("QT_QPA_PLATFORMTHEME");
     return name.startsWith(QLatin1String("TRINODE_"));

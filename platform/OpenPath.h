@@ -23,6 +23,7 @@ void OpenPath(const QString& text);
 // handed to Trinode (DESKTOP_STARTUP_ID, DESKTOP_AUTOSTART_ID,
 // XDG_ACTIVATION_TOKEN), the platform plugin choices for Trinode (QT_QPA_*,
 // except QT_QPA_PLATFORMTHEME, which the session sets for every Qt program) and
-// Trinode's own TRINODE_* settings. Other QT_* variables (scaling, input
-// method, style) are the user's session-wide choices and stay.
+// Trinode's own TRINODE_* settings, and the session bus address that only
+// keeps Trinode from starting a bus (see SessionBus). Other QT_* variables
+// (scaling, input method, style) are the user's session-wide choices and stay.
 bool IsTrinodeOnlyVariable(const QString& name);

@@ -4,7 +4,7 @@
 
 // Observer of an assignment: stage texts and a position counting up from 0.
 // It is called on the thread that assigns, with no events processed in
-// between, so whatever it shows must be painted at each call.
+// between, so whatever it shows it must paint itself, before it returns.
 class AssignProgress {
 public:
     virtual ~AssignProgress() = default;

@@ -441,19 +441,13 @@ TEST_F(AddFormTest, ProgressShowsEveryStageAndAFullBarAfter8070Records) {
     });
 
     EXPECT_EQ(recorder.stages.join('|'), "Processing...|Saving File...|Finalizing...");
-    // Positions 0 to 811 arrive one per call, each painted; from 538 (8070
-    // records) on, the bar is full.
-    QList<int> distinct;
-    int fullPaints = 0;
-    for (int value : recorder.barWhileProcessing) {
-        if (distinct.isEmpty() || distinct.back() != value)
-            distinct.append(value);
-        fullPaints += value == 538 ? 1 : 0;
-    }
-    ASSERT_EQ(distinct.size(), 539);
-    for (int i = 0; i < distinct.size(); ++i)
-        ASSERT_EQ(distinct[i], i);
-    EXPECT_GE(fullPaints, 811 - 538 + 1);
+    // Positions 0 to 811 arrive one per call; the bar grows, every paint shows
+    // something new, and from 538 (8070 records) on it is full: the stage ends
+    // with a full bar on the screen.
+    ASSERT_FALSE(recorder.barWhileProcessing.isEmpty());
+    for (int i = 1; i < recorder.barWhileProcessing.size(); ++i)
+        ASSERT_GT(recorder.barWhileProcessing[i], recorder.barWhileProcessing[i - 1]);
+    EXPECT_EQ(recorder.barWhileProcessing.back(), 538);
     EXPECT_EQ(bar->value(), 0);
     EXPECT_EQ(label->text(), "Finalizing...");
     EXPECT_EQ(host.refreshes, 1);

@@ -108,4 +108,34 @@ case_bind_a_combination_in_the_editor_and_run_it() {
     wait_until "Run starts the script" test -f "$marker"
 }
 
+# Processes named $1 that this case's trinode left behind: they carry its home.
+processes_of_case() {
+    local pid
+    for pid in $(pgrep -x "$1"); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "HOME=$CASE_HOME" && echo "$pid"
+    done
+}
+
+case_a_session_without_a_bus_keeps_none_after_trinode() {
+    # dbus-launch is what would start the bus; without it the case proves
+    # nothing.
+    command -v dbus-launch >/dev/null ||
+        fail "dbus-launch is missing (tools/setup-debian --test installs it)" || return 1
+    local address=${DBUS_SESSION_BUS_ADDRESS-} started=0
+    unset DBUS_SESSION_BUS_ADDRESS
+    start_trinode || started=1
+    [[ -n $address ]] && export DBUS_SESSION_BUS_ADDRESS=$address
+    ((started == 0)) || return 1
+    click_at $((992 + 31)) 31
+    wait_until "trinode ends" eval '! trinode_running' || return 1
+    local left
+    left=$(processes_of_case dbus-daemon; processes_of_case dbus-launch)
+    if [[ -n $left ]]; then
+        kill $left
+        fail "left running: $(echo $left)"
+        return 1
+    fi
+    [[ ! -e $CASE_HOME/.dbus ]] || fail "a .dbus folder was made in the home"
+}
+
 run_cases "$@"

@@ -1,0 +1,33 @@
+#include "BenchReport.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+BenchReport::BenchReport()
+    : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+
+void BenchReport::ReportRuns(const std::vector<Run>& runs) {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+        if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" &&
+            !run.error_occurred)
+            m_micros[run.run_name.function_name] = run.GetAdjustedRealTime();
+    }
+}
+
+double BenchReport::Micros(const char* name) const {
+    const auto it = m_micros.find(name);
+    return it == m_micros.end() ? -1 : it->second;
+}
+
+void BenchReport::PrintComparison(const char* operation, const char* floor, double target) const {
+    const double time = Micros(operation);
+    const double floorTime = Micros(floor);
+    if (time < 0 || floorTime <= 0) {
+        std::printf("%-30s %12s\n", operation, "failed");
+        return;
+    }
+    const double ratio = time / floorTime;
+    std::printf("%-30s %12.1f   %-32s %12.1f   %6.2fx   %s %.1fx\n", operation, time, floor,
+                floorTime, ratio, ratio <= target ? "meets" : "MISSES", target);
+}
