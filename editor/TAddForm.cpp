@@ -6,12 +6,12 @@
 #include "editor/ProgressDisplay.h"
 #include "editor/ShortcutChooser.h"
 #include "editor/SocketList.h"
+#include "platform/ClassicColours.h"
 #include "platform/ErrorGuard.h"
 #include "platform/MnemonicLabel.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
 
-#include <QApplication>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -92,7 +92,7 @@ MnemonicLabel* MakeStat(QWidget* parent, const char* objectName, QRect geometry)
     stat->setAutoFillBackground(true);
     QPalette palette = stat->palette();
     palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::WindowText));
+    palette.setColor(QPalette::WindowText, ClassicColours::Palette().color(QPalette::WindowText));
     stat->setPalette(palette);
     return stat;
 }
@@ -100,7 +100,7 @@ MnemonicLabel* MakeStat(QWidget* parent, const char* objectName, QRect geometry)
 QPushButton* MakeButton(QWidget* parent, const char* objectName, QRect geometry, const char* text) {
     auto* button = Place(new QPushButton(QString::fromLatin1(text), parent), objectName, geometry);
     // Standard buttons keep the system's colours on the black window.
-    button->setPalette(QApplication::palette());
+    button->setPalette(ClassicColours::Palette());
     return button;
 }
 
@@ -115,10 +115,8 @@ TAddForm::TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent)
     setFixedSize(ClientSize);
     setSizeGripEnabled(false);
 
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    palette.setColor(QPalette::WindowText, Qt::white);
-    setPalette(palette);
+    // Whatever the controls do not name comes from the classic palette too.
+    setPalette(ClassicColours::WithWindow(Qt::black, Qt::white));
     setAutoFillBackground(true);
     setFont(PixelFont("Trebuchet MS", 11));
 
@@ -167,7 +165,7 @@ void TAddForm::BuildControls() {
         Place(new QLabel(QString::fromLatin1(caption.text), holderWidget(caption.holder)),
               caption.objectName, QRect(caption.left, caption.top, caption.width, caption.height));
 
-    const QColor systemWindow = QApplication::palette().color(QPalette::Base);
+    const QColor systemWindow = ClassicColours::Palette().color(QPalette::Base);
     for (int n = 1; n <= 3; ++n) {
         const QByteArray name = "Socket" + QByteArray::number(n);
         SocketList* list = Place(new SocketList(socketFrame), name.constData(),
@@ -176,6 +174,7 @@ void TAddForm::BuildControls() {
         colours.setColor(QPalette::Text, Qt::black);
         colours.setColor(QPalette::Base, n == 1 ? QColor(Qt::white) : systemWindow);
         list->setPalette(colours);
+        list->setAccessibleName(QStringLiteral("Socket %1").arg(n));
         m_sockets[n - 1] = list;
     }
 
@@ -185,6 +184,13 @@ void TAddForm::BuildControls() {
     m_infoInput = MakeInput(changeTo, "InfoInput", QRect(80, 20, 233, 21), InfoBytes);
     m_pathInput = MakeInput(changeTo, "PathInput", QRect(80, 52, 353, 21), PathBytes);
     m_browse = MakeButton(changeTo, "Browse", QRect(432, 52, 25, 21), "...");
+    // The boxes' captions are shared by both groups and the browse button
+    // shows only dots, so a screen reader gets names of their own.
+    m_infoStat->setAccessibleName(QStringLiteral("Currently allocated information"));
+    m_pathStat->setAccessibleName(QStringLiteral("Currently allocated path"));
+    m_infoInput->setAccessibleName(QStringLiteral("New information"));
+    m_pathInput->setAccessibleName(QStringLiteral("New path"));
+    m_browse->setAccessibleName(QStringLiteral("Browse"));
     m_copyButton = MakeButton(changeTo, "CopyButton", QRect(320, 20, 65, 21), "Copy");
     m_clearButton = MakeButton(changeTo, "ClearButton", QRect(392, 20, 65, 21), "Clear");
 

@@ -1,8 +1,8 @@
 #include "help/THelpForm.h"
 
 #include "help/HelpText.h"
+#include "platform/ClassicColours.h"
 
-#include <QApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QPainter>
@@ -64,9 +64,10 @@ THelpForm::THelpForm(QWidget* parent)
     setWindowTitle(QStringLiteral("Help"));
     setFixedSize(ClientSize);
     setFont(PixelFont(QStringLiteral("MS Sans Serif")));
-    QPalette black = palette();
-    black.setColor(QPalette::Window, Qt::black);
-    setPalette(black);
+    // Black around the box; every other colour from the classic palette, so
+    // that the box's text and the button read the same under any theme.
+    setPalette(ClassicColours::WithWindow(Qt::black,
+                                          ClassicColours::Palette().color(QPalette::WindowText)));
     setAutoFillBackground(true);
 
     m_info = new QPlainTextEdit(this);
@@ -74,9 +75,7 @@ THelpForm::THelpForm(QWidget* parent)
     m_info->setGeometry(InfoGeometry);
     m_info->setFont(PixelFont(QStringLiteral("Tahoma")));
     // The box keeps the system's colours; only the window around it is black.
-    QPalette system = m_info->palette();
-    system.setColor(QPalette::Window, QApplication::palette().color(QPalette::Window));
-    m_info->setPalette(system);
+    m_info->setPalette(ClassicColours::Palette());
     m_info->setReadOnly(true);
     m_info->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_info->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -92,6 +91,7 @@ THelpForm::THelpForm(QWidget* parent)
     m_okButton->setObjectName(QStringLiteral("OKButton"));
     m_okButton->setGeometry(OKButtonGeometry);
     m_okButton->setDefault(true);
+    m_okButton->setPalette(ClassicColours::Palette());
     connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
 
     setTabOrder(m_info, m_okButton);

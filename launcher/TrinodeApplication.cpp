@@ -26,6 +26,10 @@ void TrinodeApplication::MakeDialogs() {
 }
 
 void TrinodeApplication::Start() {
+    // The window loads the file when it is first shown; reading it meanwhile
+    // on another thread keeps the read off the way to the first paint.
+    if (m_table.FileExists())
+        m_table.PrefetchFile();
     m_mainForm = std::make_unique<TMainForm>(m_table);
     m_mainForm->SetDialogMaker([this]() { MakeDialogs(); });
     m_instance.Listen([this]() { m_mainForm->BringToFront(); });

@@ -51,6 +51,9 @@ void CombinationTable::EnsureKeys() const {
 }
 
 void CombinationTable::CreateDefaultFile() {
+    // Whatever a prefetch found (no file, or one that creation replaces) is
+    // of no use now; dropping it waits for its thread.
+    m_prefetch = {};
     CombinationFile::Replacement replacement(m_file.Path());
     QByteArray table(FileSize, Qt::Uninitialized);
     char* out = table.data();
@@ -81,8 +84,13 @@ void CombinationTable::Adopt(const QByteArray& bytesRead) {
     m_keysStale = true;
 }
 
+void CombinationTable::PrefetchFile() {
+    m_prefetch = std::async(std::launch::async, [file = m_file]() { return file.Read(FileSize); });
+}
+
 void CombinationTable::LoadFile() {
-    Adopt(m_file.Read(FileSize));
+    // A prefetched read is taken once; later loads read the file again.
+    Adopt(m_prefetch.valid() ? m_prefetch.get() : m_file.Read(FileSize));
     if (m_disk.size() < FileSize)
         throw FileError(FileError::ReadBeyondEnd);
 }

@@ -17,6 +17,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <future>
 #include <vector>
 
 class CombinationTable final {
@@ -40,6 +41,11 @@ public:
     // Reads the file into the table. A read-only file loads; a short one
     // replaces the start of the table and raises "Read beyond end of file".
     void LoadFile();
+    // Starts reading the file on a thread of its own, for the next LoadFile
+    // to take: at start-up the read, and the first touch of the fresh 2 MB
+    // buffer it fills, then overlap with making the window instead of
+    // delaying its first paint. Failures wait for LoadFile, which raises them.
+    void PrefetchFile();
 
     // The first record, from record 0 upwards, whose trimmed socket fields
     // equal the combination; "Not found!" and an empty path when none does.
@@ -76,4 +82,6 @@ private:
     mutable bool m_keysStale = false;
     // The file's first FileSize bytes as last loaded or saved (empty: none).
     QByteArray m_disk;
+    // A read started by PrefetchFile that no LoadFile has taken yet.
+    std::future<QByteArray> m_prefetch;
 };

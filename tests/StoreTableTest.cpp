@@ -314,3 +314,77 @@ TEST_F(StoreTable, ObserverHearsEveryStageAndPositionInOrder) {
         EXPECT_EQ(progress.events, expected) << combination[0].toStdString();
     }
 }
+
+namespace {
+
+struct PrefetchCase {
+    const char* scenario;
+    enum class File { Assigned, Short, Missing } file;
+    bool createInstead; // the start finds no file and creates it
+    int errorCode;      // of LoadFile; 0 for none
+};
+
+void PrintTo(const PrefetchCase& row, std::ostream* out) {
+    *out << row.scenario;
+}
+
+class PrefetchedLoad : public StoreTable, public ::testing::WithParamInterface<PrefetchCase> {};
+
+} // namespace
+
+TEST_P(PrefetchedLoad, GivesWhatAPlainLoadGives) {
+    const PrefetchCase& row = GetParam();
+    QByteArray onDisk = m_default;
+    PutRecord(onDisk, 7, RecordOf("Files", "", "", "Prefetched", "/tmp"));
+    switch (row.file) {
+    case PrefetchCase::File::Assigned:
+        WriteAll(File(), onDisk);
+        break;
+    case PrefetchCase::File::Short:
+        onDisk.truncate(1000);
+        WriteAll(File(), onDisk);
+        break;
+    case PrefetchCase::File::Missing:
+        ASSERT_TRUE(QFile::remove(File()));
+        break;
+    }
+    m_table.PrefetchFile();
+    if (row.createInstead) {
+        m_table.CreateDefaultFile();
+        EXPECT_EQ(ReadAll(File()), m_default);
+        // The prefetch that found nothing is not taken for the file later.
+        EXPECT_NO_THROW(m_table.LoadFile());
+        EXPECT_EQ(m_table.Bytes().toByteArray(), m_default);
+        return;
+    }
+    try {
+        m_table.LoadFile();
+        EXPECT_EQ(row.errorCode, 0);
+    } catch (const FileError& error) {
+        EXPECT_EQ(error.Code(), row.errorCode) << error.what();
+    }
+    if (row.file != PrefetchCase::File::Missing) {
+        EXPECT_EQ(m_table.Bytes().first(onDisk.size()).toByteArray(), onDisk);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PrefetchedLoad,
+    ::testing::Values(
+        PrefetchCase{"WholeFile", PrefetchCase::File::Assigned, false, 0},
+        PrefetchCase{"ShortFile", PrefetchCase::File::Short, false, FileError::ReadBeyondEnd},
+        PrefetchCase{"NoFile", PrefetchCase::File::Missing, false, FileError::FileNotFound},
+        PrefetchCase{"NoFileThenCreated", PrefetchCase::File::Missing, true, 0}),
+    [](const auto& info) { return std::string(info.param.scenario); });
+
+TEST_F(StoreTable, APrefetchIsTakenOnceAndLaterLoadsReadTheFileAgain) {
+    m_table.PrefetchFile();
+    m_table.LoadFile();
+    EXPECT_EQ(m_table.Bytes().toByteArray(), m_default);
+    QByteArray edited = m_default;
+    PutRecord(edited, 3, RecordOf("Control", "", "", "Edited", "/bin"));
+    WriteAll(File(), edited);
+    m_table.LoadFile();
+    EXPECT_EQ(m_table.Bytes().toByteArray(), edited);
+    EXPECT_EQ(m_table.FindCombination({"Control", "", ""}).info, "Edited");
+}

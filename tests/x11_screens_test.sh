@@ -57,7 +57,7 @@ case_presses_act() {
     local socket_before
     socket_before=$(region 428 442 44 44)
     click_at $((640 + 31)) $((712 + 31))
-    wait_until "socket 1 shows Three" test "$(region 428 442 44 44)" != "$socket_before" || return 1
+    wait_until "socket 1 shows Three" region_differs 428 442 44 44 "$socket_before" || return 1
 
     # Exit ends the program.
     click_at $((992 + 31)) 31

@@ -17,11 +17,11 @@ case_held_button_shows_pressed_picture() {
     socket_before=$(region 428 442 44 44)
     point_at $((352 + 31)) $((680 + 31))
     xdotool mousedown 1
-    wait_until "Files shows its pressed picture" test "$(region 352 680 32 32)" != "$rest" || return 1
+    wait_until "Files shows its pressed picture" region_differs 352 680 32 32 "$rest" || return 1
     [[ $(region 428 442 44 44) == "$socket_before" ]] || fail "the socket filled before the release" || return 1
     xdotool mouseup 1
-    wait_until "Files shows its normal picture again" test "$(region 352 680 32 32)" == "$rest" || return 1
-    wait_until "socket 1 shows Files" test "$(region 428 442 44 44)" != "$socket_before"
+    wait_until "Files shows its normal picture again" region_is 352 680 32 32 "$rest" || return 1
+    wait_until "socket 1 shows Files" region_differs 428 442 44 44 "$socket_before"
 }
 
 case_exit_click_ends_program() {
@@ -40,7 +40,7 @@ case_exit_released_outside_keeps_running() {
     xdotool mouseup 1
     # The program goes on: a button press still takes effect.
     click_at $((352 + 31)) $((680 + 31))
-    wait_until "socket 1 shows Files" test "$(region 428 442 44 44)" != "$socket_before" || return 1
+    wait_until "socket 1 shows Files" region_differs 428 442 44 44 "$socket_before" || return 1
     trinode_running || fail "trinode ended"
 }
 

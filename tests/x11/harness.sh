@@ -49,8 +49,12 @@ start_openbox() {
     wait_until "openbox manages the screen" wm_running
 }
 
+# Openbox names itself before its start-up is over, and a window mapped
+# before then can be lost; a request that only its main loop answers (a
+# number of desktops) shows that it runs.
 wm_running() {
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
+    xdotool set_num_desktops 2 2>/dev/null
+    [[ "$(xprop -root _NET_NUMBER_OF_DESKTOPS 2>/dev/null)" == *"= 2" ]]
 }
 
 # Starts trinode in the case's home and waits for its window to map.
@@ -58,7 +62,7 @@ start_trinode() {
     env -u QT_QPA_PLATFORM -u QT_SCALE_FACTOR HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" \
         QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR="$UI_SCALE" "$TRINODE_BIN" >"$CASE_HOME/trinode.log" 2>&1 &
     TRINODE_PID=$!
-    WINDOW=$(xdotool search --sync --onlyvisible --name '^Trinode$' 2>/dev/null | head -1)
+    WINDOW=$(timeout 30 xdotool search --sync --onlyvisible --name '^Trinode$' 2>/dev/null | head -1)
     [[ -n "$WINDOW" ]] || { fail "the window did not map"; return 1; }
     read_window_geometry
     # The first paint follows the map; wait until the layout shows.
@@ -66,7 +70,7 @@ start_trinode() {
 }
 
 # The window's place and size on the screen, and where the canvas stands in
-# it: CANVAS_SCALE, and CANVAS_X, CANVAS_Y in the window's logical pixels.
+# it.
 read_window_geometry() {
     local X Y WIDTH HEIGHT SCREEN WINDOW_ID
     eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
@@ -74,6 +78,12 @@ read_window_geometry() {
     WIN_Y=$Y
     WIN_W=$WIDTH
     WIN_H=$HEIGHT
+    canvas_in_window
+}
+
+# Where the canvas stands in a window of WIN_W x WIN_H screen pixels:
+# CANVAS_SCALE, and CANVAS_X, CANVAS_Y in the window's logical pixels.
+canvas_in_window() {
     read -r CANVAS_SCALE CANVAS_X CANVAS_Y < <(awk -v w="$WIN_W" -v h="$WIN_H" -v f="$UI_SCALE" 'BEGIN {
         w = int(w / f + 0.5); h = int(h / f + 0.5)
         s = 1; if (w / 1024 < s) s = w / 1024; if (h / 746 < s) s = h / 746
@@ -103,7 +113,9 @@ trinode_running() {
     kill -0 "$TRINODE_PID" 2>/dev/null
 }
 
-# Polls a command until it succeeds, for up to ten seconds.
+# Polls a command until it succeeds, for up to ten seconds. The command runs
+# afresh at every poll, so what it looks at goes inside it (region_is,
+# region_differs), never as a "$(...)" argument, which is taken once.
 wait_until() {
     local what=$1
     shift
@@ -133,8 +145,22 @@ region() {
     local left top right bottom
     read -r left top < <(screen_edges "$1" "$2")
     read -r right bottom < <(screen_edges $(($1 + $3)) $(($2 + $4)))
-    import -silent -window root -crop "$((right - left))x$((bottom - top))+$left+$top" -depth 8 rgb:- 2>/dev/null |
-        md5sum | cut -d' ' -f1
+    screen_digest "$left" "$top" $((right - left)) $((bottom - top))
+}
+
+# Whether a rectangle of the window (x y width height) has, or no longer has,
+# the fingerprint given last.
+region_is() {
+    [[ "$(region "$1" "$2" "$3" "$4")" == "$5" ]]
+}
+
+region_differs() {
+    ! region_is "$@"
+}
+
+# A fingerprint of a rectangle of the screen: x y width height.
+screen_digest() {
+    import -silent -window root -crop "$3x$4+$1+$2" -depth 8 rgb:- 2>/dev/null | md5sum | cut -d' ' -f1
 }
 
 screenshot() {

@@ -1,0 +1,150 @@
+#!/usr/bin/env python3
+"""Reads a running trinode through the accessibility bus, as a screen reader
+does, and checks what it finds. Prints one line per failure; exit status 1 when
+anything is missing.
+
+Usage: read_trinode.py INFO_OF_FILES
+where INFO_OF_FILES is the information bound to (Files, empty, empty).
+"""
+import sys
+import time
+
+import pyatspi
+
+HINTS = ["Click to Run", "Add Shortcut", "Exit Trinode",
+         "System", "Files", "Network", "Control", "Applications", "Personal", "Games",
+         "Videos", "Music", "Pictures", "Internet", "Mail", "Projects", "Office", "Display",
+         "Settings", "Trash", "Help", "User", "One", "Two", "Three"]
+EDITOR_BOXES = ["Currently allocated information", "Currently allocated path",
+                "New information", "New path"]
+EDITOR_LISTS = ["Socket 1", "Socket 2", "Socket 3"]
+
+failures = []
+
+
+def fail(text):
+    failures.append(text)
+    print("    FAIL: " + text, file=sys.stderr)
+
+
+def wait_for(what, condition, seconds=20):
+    """Tries the condition until it gives something, for at most a while."""
+    deadline = time.monotonic() + seconds
+    while True:
+        try:
+            found = condition()
+        except Exception:  # the tree changes under us while windows open
+            found = None
+        if found:
+            return found
+        if time.monotonic() > deadline:
+            fail("timed out waiting for " + what)
+            return None
+        time.sleep(0.05)
+
+
+def application():
+    for app in pyatspi.Registry.getDesktop(0):
+        if app is not None and app.name.lower() == "trinode":
+            return app
+    return None
+
+
+def walk(node):
+    yield node
+    for i in range(node.childCount):
+        child = node.getChildAtIndex(i)
+        if child is not None:
+            yield from walk(child)
+
+
+def showing(node):
+    return node.getState().contains(pyatspi.STATE_SHOWING)
+
+
+def nodes(app, role):
+    return [n for n in walk(app) if n.getRole() == role and showing(n)]
+
+
+def names(app, role):
+    return [n.name for n in nodes(app, role)]
+
+
+def press(node):
+    action = node.queryAction()
+    for i in range(action.nActions):
+        if action.getName(i).lower() == "press":
+            action.doAction(i)
+            return True
+    fail("%r has no press action" % node.name)
+    return False
+
+
+def push_button(app, name):
+    for n in nodes(app, pyatspi.ROLE_PUSH_BUTTON):
+        if n.name == name:
+            return n
+    return None
+
+
+def main():
+    info_of_files = sys.argv[1]
+    app = wait_for("trinode on the accessibility bus", application)
+    if app is None:
+        return 1
+    main_window = wait_for("the main window's pictures",
+                           lambda: push_button(app, "Click to Run") and app)
+    if main_window is None:
+        return 1
+
+    buttons = names(app, pyatspi.ROLE_PUSH_BUTTON)
+    for hint in HINTS:
+        if buttons.count(hint) != 1:
+            fail("push button %r found %d times" % (hint, buttons.count(hint)))
+    if buttons.count("Empty Socket") != 3:
+        fail("%d empty sockets, not 3" % buttons.count("Empty Socket"))
+    for n in nodes(app, pyatspi.ROLE_PUSH_BUTTON):
+        if not n.getState().contains(pyatspi.STATE_FOCUSABLE):
+            fail("%r cannot take the focus" % n.name)
+
+    # A press through the bus is a release on Files: the first socket takes
+    # it, and the information label shows the binding.
+    if press(push_button(app, "Files")):
+        wait_for("socket 1 named Files",
+                 lambda: names(app, pyatspi.ROLE_PUSH_BUTTON).count("Files") == 2)
+        wait_for("two empty sockets",
+                 lambda: names(app, pyatspi.ROLE_PUSH_BUTTON).count("Empty Socket") == 2)
+        wait_for("the information label named %r" % info_of_files,
+                 lambda: info_of_files in names(app, pyatspi.ROLE_LABEL))
+
+    # The editor, opened through the Add image's press.
+    if press(push_button(app, "Add Shortcut")):
+        wait_for("the editor's boxes",
+                 lambda: "New path" in [n.name for n in walk(app) if showing(n)])
+        shown = [(n.getRole(), n.name) for n in walk(app) if showing(n)]
+        shown_names = [name for _, name in shown]
+        for name in EDITOR_BOXES + EDITOR_LISTS:
+            if shown_names.count(name) != 1:
+                fail("editor control %r found %d times" % (name, shown_names.count(name)))
+        if (pyatspi.ROLE_PUSH_BUTTON, "Browse") not in shown:
+            fail("no push button named Browse")
+        for role, name in shown:
+            if role == pyatspi.ROLE_LIST and name not in EDITOR_LISTS:
+                fail("a list named %r" % name)
+        for n in walk(app):
+            if n.name == "Socket 1" and n.getRole() == pyatspi.ROLE_LIST and showing(n):
+                selected = selected_item(n)
+                if selected != "Files":
+                    fail("Socket 1 preselects %r, not Files" % selected)
+
+    return 1 if failures else 0
+
+
+def selected_item(node):
+    chosen = [n.name for n in walk(node)
+              if n is not node and n.getState().contains(pyatspi.STATE_SELECTED)]
+    return chosen[0] if len(chosen) == 1 else chosen
+
+
+if __name__ == "__main__":
+    sys.exit(main())

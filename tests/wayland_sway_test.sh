@@ -1,0 +1,193 @@
+#!/usr/bin/env bash
+# The real trinode on Wayland, tiled by sway (its headless backend) beside a
+# second window, so that its tile is 960 pixels wide, narrower than the
+# layout: the canvas is scaled into the window, the whole layout lies inside
+# it, black around it, and presses where the canvas puts Help, Three and Exit
+# act. A headless compositor has no input devices: a virtual pointer
+# (tests/children/VirtualPointer.cpp) clicks.
+#
+# sway refuses to run as root; as root the compositor and its clients run as
+# an unused uid.
+source "$(dirname "$0")/x11/harness.sh"
+
+: "${TRINODE_BUILD_DIR:?TRINODE_BUILD_DIR names the build folder}"
+POINTER_BIN="$TRINODE_BUILD_DIR/tests/children/trinode_virtual_pointer"
+OUTPUT_W=1920
+OUTPUT_H=1080
+
+for need in sway grim swaymsg python3; do
+    command -v "$need" >/dev/null || { echo "$need is missing: run tools/setup-debian --test" >&2; exit 1; }
+done
+[[ -x "$POINTER_BIN" ]] || { echo "no virtual pointer at $POINTER_BIN (libwayland-dev missing?)" >&2; exit 1; }
+
+WORK=$(mktemp -d)
+mkdir -p "$WORK/run" "$WORK/a" "$WORK/b"
+chmod 700 "$WORK/run"
+AS=()
+if ((EUID == 0)); then
+    uid=64100
+    while getent passwd "$uid" >/dev/null || getent group "$uid" >/dev/null; do
+        uid=$((uid + 1))
+    done
+    chown -R "$uid:$uid" "$WORK"
+    AS=(setpriv --reuid "$uid" --regid "$uid" --clear-groups)
+fi
+chmod 755 "$WORK"
+
+SWAY_PID=
+A_PID=
+B_PID=
+cleanup() {
+    local pid
+    ((failed == 0)) || as_user grim "$WORK/failed.png" 2>/dev/null
+    for pid in "$A_PID" "$B_PID"; do
+        [[ -n "$pid" ]] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    if [[ -n "${POINTER_PID:-}" ]]; then
+        exec {POINTER[1]}>&- 2>/dev/null
+        wait "$POINTER_PID" 2>/dev/null
+    fi
+    [[ -n "$SWAY_PID" ]] && kill "$SWAY_PID" 2>/dev/null && wait "$SWAY_PID" 2>/dev/null
+    if ((failed == 0)); then
+        rm -rf "$WORK"
+    else
+        echo "    (kept in $WORK)" >&2
+    fi
+}
+trap cleanup EXIT
+
+# Runs a command as the compositor's user, in its session once it runs. With
+# --exec first, the command takes the shell's place, so that a background
+# job's pid is the command's own.
+as_user() {
+    local session=() replace=()
+    [[ "$1" == --exec ]] && { replace=(exec); shift; }
+    [[ -n "${SWAYSOCK:-}" ]] && session=(WAYLAND_DISPLAY="$WAYLAND_DISPLAY" SWAYSOCK="$SWAYSOCK")
+    "${replace[@]}" "${AS[@]}" env -u QT_QPA_PLATFORM -u QT_SCALE_FACTOR -u DISPLAY -u WAYLAND_DISPLAY -u SWAYSOCK \
+        XDG_RUNTIME_DIR="$WORK/run" HOME="$WORK" "${session[@]}" "$@"
+}
+
+compositor_ready() {
+    local socket display
+    socket=$(cd "$WORK/run" && ls sway-ipc.*.sock 2>/dev/null | head -1)
+    display=$(cd "$WORK/run" && ls | grep -E '^wayland-[0-9]+$' | head -1)
+    [[ -n "$socket" && -n "$display" ]] || return 1
+    SWAYSOCK="$WORK/run/$socket"
+    WAYLAND_DISPLAY=$display
+    as_user swaymsg -t get_outputs >/dev/null 2>&1
+}
+
+# The content of the window of a process: x y width height on the output.
+window_of() {
+    as_user swaymsg -t get_tree 2>/dev/null | python3 -c '
+import json, sys
+def walk(node):
+    if node.get("pid") == int(sys.argv[1]) and node.get("visible"):
+        r, w = node["rect"], node["window_rect"]
+        print(r["x"] + w["x"], r["y"] + w["y"], w["width"], w["height"])
+        sys.exit(0)
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        walk(child)
+walk(json.load(sys.stdin))
+sys.exit(1)' "$1"
+}
+
+tiled_beside() {
+    local a b
+    a=$(window_of "$A_PID") && b=$(window_of "$B_PID") || return 1
+    read -r WIN_X WIN_Y WIN_W WIN_H <<<"$a"
+    # Side by side, each in half of the output less sway's borders.
+    ((WIN_W < OUTPUT_W / 2 && WIN_W > OUTPUT_W / 2 - 10))
+}
+
+help_open() {
+    as_user swaymsg -t get_tree 2>/dev/null | grep -q '"name": "Help"'
+}
+
+# The screen helpers of the harness, on Wayland.
+screen_pixel() {
+    as_user grim -g "$1,$2 1x1" -t ppm - 2>>"$WORK/grim.log" | tail -c 3 | od -An -tx1 | tr -d ' \n'
+}
+
+screen_digest() {
+    as_user grim -g "$1,$2 $3x$4" -t ppm - 2>>"$WORK/grim.log" | md5sum | cut -d' ' -f1
+}
+
+click_at() {
+    local sx sy reply
+    read -r sx sy < <(screen_point "$1" "$2")
+    echo "click $sx $sy" >&"${POINTER[1]}"
+    read -r -t 10 reply <&"${POINTER[0]}"
+    [[ "$reply" == ok ]] || fail "the virtual pointer did not click at $sx,$sy: $reply"
+}
+
+socket_filled() {
+    [[ "$(pixel 450 464)" != "000000" ]]
+}
+
+a_running() {
+    kill -0 "$A_PID" 2>/dev/null
+}
+
+case_tiled_at_960() {
+    cat >"$WORK/config" <<CONFIG
+output HEADLESS-1 resolution ${OUTPUT_W}x${OUTPUT_H} position 0 0
+xwayland disable
+default_border pixel 2
+CONFIG
+    as_user --exec env WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+        sway -c "$WORK/config" >"$WORK/sway.log" 2>&1 &
+    SWAY_PID=$!
+    wait_until "sway runs" compositor_ready || return 1
+
+    # The pointer first, so that trinode finds one on the seat.
+    coproc POINTER { as_user --exec "$POINTER_BIN" "$OUTPUT_W" "$OUTPUT_H" 2>&1; }
+    local reply
+    read -r -t 10 reply <&"${POINTER[0]}"
+    [[ "$reply" == ready ]] || fail "the virtual pointer did not start: $reply" || return 1
+
+    as_user --exec env HOME="$WORK/a" QT_QPA_PLATFORM=wayland "$TRINODE_BIN" >"$WORK/a.log" 2>&1 &
+    A_PID=$!
+    as_user --exec env HOME="$WORK/b" QT_QPA_PLATFORM=wayland "$TRINODE_BIN" >"$WORK/b.log" 2>&1 &
+    B_PID=$!
+    wait_until "the two windows are tiled side by side" tiled_beside || return 1
+    UI_SCALE=1
+    canvas_in_window
+    wait_until "the window shows its pictures" window_painted || return 1
+
+    # The layout's corners, the Exit image and the second row in the window.
+    local point sx sy
+    for point in "0 0" "1023 745" "1023 31" "352 743" "671 743"; do
+        read -r sx sy < <(screen_point $point)
+        ((sx >= WIN_X && sy >= WIN_Y && sx < WIN_X + WIN_W && sy < WIN_Y + WIN_H)) ||
+            fail "layout point $point lies outside the window at $sx,$sy" || return 1
+    done
+    [[ "$(screen_pixel "$WIN_X" "$WIN_Y")" == "000000" ]] ||
+        fail "the window's corner is not black" || return 1
+    [[ "$(pixel $((992 + 16)) 16)" != "000000" ]] || fail "the Exit image is not drawn" || return 1
+
+    click_at $((512 + 16)) $((712 + 16))
+    wait_until "the help window opens" help_open || return 1
+    as_user swaymsg '[title="^Help$"] kill' >/dev/null
+    wait_until "the help window closes" eval '! help_open' || return 1
+
+    # An empty socket is black in the middle; a filled one shows its button.
+    [[ "$(pixel 450 464)" == "000000" ]] || fail "socket 1 is not empty at start" || return 1
+    click_at $((640 + 16)) $((712 + 16))
+    wait_until "socket 1 shows Three" socket_filled || return 1
+
+    click_at $((992 + 16)) 16
+    wait_until "trinode ends" eval '! a_running' || return 1
+    A_PID=
+}
+
+echo "--- tiled_at_960"
+if case_tiled_at_960; then
+    passed=1
+    echo "    ok"
+else
+    failed=1
+    as_user swaymsg -t get_tree >"$WORK/tree.json" 2>/dev/null
+fi
+echo "$passed passed, $failed failed"
+((failed == 0))
