@@ -1,12 +1,10 @@
-// GIO comes before any Qt header: GLib's D-Bus structures have members named
-// `signals`, which Qt's keyword macro would otherwise rewrite.
-#include <gio/gdesktopappinfo.h>
-#include <gio/gio.h>
-
 #include "platform/OpenPath.h"
 
 #include "platform/SessionBus.h"
 #include "store/TrinodeError.h"
+
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
 
 #include <QDir>
 #include <QFile>
@@ -244,7 +242,8 @@ void OpenLauncher(const QByteArray& localPath) {
     if (!application)
         FailUnlaunchable(keys.get());
     const GOwned<GAppLaunchContext> context = CleanLaunchContext();
-    if (!Gio().app_info_launch(reinterpret_cast<GAppInfo*>(application.get()), nullptr, context.get(), &error))
+    if (!Gio().app_info_launch(reinterpret_cast<GAppInfo*>(application.get()), nullptr,
+                               context.get(), &error))
         FailWith(error);
 }
 

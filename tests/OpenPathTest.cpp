@@ -86,6 +86,12 @@ public:
         Write("/files/blob.bin", QByteArray("\x01\x02\x03\x00", 4));
         Write("/files/app.desktop",
               "[Desktop Entry]\nType=Application\nName=App\nExec=\"{root}/record.sh\"\n");
+        // A launcher that a desktop marked as trusted is executable; as a
+        // program it would run the recorder with an argument.
+        Write("/files/trusted.desktop",
+              "#!/bin/sh\n[Desktop Entry]\nType=Application\nName=Trusted\n"
+              "Exec=\"{root}/record.sh\"\nX-Shell=1;exec \"{root}/record.sh\" as-a-program\n",
+              true);
         Write("/files/link.desktop",
               "[Desktop Entry]\nType=Link\nName=Link\nURL=https://example.org/linked?x=1\n");
         Write("/files/local link.desktop",
@@ -185,6 +191,7 @@ INSTANTIATE_TEST_SUITE_P(
         Opened{"Executable", "{root}/files/run me.sh", "{root}/files/run me.sh", {}},
         Opened{"RelativeExecutableWithDash", "-dash.sh", "{root}/files/-dash.sh", {}},
         Opened{"ApplicationLauncher", "{root}/files/app.desktop", "{root}/record.sh", {}},
+        Opened{"ExecutableLauncher", "{root}/files/trusted.desktop", "{root}/record.sh", {}},
         Opened{"LinkLauncher",
                "{root}/files/link.desktop",
                "{root}/record.sh",
