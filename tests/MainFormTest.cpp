@@ -7,6 +7,7 @@
 #include "platform/ColourKey.h"
 #include "platform/MnemonicLabel.h"
 #include "store/CombinationTable.h"
+#include "store/TrinodeError.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -308,6 +309,31 @@ TEST_F(MainForm, ButtonsFillTheSocketsLeftToRight) {
     Click("GamesButton");
     EXPECT_EQ(Sockets(), (Combination{"Files", "Games", "Music"}));
     EXPECT_EQ(Image("EmptySocket2")->toolTip(), "Games");
+}
+
+TEST_F(MainForm, PlacingANameOutsideTheCatalogueIsRefusedAndChangesNothing) {
+    Click("FilesButton");
+    const QImage socket2 = ImageOf(Image("EmptySocket2"));
+    struct Row {
+        const char* scenario;
+        QString name;
+    };
+    const Row rows[] = {{"unknown", "Nonsense"},
+                        {"wrong case", "files"},
+                        {"hint of a socket", "Empty Socket"},
+                        {"empty", ""}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.scenario);
+        QString message;
+        try {
+            m_form.PlaceButton(row.name);
+        } catch (const TrinodeError& error) {
+            message = error.Message();
+        }
+        EXPECT_EQ(message, QStringLiteral("No button is named \u201c%1\u201d").arg(row.name));
+        EXPECT_EQ(Sockets(), (Combination{"Files", "", ""}));
+        EXPECT_EQ(ImageOf(Image("EmptySocket2")), socket2);
+    }
 }
 
 TEST_F(MainForm, ClearingAnEmptySocketLooksNothingUp) {
