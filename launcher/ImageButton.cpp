@@ -13,8 +13,8 @@ bool IsPictureButton(Qt::MouseButton button) {
 
 } // namespace
 
-ImageButton::ImageButton(Kind kind, int tag, Handler& handler, QWidget* parent)
-    : QLabel(parent), m_kind(kind), m_tag(tag), m_handler(handler) {
+ImageButton::ImageButton(Kind kind, int tag, QWidget* parent)
+    : QLabel(parent), m_kind(kind), m_tag(tag) {
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setMouseTracking(false);
     // Reachable with Tab, so that a screen reader can walk the pictures.
@@ -25,8 +25,8 @@ ImageButton::ImageButton(Kind kind, int tag, Handler& handler, QWidget* parent)
 void ImageButton::Click() {
     // The pressed picture would be taken back within the same moment, so it
     // is never shown.
-    m_handler.ImageClick(*this);
-    m_handler.ImageMouseUp(*this);
+    Q_EMIT Clicked();
+    Q_EMIT MouseUp();
 }
 
 bool ImageButton::event(QEvent* event) {
@@ -49,7 +49,7 @@ void ImageButton::Press(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
         m_leftHeld = true;
     if (m_kind == Kind::Button)
-        m_handler.ImageMouseDown(*this);
+        Q_EMIT MouseDown();
 }
 
 void ImageButton::mousePressEvent(QMouseEvent* event) {
@@ -69,8 +69,8 @@ void ImageButton::mouseReleaseEvent(QMouseEvent* event) {
             return;
         m_leftHeld = false;
         if (rect().contains(event->position().toPoint()))
-            m_handler.ImageClick(*this);
-        m_handler.ImageMouseUp(*this);
+            Q_EMIT Clicked();
+        Q_EMIT MouseUp();
         return;
     }
     // Right and middle presses hold nothing: the release belongs to whatever
@@ -78,5 +78,5 @@ void ImageButton::mouseReleaseEvent(QMouseEvent* event) {
     QWidget* top = window();
     QWidget* under = top->childAt(top->mapFromGlobal(event->globalPosition().toPoint()));
     if (auto* image = qobject_cast<ImageButton*>(under); image && image->isVisible())
-        image->m_handler.ImageMouseUp(*image);
+        Q_EMIT image->MouseUp();
 }

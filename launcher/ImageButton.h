@@ -1,9 +1,9 @@
 #pragma once
 
 // A picture that the user presses: a catalogue button, the Run, Add or Exit
-// image, or a socket. It knows nothing of what a press means; it turns mouse
-// events into the three calls of its handler, delivered the way the main
-// window relies on:
+// image, or a socket. It knows nothing of what a press means, nor of the
+// window it stands in; it turns mouse events into three signals, emitted the
+// way the main window relies on:
 // - left, right and middle presses alike give a mouse-down (a double click's
 //   second press too), except on a socket, which has no mouse-down;
 // - a left press holds the mouse: the left release comes back to this image
@@ -18,17 +18,7 @@ class ImageButton final : public QLabel {
 public:
     enum class Kind { Button, Socket };
 
-    class Handler {
-    public:
-        virtual void ImageMouseDown(ImageButton& image) = 0;
-        virtual void ImageMouseUp(ImageButton& image) = 0;
-        virtual void ImageClick(ImageButton& image) = 0;
-
-    protected:
-        ~Handler() = default;
-    };
-
-    ImageButton(Kind kind, int tag, Handler& handler, QWidget* parent);
+    ImageButton(Kind kind, int tag, QWidget* parent);
 
     Kind ImageKind() const { return m_kind; }
     // The row of the window's image table this image belongs to.
@@ -39,8 +29,14 @@ public:
     void SetPicture(const QPixmap& picture, const QRegion& keyed);
 
     // A left release inside the image, made without the mouse (a key, a
-    // screen reader): the calls that release gives, in their order.
+    // screen reader): the signals that release gives, in their order.
     void Click();
+
+Q_SIGNALS:
+    void MouseDown();
+    // A release inside the image after a left press on it; MouseUp follows.
+    void Clicked();
+    void MouseUp();
 
 protected:
     bool event(QEvent* event) override;
@@ -53,7 +49,6 @@ private:
 
     Kind m_kind;
     int m_tag;
-    Handler& m_handler;
     QRegion m_keyed;
     bool m_leftHeld = false;
 };

@@ -7,6 +7,7 @@
 #include "platform/OpenPath.h"
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
+#include "store/TrinodeError.h"
 
 #include <QCursor>
 #include <QDialog>
@@ -132,7 +133,10 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
         const ImageSpec& row = ImageSpecs[i];
         const bool socket = row.release == Release::Clear;
         auto* image = new ImageButton(
-            socket ? ImageButton::Kind::Socket : ImageButton::Kind::Button, i, *this, this);
+            socket ? ImageButton::Kind::Socket : ImageButton::Kind::Button, i, this);
+        connect(image, &ImageButton::MouseDown, this, [this, image] { ImageMouseDown(*image); });
+        connect(image, &ImageButton::Clicked, this, [this, image] { ImageClick(*image); });
+        connect(image, &ImageButton::MouseUp, this, [this, image] { ImageMouseUp(*image); });
         image->setObjectName(QLatin1String(row.objectName));
         const QRect place(row.left, row.top, row.width, row.height);
         image->setGeometry(place);
@@ -235,6 +239,9 @@ PictureHolder* TMainForm::FindHolder(const QString& name) const {
 }
 
 PictureHolder* TMainForm::Holder(int n) const {
+    // 0 is "no holder" in the image table (the sockets have none).
+    if (n < 1 || n > ButtonHolderCount)
+        return nullptr;
     // The Add image's pair stands outside the table; its handlers use the
     // holders themselves.
     if (n == 49)
@@ -365,6 +372,9 @@ void TMainForm::ShowSocket(int n) {
 }
 
 void TMainForm::PlaceButton(const QString& name) {
+    // Only a catalogue button has a socket picture and can be looked up.
+    if (name.isEmpty() || !ButtonCatalogue::ButtonIndex(name))
+        throw TrinodeError(QStringLiteral("No button is named \u201c%1\u201d").arg(name));
     const SocketPanel::PlaceResult result = m_panel.PlaceButton(name);
     switch (result.placement) {
     case SocketPanel::Placement::NoEmptySocket:

@@ -35,7 +35,7 @@ class QDialog;
 class QKeyEvent;
 class QLabel;
 
-class TMainForm final : public QWidget, public EditorHost, private ImageButton::Handler {
+class TMainForm final : public QWidget, public EditorHost {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TMainForm)
 public:
@@ -62,7 +62,8 @@ public:
     // shows the window maximised and the compositor chooses the monitor.
     void PlaceOnPointerScreen();
 
-    // The release actions.
+    // The release actions. PlaceButton refuses, with an error, a name that
+    // is not one of the catalogue's buttons.
     void PlaceButton(const QString& name);
     void ClearSocket(int n);
     void RunCurrent();
@@ -98,9 +99,9 @@ private:
     void ClearLastFilledSocket();
     void GetOutOfTheWay();
 
-    void ImageMouseDown(ImageButton& image) override;
-    void ImageMouseUp(ImageButton& image) override;
-    void ImageClick(ImageButton& image) override;
+    void ImageMouseDown(ImageButton& image);
+    void ImageMouseUp(ImageButton& image);
+    void ImageClick(ImageButton& image);
 
     CombinationTable& m_table;
     SocketPanel m_panel;

@@ -1,12 +1,11 @@
-// GIO comes before any Qt header: GLib's D-Bus structures have members named
-// `signals`, which Qt's keyword macro would otherwise rewrite.
-#include <gio/gdesktopappinfo.h>
-#include <gio/gio.h>
-
 #include "platform/OpenPath.h"
 
 #include "platform/SessionBus.h"
 #include "store/TrinodeError.h"
+#include "store/UserHome.h"
+
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
 
 #include <QDir>
 #include <QFile>
@@ -172,8 +171,12 @@ void LaunchDefaultForFile(const QByteArray& localPath) {
     // A bare name was looked for in PATH; a path names the file itself, which
     // may exist but not be executable.
     int errorNumber = ENOENT;
-    if (program.contains(QLatin1Char('/')) &&
-        ::access(QFile::encodeName(program).constData(), X_OK) != 0)
+    const QByteArray local = QFile::encodeName(program);
+    struct stat status {};
+    if (program.contains(QLatin1Char('/')) && ::stat(local.constData(), &status) == 0 &&
+        S_ISDIR(status.st_mode))
+        errorNumber = EISDIR; // a folder has the execute bit, but is no program
+    else if (program.contains(QLatin1Char('/')) && ::access(local.constData(), X_OK) != 0)
         errorNumber = errno;
     Fail(QStringLiteral("%1: %2").arg(program, SystemText(errorNumber)));
 }
@@ -244,7 +247,8 @@ void OpenLauncher(const QByteArray& localPath) {
     if (!application)
         FailUnlaunchable(keys.get());
     const GOwned<GAppLaunchContext> context = CleanLaunchContext();
-    if (!Gio().app_info_launch(reinterpret_cast<GAppInfo*>(application.get()), nullptr, context.get(), &error))
+    if (!Gio().app_info_launch(reinterpret_cast<GAppInfo*>(application.get()), nullptr,
+                               context.get(), &error))
         FailWith(error);
 }
 
@@ -260,6 +264,12 @@ void StartExecutable(const QString& path) {
     QProcess process;
     process.setProgram(path);
     process.setArguments({});
+    // As from a desktop, the program starts in the user's home folder, not
+    // in whatever folder Trinode was started from (where a home's name is
+    // not UTF-8, Qt could not name it, and the program starts in Trinode's).
+    const QByteArray home = UserHome::LocalPath();
+    if (!home.isEmpty() && QFile::encodeName(QFile::decodeName(home)) == home)
+        process.setWorkingDirectory(QFile::decodeName(home));
     process.setProcessEnvironment(CleanEnvironment());
     if (!process.startDetached())
         Fail(SystemPartOf(process.errorString()));

@@ -69,27 +69,29 @@ const Answer PressEnter = [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Re
 const Answer PressEsc = [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); };
 const Answer CloseBox = [](QMessageBox* box) { box->close(); };
 
-// While it lives, answers the message boxes that open, one answer each in
-// order, and remembers what they said. Unlike a watcher for the next modal
-// window it passes over the dialog itself, which is modal between two boxes.
-class BoxAnswerer final : public QObject {
+// While it lives, takes the message boxes that open, answers them one answer
+// each in order, and remembers what they said. It passes over the dialog
+// itself, which is modal between two boxes.
+class BoxAnswerer final : public ModalHandler {
 public:
-    explicit BoxAnswerer(QList<Answer> answers) : m_answers(std::move(answers)) {
-        m_timer.start(5, this);
-    }
+    explicit BoxAnswerer(QList<Answer> answers) : m_answers(std::move(answers)) {}
     QList<BoxSeen> seen;
 
+    bool Takes(QWidget* window) override {
+        if (!qobject_cast<QMessageBox*>(window) || m_taken == m_answers.size())
+            return false;
+        ++m_taken;
+        return true;
+    }
+
 private:
-    void timerEvent(QTimerEvent*) override {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible() || box->property("answered").toBool() || m_answers.isEmpty())
-            return;
-        box->setProperty("answered", true);
+    void Handle(QWidget* window) override {
+        auto* box = static_cast<QMessageBox*>(window);
         seen.append({box->windowTitle(), box->text(), box->icon()});
-        m_answers.takeFirst()(box);
+        m_answers[seen.size() - 1](box);
     }
     QList<Answer> m_answers;
-    QBasicTimer m_timer;
+    qsizetype m_taken = 0;
 };
 
 // Types one key per character, whatever its script.
@@ -277,19 +279,22 @@ TEST_F(AddFormTest, PickingInAListChangesOneSocketAndShowsItsBinding) {
 
 struct OkCase {
     const char* name;
-    bool assignedBefore;
-    Answer answer; // empty: no question expected
+    Binding before; // all empty: unassigned
+    Answer answer;  // empty: no question expected
     bool written;
 };
+
+void PrintTo(const OkCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class AddFormOkTest : public AddFormTest, public ::testing::WithParamInterface<OkCase> {};
 
 TEST_P(AddFormOkTest, OkAsksOnlyBeforeOverwritingAndClosesWithOk) {
     const OkCase& c = GetParam();
-    const Binding before = c.assignedBefore ? Binding{"Old", "/old"} : Binding{"", ""};
+    const Binding& before = c.before;
     const Binding typed{"Media & Player", "/usr/bin/player --x"};
-    if (c.assignedBefore)
-        Assign(FilesPersonalMusic, before.info, before.path);
+    Assign(FilesPersonalMusic, before.info, before.path);
     host.sockets = FilesPersonalMusic;
 
     BoxAnswerer answerer({c.answer ? c.answer : ClickCancel});
@@ -319,14 +324,17 @@ TEST_P(AddFormOkTest, OkAsksOnlyBeforeOverwritingAndClosesWithOk) {
     });
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, AddFormOkTest,
-                         ::testing::Values(OkCase{"Unassigned", false, {}, true},
-                                           OkCase{"ConfirmedWithOk", true, ClickOk, true},
-                                           OkCase{"ConfirmedWithEnter", true, PressEnter, true},
-                                           OkCase{"DeclinedWithCancel", true, ClickCancel, false},
-                                           OkCase{"DeclinedWithEsc", true, PressEsc, false},
-                                           OkCase{"DeclinedWithCloseBox", true, CloseBox, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Answers, AddFormOkTest,
+    ::testing::Values(OkCase{"Unassigned", {"", ""}, {}, true},
+                      OkCase{"ConfirmedWithOk", {"Old", "/old"}, ClickOk, true},
+                      OkCase{"ConfirmedWithEnter", {"Old", "/old"}, PressEnter, true},
+                      OkCase{"DeclinedWithCancel", {"Old", "/old"}, ClickCancel, false},
+                      OkCase{"DeclinedWithEsc", {"Old", "/old"}, PressEsc, false},
+                      OkCase{"DeclinedWithCloseBox", {"Old", "/old"}, CloseBox, false},
+                      OkCase{"InformationOnlyDeclined", {"Old", ""}, ClickCancel, false},
+                      OkCase{"PathOnlyDeclined", {"", "/old"}, ClickCancel, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AddFormTest, CopyThenOkStoresTheSameBindingAndClearEmpties) {
     const Binding stored{"Tom && Jerry &Co", "/home/me/a&b"};
@@ -373,7 +381,7 @@ TEST_F(AddFormTest, KeysPressTheButtonsTheyBelongTo) {
         form->findChild<QLineEdit*>("InfoInput")->setText("Typed");
         const int result = Open([&] {
             QWidget* target = Find<QWidget>(c.focus);
-            target->setFocus();
+            ASSERT_TRUE(FocusOn(target));
             QTest::keyClick(target, c.key);
             EXPECT_EQ(form->isVisible(), c.stillOpen);
         });
@@ -385,11 +393,12 @@ TEST_F(AddFormTest, KeysPressTheButtonsTheyBelongTo) {
 TEST_F(AddFormTest, TabVisitsTheControlsInOrder) {
     QStringList visited;
     Open([&] {
-        QWidget* socket1 = Find<QWidget>("Socket1");
-        socket1->setFocus();
+        ASSERT_TRUE(FocusOn(Find<QWidget>("Socket1")));
         for (int i = 0; i < 10; ++i) {
-            visited.append(QApplication::focusWidget()->objectName());
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focused = QApplication::focusWidget();
+            ASSERT_NE(focused, nullptr) << visited.join(' ').toStdString();
+            visited.append(focused->objectName());
+            QTest::keyClick(focused, Qt::Key_Tab);
         }
     });
     EXPECT_EQ(visited.join(' '), "Socket1 Socket2 Socket3 InfoInput PathInput Browse CopyButton "
@@ -507,7 +516,7 @@ TEST_F(AddFormTest, EditBoxesTakeNoMoreBytesThanTheFileHolds) {
             SCOPED_TRACE(c.name);
             auto* box = Find<QLineEdit>(c.box);
             box->setText(c.before);
-            box->setFocus();
+            ASSERT_TRUE(FocusOn(box));
             if (c.paste) {
                 QApplication::clipboard()->setText(c.input);
                 QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);

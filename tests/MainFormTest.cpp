@@ -7,18 +7,19 @@
 #include "platform/ColourKey.h"
 #include "platform/MnemonicLabel.h"
 #include "store/CombinationTable.h"
+#include "store/TrinodeError.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDialog>
 #include <QFile>
 #include <QImage>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTest>
 
 namespace {
 
@@ -110,6 +111,7 @@ protected:
     void SetUp() override {
         m_form.SetDialogs(&m_editor, &m_help);
         m_form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form, 30000));
     }
 
     template <class T = QWidget> T* Child(const QString& name) {
@@ -309,6 +311,31 @@ TEST_F(MainForm, ButtonsFillTheSocketsLeftToRight) {
     EXPECT_EQ(Image("EmptySocket2")->toolTip(), "Games");
 }
 
+TEST_F(MainForm, PlacingANameOutsideTheCatalogueIsRefusedAndChangesNothing) {
+    Click("FilesButton");
+    const QImage socket2 = ImageOf(Image("EmptySocket2"));
+    struct Row {
+        const char* scenario;
+        QString name;
+    };
+    const Row rows[] = {{"unknown", "Nonsense"},
+                        {"wrong case", "files"},
+                        {"hint of a socket", "Empty Socket"},
+                        {"empty", ""}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.scenario);
+        QString message;
+        try {
+            m_form.PlaceButton(row.name);
+        } catch (const TrinodeError& error) {
+            message = error.Message();
+        }
+        EXPECT_EQ(message, QStringLiteral("No button is named \u201c%1\u201d").arg(row.name));
+        EXPECT_EQ(Sockets(), (Combination{"Files", "", ""}));
+        EXPECT_EQ(ImageOf(Image("EmptySocket2")), socket2);
+    }
+}
+
 TEST_F(MainForm, ClearingAnEmptySocketLooksNothingUp) {
     Assign({"", "", ""}, "Everything empty", "");
     Click("FilesButton");
@@ -371,26 +398,35 @@ TEST_F(MainForm, RunDoesNothingWithoutAPath) {
     }
 }
 
-TEST_F(MainForm, RunOpensThePathAndReportsAFailureLeavingThePanelAsItWas) {
-    const QString marker = m_home.FilePath("ran");
-    const QString script = m_home.FilePath("run me.sh");
-    {
-        QFile file(script);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\ntouch '" + marker.toLocal8Bit() + "'\n");
+TEST_F(MainForm, RunOpensThePathWhateverTheInformation) {
+    struct Row {
+        const char* scenario;
+        const char* button;
+        QString info;
+    };
+    const Row rows[] = {{"with information", "FilesButton", "Script"},
+                        {"without information", "PersonalButton", ""}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.scenario);
+        const QString marker = m_home.FilePath(QStringLiteral("ran %1").arg(row.button));
+        const QString script = m_home.FilePath(QStringLiteral("run %1.sh").arg(row.button));
+        {
+            QFile file(script);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("#!/bin/sh\ntouch '" + marker.toLocal8Bit() + "'\n");
+        }
+        QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        Assign({QLatin1String(row.button).chopped(6), "", ""}, row.info, script);
+
+        Click(QLatin1String(row.button));
+        EXPECT_EQ(ErrorBoxTextOf([&] { Click("MainButton"); }), "");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marker); }, 30000));
+        Click("EmptySocket1");
     }
-    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    Assign({"Files", "", ""}, "Script", script);
+}
+
+TEST_F(MainForm, RunReportsAFailureLeavingThePanelAsItWas) {
     Assign({"Music", "", ""}, "Gone", m_home.FilePath("missing"));
-
-    Click("FilesButton");
-    EXPECT_EQ(ErrorBoxTextOf([&] { Click("MainButton"); }), "");
-    QDeadlineTimer deadline(10000);
-    while (!QFile::exists(marker) && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_TRUE(QFile::exists(marker));
-
-    Click("EmptySocket1");
     Click("MusicButton");
     EXPECT_EQ(ErrorBoxTextOf([&] { Click("MainButton"); }), "No such file or directory.");
     EXPECT_EQ(Sockets(), (Combination{"Music", "", ""}));

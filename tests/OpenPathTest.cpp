@@ -25,6 +25,8 @@ namespace {
 constexpr auto RecorderScript = R"(#!/bin/sh
 {
   printf 'program=%s\n' "$0"
+  directory=$(/bin/pwd -P)
+  printf 'cwd=%s\n' "$directory"
   for argument in "$@"; do printf 'arg=%s\n' "$argument"; done
   printf 'environment:\n'
   env
@@ -33,6 +35,7 @@ constexpr auto RecorderScript = R"(#!/bin/sh
 
 struct Launch {
     QString program;
+    QString directory;
     QStringList arguments;
     QStringList environment;
 };
@@ -86,6 +89,12 @@ public:
         Write("/files/blob.bin", QByteArray("\x01\x02\x03\x00", 4));
         Write("/files/app.desktop",
               "[Desktop Entry]\nType=Application\nName=App\nExec=\"{root}/record.sh\"\n");
+        // A launcher that a desktop marked as trusted is executable; as a
+        // program it would run the recorder with an argument.
+        Write("/files/trusted.desktop",
+              "#!/bin/sh\n[Desktop Entry]\nType=Application\nName=Trusted\n"
+              "Exec=\"{root}/record.sh\"\nX-Shell=1;exec \"{root}/record.sh\" as-a-program\n",
+              true);
         Write("/files/link.desktop",
               "[Desktop Entry]\nType=Link\nName=Link\nURL=https://example.org/linked?x=1\n");
         Write("/files/local link.desktop",
@@ -94,6 +103,8 @@ public:
               "[Desktop Entry]\nType=Application\nName=Missing\nExec={root}/no-such-program %f\n");
         Write("/files/broken.desktop", "not a launcher\n");
         Write("/files/folder.desktop", "[Desktop Entry]\nType=Directory\nName=Folder\n");
+        Write("/files/folder program.desktop",
+              "[Desktop Entry]\nType=Application\nName=Folder\nExec={root}/files\n");
 
         // Relative texts are taken from here.
         s_previousDirectory = QDir::currentPath();
@@ -127,6 +138,8 @@ public:
                 inEnvironment = true;
             else if (line.startsWith("program="))
                 launch.program = line.mid(8);
+            else if (line.startsWith("cwd="))
+                launch.directory = line.mid(4);
             else if (line.startsWith("arg="))
                 launch.arguments << line.mid(4);
         }
@@ -185,6 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
         Opened{"Executable", "{root}/files/run me.sh", "{root}/files/run me.sh", {}},
         Opened{"RelativeExecutableWithDash", "-dash.sh", "{root}/files/-dash.sh", {}},
         Opened{"ApplicationLauncher", "{root}/files/app.desktop", "{root}/record.sh", {}},
+        Opened{"ExecutableLauncher", "{root}/files/trusted.desktop", "{root}/record.sh", {}},
         Opened{"LinkLauncher",
                "{root}/files/link.desktop",
                "{root}/record.sh",
@@ -259,9 +273,19 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"NotALauncher", "{root}/files/broken.desktop",
                 "Key file contains line \u201cnot a launcher\u201d which is not a key-value pair, "
                 "group, or comment"},
+        Refused{"LauncherOfAFolderAsProgram", "{root}/files/folder program.desktop",
+                "{root}/files: Is a directory"},
         Refused{"LauncherOfAFolder", "{root}/files/folder.desktop",
                 "A launcher of type \u201cDirectory\u201d cannot be opened"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(OpenPathTest, AProgramStartsInTheHomeFolder) {
+    // The test runs in {root}/files; the home is {root}/home.
+    OpenPath(Rooted("{root}/files/run me.sh"));
+    const Launch launch = AwaitLaunch();
+    EXPECT_EQ(launch.program, Rooted("{root}/files/run me.sh"));
+    EXPECT_EQ(launch.directory, QDir(Rooted("{root}/home")).canonicalPath());
+}
 
 TEST_F(OpenPathTest, EmptyTextDoesNothing) {
     EXPECT_NO_THROW(OpenPath(QString()));

@@ -1,3 +1,5 @@
+#include "tests/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -5,7 +7,8 @@
 
 // One QApplication for the whole test program, on whatever platform the
 // environment names (CTest sets offscreen), and a home of its own so that
-// nothing can reach the real one even before a test sets its own.
+// nothing can reach the real one even before a test sets its own. A modal
+// window that no test expected fails the test that opened it.
 int main(int argc, char** argv) {
     QTemporaryDir home;
     qputenv("HOME", QFile::encodeName(home.path()));
@@ -17,6 +20,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QString());
     QApplication::setApplicationName(QStringLiteral("Trinode"));
+    ModalGuard guard;
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -3,10 +3,59 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QLabel>
 #include <QMessageBox>
-#include <QTimer>
+#include <QTest>
+#include <QWindow>
 
 #include <memory>
+#include <vector>
+
+namespace {
+
+// Generous: the tests run under sanitizers on a machine that is busy.
+constexpr int ReadyTimeoutMs = 30000;
+
+const char* const PaintedProperty = "trinodeTestPainted";
+
+std::vector<ModalHandler*>& Handlers() {
+    static std::vector<ModalHandler*> handlers;
+    return handlers;
+}
+
+// The caption and the texts that a window shows, for a failure message.
+QString Describe(QWidget* window) {
+    QString text =
+        QStringLiteral("\"%1\" (%2)").arg(window->windowTitle(), window->metaObject()->className());
+    if (auto* box = qobject_cast<QMessageBox*>(window)) {
+        text += QStringLiteral(": \"%1\"").arg(box->text());
+        if (!box->informativeText().isEmpty())
+            text += QStringLiteral(" \"%1\"").arg(box->informativeText());
+        return text;
+    }
+    const QList<QLabel*> labels = window->findChildren<QLabel*>();
+    for (QLabel* label : labels)
+        if (label->isVisible() && !label->text().isEmpty())
+            text += QStringLiteral(" \"%1\"").arg(label->text());
+    return text;
+}
+
+// Closes the window from its own event loop, so that the call that opened it
+// returns and the test goes on to its end.
+void CloseModal(QWidget* window) {
+    QMetaObject::invokeMethod(
+        window,
+        [window] {
+            if (auto* dialog = qobject_cast<QDialog*>(window))
+                dialog->done(QDialog::Rejected);
+            else
+                window->close();
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace
 
 TemporaryHome::TemporaryHome()
     : m_previousHome(qgetenv("HOME")), m_previousRuntime(qgetenv("XDG_RUNTIME_DIR")) {
@@ -23,17 +72,98 @@ TemporaryHome::~TemporaryHome() {
         qputenv("XDG_RUNTIME_DIR", m_previousRuntime);
 }
 
-ModalWatcher::ModalWatcher(std::function<void(QWidget*)> action) : m_action(std::move(action)) {
-    m_timer.start(5, this);
+ModalGuard::ModalGuard() {
+    qApp->installEventFilter(this);
 }
 
-void ModalWatcher::timerEvent(QTimerEvent*) {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible())
+ModalGuard::~ModalGuard() {
+    qApp->removeEventFilter(this);
+}
+
+bool ModalGuard::eventFilter(QObject* watched, QEvent* event) {
+    if (!watched->isWidgetType())
+        return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    if (event->type() == QEvent::Paint && widget->isWindow()) {
+        widget->setProperty(PaintedProperty, true);
+    } else if (event->type() == QEvent::Show && widget->isWindow() && widget->isModal()) {
+        widget->setProperty(PaintedProperty, false);
+        const std::vector<ModalHandler*>& handlers = Handlers();
+        for (auto handler = handlers.rbegin(); handler != handlers.rend(); ++handler) {
+            if ((*handler)->Takes(widget)) {
+                (*handler)->Track(widget);
+                return false;
+            }
+        }
+        ADD_FAILURE() << "A modal window opened that the test did not expect: "
+                      << Describe(widget).toStdString();
+        CloseModal(widget);
+    }
+    return false;
+}
+
+ModalHandler::ModalHandler() {
+    Handlers().push_back(this);
+}
+
+ModalHandler::~ModalHandler() {
+    std::erase(Handlers(), this);
+}
+
+void ModalHandler::Track(QWidget* window) {
+    m_waiting.append({window, QDeadlineTimer(ReadyTimeoutMs)});
+    if (!m_timer.isActive())
+        m_timer.start(5, this);
+}
+
+// Polls from inside the modal window's own event loop, which is the only loop
+// that runs while it is open.
+void ModalHandler::timerEvent(QTimerEvent*) {
+    for (qsizetype i = 0; i < m_waiting.size(); ++i) {
+        const Waiting waiting = m_waiting[i];
+        QWidget* window = waiting.window;
+        if (window && !ReadyForInput(window) && !waiting.deadline.hasExpired())
+            continue;
+        m_waiting.removeAt(i);
+        if (m_waiting.isEmpty())
+            m_timer.stop();
+        if (!window)
+            return;
+        if (ReadyForInput(window)) {
+            Handle(window);
+        } else {
+            ADD_FAILURE() << "A modal window never became exposed, active and painted: "
+                          << Describe(window).toStdString();
+            CloseModal(window);
+        }
         return;
-    m_timer.stop();
+    }
+}
+
+ModalWatcher::ModalWatcher(std::function<void(QWidget*)> action) : m_action(std::move(action)) {}
+
+bool ModalWatcher::Takes(QWidget*) {
+    if (m_taken)
+        return false;
+    m_taken = true;
+    return true;
+}
+
+void ModalWatcher::Handle(QWidget* window) {
     m_seen = true;
-    m_action(modal);
+    m_action(window);
+}
+
+bool ReadyForInput(QWidget* window) {
+    return window && window->isVisible() && window->windowHandle() &&
+           window->windowHandle()->isExposed() && QApplication::activeWindow() == window &&
+           window->property(PaintedProperty).toBool();
+}
+
+bool FocusOn(QWidget* widget) {
+    widget->setFocus(Qt::OtherFocusReason);
+    return QTest::qWaitFor([widget] { return QApplication::focusWidget() == widget; },
+                           ReadyTimeoutMs);
 }
 
 QByteArray ReadAll(const QString& path) {

@@ -2,9 +2,19 @@
 
 // Helpers shared by the tests: a home of the test's own, and driving modal
 // windows the way a person would.
+//
+// Every modal window that opens during a test must be taken by a handler the
+// test set up (a ModalWatcher, or a ModalHandler of its own). The ModalGuard
+// that the test program installs fails the test at once on any other, naming
+// its caption and text, and closes it, so that an unplanned box never blocks
+// a run. A handler acts only when its window is exposed, active and painted:
+// a window that is merely visible may not take focus or paint yet.
 
 #include <QBasicTimer>
+#include <QDeadlineTimer>
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -33,19 +43,61 @@ private:
     QByteArray m_previousRuntime;
 };
 
-// While it lives, runs action once on the next modal window that opens, from
-// inside that window's own event loop.
-class ModalWatcher final : public QObject {
+// Watches every window that the test program shows; one lives in main().
+class ModalGuard final : public QObject {
 public:
-    explicit ModalWatcher(std::function<void(QWidget*)> action);
-    bool Seen() const { return m_seen; }
+    ModalGuard();
+    ~ModalGuard() override;
+
+private:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+// While it lives, may take the modal windows that open (newest handler asked
+// first) and acts on each one it took once that window is ready for input.
+class ModalHandler : public QObject {
+public:
+    ModalHandler();
+    ~ModalHandler() override;
+
+    // Whether this handler takes a modal window that has just been shown.
+    virtual bool Takes(QWidget* window) = 0;
+    void Track(QWidget* window);
+
+protected:
+    virtual void Handle(QWidget* window) = 0;
 
 private:
     void timerEvent(QTimerEvent*) override;
-    std::function<void(QWidget*)> m_action;
+    struct Waiting {
+        QPointer<QWidget> window;
+        QDeadlineTimer deadline;
+    };
+    QList<Waiting> m_waiting;
     QBasicTimer m_timer;
+};
+
+// While it lives, runs action once on the next modal window that opens, from
+// inside that window's own event loop.
+class ModalWatcher final : public ModalHandler {
+public:
+    explicit ModalWatcher(std::function<void(QWidget*)> action);
+    bool Seen() const { return m_seen; }
+    bool Takes(QWidget* window) override;
+
+private:
+    void Handle(QWidget* window) override;
+    std::function<void(QWidget*)> m_action;
+    bool m_taken = false;
     bool m_seen = false;
 };
+
+// Whether the window is exposed, active and painted: ready for input.
+bool ReadyForInput(QWidget* window);
+
+// Gives the widget the keyboard focus and waits until it has it; false when it
+// never comes.
+[[nodiscard]] bool FocusOn(QWidget* widget);
 
 // A whole file's bytes, and a whole file written (failing the test when they
 // cannot be).

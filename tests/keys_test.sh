@@ -2,7 +2,7 @@
 # The real trinode in a real X server, driven from the keyboard alone.
 source "$(dirname "$0")/x11/harness.sh"
 
-# Squares of the layout: x y width height.
+# Squares of the layout: x y width height (unquoted, they are four arguments).
 SOCKET1="428 442 44 44"
 SOCKET2="488 442 44 44"
 SOCKET3="549 442 44 44"
@@ -11,18 +11,6 @@ PERSONAL="480 680 32 32"
 PICTURES="608 680 32 32"
 PROJECTS="352 712 32 32"
 MUSIC="576 680 32 32"
-
-# Whether a square now differs from, or equals, a fingerprint taken before.
-# (The square is read at every try: wait_until runs these again and again.)
-region_differs() {
-    # shellcheck disable=SC2086
-    [[ "$(region $1)" != "$2" ]]
-}
-
-region_equals() {
-    # shellcheck disable=SC2086
-    [[ "$(region $1)" == "$2" ]]
-}
 
 # Sends keys to the window, which must have the keyboard focus first.
 keys() {
@@ -69,11 +57,11 @@ case_typed_prefixes_and_enter_run_the_bound_program() {
     local empty
     empty=$(region $SOCKET1)
     typed f
-    wait_until "f puts Files in socket 1" region_differs "$SOCKET1" "$empty" || return 1
+    wait_until "f puts Files in socket 1" region_differs $SOCKET1 "$empty" || return 1
     typed pe
-    wait_until "pe puts Personal in socket 2" region_differs "$SOCKET2" "$empty" || return 1
+    wait_until "pe puts Personal in socket 2" region_differs $SOCKET2 "$empty" || return 1
     typed mu
-    wait_until "mu puts Music in socket 3" region_differs "$SOCKET3" "$empty" || return 1
+    wait_until "mu puts Music in socket 3" region_differs $SOCKET3 "$empty" || return 1
     keys Return
     wait_until "Enter runs the bound script" test -f "$CASE_HOME/launched"
 }
@@ -83,16 +71,16 @@ case_longer_prefix_presses_once_and_digits_are_variants() {
     local empty files_socket
     empty=$(region $SOCKET1)
     typed FILES
-    wait_until "FILES puts Files in socket 1" region_differs "$SOCKET1" "$empty" || return 1
+    wait_until "FILES puts Files in socket 1" region_differs $SOCKET1 "$empty" || return 1
     files_socket=$(region $SOCKET1)
     typed 2
-    wait_until "2 puts Two in socket 2" region_differs "$SOCKET2" "$empty" || return 1
+    wait_until "2 puts Two in socket 2" region_differs $SOCKET2 "$empty" || return 1
     # The rest of the name pressed nothing more (no Internet, Mail or
     # Settings), so Two went into socket 2 and socket 3 is still empty.
     [[ "$(region $SOCKET1)" == "$files_socket" ]] || fail "socket 1 changed" || return 1
     [[ "$(region $SOCKET3)" == "$empty" ]] || fail "the rest of FILES pressed more" || return 1
     typed f
-    wait_until "f after 2 starts afresh: socket 3 fills" region_differs "$SOCKET3" "$empty"
+    wait_until "f after 2 starts afresh: socket 3 fills" region_differs $SOCKET3 "$empty"
 }
 
 case_ambiguous_prefix_shows_its_candidates_pressed() {
@@ -104,16 +92,16 @@ case_ambiguous_prefix_shows_its_candidates_pressed() {
     files=$(region $FILES)
     empty=$(region $SOCKET1)
     typed p
-    wait_until "Personal shows pressed" region_differs "$PERSONAL" "$personal" || return 1
-    wait_until "Pictures shows pressed" region_differs "$PICTURES" "$pictures" || return 1
-    wait_until "Projects shows pressed" region_differs "$PROJECTS" "$projects" || return 1
+    wait_until "Personal shows pressed" region_differs $PERSONAL "$personal" || return 1
+    wait_until "Pictures shows pressed" region_differs $PICTURES "$pictures" || return 1
+    wait_until "Projects shows pressed" region_differs $PROJECTS "$projects" || return 1
     [[ "$(region $FILES)" == "$files" ]] || fail "Files is no candidate of p" || return 1
     [[ "$(region $SOCKET1)" == "$empty" ]] || fail "p alone filled a socket" || return 1
     typed i
-    wait_until "pi puts Pictures in socket 1" region_differs "$SOCKET1" "$empty" || return 1
-    wait_until "Personal shows its rest picture" region_equals "$PERSONAL" "$personal" || return 1
-    wait_until "Projects shows its rest picture" region_equals "$PROJECTS" "$projects" || return 1
-    wait_until "Pictures shows its rest picture" region_equals "$PICTURES" "$pictures"
+    wait_until "pi puts Pictures in socket 1" region_differs $SOCKET1 "$empty" || return 1
+    wait_until "Personal shows its rest picture" region_is $PERSONAL "$personal" || return 1
+    wait_until "Projects shows its rest picture" region_is $PROJECTS "$projects" || return 1
+    wait_until "Pictures shows its rest picture" region_is $PICTURES "$pictures"
 }
 
 case_backspace_empties_the_last_socket_and_delete_all() {
@@ -121,16 +109,16 @@ case_backspace_empties_the_last_socket_and_delete_all() {
     local empty
     empty=$(region $SOCKET1)
     typed fmu
-    wait_until "socket 2 fills" region_differs "$SOCKET2" "$empty" || return 1
+    wait_until "socket 2 fills" region_differs $SOCKET2 "$empty" || return 1
     keys BackSpace
-    wait_until "Backspace empties socket 2" region_equals "$SOCKET2" "$empty" || return 1
+    wait_until "Backspace empties socket 2" region_is $SOCKET2 "$empty" || return 1
     [[ "$(region $SOCKET1)" != "$empty" ]] || fail "Backspace emptied socket 1 too" || return 1
     typed 123
-    wait_until "socket 3 fills" region_differs "$SOCKET3" "$empty" || return 1
+    wait_until "socket 3 fills" region_differs $SOCKET3 "$empty" || return 1
     keys Delete
-    wait_until "Delete empties socket 1" region_equals "$SOCKET1" "$empty" || return 1
-    wait_until "Delete empties socket 2" region_equals "$SOCKET2" "$empty" || return 1
-    wait_until "Delete empties socket 3" region_equals "$SOCKET3" "$empty"
+    wait_until "Delete empties socket 1" region_is $SOCKET1 "$empty" || return 1
+    wait_until "Delete empties socket 2" region_is $SOCKET2 "$empty" || return 1
+    wait_until "Delete empties socket 3" region_is $SOCKET3 "$empty"
 }
 
 case_f1_opens_help_which_still_ignores_escape() {
@@ -171,7 +159,7 @@ case_escape_gets_out_of_the_way_and_a_summon_brings_it_back() {
     local empty filled
     empty=$(region $SOCKET1)
     typed f
-    wait_until "f fills socket 1" region_differs "$SOCKET1" "$empty" || return 1
+    wait_until "f fills socket 1" region_differs $SOCKET1 "$empty" || return 1
     filled=$(region $SOCKET1)
     keys Escape
     wait_until "Esc takes the window off the screen" \
@@ -184,7 +172,7 @@ case_escape_gets_out_of_the_way_and_a_summon_brings_it_back() {
     wait_until "the summon shows the window again" \
         eval 'xdotool search --onlyvisible --name "^Trinode$" >/dev/null 2>&1' || return 1
     wait "$summon"
-    wait_until "the window shows its sockets as they were" region_equals "$SOCKET1" "$filled"
+    wait_until "the window shows its sockets as they were" region_is $SOCKET1 "$filled"
 }
 
 run_cases "$@"
