@@ -8,9 +8,20 @@
 namespace ErrorGuard {
 
 QString BoxText(const QString& message) {
-    if (!message.isEmpty() && message.back() > QLatin1Char('.'))
-        return message + QLatin1Char('.');
-    return message;
+    // A message can carry what the system read (a launcher's line of two
+    // megabytes): the box shows its start, which a person can read, and
+    // stays quick to lay out.
+    constexpr qsizetype MaxLength = 500;
+    QString text = message;
+    if (text.size() > MaxLength) {
+        text.truncate(MaxLength - 1);
+        if (text.back().isHighSurrogate())
+            text.chop(1);
+        text += QChar(0x2026);
+    }
+    if (!text.isEmpty() && text.back() > QLatin1Char('.'))
+        return text + QLatin1Char('.');
+    return text;
 }
 
 void ShowError(const QString& message) {

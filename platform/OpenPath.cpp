@@ -2,6 +2,7 @@
 
 #include "platform/SessionBus.h"
 #include "store/TrinodeError.h"
+#include "store/UserHome.h"
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
@@ -170,8 +171,12 @@ void LaunchDefaultForFile(const QByteArray& localPath) {
     // A bare name was looked for in PATH; a path names the file itself, which
     // may exist but not be executable.
     int errorNumber = ENOENT;
-    if (program.contains(QLatin1Char('/')) &&
-        ::access(QFile::encodeName(program).constData(), X_OK) != 0)
+    const QByteArray local = QFile::encodeName(program);
+    struct stat status {};
+    if (program.contains(QLatin1Char('/')) && ::stat(local.constData(), &status) == 0 &&
+        S_ISDIR(status.st_mode))
+        errorNumber = EISDIR; // a folder has the execute bit, but is no program
+    else if (program.contains(QLatin1Char('/')) && ::access(local.constData(), X_OK) != 0)
         errorNumber = errno;
     Fail(QStringLiteral("%1: %2").arg(program, SystemText(errorNumber)));
 }
@@ -259,6 +264,12 @@ void StartExecutable(const QString& path) {
     QProcess process;
     process.setProgram(path);
     process.setArguments({});
+    // As from a desktop, the program starts in the user's home folder, not
+    // in whatever folder Trinode was started from (where a home's name is
+    // not UTF-8, Qt could not name it, and the program starts in Trinode's).
+    const QByteArray home = UserHome::LocalPath();
+    if (!home.isEmpty() && QFile::encodeName(QFile::decodeName(home)) == home)
+        process.setWorkingDirectory(QFile::decodeName(home));
     process.setProcessEnvironment(CleanEnvironment());
     if (!process.startDetached())
         Fail(SystemPartOf(process.errorString()));

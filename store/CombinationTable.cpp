@@ -5,6 +5,8 @@
 #include "store/TrinodeError.h"
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace Record = CombinationRecord;
 
@@ -20,7 +22,11 @@ QString ShownText(QByteArrayView field) {
 
 } // namespace
 
-CombinationTable::CombinationTable(QString filePath) : m_file(std::move(filePath)) {}
+CombinationTable::CombinationTable() : m_file(CombinationFile::DefaultLocalPath()) {}
+
+CombinationTable::CombinationTable(const QString& filePath) : m_file(filePath) {}
+
+CombinationTable::CombinationTable(const CombinationFile& file) : m_file(file) {}
 
 void CombinationTable::EnsureTable() const {
     if (!m_table.isEmpty())
@@ -54,7 +60,7 @@ void CombinationTable::CreateDefaultFile() {
     // Whatever a prefetch found (no file, or one that creation replaces) is
     // of no use now; dropping it waits for its thread.
     m_prefetch = {};
-    CombinationFile::Replacement replacement(m_file.Path());
+    CombinationFile::Replacement replacement(m_file);
     QByteArray table(FileSize, Qt::Uninitialized);
     char* out = table.data();
     for (int a = 0; a < ButtonCatalogue::EntryCount; ++a) {
@@ -68,40 +74,69 @@ void CombinationTable::CreateDefaultFile() {
     }
     m_table = table;
     m_keysStale = true;
+    m_diskSize = 0;
     replacement.Write(m_table);
     replacement.Finish();
-    m_disk = m_table;
+    m_diskSize = FileSize;
 }
 
-void CombinationTable::Adopt(const QByteArray& bytesRead) {
-    if (bytesRead.size() == FileSize) {
-        m_table = bytesRead;
-    } else {
-        EnsureTable();
-        std::memcpy(m_table.data(), bytesRead.constData(), bytesRead.size());
+template <class Read> void CombinationTable::Load(Read read) {
+    // The first load reads straight into a fresh buffer; a table of zeros
+    // would only be written over.
+    const bool fresh = m_table.isEmpty();
+    if (fresh)
+        m_table = QByteArray(FileSize, Qt::Uninitialized);
+    qsizetype size = 0;
+    try {
+        size = read(m_table.data());
+    } catch (...) {
+        if (fresh)
+            m_table.clear();
+        throw;
     }
-    m_disk = bytesRead;
+    if (fresh && size < FileSize)
+        std::memset(m_table.data() + size, 0, size_t(FileSize - size));
+    m_diskSize = size;
     m_keysStale = true;
-}
-
-void CombinationTable::PrefetchFile() {
-    m_prefetch = std::async(std::launch::async, [file = m_file]() { return file.Read(FileSize); });
-}
-
-void CombinationTable::LoadFile() {
-    // A prefetched read is taken once; later loads read the file again.
-    Adopt(m_prefetch.valid() ? m_prefetch.get() : m_file.Read(FileSize));
-    if (m_disk.size() < FileSize)
+    if (size < FileSize)
         throw FileError(FileError::ReadBeyondEnd);
 }
 
-void CombinationTable::TakeExternalEdits() {
-    if (!m_file.Exists())
-        return; // nothing on disk that a write could lose
-    const QByteArray onDisk = m_file.Read(FileSize);
-    if (onDisk == m_disk)
+void CombinationTable::PrefetchFile() {
+    m_prefetch = std::async(std::launch::async, [file = m_file]() {
+        QByteArray bytes(FileSize, Qt::Uninitialized);
+        bytes.truncate(file.ReadInto(bytes.data(), FileSize));
+        return bytes;
+    });
+}
+
+void CombinationTable::LoadFile() {
+    if (!m_prefetch.valid()) {
+        Load([this](char* buffer) { return m_file.ReadInto(buffer, FileSize); });
         return;
-    LoadFile();
+    }
+    // A prefetched read is taken once; later loads read the file again. A
+    // whole one becomes the table itself, already touched by its thread.
+    QByteArray bytes = m_prefetch.get();
+    if (m_table.isEmpty() && bytes.size() == FileSize) {
+        m_table = std::move(bytes);
+        m_diskSize = FileSize;
+        m_keysStale = true;
+        return;
+    }
+    Load([&bytes](char* buffer) {
+        std::memcpy(buffer, bytes.constData(), size_t(bytes.size()));
+        return bytes.size();
+    });
+}
+
+void CombinationTable::TakeExternalEdits(const CombinationFile::Replacement& replacement) {
+    if (!replacement.HasCurrent())
+        return; // nothing on disk that a write could lose
+    EnsureTable();
+    if (replacement.CurrentEquals(QByteArrayView(m_table).first(m_diskSize), FileSize))
+        return;
+    Load([&replacement](char* buffer) { return replacement.ReadCurrent(buffer, FileSize); });
 }
 
 Binding CombinationTable::FindCombination(const Combination& combination) const {
@@ -142,19 +177,36 @@ void CombinationTable::AssignCombination(const Combination& combination, const Q
     progress.Stage(QStringLiteral("Processing..."));
     if (m_file.IsReadOnly())
         throw FileError(FileError::AccessDenied);
-    TakeExternalEdits();
-    CombinationFile::Replacement replacement(m_file.Path());
+    // From here to the rename the save holds the file's lock: a second
+    // Trinode on the same file waits, and then builds on this one's result.
+    CombinationFile::Replacement replacement(m_file);
+    TakeExternalEdits(replacement);
     progress.Position(0);
 
     EnsureKeys();
     char key[Record::KeySize];
     const bool storable = Record::KeyOf(combination, key);
-    QByteArray table = m_table;
+    // The records are rebuilt in the table itself, their old bytes kept
+    // aside: a failed save puts them back, so that the table still equals
+    // the file, and a successful one leaves no second table behind.
+    struct Undo {
+        QByteArray& table;
+        std::vector<std::pair<int, QByteArray>> records;
+        bool keep = false;
+        ~Undo() {
+            if (keep)
+                return;
+            for (const auto& [number, bytes] : records)
+                std::memcpy(table.data() + qsizetype(number) * Record::Size, bytes.constData(),
+                            Record::Size);
+        }
+    } undo{m_table, {}};
     int position = 0;
     for (int i = 0; i < RecordCount; ++i) {
         if (storable &&
             std::memcmp(m_keys.data() + size_t(i) * Record::KeySize, key, Record::KeySize) == 0) {
-            char* record = table.data() + qsizetype(i) * Record::Size;
+            char* record = m_table.data() + qsizetype(i) * Record::Size;
+            undo.records.emplace_back(i, QByteArray(record, Record::Size));
             const QByteArray s1 = Record::ReadField(record, Record::Field::Socket1).toByteArray();
             const QByteArray s2 = Record::ReadField(record, Record::Field::Socket2).toByteArray();
             const QByteArray s3 = Record::ReadField(record, Record::Field::Socket3).toByteArray();
@@ -165,11 +217,11 @@ void CombinationTable::AssignCombination(const Combination& combination, const Q
     }
 
     progress.Stage(QStringLiteral("Saving File..."));
-    replacement.Write(table);
+    replacement.Write(m_table);
     progress.Stage(QStringLiteral("Finalizing..."));
     replacement.Finish();
     // Only a file that is whole on disk changes the table: a failed save
     // leaves the table and the file as they were, still equal.
-    m_table = table;
-    m_disk = table;
+    undo.keep = true;
+    m_diskSize = FileSize;
 }

@@ -28,11 +28,15 @@ public:
 
     static const QString NotFoundText;
 
-    explicit CombinationTable(QString filePath = CombinationFile::DefaultPath());
+    // The home directory's file.
+    CombinationTable();
+    explicit CombinationTable(const QString& filePath);
+    explicit CombinationTable(const CombinationFile& file);
     CombinationTable(const CombinationTable&) = delete;
     CombinationTable& operator=(const CombinationTable&) = delete;
 
-    const QString& FilePath() const { return m_file.Path(); }
+    QString FilePath() const { return m_file.Path(); }
+    const CombinationFile& File() const { return m_file; }
     bool FileExists() const { return m_file.Exists(); }
 
     // Creates the file with every combination unassigned and builds the
@@ -65,14 +69,15 @@ private:
     // Until the first load or creation the table is all zero bytes; it is
     // made only when something needs it, which a normal start never does.
     void EnsureTable() const;
-    void Adopt(const QByteArray& bytesRead);
+    // Reads the file into the table through read: the bytes read replace the
+    // start of the table, the rest keeps its content.
+    template <class Read> void Load(Read read);
     // The keys follow the table lazily: a load only marks them stale, and
     // the first lookup, after the window is up, builds them.
     void EnsureKeys() const;
-    // Takes the file's content when it differs from what was last loaded or
-    // saved.
-    void TakeExternalEdits();
-    void Write(QByteArray bytes);
+    // Takes the file's content, as the save's lock shows it, when it differs
+    // from what was last loaded or saved.
+    void TakeExternalEdits(const CombinationFile::Replacement& replacement);
 
     CombinationFile m_file;
     mutable QByteArray m_table;
@@ -80,8 +85,10 @@ private:
     // lookup is one straight comparison per record.
     mutable std::vector<char> m_keys;
     mutable bool m_keysStale = false;
-    // The file's first FileSize bytes as last loaded or saved (empty: none).
-    QByteArray m_disk;
+    // The file, as last loaded or saved, is the table's first m_diskSize
+    // bytes (0: none). Only the table is kept: a second copy of two
+    // megabytes would stay allocated for as long as the program runs.
+    qsizetype m_diskSize = 0;
     // A read started by PrefetchFile that no LoadFile has taken yet.
     std::future<QByteArray> m_prefetch;
 };

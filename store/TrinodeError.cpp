@@ -7,6 +7,9 @@ TrinodeError::TrinodeError(QString message)
 
 FileError::FileError(int code) : TrinodeError(MessageFor(code)), m_code(code) {}
 
+FileError::FileError(int code, const QString& detail)
+    : TrinodeError(MessageFor(code) + QStringLiteral(": ") + detail), m_code(code) {}
+
 QString FileError::MessageFor(int code) {
     switch (code) {
     case FileNotFound:

@@ -36,6 +36,9 @@ public:
     };
 
     explicit FileError(int code);
+    // The code's message followed by what is wrong with which file, for the
+    // failures whose code alone would mislead or hide the file.
+    FileError(int code, const QString& detail);
     int Code() const { return m_code; }
 
     static QString MessageFor(int code);

@@ -33,6 +33,24 @@ TEST(ErrorGuard, APeriodFollowsOnlyWhatSortsAfterIt) {
             << row.message;
 }
 
+TEST(ErrorGuard, ALongMessageIsCutToAReadableLength) {
+    const QString emoji = QString::fromUtf8("\xf0\x9f\x98\x80");
+    const struct {
+        const char* scenario;
+        QString message;
+        QString shown;
+    } rows[] = {
+        {"500 characters stay whole", QString(500, 'a'), QString(500, 'a') + '.'},
+        {"501 are cut", QString(501, 'a'), QString(499, 'a') + QChar(0x2026) + '.'},
+        {"a launcher's line of 2 MB", "Key file contains line " + QString(2000000, 'x'),
+         "Key file contains line " + QString(476, 'x') + QChar(0x2026) + '.'},
+        {"never inside a character", QString(498, 'a') + emoji + "tail",
+         QString(498, 'a') + QChar(0x2026) + '.'},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(ErrorGuard::BoxText(row.message), row.shown) << row.scenario;
+}
+
 TEST(ErrorGuard, FileErrorsCarryTheirCodeAndMessage) {
     const struct {
         int errnoValue;

@@ -25,6 +25,8 @@ namespace {
 constexpr auto RecorderScript = R"(#!/bin/sh
 {
   printf 'program=%s\n' "$0"
+  directory=$(/bin/pwd -P)
+  printf 'cwd=%s\n' "$directory"
   for argument in "$@"; do printf 'arg=%s\n' "$argument"; done
   printf 'environment:\n'
   env
@@ -33,6 +35,7 @@ constexpr auto RecorderScript = R"(#!/bin/sh
 
 struct Launch {
     QString program;
+    QString directory;
     QStringList arguments;
     QStringList environment;
 };
@@ -100,6 +103,8 @@ public:
               "[Desktop Entry]\nType=Application\nName=Missing\nExec={root}/no-such-program %f\n");
         Write("/files/broken.desktop", "not a launcher\n");
         Write("/files/folder.desktop", "[Desktop Entry]\nType=Directory\nName=Folder\n");
+        Write("/files/folder program.desktop",
+              "[Desktop Entry]\nType=Application\nName=Folder\nExec={root}/files\n");
 
         // Relative texts are taken from here.
         s_previousDirectory = QDir::currentPath();
@@ -133,6 +138,8 @@ public:
                 inEnvironment = true;
             else if (line.startsWith("program="))
                 launch.program = line.mid(8);
+            else if (line.startsWith("cwd="))
+                launch.directory = line.mid(4);
             else if (line.startsWith("arg="))
                 launch.arguments << line.mid(4);
         }
@@ -266,9 +273,19 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"NotALauncher", "{root}/files/broken.desktop",
                 "Key file contains line \u201cnot a launcher\u201d which is not a key-value pair, "
                 "group, or comment"},
+        Refused{"LauncherOfAFolderAsProgram", "{root}/files/folder program.desktop",
+                "{root}/files: Is a directory"},
         Refused{"LauncherOfAFolder", "{root}/files/folder.desktop",
                 "A launcher of type \u201cDirectory\u201d cannot be opened"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(OpenPathTest, AProgramStartsInTheHomeFolder) {
+    // The test runs in {root}/files; the home is {root}/home.
+    OpenPath(Rooted("{root}/files/run me.sh"));
+    const Launch launch = AwaitLaunch();
+    EXPECT_EQ(launch.program, Rooted("{root}/files/run me.sh"));
+    EXPECT_EQ(launch.directory, QDir(Rooted("{root}/home")).canonicalPath());
+}
 
 TEST_F(OpenPathTest, EmptyTextDoesNothing) {
     EXPECT_NO_THROW(OpenPath(QString()));

@@ -5,6 +5,7 @@
 // beside it.
 
 #include "store/ButtonCatalogue.h"
+#include "store/CombinationFile.h"
 #include "store/CombinationRecord.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
@@ -15,12 +16,20 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
 
+#include <QScopeGuard>
+
+#include <cstdio>
 #include <functional>
+#include <malloc.h>
 #include <optional>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -379,4 +388,262 @@ TEST_F(StoreFile, AProcessKilledDuringASaveLeavesTheOldFileOrTheNewOne) {
         table.AssignCombination(Files, "After", "/after", none);
         EXPECT_EQ(ReadAll(File()).size(), FileSize) << scenario;
     }
+}
+
+// --- What lies at the file's path ---------------------------------------------
+
+namespace {
+
+// What a load and an assignment (in a child, so that a wait for ever fails
+// the test rather than hanging it) say about the file.
+QString LoadErrorOf(const QString& file) {
+    const ChildResult result = RunChild(file, {});
+    return result.lines.size() >= 2 ? result.lines.at(result.lines.size() - 2) : QString();
+}
+QString AssignErrorOf(const QString& file) {
+    const ChildResult result = RunChild(file, {"--no-load"});
+    return result.lines.size() >= 2 ? result.lines.at(result.lines.size() - 2) : QString();
+}
+
+mode_t KindOf(const QString& path) {
+    struct stat st {};
+    ::lstat(QFile::encodeName(path).constData(), &st);
+    return st.st_mode & S_IFMT;
+}
+
+} // namespace
+
+TEST(StoreFileKinds, OnlyARegularFileIsReadOrReplacedAndTheMessageNamesIt) {
+    const bool root = ::geteuid() == 0;
+    if (!root)
+        std::fprintf(stderr, "not root: the device rows are skipped (mknod needs root)\n");
+    const struct {
+        const char* scenario;
+        bool needsRoot;
+        std::function<bool(const QString& at, const QString& elsewhere)> make;
+        const char* kind;
+    } rows[] = {
+        {"a named pipe", false,
+         [](const QString& at, const QString&) {
+             return ::mkfifo(QFile::encodeName(at).constData(), 0644) == 0;
+         },
+         "a named pipe"},
+        {"a folder", false, [](const QString& at, const QString&) { return QDir().mkdir(at); },
+         "a folder"},
+        {"a character device", true,
+         [](const QString& at, const QString&) {
+             return ::mknod(QFile::encodeName(at).constData(), S_IFCHR | 0666, makedev(1, 5)) == 0;
+         },
+         "a device"},
+        {"a link to a device", true,
+         [](const QString& at, const QString& elsewhere) {
+             return ::mknod(QFile::encodeName(elsewhere).constData(), S_IFCHR | 0666,
+                            makedev(1, 5)) == 0 &&
+                    QFile::link(elsewhere, at);
+         },
+         "a device"},
+        {"a chain of links to a named pipe", false,
+         [](const QString& at, const QString& elsewhere) {
+             return ::mkfifo(QFile::encodeName(elsewhere).constData(), 0644) == 0 &&
+                    QFile::link(elsewhere, elsewhere + ".link") &&
+                    QFile::link(elsewhere + ".link", at);
+         },
+         "a named pipe"},
+    };
+    for (const auto& row : rows) {
+        if (row.needsRoot && !root)
+            continue;
+        TemporaryHome home;
+        const QString file = home.CombinationFile();
+        const QString elsewhere = home.FilePath("node");
+        ASSERT_TRUE(row.make(file, elsewhere)) << row.scenario;
+        const QString target = QFileInfo(file).isSymLink() ? elsewhere : file;
+        const mode_t kind = KindOf(target);
+        const QString says = QStringLiteral(" is %1, not a file").arg(row.kind);
+
+        for (const QString& error : {LoadErrorOf(file), AssignErrorOf(file)}) {
+            EXPECT_TRUE(error.startsWith("FileError 3 Invalid filename: ") &&
+                        error.endsWith(says) && (error.contains(file) || error.contains(target)))
+                << row.scenario << ": " << error.toStdString();
+        }
+        EXPECT_EQ(KindOf(target), kind) << row.scenario << ": replaced";
+        const QStringList entries =
+            QDir(home.Path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        for (const QString& name : entries)
+            EXPECT_FALSE(name.startsWith('.')) << row.scenario << ": left " << name.toStdString();
+    }
+}
+
+TEST(StoreFileLinks, TheFileAtTheEndOfTheChainIsUpdatedAndTheLinksStay) {
+    const struct {
+        const char* scenario;
+        QStringList links; // link=target pairs, made in this order
+        const char* real;
+        bool exists;
+    } rows[] = {
+        {"one link", {"TrinodeRun.cmb=real/TrinodeRun.cmb"}, "real/TrinodeRun.cmb", true},
+        {"a chain of two links",
+         {"mid/link2.cmb=../real/TrinodeRun.cmb", "TrinodeRun.cmb=mid/link2.cmb"},
+         "real/TrinodeRun.cmb",
+         true},
+        {"a chain through a linked folder",
+         {"folder=real", "mid/link2.cmb=../folder/TrinodeRun.cmb", "TrinodeRun.cmb=mid/link2.cmb"},
+         "real/TrinodeRun.cmb",
+         true},
+        {"a chain to a file not made yet",
+         {"mid/link2.cmb=../real/new.cmb", "TrinodeRun.cmb=mid/link2.cmb"},
+         "real/new.cmb",
+         false},
+    };
+    for (const auto& row : rows) {
+        TemporaryHome home;
+        QDir(home.Path()).mkpath("real");
+        QDir(home.Path()).mkpath("mid");
+        if (row.exists)
+            CombinationTable(home.FilePath("real/TrinodeRun.cmb")).CreateDefaultFile();
+        for (const QString& pair : row.links) {
+            const QStringList parts = pair.split('=');
+            ASSERT_TRUE(QFile::link(parts[1], home.FilePath(parts[0]))) << row.scenario;
+        }
+        CombinationTable table(home.CombinationFile());
+        if (row.exists)
+            table.LoadFile();
+        else
+            table.CreateDefaultFile();
+        NoProgress none;
+        table.AssignCombination(Music, "Media Player", "/usr/bin/player", none);
+
+        CombinationTable real(home.FilePath(row.real));
+        real.LoadFile();
+        EXPECT_EQ(real.FindCombination(Music), (Binding{"Media Player", "/usr/bin/player"}))
+            << row.scenario;
+        for (const QString& pair : row.links) {
+            const QStringList parts = pair.split('=');
+            EXPECT_EQ(QFileInfo(home.FilePath(parts[0])).symLinkTarget(),
+                      QFileInfo(QFileInfo(home.FilePath(parts[0])).absolutePath() + '/' + parts[1])
+                          .absoluteFilePath())
+                << row.scenario << ": " << parts[0].toStdString() << " is no longer that link";
+        }
+        EXPECT_EQ(QDir(home.FilePath("real")).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QFileInfo(row.real).fileName()})
+            << row.scenario;
+    }
+}
+
+TEST(StoreFileNames, AnUnusablePathIsAnInvalidFilenameThatSaysWhy) {
+    TemporaryHome home;
+    const QString longName = home.FilePath(QString(300, 'n') + ".cmb");
+    const QString loop = home.FilePath("loop.cmb");
+    QFile::link("loop.cmb", loop);
+    const QString folder = home.FilePath("folder.cmb");
+    QDir().mkdir(folder);
+    NoProgress none;
+    const struct {
+        const char* scenario;
+        QString path;
+        const char* says;
+    } rows[] = {
+        {"a name too long", longName, ": File name too long"},
+        {"a link to itself", loop, ": Too many levels of symbolic links"},
+        {"a folder at the path", folder, " is a folder, not a file"},
+    };
+    for (const auto& row : rows) {
+        const QString expected = "3 Invalid filename: " + row.path + row.says;
+        const std::pair<const char*, std::function<void(CombinationTable&)>> actions[] = {
+            {"load", [](CombinationTable& t) { t.LoadFile(); }},
+            {"create", [](CombinationTable& t) { t.CreateDefaultFile(); }},
+            {"assign", [&](CombinationTable& t) { t.AssignCombination(Files, "i", "/p", none); }},
+        };
+        for (const auto& [name, action] : actions) {
+            CombinationTable table(row.path);
+            EXPECT_EQ(FileErrorOf([&] { action(table); }), expected)
+                << row.scenario << ", " << name;
+        }
+    }
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_TRUE(QFileInfo(loop).isSymLink());
+}
+
+TEST_F(StoreFile, LeftoversOfKilledSavesGoAndEverythingElseStays) {
+    // A killed save's temporary file, and what only looks like one.
+    WriteAll(m_home.FilePath(".TrinodeRun.cmb.saving-Ab3dE9"), m_old.left(1000));
+    WriteAll(m_home.FilePath(".TrinodeRun.cmb.saving"), m_old.left(1000));
+    ASSERT_TRUE(QDir(m_home.Path()).mkdir(".TrinodeRun.cmb.saving-Folder"));
+    ASSERT_TRUE(QFile::link("TrinodeRun.cmb", m_home.FilePath(".TrinodeRun.cmb.saving-Linked")));
+    const QStringList users{".TrinodeRun.cmb.saving-toolong", "TrinodeRun.cmb.saving-abcdef",
+                            ".TrinodeRun.cmb.saving-"};
+    for (const QString& name : users)
+        WriteAll(m_home.FilePath(name), m_old);
+    NoProgress none;
+    m_table.AssignCombination(Music, "Media Player", "/usr/bin/player", none);
+    EXPECT_EQ(ReadAll(File()), WithRecord(m_old, Music, "Media Player", "/usr/bin/player"));
+    QStringList expected = users + QStringList{"TrinodeRun.cmb", ".TrinodeRun.cmb.saving-Folder",
+                                               ".TrinodeRun.cmb.saving-Linked"};
+    QStringList entries = DirectoryEntries();
+    expected.sort();
+    entries.sort();
+    EXPECT_EQ(entries, expected);
+}
+
+TEST(StoreFileHome, TheHomeIsFoundAndUsedByItsBytes) {
+    TemporaryHome home;
+    const QByteArray previous = qgetenv("HOME");
+    const auto restore = qScopeGuard([&] { qputenv("HOME", previous); });
+    char buffer[16384];
+    passwd entry{};
+    passwd* found = nullptr;
+    ASSERT_EQ(::getpwuid_r(::geteuid(), &entry, buffer, sizeof buffer, &found), 0);
+    ASSERT_NE(found, nullptr);
+    const QByteArray fromDatabase = QByteArray(found->pw_dir) + "/TrinodeRun.cmb";
+    const QByteArray latin1 = QFile::encodeName(home.Path()) + "/caf\xe9 \xff";
+
+    const struct {
+        const char* scenario;
+        std::optional<QByteArray> value;
+        QByteArray file;
+    } rows[] = {
+        {"unset", std::nullopt, fromDatabase},
+        {"empty", QByteArray(), fromDatabase},
+        {"not UTF-8", latin1, latin1 + "/TrinodeRun.cmb"},
+        {"with a final slash", latin1 + "/", latin1 + "/TrinodeRun.cmb"},
+    };
+    ASSERT_EQ(::mkdir(latin1.constData(), 0700), 0);
+    for (const auto& row : rows) {
+        if (row.value)
+            qputenv("HOME", *row.value);
+        else
+            qunsetenv("HOME");
+        EXPECT_EQ(CombinationFile::DefaultLocalPath(), row.file) << row.scenario;
+    }
+
+    // The whole cycle in a home whose name is not UTF-8.
+    qputenv("HOME", latin1);
+    CombinationTable table;
+    table.CreateDefaultFile();
+    NoProgress none;
+    table.AssignCombination(Music, "Media Player", "/usr/bin/player", none);
+    CombinationTable again;
+    again.LoadFile();
+    EXPECT_EQ(again.FindCombination(Music), (Binding{"Media Player", "/usr/bin/player"}));
+    struct stat st {};
+    EXPECT_EQ(::stat((latin1 + "/TrinodeRun.cmb").constData(), &st), 0);
+    EXPECT_EQ(st.st_size, FileSize);
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    ::unlink((latin1 + "/TrinodeRun.cmb").constData());
+    ::rmdir(latin1.constData());
+}
+
+TEST_F(StoreFile, AssignmentsKeepNoSecondTableAlive) {
+    NoProgress none;
+    m_table.AssignCombination(Music, "warm", "/up", none);
+    const size_t atRest = mallinfo2().arena + mallinfo2().hblkhd;
+    for (int i = 0; i < 20; ++i) {
+        // Every other one after an edit on disk, so that the file is read again.
+        if (i % 2 == 0)
+            WriteAll(File(), WithRecord(m_old, Empty, "Edited", QByteArray::number(i)));
+        m_table.AssignCombination(Music, QString::number(i), "/p", none);
+    }
+    const size_t after = mallinfo2().arena + mallinfo2().hblkhd;
+    EXPECT_LT(after, atRest + FileSize / 2)
+        << "the process holds " << after - atRest << " bytes more after 20 assignments";
 }

@@ -2,17 +2,25 @@
 // test can make its writes fail or kill it in the middle of a save.
 //
 //   trinode_store_child FILE SOCKET1 SOCKET2 SOCKET3 INFO PATH [--fsize BYTES] [--pause-at LINE]
+//                       [--stop-at LINE] [--records FIRST COUNT] [--no-load]
 //
 // Prints every stage text and position on a line of its own as it is told,
 // then "Done", or "FileError <code> <message>" / "Error <message>" (exit
 // status 1), and last whether the table then equals the file. --fsize limits the size of any file
 // it writes (RLIMIT_FSIZE), so a save fails as on a full disk; --pause-at stops the process for
-// good after it printed that line, for the parent to kill it there.
+// good after it printed that line, for the parent to kill it there; --stop-at stops it there
+// with SIGSTOP, for the parent to let it go on with SIGCONT. --records assigns, instead of the
+// one combination, the COUNT records from number FIRST one after the other (information INFO
+// and the record's number, path PATH), silently, printing "Saved <number>" after each save
+// that succeeded, and stops at the first failure. --no-load assigns without loading the file
+// first.
 
+#include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <csignal>
 #include <cstdio>
@@ -26,7 +34,8 @@ namespace {
 
 class PrintingProgress final : public AssignProgress {
 public:
-    explicit PrintingProgress(std::string pauseAt) : m_pauseAt(std::move(pauseAt)) {}
+    PrintingProgress(std::string pauseAt, std::string stopAt)
+        : m_pauseAt(std::move(pauseAt)), m_stopAt(std::move(stopAt)) {}
     void Stage(const QString& text) override { Print(text.toStdString()); }
     void Position(int position) override { Print(std::to_string(position)); }
 
@@ -38,8 +47,11 @@ private:
             for (;;)
                 ::pause();
         }
+        if (line == m_stopAt)
+            ::raise(SIGSTOP);
     }
     std::string m_pauseAt;
+    std::string m_stopAt;
 };
 
 } // namespace
@@ -48,23 +60,50 @@ int main(int argc, char** argv) {
     if (argc < 7) {
         std::fprintf(stderr,
                      "usage: %s FILE SOCKET1 SOCKET2 SOCKET3 INFO PATH "
-                     "[--fsize BYTES] [--pause-at LINE]\n",
+                     "[--fsize BYTES] [--pause-at LINE] [--stop-at LINE] [--records FIRST COUNT] "
+                     "[--no-load]\n",
                      argv[0]);
         return 2;
     }
     long long fsize = -1;
     std::string pauseAt;
-    for (int i = 7; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--fsize") == 0)
-            fsize = std::atoll(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--pause-at") == 0)
-            pauseAt = argv[i + 1];
+    std::string stopAt;
+    int first = -1;
+    int count = 0;
+    bool load = true;
+    for (int i = 7; i < argc; i += 2) {
+        const char* value = i + 1 < argc ? argv[i + 1] : "";
+        if (std::strcmp(argv[i], "--fsize") == 0) {
+            fsize = std::atoll(value);
+        } else if (std::strcmp(argv[i], "--pause-at") == 0) {
+            pauseAt = value;
+        } else if (std::strcmp(argv[i], "--stop-at") == 0) {
+            stopAt = value;
+        } else if (std::strcmp(argv[i], "--no-load") == 0) {
+            load = false;
+            --i;
+        } else if (std::strcmp(argv[i], "--records") == 0 && i + 2 < argc) {
+            first = std::atoi(value);
+            count = std::atoi(argv[i + 2]);
+            ++i;
+        }
     }
 
-    CombinationTable table(QString::fromLocal8Bit(argv[1]));
+    // The file's name is taken as the bytes given, whatever their encoding.
+    CombinationTable table{CombinationFile(QByteArray(argv[1]))};
     int status = 1;
     try {
-        table.LoadFile();
+        if (load) {
+            // A short file is loaded as far as it goes, and the program goes
+            // on, as Trinode does at start-up.
+            try {
+                table.LoadFile();
+            } catch (const FileError& e) {
+                if (e.Code() != FileError::ReadBeyondEnd)
+                    throw;
+                std::printf("Loaded %s\n", e.what());
+            }
+        }
         if (fsize >= 0) {
             // A write beyond the limit then fails with EFBIG instead of
             // ending the process.
@@ -75,7 +114,22 @@ int main(int argc, char** argv) {
                 return 2;
             }
         }
-        PrintingProgress progress(pauseAt);
+        if (first >= 0) {
+            NoProgress none;
+            for (int n = first; n < first + count; ++n) {
+                const Combination combination{ButtonCatalogue::ButtonName(n / 529),
+                                              ButtonCatalogue::ButtonName(n / 23 % 23),
+                                              ButtonCatalogue::ButtonName(n % 23)};
+                table.AssignCombination(combination,
+                                        QString::fromLocal8Bit(argv[5]) + QString::number(n),
+                                        QString::fromLocal8Bit(argv[6]), none);
+                std::printf("Saved %d\n", n);
+                std::fflush(stdout);
+            }
+            std::printf("Done\n");
+            return 0;
+        }
+        PrintingProgress progress(pauseAt, stopAt);
         table.AssignCombination({QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                                  QString::fromLocal8Bit(argv[4])},
                                 QString::fromLocal8Bit(argv[5]), QString::fromLocal8Bit(argv[6]),
@@ -89,8 +143,10 @@ int main(int argc, char** argv) {
     }
     // Whether or not the save went through, the table must hold what the
     // file holds.
+    // Only a regular file is read: opening a named pipe would wait for ever.
     QFile file(table.FilePath());
-    const bool same = file.open(QIODevice::ReadOnly) && file.readAll() == table.Bytes();
+    const bool same = QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly) &&
+                      file.readAll() == table.Bytes();
     std::printf("%s\n", same ? "Table equals file" : "Table differs from file");
     return status;
 }

@@ -10,6 +10,13 @@
 // width, length byte 175), a successful save leaves a whole file of the
 // model's bytes and no temporary file, and a refused one leaves the file and
 // the table as they were.
+//
+// The table may reach the file through a chain of links (which must stay
+// links), a killed save's temporary file may lie beside it (the next save
+// removes it) next to files of the user's that look like one (they stay),
+// and, when the fuzzer runs as root, a save may run as another user in a
+// folder that refuses it new files, so that the file is written in place.
+// Every save keeps the file's owner, group and mode.
 
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationRecord.h"
@@ -31,6 +38,7 @@
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -247,18 +255,83 @@ public:
         SetReadOnly(false);
         QFile::remove(m_path);
     }
-    // Everything in the directory but the file itself: temporary files of
-    // saves that were not finished.
+    // Everything in the directory but the file itself and the user's own
+    // files: temporary files of saves that were not finished.
     QStringList Strays() const {
         const QFileInfo info(m_path);
         QStringList names = info.dir().entryList(QDir::Files | QDir::Hidden | QDir::System);
         names.removeAll(info.fileName());
+        for (const QString& name : UserFiles())
+            names.removeAll(name);
         return names;
+    }
+    // Files of the user's named much like a save's temporary file.
+    static QStringList UserFiles() {
+        return {QStringLiteral(".TrinodeRun.cmb.saving-user"),
+                QStringLiteral("TrinodeRun.cmb.saving-abcdef"),
+                QStringLiteral(".TrinodeRun.cmb.saving-ABCDEFG")};
+    }
+    QString Beside(const QString& name) const { return QFileInfo(m_path).dir().filePath(name); }
+    void PlantLeftovers() {
+        for (const QString& name : UserFiles() + QStringList{".TrinodeRun.cmb.saving-Killed"}) {
+            QFile file(Beside(name));
+            if (!file.open(QIODevice::WriteOnly) || file.write(name.toUtf8()) != name.size())
+                Fail("cannot plant a file");
+        }
+    }
+    bool UserFilesIntact() const {
+        for (const QString& name : UserFiles()) {
+            QFile file(Beside(name));
+            if (file.exists() &&
+                (!file.open(QIODevice::ReadOnly) || file.readAll() != name.toUtf8()))
+                return false;
+        }
+        return true;
+    }
+    // The path the table is given: the file, or one or two links to it,
+    // kept in a folder of their own.
+    QString PathThrough(int links) {
+        const QDir dir = QFileInfo(m_path).dir();
+        dir.mkpath(QStringLiteral("links/mid"));
+        if (!QFileInfo(dir.filePath(QStringLiteral("links/one"))).isSymLink() &&
+            (!QFile::link(QStringLiteral("../TrinodeRun.cmb"),
+                          dir.filePath(QStringLiteral("links/one"))) ||
+             !QFile::link(QStringLiteral("../../TrinodeRun.cmb"),
+                          dir.filePath(QStringLiteral("links/mid/two"))) ||
+             !QFile::link(QStringLiteral("mid/two"), dir.filePath(QStringLiteral("links/chain")))))
+            Fail("cannot make the links");
+        switch (links % 3) {
+        case 1:
+            return dir.filePath(QStringLiteral("links/one"));
+        case 2:
+            return dir.filePath(QStringLiteral("links/chain"));
+        default:
+            return m_path;
+        }
+    }
+    bool LinksIntact() const {
+        const QDir dir = QFileInfo(m_path).dir();
+        for (const char* name : {"links/one", "links/chain", "links/mid/two"}) {
+            const QFileInfo link(dir.filePath(QLatin1String(name)));
+            if (link.exists() && !link.isSymLink())
+                return false;
+        }
+        return true;
+    }
+    std::optional<struct stat> Status() const {
+        struct stat st {};
+        if (::stat(QFile::encodeName(m_path).constData(), &st) != 0)
+            return std::nullopt;
+        return st;
+    }
+    void GiveTo(uid_t user) {
+        if (Exists() && ::chown(QFile::encodeName(m_path).constData(), user, user) != 0)
+            Fail("cannot give the file away");
     }
     void Clear() {
         Remove();
         const QDir dir = QFileInfo(m_path).dir();
-        for (const QString& name : Strays())
+        for (const QString& name : Strays() + UserFiles())
             QFile::remove(dir.filePath(name));
     }
 
@@ -266,10 +339,32 @@ private:
     QString m_path;
 };
 
+// Root can take another user's part: an unused uid, for whom the folder
+// refuses new files (0 when the fuzzer does not run as root).
+uid_t OtherUser() {
+    static const uid_t user = ::geteuid() == 0 ? 61999 : 0;
+    return user;
+}
+
+// Runs action as the other user, when there is one.
+template <class Action> void AsOtherUser(Action action) {
+    if (::setegid(OtherUser()) != 0 || ::seteuid(OtherUser()) != 0)
+        Fail("cannot become the other user");
+    struct Back {
+        ~Back() {
+            if (::seteuid(0) != 0 || ::setegid(0) != 0)
+                Fail("cannot become root again");
+        }
+    } back;
+    action();
+}
+
 Disk& TheDisk() {
     static const auto dir = std::make_unique<QTemporaryDir>();
     if (!dir->isValid())
         Fail("no temporary directory");
+    // The other user may pass through, and create nothing.
+    ::chmod(QFile::encodeName(dir->path()).constData(), 0755);
     static Disk disk(dir->filePath(QStringLiteral("TrinodeRun.cmb")));
     return disk;
 }
@@ -374,7 +469,7 @@ std::optional<QByteArray> FileFrom(Input& in) {
 
 class Run final {
 public:
-    explicit Run(Disk& disk) : m_disk(disk), m_table(disk.Path()) {}
+    Run(Disk& disk, int links) : m_disk(disk), m_table(disk.PathThrough(links)) {}
 
     void Start(Input& in) {
         if (const std::optional<QByteArray> file = FileFrom(in)) {
@@ -389,7 +484,16 @@ public:
     }
 
     void Step(Input& in) {
-        switch (in.Byte() % 10) {
+        switch (in.Byte() % 12) {
+        case 10:
+            m_disk.PlantLeftovers();
+            break;
+        case 11: // the file is now another user's, whose saves are written in place
+            if (OtherUser() != 0) {
+                m_disk.GiveTo(OtherUser());
+                m_asOther = !m_asOther;
+            }
+            break;
         case 0:
         case 1:
         case 2:
@@ -480,15 +584,24 @@ private:
         }
 
         NoProgress progress;
-        if (!refusal.isEmpty()) {
-            try {
+        const bool asOther = m_asOther && m_disk.Status() && m_disk.Status()->st_uid == OtherUser();
+        const auto assign = [&] {
+            if (asOther)
+                AsOtherUser([&] { m_table.AssignCombination(combination, info, path, progress); });
+            else
                 m_table.AssignCombination(combination, info, path, progress);
+        };
+        if (!refusal.isEmpty()) {
+            const QStringList strays = m_disk.Strays();
+            try {
+                assign();
             } catch (const TrinodeError& error) {
                 if (error.Message() != refusal)
                     Fail("an assignment was refused with the wrong message",
                          error.Message() + QStringLiteral(" instead of ") + refusal);
                 FUZZ_CHECK(m_disk.Read() == before, "a refused assignment changed the file");
-                FUZZ_CHECK(m_disk.Strays().isEmpty(), "a refused save left a temporary file");
+                for (const QString& name : m_disk.Strays())
+                    FUZZ_CHECK(strays.contains(name), "a refused save left a temporary file");
                 return;
             }
             Fail("an assignment was not refused", refusal);
@@ -507,21 +620,38 @@ private:
                             {FieldOf(record, 0).toByteArray(), FieldOf(record, 1).toByteArray(),
                              FieldOf(record, 2).toByteArray(), stored[0], stored[1]});
         }
+        const std::optional<struct stat> status = m_disk.Status();
         try {
-            m_table.AssignCombination(combination, info, path, progress);
+            assign();
         } catch (const TrinodeError& error) {
             Fail("an assignment failed", error.Message());
         }
         m_model.table = table;
         m_model.synced = table;
-        ExpectSaved();
+        ExpectSaved(asOther);
+        const std::optional<struct stat> now = m_disk.Status();
+        if (status) {
+            FUZZ_CHECK(now->st_uid == status->st_uid && now->st_gid == status->st_gid &&
+                           now->st_mode == status->st_mode,
+                       "a save changed the file's owner, group or mode");
+            FUZZ_CHECK(!asOther || now->st_ino == status->st_ino,
+                       "a save in a folder that refuses new files replaced the file");
+        }
     }
 
-    void ExpectSaved() {
+    void ExpectSaved(bool inPlace = false) {
         const std::optional<QByteArray> disk = m_disk.Read();
         FUZZ_CHECK(disk && disk->size() == FileSize, "a saved file is not 2,141,392 bytes");
         FUZZ_CHECK(*disk == m_model.table, "a saved file differs from the model");
-        FUZZ_CHECK(m_disk.Strays().isEmpty(), "a save left a temporary file");
+        // A user whose folder refuses new files cannot remove files from it
+        // either: a killed save's file stays, and a new one is never made.
+        QStringList strays = m_disk.Strays();
+        if (inPlace)
+            strays.removeAll(QStringLiteral(".TrinodeRun.cmb.saving-Killed"));
+        if (!strays.isEmpty())
+            Fail("a save left a temporary file:", strays.join(u' '));
+        FUZZ_CHECK(m_disk.UserFilesIntact(), "a save touched the user's files");
+        FUZZ_CHECK(m_disk.LinksIntact(), "a save replaced a link");
     }
 
     template <typename Action> void ExpectFileError(std::optional<int> code, Action action) {
@@ -539,6 +669,7 @@ private:
     CombinationTable m_table;
     Model m_model;
     int m_saves = 0;
+    bool m_asOther = false;
 };
 
 } // namespace
@@ -547,7 +678,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Disk& disk = TheDisk();
     disk.Clear();
     Input in(data, size);
-    Run run(disk);
+    // The input's length picks the path, so that every input of the corpus
+    // keeps its meaning.
+    Run run(disk, int(size % 3));
     try {
         run.Start(in);
         for (int step = 0; step < MaxScriptSteps && !in.AtEnd(); ++step)

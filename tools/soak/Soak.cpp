@@ -86,7 +86,7 @@ void Soak::AssignmentOf(int index, int& record, QString& info, QString& path) {
         info.clear(); // back to the placeholder
 }
 
-void Soak::ChildMain(int index, long long sizeLimit, int savingPipe) {
+void Soak::ChildMain(int index, const QString& file, long long sizeLimit, int savingPipe) {
     if (sizeLimit >= 0) {
         // A save past the limit must fail with EFBIG like a full disk, not
         // end the process.
@@ -99,7 +99,7 @@ void Soak::ChildMain(int index, long long sizeLimit, int savingPipe) {
         int record = 0;
         QString info, path;
         AssignmentOf(index, record, info, path);
-        CombinationTable table(m_path);
+        CombinationTable table(file);
         table.LoadFile();
         SavingSignal progress(savingPipe);
         table.AssignCombination(CombinationOf(record), info, path, progress);
@@ -130,7 +130,7 @@ Soak::Outcome Soak::RunChild(int index, bool fullDisk, const Timing& timing) {
     }
     if (pid == 0) {
         ::close(fds[0]);
-        ChildMain(index, sizeLimit, fds[1]);
+        ChildMain(index, m_path, sizeLimit, fds[1]);
     }
     ::close(fds[1]);
 
@@ -163,6 +163,98 @@ Soak::Outcome Soak::RunChild(int index, bool fullDisk, const Timing& timing) {
     return outcome;
 }
 
+pid_t Soak::Fork(int index, const QString& path, long long sizeLimit, int savingPipe) {
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        std::perror("fork");
+        std::exit(2);
+    }
+    if (pid == 0)
+        ChildMain(index, path, sizeLimit, savingPipe);
+    return pid;
+}
+
+QByteArray Soak::After(const QByteArray& before, int index) {
+    int record = 0;
+    QString info, path;
+    AssignmentOf(index, record, info, path);
+    QByteArray after = before;
+    if (after.size() == CombinationTable::FileSize) {
+        const QByteArray infoBytes = info.isEmpty() ? QByteArray("|") : info.toLatin1();
+        const QByteArray pathBytes = path.isEmpty() ? QByteArray("|") : path.toLatin1();
+        CombinationRecord::Build(after.data() + qsizetype(record) * CombinationRecord::Size,
+                                 ButtonCatalogue::Names[record / 529],
+                                 ButtonCatalogue::Names[record / 23 % 23],
+                                 ButtonCatalogue::Names[record % 23], infoBytes, pathBytes);
+    }
+    return after;
+}
+
+void Soak::RunPair(int round, const Timing& timing) {
+    // Two assignments of different records, numbered apart from the single
+    // rounds' ones.
+    const int first = m_options.kills + 2 * round;
+    int second = first + 1;
+    const auto recordOf = [this](int index) {
+        int record = 0;
+        QString info, path;
+        AssignmentOf(index, record, info, path);
+        return record;
+    };
+    while (recordOf(second) == recordOf(first))
+        second += 2 * m_options.kills + 1;
+
+    const QByteArray before = ReadWhole(m_path);
+    const QByteArray afterFirst = After(before, first);
+    const QByteArray afterSecond = After(before, second);
+    const QByteArray afterBoth = After(afterFirst, second);
+
+    const pid_t pids[2] = {Fork(first, m_path, -1, -1), Fork(second, m_linkPath, -1, -1)};
+    // One of the two is killed at a random moment of the pair's run.
+    const int victim = int(m_random() % 2);
+    SleepMicros(
+        static_cast<long long>(m_random() % uint64_t(2 * timing.wholeMicros * m_reach + 1)));
+    ::kill(pids[victim], SIGKILL);
+    bool saved[2] = {false, false};
+    for (int c = 0; c < 2; ++c) {
+        int status = 0;
+        while (::waitpid(pids[c], &status, 0) < 0 && errno == EINTR) {
+        }
+        saved[c] = WIFEXITED(status) && WEXITSTATUS(status) == Saved;
+        if (WIFEXITED(status) && WEXITSTATUS(status) != Saved)
+            Violation(QStringLiteral("pair %1: a child ended with %2")
+                          .arg(round)
+                          .arg(WEXITSTATUS(status)));
+        m_counts.pairSaves += saved[c];
+    }
+    ++m_counts.pairs;
+    ++m_counts.assignments;
+    if (saved[victim])
+        ++m_counts.finishedBeforeKill;
+    else
+        ++m_counts.killedRunning;
+
+    const QByteArray now = ReadWhole(m_path);
+    const bool hasFirst = now == afterFirst || now == afterBoth;
+    const bool hasSecond = now == afterSecond || now == afterBoth;
+    m_counts.pairBoth += now == afterBoth;
+    if (now.size() != CombinationTable::FileSize) {
+        Violation(QStringLiteral("pair %1: the file is %2 bytes").arg(round).arg(now.size()));
+    } else if (now != before && !hasFirst && !hasSecond) {
+        Violation(QStringLiteral("pair %1: the file is none of the four states").arg(round));
+    }
+    for (int c = 0; c < 2; ++c) {
+        if (saved[c] && !(c == 0 ? hasFirst : hasSecond)) {
+            ++m_counts.lostSaves;
+            Violation(QStringLiteral("pair %1: the save of child %2 was reported as done and is "
+                                     "missing")
+                          .arg(round)
+                          .arg(c + 1));
+        }
+    }
+}
+
 Soak::Timing Soak::Calibrate() {
     // Unkilled assignments: how long one takes, and its save alone. The
     // shortest is kept, so that most kills land while the child still runs.
@@ -176,7 +268,7 @@ Soak::Timing Soak::Calibrate() {
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::close(fds[0]);
-            ChildMain(-1 - i, -1, fds[1]);
+            ChildMain(-1 - i, m_path, -1, fds[1]);
         }
         ::close(fds[1]);
         char byte;
@@ -196,7 +288,9 @@ Soak::Timing Soak::Calibrate() {
 
 void Soak::PlantStray() {
     // What a save killed between writing and renaming leaves behind.
-    QFile stray(CombinationFile::TemporaryPath(m_path));
+    QFile stray(QFile::decodeName(
+        CombinationFile::TemporaryPrefix(CombinationFile::ResolvedPath(QFile::encodeName(m_path))) +
+        "Killed"));
     if (stray.open(QIODevice::WriteOnly))
         stray.write(ReadWhole(m_path).left(CombinationTable::FileSize / 2));
     ++m_counts.planted;
@@ -229,6 +323,9 @@ void Soak::Violation(const QString& what) {
 
 SoakCounts Soak::Run(const QString& dir) {
     m_path = QDir(dir).filePath(QStringLiteral("TrinodeRun.cmb"));
+    QDir(dir).mkdir(QStringLiteral("links"));
+    m_linkPath = QDir(dir).filePath(QStringLiteral("links/TrinodeRun.cmb"));
+    QFile::link(QStringLiteral("../TrinodeRun.cmb"), m_linkPath);
     m_counts = {};
     {
         CombinationTable table(m_path);
@@ -240,6 +337,10 @@ SoakCounts Soak::Run(const QString& dir) {
                     timing.saveMicros);
 
     for (int i = 0; i < m_options.kills; ++i) {
+        if (m_options.pairEvery > 0 && i % m_options.pairEvery == m_options.pairEvery - 1) {
+            RunPair(i, timing);
+            continue;
+        }
         const QByteArray before = ReadWhole(m_path);
         int record = 0;
         QString info, path;

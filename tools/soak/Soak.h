@@ -7,12 +7,17 @@
 // full disk. After every child the file must be whole (2,141,392 bytes) and
 // equal to the state before or the state after that assignment, and the next
 // successful save must leave no temporary file in the directory.
+//
+// Some rounds run two children at once on one file, one through its path and
+// one through a link in another folder, and kill one of them: each save that
+// a child reported as done must be in the file afterwards.
 
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <random>
+#include <sys/types.h>
 
 struct SoakOptions {
     int kills = 500;
@@ -21,6 +26,8 @@ struct SoakOptions {
     // One round in this many ends with a temporary file planted as a kill
     // between its naming and its rename would leave it.
     int plantEvery = 25;
+    // One round in this many runs two writers at once.
+    int pairEvery = 3;
     uint64_t seed = 0;
     // Where the soak makes its own temporary directory (empty: the system's).
     QString parentDirectory;
@@ -40,6 +47,10 @@ struct SoakCounts {
     int leftoversAfterKill = 0;
     int planted = 0;
     int leftoversAfterSave = 0;
+    int pairs = 0;
+    int pairSaves = 0; // saves reported as done by a child of a pair
+    int pairBoth = 0;  // rounds whose file holds both children's assignments
+    int lostSaves = 0;
     int violations = 0;
 };
 
@@ -65,7 +76,11 @@ private:
 
     Timing Calibrate();
     Outcome RunChild(int index, bool fullDisk, const Timing& timing);
-    [[noreturn]] void ChildMain(int index, long long sizeLimit, int savingPipe);
+    void RunPair(int round, const Timing& timing);
+    pid_t Fork(int index, const QString& path, long long sizeLimit, int savingPipe);
+    [[noreturn]] void ChildMain(int index, const QString& file, long long sizeLimit,
+                                int savingPipe);
+    QByteArray After(const QByteArray& before, int index);
     void AssignmentOf(int index, int& record, QString& info, QString& path);
     void PlantStray();
     QStringList Strays() const;
@@ -75,6 +90,7 @@ private:
     SoakOptions m_options;
     std::mt19937_64 m_random;
     QString m_path;
+    QString m_linkPath; // the same file through a link in another folder
     SoakCounts m_counts;
     // The kill delays' range as a share of the calibrated times.
     double m_reach = 1.0;

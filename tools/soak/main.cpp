@@ -1,5 +1,5 @@
-// trinode_soak [--kills N] [--full-disk-every K] [--plant-every P] [--seed S] [--dir DIR]
-// [--verbose]
+// trinode_soak [--kills N] [--full-disk-every K] [--plant-every P] [--pair-every Q] [--seed S]
+// [--dir DIR] [--verbose]
 //
 // Kills N assignments of the real store at random moments and checks the
 // combination file after each; prints the counts and exits non-zero on any
@@ -20,8 +20,8 @@ namespace {
 int Usage(const char* program) {
     std::fprintf(
         stderr,
-        "usage: %s [--kills N] [--full-disk-every K] [--plant-every P] [--seed S] [--dir DIR] "
-        "[--verbose]\n",
+        "usage: %s [--kills N] [--full-disk-every K] [--plant-every P] [--pair-every Q] [--seed S] "
+        "[--dir DIR] [--verbose]\n",
         program);
     return 2;
 }
@@ -43,6 +43,8 @@ int main(int argc, char** argv) {
             options.fullDiskEvery = std::atoi(v);
         } else if (std::strcmp(arg, "--plant-every") == 0 && (v = value())) {
             options.plantEvery = std::atoi(v);
+        } else if (std::strcmp(arg, "--pair-every") == 0 && (v = value())) {
+            options.pairEvery = std::atoi(v);
         } else if (std::strcmp(arg, "--seed") == 0 && (v = value())) {
             options.seed = std::strtoull(v, nullptr, 10);
         } else if (std::strcmp(arg, "--dir") == 0 && (v = value())) {
@@ -77,6 +79,9 @@ int main(int argc, char** argv) {
     std::printf("  temporary files left by a kill: %d, planted: %d, still there after the next "
                 "save: %d\n",
                 c.leftoversAfterKill, c.planted, c.leftoversAfterSave);
+    std::printf("  two writers at once: %d rounds, %d saves reported as done, %d of them missing; "
+                "%d rounds ended with both assignments in the file\n",
+                c.pairs, c.pairSaves, c.lostSaves, c.pairBoth);
     std::printf("  violations: %d\n", c.violations);
     return c.violations == 0 ? 0 : 1;
 }

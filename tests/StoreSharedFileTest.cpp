@@ -1,0 +1,373 @@
+// One combination file in the hands of several processes and users: two
+// Trinodes saving through two paths to it at once, the in-place save where
+// the folder refuses new files (a user's file in a folder only root may
+// write), a save killed inside it, and a save made as root in a user's file.
+// Tests that need another user run as root and reach an unused uid through
+// setpriv; without root they skip, saying so.
+
+#include "store/ButtonCatalogue.h"
+#include "store/CombinationRecord.h"
+#include "store/CombinationTable.h"
+#include "store/TrinodeError.h"
+#include "tests/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStringList>
+
+#include <tuple>
+
+#include <grp.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qsizetype FileSize = CombinationTable::FileSize;
+constexpr int RecordSize = CombinationRecord::Size;
+
+const Combination Files{"Files", "", "Personal"};
+const Combination Music{"Files", "Personal", "Music"};
+
+struct stat StatOf(const QString& path) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0) << path.toStdString();
+    return st;
+}
+
+QStringList EntriesOf(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
+}
+
+// A uid and gid that no account, group or process uses.
+uid_t UnusedId() {
+    for (uid_t id = 61000; id < 65000; ++id) {
+        if (::getpwuid(id) || ::getgrgid(gid_t(id)))
+            continue;
+        struct stat st {};
+        bool running = false;
+        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+            if (::stat(QFile::encodeName("/proc/" + pid).constData(), &st) == 0 && st.st_uid == id)
+                running = true;
+        }
+        if (!running)
+            return id;
+    }
+    return 0;
+}
+
+// One trinode_store_child, read line by line; as another user when given one.
+class Child final {
+public:
+    Child(const QString& file, const Combination& c, const QString& info,
+          const QStringList& options, uid_t asUser = 0) {
+        QStringList arguments{file, c[0], c[1], c[2], info, "/usr/bin/" + info.toLower()};
+        arguments += options;
+        if (asUser != 0) {
+            const QString id = QString::number(asUser);
+            arguments = QStringList{"--reuid",        id,
+                                    "--regid",        id,
+                                    "--clear-groups", QStringLiteral(TRINODE_STORE_CHILD)} +
+                        arguments;
+            m_process.start(QStringLiteral("setpriv"), arguments);
+        } else {
+            m_process.start(QStringLiteral(TRINODE_STORE_CHILD), arguments);
+        }
+        if (!m_process.waitForStarted())
+            ADD_FAILURE() << "child did not start: " << m_process.errorString().toStdString();
+    }
+    ~Child() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+
+    // Reads lines until one equals line (true) or the child ends (false).
+    bool WaitFor(const QString& line) {
+        const QDeadlineTimer deadline(60000);
+        for (;;) {
+            while (m_process.canReadLine()) {
+                m_lines << QString::fromUtf8(m_process.readLine()).trimmed();
+                if (m_lines.last() == line)
+                    return true;
+            }
+            if (m_process.state() == QProcess::NotRunning && !m_process.canReadLine())
+                return false;
+            if (deadline.hasExpired()) {
+                ADD_FAILURE() << "child hangs after " << m_lines.size() << " lines";
+                return false;
+            }
+            m_process.waitForReadyRead(100);
+        }
+    }
+    // Lets a child that stopped itself go on, once it has really stopped:
+    // a SIGCONT that came before its SIGSTOP would be lost.
+    void Continue() {
+        siginfo_t info{};
+        ::waitid(P_PID, id_t(m_process.processId()), &info, WSTOPPED | WNOWAIT);
+        ::kill(pid_t(m_process.processId()), SIGCONT);
+    }
+    void Kill() {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    // QProcess learns of the end only when asked to wait.
+    bool Running() {
+        return !m_process.waitForFinished(0) && m_process.state() != QProcess::NotRunning;
+    }
+    // The lines up to the end.
+    QStringList Finish() {
+        WaitFor(QString());
+        m_process.waitForFinished();
+        return m_lines;
+    }
+
+private:
+    QProcess m_process;
+    QStringList m_lines;
+};
+
+QByteArray InfoOf(const QByteArray& file, int record) {
+    return CombinationRecord::Trim(
+               QByteArrayView(file).sliced(qsizetype(record) * RecordSize + 46, 30))
+        .toByteArray();
+}
+
+class SharedFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CombinationTable(File()).CreateDefaultFile();
+        ASSERT_TRUE(QDir(m_home.Path()).mkdir("other"));
+        // The same file through a link in another folder, and through a
+        // linked folder.
+        ASSERT_TRUE(QFile::link("../TrinodeRun.cmb", m_home.FilePath("other/TrinodeRun.cmb")));
+        ASSERT_TRUE(QFile::link(m_home.Path(), m_home.FilePath("linked")));
+    }
+    QString File() const { return m_home.CombinationFile(); }
+
+    TemporaryHome m_home;
+};
+
+} // namespace
+
+// The first writer stops while it holds the file; the second, started through
+// another path, must wait for it and then save on top of its result.
+class WaitingWriter : public SharedFile, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(WaitingWriter, SavesOnTopOfTheFirstWritersResult) {
+    for (const QString& secondPath :
+         {m_home.FilePath("other/TrinodeRun.cmb"), m_home.FilePath("linked/TrinodeRun.cmb")}) {
+        CombinationTable(File()).CreateDefaultFile();
+        Child first(File(), Music, "First", {"--stop-at", GetParam()});
+        ASSERT_TRUE(first.WaitFor(GetParam()));
+        Child second(secondPath, Files, "Second", {"--no-load"});
+        ASSERT_TRUE(second.WaitFor("Processing..."));
+        first.Continue();
+        const QStringList firstLines = first.Finish();
+        const QStringList secondLines = second.Finish();
+        EXPECT_TRUE(firstLines.contains("Done")) << firstLines.join(' ').toStdString();
+        EXPECT_TRUE(secondLines.contains("Done")) << secondLines.join(' ').toStdString();
+
+        CombinationTable table(File());
+        table.LoadFile();
+        EXPECT_EQ(table.FindCombination(Music), (Binding{"First", "/usr/bin/first"}));
+        EXPECT_EQ(table.FindCombination(Files), (Binding{"Second", "/usr/bin/second"}));
+        EXPECT_EQ(EntriesOf(m_home.Path()), (QStringList{"linked", "other", "TrinodeRun.cmb"}));
+        EXPECT_EQ(StatOf(m_home.FilePath("other/TrinodeRun.cmb")).st_mode & S_IFMT, S_IFLNK);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SharedFile, WaitingWriter,
+                         ::testing::Values("0", "Saving File...", "Finalizing..."),
+                         [](const auto& info) {
+                             return std::string(info.param == std::string("0") ? "Loaded"
+                                                : info.param[0] == 'S'         ? "Saving"
+                                                                               : "Finalizing");
+                         });
+
+TEST_F(SharedFile, TwoWritersInLoopsLoseNothingAndNoReaderSeesAPartFile) {
+    const int count = 25;
+    Child one(File(), Music, "One", {"--records", "1000", QString::number(count)});
+    Child two(m_home.FilePath("linked/TrinodeRun.cmb"), Music, "Two",
+              {"--records", "5000", QString::number(count)});
+    int reads = 0;
+    int partReads = 0;
+    while (one.Running() || two.Running()) {
+        QFile file(File());
+        if (!file.open(QIODevice::ReadOnly) || file.readAll().size() != FileSize)
+            ++partReads;
+        ++reads;
+    }
+    EXPECT_EQ(partReads, 0) << "of " << reads << " reads";
+    const QByteArray file = ReadAll(File());
+    ASSERT_EQ(file.size(), FileSize);
+    int saved = 0;
+    for (const auto& [lines, first, info] :
+         {std::tuple{one.Finish(), 1000, QByteArray("One")}, {two.Finish(), 5000, "Two"}}) {
+        EXPECT_EQ(lines.last(), "Done") << lines.join(' ').toStdString();
+        for (int n = first; n < first + count; ++n) {
+            if (!lines.contains(QStringLiteral("Saved %1").arg(n)))
+                continue;
+            ++saved;
+            EXPECT_EQ(InfoOf(file, n), info + QByteArray::number(n)) << "record " << n;
+        }
+    }
+    EXPECT_EQ(saved, 2 * count);
+    EXPECT_EQ(EntriesOf(m_home.Path()), (QStringList{"linked", "other", "TrinodeRun.cmb"}));
+}
+
+// --- Another user --------------------------------------------------------
+
+namespace {
+
+// A user's file in a folder that only root may write: as that user, a save
+// has to write the file in place.
+class UsersFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "needs root, to run the save as an unused uid that cannot create files "
+                            "in the file's folder";
+        m_user = UnusedId();
+        ASSERT_NE(m_user, 0u) << "no unused uid";
+        // The user may pass through the folder but not create anything in it.
+        ASSERT_EQ(::chmod(QFile::encodeName(m_home.Path()).constData(), 0755), 0);
+        CombinationTable maker(File());
+        maker.CreateDefaultFile();
+        NoProgress none;
+        maker.AssignCombination(Files, "Documents", "/docs", none);
+        m_old = ReadAll(File());
+        Own(0644);
+    }
+    void Own(mode_t mode) {
+        const QByteArray name = QFile::encodeName(File());
+        ASSERT_EQ(::chown(name.constData(), m_user, m_user), 0);
+        ASSERT_EQ(::chmod(name.constData(), mode), 0);
+    }
+    QString File() const { return m_home.CombinationFile(); }
+
+    TemporaryHome m_home;
+    uid_t m_user = 0;
+    QByteArray m_old;
+};
+
+QByteArray WithMusic(QByteArray table) {
+    const int n = ButtonCatalogue::RecordNumber(*ButtonCatalogue::ButtonIndex(Music[0]),
+                                                *ButtonCatalogue::ButtonIndex(Music[1]),
+                                                *ButtonCatalogue::ButtonIndex(Music[2]));
+    CombinationRecord::Build(table.data() + qsizetype(n) * RecordSize, "Files", "Personal", "Music",
+                             "Player", "/usr/bin/player");
+    return table;
+}
+
+} // namespace
+
+TEST_F(UsersFile, SavedInPlaceOnlyWhereItChangesAndNeverShortened) {
+    enum class Expect { Old, New, OldOrNew };
+    const QByteArray shortFile = m_old.left(FileSize - 1000);
+    const struct {
+        const char* scenario;
+        QByteArray before; // the file as the user has it
+        QStringList options;
+        const char* killAt; // killed when the child prints it
+        Expect expect;
+        const char* outcome; // the child's line before its last, when it ends
+    } rows[] = {
+        {"a whole file", m_old, {}, nullptr, Expect::New, "Done"},
+        {"bytes after the last record", m_old + "tail", {}, nullptr, Expect::New, "Done"},
+        {"a short file", shortFile, {}, nullptr, Expect::New, "Done"},
+        {"stopped after the load", m_old, {"--pause-at", "0"}, "0", Expect::Old, nullptr},
+        {"stopped before the write",
+         m_old,
+         {"--pause-at", "Saving File..."},
+         "Saving File...",
+         Expect::Old,
+         nullptr},
+        {"killed in the write", m_old, {}, "Saving File...", Expect::OldOrNew, nullptr},
+        {"killed before the sync", m_old, {}, "Finalizing...", Expect::OldOrNew, nullptr},
+        {"a size limit below the file",
+         m_old,
+         {"--fsize", "1000000"},
+         nullptr,
+         Expect::Old,
+         "FileError 101 Disk full"},
+        {"a size limit of one byte less",
+         m_old,
+         {"--fsize", QString::number(FileSize - 1)},
+         nullptr,
+         Expect::Old,
+         "FileError 101 Disk full"},
+        {"a short file and a size limit",
+         m_old.left(1000000),
+         {"--fsize", "1500000"},
+         nullptr,
+         Expect::Old,
+         "FileError 101 Disk full"},
+    };
+    for (const auto& row : rows) {
+        ASSERT_EQ(::chown(QFile::encodeName(File()).constData(), 0, 0), 0);
+        WriteAll(File(), row.before);
+        Own(0640);
+        const ino_t inode = StatOf(File()).st_ino;
+        Child child(File(), Music, "Player", row.options, m_user);
+        if (row.killAt) {
+            ASSERT_TRUE(child.WaitFor(row.killAt)) << row.scenario;
+            child.Kill();
+        }
+        const QStringList lines = child.Finish();
+        if (row.outcome) {
+            ASSERT_GE(lines.size(), 2) << row.scenario;
+            EXPECT_EQ(lines.at(lines.size() - 2), row.outcome) << row.scenario;
+            if (row.before.size() == FileSize) { // a short file never equals a table
+                EXPECT_EQ(lines.last(), "Table equals file") << row.scenario;
+            }
+        }
+        // A short file is loaded onto a table of zeros.
+        const QByteArray after =
+            WithMusic(row.before.size() >= FileSize
+                          ? row.before.left(FileSize)
+                          : row.before + QByteArray(FileSize - row.before.size(), '\0'));
+        const QByteArray file = ReadAll(File());
+        switch (row.expect) {
+        case Expect::Old:
+            EXPECT_TRUE(file == row.before) << row.scenario << ": not the file as it was";
+            break;
+        case Expect::New:
+            EXPECT_TRUE(file == after) << row.scenario << ": not the new file";
+            break;
+        case Expect::OldOrNew:
+            EXPECT_TRUE(file == row.before || file == after) << row.scenario << ": neither file";
+            break;
+        }
+        const struct stat st = StatOf(File());
+        EXPECT_EQ(st.st_ino, inode) << row.scenario;
+        EXPECT_EQ(st.st_uid, m_user) << row.scenario;
+        EXPECT_EQ(st.st_mode & 07777, 0640u) << row.scenario;
+        EXPECT_EQ(EntriesOf(m_home.Path()), QStringList{"TrinodeRun.cmb"}) << row.scenario;
+    }
+}
+
+TEST_F(UsersFile, RootKeepsTheUsersOwnerGroupAndMode) {
+    for (const mode_t mode : {0600, 0640, 0664, 0604}) {
+        Own(mode);
+        CombinationTable table(File());
+        table.LoadFile();
+        NoProgress none;
+        table.AssignCombination(Music, "Player", "/usr/bin/player", none);
+        const struct stat st = StatOf(File());
+        EXPECT_EQ(st.st_uid, m_user) << std::oct << mode;
+        EXPECT_EQ(st.st_gid, m_user) << std::oct << mode;
+        EXPECT_EQ(st.st_mode & 07777, mode);
+        EXPECT_EQ(ReadAll(File()), WithMusic(m_old)) << std::oct << mode;
+        WriteAll(File(), m_old);
+    }
+}
