@@ -9,6 +9,7 @@
 #include "platform/ClassicColours.h"
 #include "platform/ErrorGuard.h"
 #include "platform/MnemonicLabel.h"
+#include "platform/ScreenCentre.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
 
@@ -103,6 +104,27 @@ QPushButton* MakeButton(QWidget* parent, const char* objectName, QRect geometry,
     button->setPalette(ClassicColours::Palette());
     return button;
 }
+
+// The overwrite question. A message box takes its final size only as it is
+// shown, and Qt centres it over its parent; it is centred on the screen at
+// that size instead, as the editor is.
+class ConfirmBox final : public QMessageBox {
+public:
+    explicit ConfirmBox(QWidget* parent)
+        : QMessageBox(QMessageBox::Question, QStringLiteral("Confirm"),
+                      QStringLiteral("Are you sure you want to overwrite this shortcut?"),
+                      QMessageBox::Ok | QMessageBox::Cancel, parent) {
+        setObjectName(QStringLiteral("ConfirmBox"));
+        setDefaultButton(QMessageBox::Ok);
+        setEscapeButton(QMessageBox::Cancel);
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        ScreenCentre::Centre(*this);
+    }
+};
 
 } // namespace
 
@@ -249,17 +271,8 @@ void TAddForm::showEvent(QShowEvent* event) {
     // or the file chooser does not show this window again at all.
     if (event->spontaneous())
         return;
-    CentreOnScreen();
+    ScreenCentre::Centre(*this);
     ErrorGuard::Guarded([this] { FormActivate(); });
-}
-
-void TAddForm::CentreOnScreen() {
-    const QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen();
-    if (!screen)
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
 }
 
 void TAddForm::FormActivate() {
@@ -314,12 +327,7 @@ void TAddForm::BrowseClick() {
 }
 
 bool TAddForm::ConfirmOverwrite() {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
-                    QStringLiteral("Are you sure you want to overwrite this shortcut?"),
-                    QMessageBox::Ok | QMessageBox::Cancel, this);
-    box.setObjectName(QStringLiteral("ConfirmBox"));
-    box.setDefaultButton(QMessageBox::Ok);
-    box.setEscapeButton(QMessageBox::Cancel);
+    ConfirmBox box(this);
     return box.exec() == QMessageBox::Ok;
 }
 

@@ -52,7 +52,6 @@ protected:
 private:
     void BuildControls();
     void ConnectHandlers();
-    void CentreOnScreen();
 
     void FormActivate();
     void Socket1Click() { SocketClick(1); }

@@ -2,6 +2,7 @@
 
 #include "help/HelpText.h"
 #include "platform/ClassicColours.h"
+#include "platform/ScreenCentre.h"
 
 #include <QIcon>
 #include <QKeyEvent>
@@ -114,7 +115,5 @@ void THelpForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen()->geometry().center());
-    move(frame.topLeft());
+    ScreenCentre::Centre(*this);
 }

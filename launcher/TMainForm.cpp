@@ -396,7 +396,8 @@ void TMainForm::ClearSocket(int n) {
 void TMainForm::RunCurrent() {
     if (m_panel.CurrentPath().isEmpty())
         return;
-    OpenPath(m_panel.CurrentPath());
+    // By the bytes stored: a name that is not UTF-8 still names its file.
+    OpenPath(m_table.StoredPath(m_panel.SocketValues()));
 }
 
 void TMainForm::ShowHelp() {

@@ -12,7 +12,7 @@
 // - which picture each image shows, so that all of them follow when the
 //   window moves to a screen with another device pixel ratio (a picture is
 //   decoded when first shown, for the ratio it is shown at);
-// - the socket panel (SocketPanel), whose state RefreshDisplay shows.
+// - the socket panel (SocketPanel), whose state RefreshCurrent shows.
 // It calls the store (load or create at activation, lookups through the
 // panel), OpenPath to run, and shows the editor and help windows modally.
 

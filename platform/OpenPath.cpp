@@ -18,6 +18,7 @@
 #include <cstring>
 #include <memory>
 #include <type_traits>
+#include <vector>
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -275,6 +276,26 @@ void StartExecutable(const QString& path) {
         Fail(SystemPartOf(process.errorString()));
 }
 
+// A program whose name Qt cannot hold as text, started by its bytes: no
+// arguments, no shell, the clean environment, in the home folder.
+void StartExecutableByBytes(const QByteArray& path) {
+    const QProcessEnvironment environment = CleanEnvironment();
+    QList<QByteArray> variables;
+    for (const QString& name : environment.keys())
+        variables << QFile::encodeName(name) + '=' + QFile::encodeName(environment.value(name));
+    std::vector<char*> envp;
+    for (QByteArray& variable : variables)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    QByteArray program = path;
+    char* argv[] = {program.data(), nullptr};
+    QByteArray home = UserHome::LocalPath();
+    GError* error = nullptr;
+    if (!g_spawn_async(home.isEmpty() ? nullptr : home.constData(), argv, envp.data(),
+                       G_SPAWN_DEFAULT, nullptr, nullptr, nullptr, &error))
+        FailWith(error);
+}
+
 // Relative texts are joined to the current directory without any cleaning of
 // "." or "..", so that symbolic links resolve as the kernel resolves them.
 QString AbsolutePathOf(const QString& text) {
@@ -322,6 +343,29 @@ void OpenPath(const QString& text) {
         OpenLauncher(localPath);
     else if (regular && ::access(localPath.constData(), X_OK) == 0)
         StartExecutable(path);
+    else
+        LaunchDefaultForFile(localPath);
+}
+
+void OpenPath(const QByteArray& text) {
+    const QString decoded = QFile::decodeName(text);
+    if (QFile::encodeName(decoded) == text) {
+        OpenPath(decoded);
+        return;
+    }
+    // Not UTF-8, so no URL: a file named by these bytes.
+    if (text.contains('\0'))
+        Fail(SystemText(EINVAL));
+    const QByteArray localPath =
+        text.startsWith('/') ? text : QFile::encodeName(QDir::currentPath()) + '/' + text;
+    struct stat status {};
+    if (::stat(localPath.constData(), &status) != 0)
+        Fail(SystemText(errno));
+    const bool regular = S_ISREG(status.st_mode);
+    if (regular && localPath.endsWith(".desktop"))
+        OpenLauncher(localPath);
+    else if (regular && ::access(localPath.constData(), X_OK) == 0)
+        StartExecutableByBytes(localPath);
     else
         LaunchDefaultForFile(localPath);
 }

@@ -17,6 +17,9 @@
 // system's text. What is started never inherits the variables that only
 // Trinode's own start needed (see IsTrinodeOnlyVariable).
 void OpenPath(const QString& text);
+// The same for a text given as the bytes stored: a path whose name is not
+// UTF-8 is opened by those bytes, which a QString could not hold.
+void OpenPath(const QByteArray& text);
 
 // True for an environment variable that concerns Trinode's own process and must
 // not reach a program it opens: the startup and activation tokens the desktop

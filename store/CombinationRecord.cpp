@@ -21,14 +21,6 @@ FieldPlace PlaceOf(Field field) {
     return {0, 0};
 }
 
-QByteArray PadLeft(int width, QByteArrayView text) {
-    if (text.size() >= width)
-        return text.toByteArray();
-    QByteArray padded(width - text.size(), ' ');
-    padded.append(text);
-    return padded;
-}
-
 QByteArrayView Trim(QByteArrayView text) {
     const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     qsizetype begin = 0;
@@ -70,11 +62,15 @@ void PutField(char* out, int width, QByteArrayView text) {
 void Build(char* out, QByteArrayView socket1, QByteArrayView socket2, QByteArrayView socket3,
            QByteArrayView info, QByteArrayView path) {
     out[0] = static_cast<char>(MaxLength);
-    PutField(out + 1, SocketWidth, socket1);
-    PutField(out + 16, SocketWidth, socket2);
-    PutField(out + 31, SocketWidth, socket3);
-    PutField(out + 46, InfoWidth, info);
-    PutField(out + 76, PathWidth, path);
+    const auto put = [out](Field field, QByteArrayView text) {
+        const FieldPlace place = PlaceOf(field);
+        PutField(out + place.offset, place.width, text);
+    };
+    put(Field::Socket1, socket1);
+    put(Field::Socket2, socket2);
+    put(Field::Socket3, socket3);
+    put(Field::Info, info);
+    put(Field::Path, path);
 }
 
 namespace {

@@ -26,10 +26,6 @@ struct FieldPlace {
 };
 FieldPlace PlaceOf(Field field);
 
-// Right-justifies text in width by prepending spaces; longer text is
-// returned unchanged, never cut.
-QByteArray PadLeft(int width, QByteArrayView text);
-
 // Removes leading and trailing bytes with codes up to 32.
 QByteArrayView Trim(QByteArrayView text);
 

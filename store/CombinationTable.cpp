@@ -155,6 +155,21 @@ Binding CombinationTable::FindCombination(const Combination& combination) const 
     return {NotFoundText, QString()};
 }
 
+QByteArray CombinationTable::StoredPath(const Combination& combination) const {
+    EnsureKeys();
+    char key[Record::KeySize];
+    if (!Record::KeyOf(combination, key))
+        return {};
+    const char* keys = m_keys.data();
+    for (int i = 0; i < RecordCount; ++i, keys += Record::KeySize) {
+        if (std::memcmp(keys, key, Record::KeySize) == 0) {
+            const QByteArrayView path = Record::ReadField(Record(i), Record::Field::Path);
+            return path == PlaceholderText ? QByteArray() : path.toByteArray();
+        }
+    }
+    return {};
+}
+
 void CombinationTable::AssignCombination(const Combination& combination, const QString& info,
                                          const QString& path, AssignProgress& progress) {
     QByteArray infoBytes = Record::Encode(info);

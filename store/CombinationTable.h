@@ -54,6 +54,9 @@ public:
     // The first record, from record 0 upwards, whose trimmed socket fields
     // equal the combination; "Not found!" and an empty path when none does.
     Binding FindCombination(const Combination& combination) const;
+    // The same record's path as the bytes stored, which name the file even
+    // where they are not UTF-8 (empty for the placeholder and for none).
+    QByteArray StoredPath(const Combination& combination) const;
 
     // Rebuilds every record of the combination with the texts (an empty text
     // stores the placeholder) and rewrites the whole file. Texts longer than

@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include <memory>
@@ -24,6 +25,9 @@
 // Readable failure messages.
 void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
+}
+void PrintTo(const QPoint& point, std::ostream* out) {
+    *out << '(' << point.x() << ", " << point.y() << ')';
 }
 void PrintTo(const Binding& binding, std::ostream* out) {
     *out << '{' << binding.info.toStdString() << " | " << binding.path.toStdString() << '}';
@@ -55,6 +59,9 @@ struct BoxSeen {
     QString title;
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    // How far the box's middle stands from the middle of its screen's work
+    // area, once it is on the screen at its final size.
+    QPoint offCentre;
 };
 
 using Answer = std::function<void(QMessageBox*)>;
@@ -87,7 +94,8 @@ public:
 private:
     void Handle(QWidget* window) override {
         auto* box = static_cast<QMessageBox*>(window);
-        seen.append({box->windowTitle(), box->text(), box->icon()});
+        seen.append({box->windowTitle(), box->text(), box->icon(),
+                     box->frameGeometry().center() - box->screen()->availableGeometry().center()});
         m_answers[seen.size() - 1](box);
     }
     QList<Answer> m_answers;
@@ -310,6 +318,7 @@ TEST_P(AddFormOkTest, OkAsksOnlyBeforeOverwritingAndClosesWithOk) {
         EXPECT_EQ(answerer.seen[0].title, "Confirm");
         EXPECT_EQ(answerer.seen[0].text, "Are you sure you want to overwrite this shortcut?");
         EXPECT_EQ(answerer.seen[0].icon, QMessageBox::Question);
+        EXPECT_EQ(answerer.seen[0].offCentre, QPoint(0, 0));
     }
     EXPECT_EQ(OnDisk(FilesPersonalMusic), c.written ? typed : before);
     EXPECT_EQ(host.refreshes, c.written ? 1 : 0);

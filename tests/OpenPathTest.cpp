@@ -8,8 +8,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <memory>
 #include <ostream>
+#include <unistd.h>
 
 // Readable failures: texts print as text, not as arrays of UTF-16 units.
 void PrintTo(const QString& text, std::ostream* out) {
@@ -285,6 +287,44 @@ TEST_F(OpenPathTest, AProgramStartsInTheHomeFolder) {
     const Launch launch = AwaitLaunch();
     EXPECT_EQ(launch.program, Rooted("{root}/files/run me.sh"));
     EXPECT_EQ(launch.directory, QDir(Rooted("{root}/home")).canonicalPath());
+}
+
+TEST_F(OpenPathTest, ANameThatIsNotUtf8RunsByItsBytes) {
+    const QByteArray root = QFile::encodeName(Rooted("{root}"));
+    const struct {
+        const char* scenario;
+        QByteArray name;
+        bool started;
+    } rows[] = {
+        {"a Latin-1 program", root + "/files/caf\xe9 run.sh", true},
+        {"a Latin-1 name that is missing", root + "/files/caf\xe9 missing.sh", false},
+    };
+    QFile script(Rooted("{root}/files/run me.sh"));
+    ASSERT_TRUE(script.open(QIODevice::ReadOnly));
+    const QByteArray content = script.readAll();
+    const QByteArray latin1 = rows[0].name;
+    const int fd = ::open(latin1.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0755);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, content.constData(), size_t(content.size())), content.size());
+    ::close(fd);
+    for (const auto& row : rows) {
+        QFile::remove(MarkerPath());
+        QString message;
+        try {
+            OpenPath(row.name);
+        } catch (const TrinodeError& error) {
+            message = error.Message();
+        }
+        if (row.started) {
+            EXPECT_EQ(message, QString()) << row.scenario;
+            const Launch launch = AwaitLaunch();
+            EXPECT_TRUE(launch.program.startsWith(Rooted("{root}/files/caf"))) << row.scenario;
+            EXPECT_EQ(launch.directory, QDir(Rooted("{root}/home")).canonicalPath());
+        } else {
+            EXPECT_EQ(message, "No such file or directory") << row.scenario;
+        }
+    }
+    ::unlink(latin1.constData());
 }
 
 TEST_F(OpenPathTest, EmptyTextDoesNothing) {

@@ -59,18 +59,26 @@ TEST(ButtonCatalogue, RecordNumbers) {
         EXPECT_EQ(ButtonCatalogue::RecordNumber(row.a, row.b, row.c), row.number);
 }
 
-TEST(CombinationRecord, PadLeftNeverCuts) {
+TEST(CombinationRecord, BuildRightJustifiesEveryFieldCountingBytes) {
     const struct {
-        int width;
-        const char* text;
-        const char* padded;
+        const char* scenario;
+        Record::Field field;
+        QByteArray text;
+        QByteArray stored;
     } rows[] = {
-        {5, "ab", "   ab"}, {2, "ab", "ab"},
-        {1, "abc", "abc"},  {3, "", "   "},
-        {0, "", ""},        {4, "\xc3\xa9", "  \xc3\xa9"}, // widths count bytes, not characters
+        {"short socket", Record::Field::Socket2, "ab", QByteArray(13, ' ') + "ab"},
+        {"empty socket", Record::Field::Socket3, "", QByteArray(15, ' ')},
+        {"two-byte character", Record::Field::Info, "\xc3\xa9", QByteArray(28, ' ') + "\xc3\xa9"},
+        {"full path", Record::Field::Path, QByteArray(100, 'p'), QByteArray(100, 'p')},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(Record::PadLeft(row.width, row.text), QByteArray(row.padded)) << row.text;
+    for (const auto& row : rows) {
+        QByteArray fields[5];
+        fields[int(row.field)] = row.text;
+        char out[Record::Size];
+        Record::Build(out, fields[0], fields[1], fields[2], fields[3], fields[4]);
+        const Record::FieldPlace place = Record::PlaceOf(row.field);
+        EXPECT_EQ(QByteArray(out + place.offset, place.width), row.stored) << row.scenario;
+    }
 }
 
 TEST(CombinationRecord, TrimRemovesOnlyBytesUpTo32) {

@@ -7,6 +7,7 @@
 // window's transparent colour.
 
 #include "art/JpegDecoder.h"
+#include "platform/ColourKey.h"
 #include "tools/artgen/JpegEncoder.h"
 #include "tools/artgen/PictureSet.h"
 
@@ -22,8 +23,6 @@
 
 namespace {
 
-constexpr QRgb ColourKey = 0xffff0000;
-
 void Fail(const QString& message) {
     std::fprintf(stderr, "trinode_artgen: %s\n", qPrintable(message));
     std::exit(1);
@@ -33,7 +32,7 @@ bool HasColourKey(const QImage& image) {
     for (int y = 0; y < image.height(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         for (int x = 0; x < image.width(); ++x)
-            if (line[x] == ColourKey)
+            if (line[x] == ColourKey::Key)
                 return true;
     }
     return false;
