@@ -113,17 +113,21 @@ trinode_running() {
     kill -0 "$TRINODE_PID" 2>/dev/null
 }
 
-# Polls a command until it succeeds, for up to ten seconds. The command runs
+# Polls a command until it succeeds, for up to WAIT_SECONDS (30) seconds. The command runs
 # afresh at every poll, so what it looks at goes inside it (region_is,
 # region_differs), never as a "$(...)" argument, which is taken once.
 wait_until() {
     local what=$1
     shift
-    local i
-    for ((i = 0; i < 200; i++)); do
+    # A limit on the clock, not on the number of polls: on a loaded machine
+    # each poll takes longer and a window manager longer to start, and the
+    # wait only bounds how long a failure takes to show.
+    local deadline=$((SECONDS + ${WAIT_SECONDS:-30}))
+    while ((SECONDS < deadline)); do
         "$@" && return 0
         sleep 0.05
     done
+    "$@" && return 0
     fail "timed out waiting until $what"
 }
 
