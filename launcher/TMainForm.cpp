@@ -416,13 +416,6 @@ void TMainForm::ExitButtonClick() {
     close();
 }
 
-void TMainForm::BringToFront() {
-    if (isMinimized() || !isVisible())
-        showMaximized();
-    raise();
-    activateWindow();
-}
-
 void TMainForm::keyPressEvent(QKeyEvent* event) {
     bool handled = false;
     ErrorGuard::Guarded([&]() { handled = HandleKey(*event); });

@@ -54,7 +54,6 @@ public:
     void RefreshCurrent() override;
 
     const QString& CurrentPath() const { return m_panel.CurrentPath(); }
-    void BringToFront();
 
     // Shows the window maximised on the monitor that holds the pointer, moving
     // it there from another monitor if need be; for the first start and for

@@ -3,18 +3,36 @@
 #include "editor/TAddForm.h"
 #include "help/THelpForm.h"
 #include "launcher/TMainForm.h"
+#include "launcher/WindowActivator.h"
+
+#include <QApplication>
 
 TrinodeApplication::TrinodeApplication() : m_instance(m_table.FilePath()) {}
 
 // The dialogs are children of the main window; they go first.
 TrinodeApplication::~TrinodeApplication() {
+    m_activator.reset();
     m_helpForm.reset();
     m_addForm.reset();
     m_mainForm.reset();
 }
 
-bool TrinodeApplication::HandOverToRunningInstance() {
-    return m_instance.HandOverOrClaim();
+SingleInstance::Outcome
+TrinodeApplication::HandOverToRunningInstance(const std::function<SummonRequest()>& makeRequest) {
+    return m_instance.HandOverOrClaim(makeRequest);
+}
+
+void TrinodeApplication::Summon(const SummonRequest& request,
+                                std::function<void(SingleInstance::Answer)> done) {
+    // A summon brings the window to where the user is.
+    m_mainForm->PlaceOnPointerScreen();
+    // With the editor or help window open, that window comes forward: the
+    // main window over it would take no input.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal->isVisible())
+        m_activator->Activate(*modal, m_mainForm.get(), request, std::move(done));
+    else
+        m_activator->Activate(*m_mainForm, nullptr, request, std::move(done));
 }
 
 // Both dialogs need the font database, whose first use costs more than all the
@@ -32,6 +50,10 @@ void TrinodeApplication::Start() {
         m_table.PrefetchFile();
     m_mainForm = std::make_unique<TMainForm>(m_table);
     m_mainForm->SetDialogMaker([this]() { MakeDialogs(); });
-    m_instance.Listen([this]() { m_mainForm->BringToFront(); });
+    m_activator = std::make_unique<WindowActivator>();
+    m_instance.Listen(
+        [this](const SummonRequest& request, std::function<void(SingleInstance::Answer)> done) {
+            Summon(request, std::move(done));
+        });
     m_mainForm->PlaceOnPointerScreen();
 }

@@ -13,6 +13,7 @@
 class TAddForm;
 class THelpForm;
 class TMainForm;
+class WindowActivator;
 
 class TrinodeApplication final {
 public:
@@ -21,9 +22,12 @@ public:
     TrinodeApplication(const TrinodeApplication&) = delete;
     TrinodeApplication& operator=(const TrinodeApplication&) = delete;
 
-    // True when another Trinode serves the same file: it has been asked to
-    // come to the front, and this one should leave.
-    bool HandOverToRunningInstance();
+    // Looks for another Trinode that serves the same file and, when one
+    // answers, hands it the summon; needs no GUI. Anything but Claimed and
+    // Alone means this process should leave (InstanceMessage says why).
+    SingleInstance::Outcome
+    HandOverToRunningInstance(const std::function<SummonRequest()>& makeRequest);
+    const QString& InstanceMessage() const { return m_instance.Message(); }
 
     // Makes the main window and shows it; the editor and help windows follow
     // in that order right after its first paint.
@@ -33,10 +37,12 @@ public:
 
 private:
     void MakeDialogs();
+    void Summon(const SummonRequest& request, std::function<void(SingleInstance::Answer)> done);
 
     CombinationTable m_table;
     SingleInstance m_instance;
     std::unique_ptr<TMainForm> m_mainForm;
     std::unique_ptr<TAddForm> m_addForm;
     std::unique_ptr<THelpForm> m_helpForm;
+    std::unique_ptr<WindowActivator> m_activator;
 };

@@ -1,155 +1,483 @@
 #include "platform/SingleInstance.h"
 
 #include <QCryptographicHash>
-#include <QFileInfo>
+#include <QDir>
+#include <QFile>
+#include <QPointer>
 #include <QSocketNotifier>
+#include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstddef>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr QByteArrayView RaiseRequest("raise\n");
-// Sent back once the running instance has handled the request, so that the
-// caller knows its event loop is running.
-constexpr QByteArrayView RaisedAnswer("raised\n");
-constexpr int AnswerWaitMs = 1000;
-constexpr int ClaimAttempts = 5;
+// The first thing an instance says to whoever connects: only a Trinode of
+// this protocol says it, so a second start knows whom it is talking to.
+constexpr QByteArrayView Greeting("trinode 1\n");
+constexpr QByteArrayView ActiveAnswer("active\n");
+constexpr QByteArrayView RefusedAnswer("refused ");
+constexpr qsizetype MaxRequest = 4096;
+// How long a second start keeps trying while the instance that holds the
+// lock has not yet started to listen (it does so right after taking it).
+constexpr int ListenWaitMs = 1000;
+// After EMFILE with nothing to drop, accepting pauses this long rather than
+// spinning on a listener that stays readable.
+constexpr int AcceptPauseMs = 100;
+constexpr int SweepIntervalMs = 250;
+constexpr int MaxLinks = 40;
 
-struct Address {
-    sockaddr_un address{};
-    socklen_t length = 0;
-};
+QString Text(const QByteArray& bytes) {
+    return QFile::decodeName(bytes);
+}
 
-// An abstract address: a NUL byte, then the name, with no terminator.
-Address AbstractAddress(const QByteArray& name) {
-    Address a;
-    a.address.sun_family = AF_UNIX;
-    const size_t n = std::min<size_t>(name.size(), sizeof(a.address.sun_path) - 1);
-    std::memcpy(a.address.sun_path + 1, name.constData(), n);
-    a.length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + n);
-    return a;
+QString Errno(int e) {
+    return QString::fromLocal8Bit(std::strerror(e));
+}
+
+// A directory that only this user can enter and write: owned by us, neither
+// group nor others with any right, and not a link.
+bool IsPrivateDirectory(const QByteArray& path, QString* why) {
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0) {
+        *why = QStringLiteral("%1: %2").arg(Text(path), Errno(errno));
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        *why = QStringLiteral("%1 is not a directory").arg(Text(path));
+        return false;
+    }
+    if (st.st_uid != ::getuid() || (st.st_mode & 077) != 0) {
+        *why = QStringLiteral("%1 is not private (owner uid %2, mode %3)")
+                   .arg(Text(path))
+                   .arg(st.st_uid)
+                   .arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'));
+        return false;
+    }
+    return true;
+}
+
+QByteArray DirectoryOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : path.left(slash);
+}
+
+bool FillAddress(const QString& path, sockaddr_un* address) {
+    const QByteArray name = QFile::encodeName(path);
+    *address = {};
+    address->sun_family = AF_UNIX;
+    if (name.size() >= qsizetype(sizeof(address->sun_path)))
+        return false;
+    std::memcpy(address->sun_path, name.constData(), size_t(name.size()));
+    return true;
 }
 
 int NewSocket() {
-    return ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    return ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
 }
 
-bool WaitFor(int fd, short events, int timeoutMs) {
-    pollfd p{fd, events, 0};
-    int r;
-    do {
-        r = ::poll(&p, 1, timeoutMs);
-    } while (r < 0 && errno == EINTR);
-    return r > 0 && (p.revents & events);
+bool PeerOf(int fd, ucred* peer) {
+    socklen_t length = sizeof(*peer);
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, peer, &length) == 0;
 }
 
-bool SameUser(int fd) {
-    ucred peer{};
-    socklen_t length = sizeof(peer);
-    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && peer.uid == ::getuid();
+// Reads one line (up to its '\n') before the deadline; empty when none came.
+QByteArray ReadLine(int fd, const QDeadlineTimer& deadline) {
+    QByteArray line;
+    while (!line.endsWith('\n') && line.size() < 1024) {
+        pollfd p{fd, POLLIN, 0};
+        const int r = ::poll(&p, 1, int(std::max<qint64>(0, deadline.remainingTime())));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            return {};
+        char buffer[256];
+        const ssize_t n = ::recv(fd, buffer, sizeof(buffer), 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0)
+            return {};
+        line.append(buffer, n);
+    }
+    return line;
+}
+
+// Every socket is non-blocking: a peer that reads nothing must not hold us.
+bool SendAll(int fd, QByteArrayView bytes, const QDeadlineTimer& deadline = QDeadlineTimer(0)) {
+    while (!bytes.isEmpty()) {
+        const ssize_t n = ::send(fd, bytes.data(), size_t(bytes.size()), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN && !deadline.hasExpired()) {
+            pollfd p{fd, POLLOUT, 0};
+            ::poll(&p, 1, int(std::max<qint64>(0, deadline.remainingTime())));
+            continue;
+        }
+        if (n <= 0)
+            return false;
+        bytes = bytes.sliced(n);
+    }
+    return true;
+}
+
+// $XDG_RUNTIME_DIR when it is private; otherwise a directory of our own in
+// the temporary directory, made private. Empty, with the reason in why, when
+// neither is safe.
+QByteArray PrivateDirectory(QString* why) {
+    QString runtimeWhy;
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (runtime.startsWith('/') && IsPrivateDirectory(runtime, &runtimeWhy))
+        return runtime;
+    QByteArray base = qgetenv("TMPDIR");
+    if (!base.startsWith('/'))
+        base = "/tmp";
+    const QByteArray own = base + "/trinode-" + QByteArray::number(::getuid());
+    if (::mkdir(own.constData(), 0700) != 0 && errno != EEXIST) {
+        *why = QStringLiteral("cannot make %1: %2").arg(Text(own), Errno(errno));
+        return {};
+    }
+    QString ownWhy;
+    if (!IsPrivateDirectory(own, &ownWhy)) {
+        *why = runtimeWhy.isEmpty() ? ownWhy : runtimeWhy + QStringLiteral(", and ") + ownWhy;
+        return {};
+    }
+    return own;
 }
 
 } // namespace
 
 SingleInstance::SingleInstance(const QString& combinationFilePath, QObject* parent)
-    : QObject(parent), m_address(ServerName(combinationFilePath).toUtf8()) {}
+    : QObject(parent), m_socketPath(SocketPath(combinationFilePath)) {}
 
 SingleInstance::~SingleInstance() {
-    if (m_listener >= 0)
+    for (const Connection& c : m_connections)
+        ::close(c.fd);
+    if (m_listener >= 0) {
+        // The lock is still ours, so the socket file is ours to remove.
+        ::unlink(QFile::encodeName(m_socketPath).constData());
         ::close(m_listener);
+    }
+    if (m_lock >= 0)
+        ::close(m_lock);
 }
 
-QString SingleInstance::ServerName(const QString& combinationFilePath) {
-    const QString full = QFileInfo(combinationFilePath).absoluteFilePath();
+QString SingleInstance::ResolvedPath(const QString& path) {
+    QByteArray p = QFile::encodeName(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+    for (int i = 0; i < MaxLinks; ++i) {
+        struct stat st {};
+        if (::lstat(p.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            break;
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(p.constData(), target, sizeof(target) - 1);
+        if (n <= 0)
+            break;
+        const QByteArray t(target, n);
+        p = t.startsWith('/') ? t : DirectoryOf(p) + '/' + t;
+    }
+    if (char* real = ::realpath(p.constData(), nullptr)) {
+        const QByteArray r(real);
+        std::free(real);
+        return Text(r);
+    }
+    // The file does not exist yet: its directory says where it will be.
+    const QByteArray name = p.mid(p.lastIndexOf('/') + 1);
+    if (char* real = ::realpath(DirectoryOf(p).constData(), nullptr)) {
+        QByteArray r(real);
+        std::free(real);
+        if (!r.endsWith('/'))
+            r += '/';
+        return Text(r + name);
+    }
+    return Text(p);
+}
+
+QString SingleInstance::SocketPath(const QString& combinationFilePath) {
+    QString why;
+    const QByteArray directory = PrivateDirectory(&why);
+    if (directory.isEmpty())
+        return {};
+    const QByteArray key = QFile::encodeName(ResolvedPath(combinationFilePath));
     const QByteArray hash =
-        QCryptographicHash::hash(full.toUtf8(), QCryptographicHash::Sha256).toHex().left(24);
-    return QStringLiteral("trinode-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
+        QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(32);
+    return Text(directory + "/trinode-" + hash + ".socket");
 }
 
-bool SingleInstance::HandOverOrClaim() {
-    // Two starts at the same moment: one claims the name, the other finds it
-    // taken and so finds the first.
-    for (int attempt = 0; attempt < ClaimAttempts; ++attempt) {
-        if (SignalRunningInstance())
-            return true;
-        if (Claim())
-            return false;
+SingleInstance::Outcome
+SingleInstance::HandOverOrClaim(const std::function<SummonRequest()>& makeRequest) {
+    m_message.clear();
+    if (m_socketPath.isEmpty()) {
+        PrivateDirectory(&m_message);
+        m_message = QStringLiteral("%1; not looking for a running Trinode").arg(m_message);
+        return Outcome::Alone;
     }
-    // Neither answered nor claimable: run rather than refuse to start.
-    return false;
+    sockaddr_un address;
+    if (!FillAddress(m_socketPath, &address)) {
+        m_message = QStringLiteral("the instance socket's path is too long: %1").arg(m_socketPath);
+        return Outcome::Alone;
+    }
+    if (Claim())
+        return Outcome::Claimed;
+    if (!m_message.isEmpty())
+        return Outcome::Alone;
+    return Summon(makeRequest, ListenWaitMs);
 }
 
-bool SingleInstance::SignalRunningInstance() {
-    const int fd = NewSocket();
-    if (fd < 0)
-        return false;
-    const Address a = AbstractAddress(m_address);
-    const bool connected =
-        ::connect(fd, reinterpret_cast<const sockaddr*>(&a.address), a.length) == 0;
-    if (connected) {
-        ::send(fd, RaiseRequest.data(), RaiseRequest.size(), MSG_NOSIGNAL);
-        char answer[16] = {};
-        m_answered = WaitFor(fd, POLLIN, AnswerWaitMs) &&
-                     ::recv(fd, answer, sizeof(answer) - 1, 0) == ssize_t(RaisedAnswer.size()) &&
-                     RaisedAnswer == QByteArrayView(answer);
+SingleInstance::Outcome
+SingleInstance::HandOver(const std::function<SummonRequest()>& makeRequest) {
+    m_message.clear();
+    if (m_socketPath.isEmpty()) {
+        m_message = QStringLiteral("no private directory for the instance socket");
+        return Outcome::Alone;
     }
-    ::close(fd);
-    return connected;
+    return Summon(makeRequest, 0);
 }
 
 bool SingleInstance::Claim() {
     if (m_listener >= 0)
         return true;
+    const QByteArray socketName = QFile::encodeName(m_socketPath);
+    const QByteArray lockName = socketName.chopped(int(qstrlen(".socket"))) + ".lock";
+    if (m_lock < 0) {
+        m_lock = ::open(lockName.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (m_lock < 0) {
+            m_message = QStringLiteral("%1: %2").arg(Text(lockName), Errno(errno));
+            return false;
+        }
+    }
+    int r;
+    do {
+        r = ::flock(m_lock, LOCK_EX | LOCK_NB);
+    } while (r != 0 && errno == EINTR);
+    if (r != 0)
+        return false; // a running instance holds it
+
+    // Whatever sits at the name now is left from an instance that has ended,
+    // or was put there by someone else.
+    struct stat st {};
+    if (::lstat(socketName.constData(), &st) == 0) {
+        if (st.st_uid != ::getuid())
+            m_message = QStringLiteral("replaced %1, which belonged to uid %2")
+                            .arg(m_socketPath)
+                            .arg(st.st_uid);
+        ::unlink(socketName.constData());
+    }
+    sockaddr_un address;
+    FillAddress(m_socketPath, &address);
     const int fd = NewSocket();
-    if (fd < 0)
-        return false;
-    const Address a = AbstractAddress(m_address);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&a.address), a.length) != 0 ||
-        ::listen(fd, 8) != 0) {
-        ::close(fd);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::listen(fd, SOMAXCONN) != 0) {
+        m_message = QStringLiteral("cannot listen on %1: %2").arg(m_socketPath, Errno(errno));
+        if (fd >= 0)
+            ::close(fd);
+        ::flock(m_lock, LOCK_UN);
         return false;
     }
     m_listener = fd;
     return true;
 }
 
-void SingleInstance::Listen(std::function<void()> onActivate) {
-    m_onActivate = std::move(onActivate);
-    if (!Claim() || m_notifier)
+SingleInstance::Outcome SingleInstance::Summon(const std::function<SummonRequest()>& makeRequest,
+                                               int listenWaitMs) {
+    sockaddr_un address;
+    if (!FillAddress(m_socketPath, &address)) {
+        m_message = QStringLiteral("the instance socket's path is too long: %1").arg(m_socketPath);
+        return Outcome::Alone;
+    }
+    QDeadlineTimer listenDeadline(listenWaitMs);
+    int fd = -1;
+    for (;;) {
+        fd = NewSocket();
+        if (fd < 0) {
+            m_message = QStringLiteral("cannot make a socket: %1").arg(Errno(errno));
+            return Outcome::Alone;
+        }
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0)
+            break;
+        const int e = errno;
+        ::close(fd);
+        // EAGAIN: its queue of connections is full, which a listener that
+        // never accepts causes; that is waited out like one not yet listening.
+        if ((e != ENOENT && e != ECONNREFUSED && e != EAGAIN && e != EINTR) ||
+            listenDeadline.hasExpired()) {
+            m_message = QStringLiteral("a Trinode holds %1 but cannot be reached: %2")
+                            .arg(m_socketPath, Errno(e));
+            return Outcome::Alone;
+        }
+        // The instance that holds the lock is about to listen.
+        ::poll(nullptr, 0, 5);
+    }
+
+    Outcome outcome = Outcome::Alone;
+    ucred peer{};
+    if (!PeerOf(fd, &peer) || peer.uid != ::getuid()) {
+        m_message = QStringLiteral("%1 is held by uid %2, not by this user")
+                        .arg(m_socketPath)
+                        .arg(peer.uid);
+    } else if (ReadLine(fd, QDeadlineTimer(GreetingWaitMs)) != Greeting) {
+        m_message = QStringLiteral("the process %1 at %2 did not answer as Trinode")
+                        .arg(peer.pid)
+                        .arg(m_socketPath);
+    } else if (!SendAll(fd, makeRequest().Serialize(), QDeadlineTimer(GreetingWaitMs))) {
+        m_message =
+            QStringLiteral("the running Trinode (process %1) closed the connection").arg(peer.pid);
+        outcome = Outcome::Refused;
+    } else {
+        const QByteArray answer = ReadLine(fd, QDeadlineTimer(ActivationWaitMs + 1000));
+        if (answer == ActiveAnswer) {
+            outcome = Outcome::Activated;
+        } else {
+            outcome = Outcome::Refused;
+            m_message = answer.startsWith(RefusedAnswer)
+                            ? QString::fromUtf8(answer.sliced(RefusedAnswer.size()).chopped(1))
+                            : QStringLiteral("the running Trinode (process %1) did not say "
+                                             "whether its window became active")
+                                  .arg(peer.pid);
+        }
+    }
+    ::close(fd);
+    return outcome;
+}
+
+void SingleInstance::Listen(SummonHandler onSummon) {
+    m_onSummon = std::move(onSummon);
+    if (m_listener < 0 || m_notifier)
         return;
     m_notifier = new QSocketNotifier(m_listener, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SingleInstance::Accept);
+    m_sweep = new QTimer(this);
+    m_sweep->setInterval(SweepIntervalMs);
+    connect(m_sweep, &QTimer::timeout, this, &SingleInstance::DropExpired);
 }
 
 void SingleInstance::Accept() {
-    const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (client < 0)
+    for (;;) {
+        const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            if ((errno == EMFILE || errno == ENFILE) && DropOldestIdle())
+                continue;
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                // Nothing to give back: the listener stays readable, so wait
+                // rather than spin on it.
+                m_notifier->setEnabled(false);
+                QTimer::singleShot(AcceptPauseMs, this, [this]() { m_notifier->setEnabled(true); });
+            }
+            return;
+        }
+        ucred peer{};
+        if (!PeerOf(fd, &peer) || peer.uid != ::getuid()) {
+            ::close(fd);
+            continue;
+        }
+        if (int(m_connections.size()) >= MaxConnections && !DropOldestIdle()) {
+            ::close(fd);
+            continue;
+        }
+        if (!SendAll(fd, Greeting)) {
+            ::close(fd);
+            continue;
+        }
+        Connection c;
+        c.fd = fd;
+        c.id = m_nextId++;
+        c.deadline = QDeadlineTimer(RequestDeadlineMs);
+        c.notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        connect(c.notifier, &QSocketNotifier::activated, this, [this, id = c.id]() { Read(id); });
+        m_connections.push_back(std::move(c));
+        if (!m_sweep->isActive())
+            m_sweep->start();
+    }
+}
+
+SingleInstance::Connection* SingleInstance::Find(quint64 id) {
+    const auto it = std::find_if(m_connections.begin(), m_connections.end(),
+                                 [id](const Connection& c) { return c.id == id; });
+    return it == m_connections.end() ? nullptr : &*it;
+}
+
+void SingleInstance::Read(quint64 id) {
+    Connection* c = Find(id);
+    if (!c)
         return;
-    if (!SameUser(client)) {
-        ::close(client);
+    char buffer[1024];
+    const ssize_t n = ::recv(c->fd, buffer, sizeof(buffer), 0);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        return;
+    if (n <= 0) {
+        Drop(id);
         return;
     }
-    // The request follows the connection at once; a caller that sends nothing
-    // is dropped when it goes quiet.
-    auto* reader = new QSocketNotifier(client, QSocketNotifier::Read, this);
-    connect(reader, &QSocketNotifier::activated, this, [this, reader, client]() {
-        char request[16] = {};
-        const ssize_t n = ::recv(client, request, sizeof(request) - 1, 0);
-        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+    c->received.append(buffer, n);
+    if (c->received.size() > MaxRequest) {
+        Drop(id);
+        return;
+    }
+    if (c->received != "\n" && !c->received.endsWith("\n\n"))
+        return;
+    const std::optional<SummonRequest> request = SummonRequest::Parse(c->received);
+    if (!request) {
+        Drop(id);
+        return;
+    }
+    c->answering = true;
+    c->notifier->setEnabled(false);
+    QPointer<SingleInstance> self(this);
+    auto answer = [self, id](Answer a) {
+        if (!self)
             return;
-        reader->setEnabled(false);
-        reader->deleteLater();
-        if (n == ssize_t(RaiseRequest.size()) && RaiseRequest == QByteArrayView(request)) {
-            if (m_onActivate)
-                m_onActivate();
-            ::send(client, RaisedAnswer.data(), RaisedAnswer.size(), MSG_NOSIGNAL);
+        if (Connection* c = self->Find(id)) {
+            QByteArray line = a.active ? ActiveAnswer.toByteArray()
+                                       : RefusedAnswer.toByteArray() +
+                                             a.message.toUtf8().replace('\n', ' ') + '\n';
+            SendAll(c->fd, line);
         }
-        ::close(client);
-    });
+        self->Drop(id);
+    };
+    if (m_onSummon)
+        m_onSummon(*request, answer);
+    else
+        answer({false, QStringLiteral("the running Trinode is not ready")});
+}
+
+void SingleInstance::Drop(quint64 id) {
+    const auto it = std::find_if(m_connections.begin(), m_connections.end(),
+                                 [id](const Connection& c) { return c.id == id; });
+    if (it == m_connections.end())
+        return;
+    it->notifier->setEnabled(false);
+    it->notifier->deleteLater();
+    ::close(it->fd);
+    m_connections.erase(it);
+    if (m_connections.empty() && m_sweep)
+        m_sweep->stop();
+}
+
+bool SingleInstance::DropOldestIdle() {
+    const auto it = std::find_if(m_connections.begin(), m_connections.end(),
+                                 [](const Connection& c) { return !c.answering; });
+    if (it == m_connections.end())
+        return false;
+    Drop(it->id);
+    return true;
+}
+
+void SingleInstance::DropExpired() {
+    std::vector<quint64> expired;
+    for (const Connection& c : m_connections) {
+        if (!c.answering && c.deadline.hasExpired())
+            expired.push_back(c.id);
+    }
+    for (const quint64 id : expired)
+        Drop(id);
 }

@@ -47,7 +47,7 @@ bool WaitUntilRunning(const QString& file) {
     QDeadlineTimer deadline(20000);
     while (!deadline.hasExpired()) {
         SingleInstance probe(file);
-        if (probe.SignalRunningInstance() && probe.Answered())
+        if (probe.HandOver([]() { return SummonRequest{}; }) == SingleInstance::Outcome::Activated)
             return true;
         QThread::msleep(20);
     }
@@ -130,6 +130,75 @@ TEST(Startup, InstancesOfDifferentHomesNeverMeet) {
     ASSERT_TRUE(WaitUntilRunning(two.CombinationFile()));
     EXPECT_EQ(first.Process().state(), QProcess::Running);
     EXPECT_EQ(second.Process().state(), QProcess::Running);
-    EXPECT_NE(SingleInstance::ServerName(oneFile),
-              SingleInstance::ServerName(two.CombinationFile()));
+    EXPECT_NE(SingleInstance::SocketPath(oneFile),
+              SingleInstance::SocketPath(two.CombinationFile()));
 }
+
+// --- The command line and the display -----------------------------------
+
+struct CommandLineCase {
+    const char* name;
+    QStringList arguments;
+    QStringList environment; // NAME=value; DISPLAY, WAYLAND_DISPLAY and the platform unset first
+    int exitCode;
+    QString standardOutput; // what it begins with
+    QString standardError;  // what its only line contains
+};
+
+void PrintTo(const CommandLineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CommandLine : public ::testing::TestWithParam<CommandLineCase> {};
+
+TEST_P(CommandLine, AnswersWithoutQtAbortingAndSaysWhatIsMissing) {
+    const CommandLineCase& c = GetParam();
+    TemporaryHome home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"})
+        env.remove(QString::fromLatin1(name));
+    for (const QString& pair : c.environment)
+        env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    QProcess trinode;
+    trinode.setProcessEnvironment(env);
+    trinode.start(QString::fromLocal8Bit(qgetenv("TRINODE_BIN")), c.arguments);
+    ASSERT_TRUE(trinode.waitForFinished(20000));
+    const QString out = QString::fromLocal8Bit(trinode.readAllStandardOutput());
+    const QString err = QString::fromLocal8Bit(trinode.readAllStandardError());
+    EXPECT_EQ(trinode.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(trinode.exitCode(), c.exitCode) << err.toStdString();
+    if (c.standardOutput.isEmpty())
+        EXPECT_TRUE(out.isEmpty()) << out.toStdString();
+    else
+        EXPECT_TRUE(out.startsWith(c.standardOutput)) << out.toStdString();
+    if (c.standardError.isEmpty()) {
+        EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+    } else {
+        EXPECT_TRUE(err.contains(c.standardError)) << err.toStdString();
+        EXPECT_EQ(err.count(u'\n'), 1) << err.toStdString();
+        EXPECT_TRUE(err.startsWith(QLatin1String("trinode: "))) << err.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CommandLine,
+    ::testing::Values(
+        CommandLineCase{"HelpWithoutADisplay", {"--help"}, {}, 0, "Usage: trinode", ""},
+        CommandLineCase{"ShortHelp", {"-h"}, {}, 0, "Usage: trinode", ""},
+        CommandLineCase{"VersionWithoutADisplay", {"--version"}, {}, 0, "Trinode 1.", ""},
+        CommandLineCase{
+            "UnknownOption", {"--frobnicate"}, {}, 1, "", "unknown option --frobnicate"},
+        CommandLineCase{"NoDisplayNamed", {}, {}, 1, "", "neither DISPLAY nor WAYLAND_DISPLAY"},
+        CommandLineCase{"XServerThatIsNotThere",
+                        {},
+                        {"DISPLAY=:4999"},
+                        1,
+                        "",
+                        "no usable display: could not connect to display :4999"},
+        CommandLineCase{"WaylandCompositorThatIsNotThere",
+                        {},
+                        {"QT_QPA_PLATFORM=wayland", "WAYLAND_DISPLAY=trinode-none"},
+                        1,
+                        "",
+                        "no usable display"}),
+    [](const auto& info) { return std::string(info.param.name); });

@@ -12,6 +12,9 @@
 int main(int argc, char** argv) {
     QTemporaryDir home;
     qputenv("HOME", QFile::encodeName(home.path()));
+    // Instance sockets too stay in a directory of the tests' own.
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -57,12 +57,19 @@ void CloseModal(QWidget* window) {
 
 } // namespace
 
-TemporaryHome::TemporaryHome() : m_previousHome(qgetenv("HOME")) {
+TemporaryHome::TemporaryHome()
+    : m_previousHome(qgetenv("HOME")), m_previousRuntime(qgetenv("XDG_RUNTIME_DIR")) {
     qputenv("HOME", QFile::encodeName(m_dir.path()));
+    // A temporary directory is made private (0700).
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
 }
 
 TemporaryHome::~TemporaryHome() {
     qputenv("HOME", m_previousHome);
+    if (m_previousRuntime.isNull())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", m_previousRuntime);
 }
 
 ModalGuard::ModalGuard() {

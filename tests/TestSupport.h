@@ -23,7 +23,8 @@
 class QWidget;
 
 // A temporary directory that stands in for the user's home while it lives:
-// HOME points at it, and it is removed afterwards.
+// HOME points at it (and XDG_RUNTIME_DIR at a private directory beside it),
+// and it is removed afterwards.
 class TemporaryHome final {
 public:
     TemporaryHome();
@@ -37,7 +38,9 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QTemporaryDir m_runtime;
     QByteArray m_previousHome;
+    QByteArray m_previousRuntime;
 };
 
 // Watches every window that the test program shows; one lives in main().

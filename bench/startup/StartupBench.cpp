@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Trinode"));
     TrinodeApplication trinode;
-    if (trinode.HandOverToRunningInstance())
+    if (trinode.HandOverToRunningInstance([]() { return SummonRequest{}; }) !=
+        SingleInstance::Outcome::Claimed)
         return 1;
     EndOnFirstPaint endOnPaint;
     QTimer poll;

@@ -1,0 +1,165 @@
+#include "launcher/WindowActivator.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return atom;
+}
+
+xcb_window_t RootOf(xcb_connection_t* c, xcb_window_t window) {
+    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
+    const xcb_window_t root = tree ? tree->root : xcb_window_t(XCB_WINDOW_NONE);
+    std::free(tree);
+    return root;
+}
+
+// A window manager is running and takes activation requests.
+bool ManagerActivates(xcb_connection_t* c, xcb_window_t root) {
+    const xcb_atom_t supported = Atom(c, "_NET_SUPPORTED");
+    const xcb_atom_t active = Atom(c, "_NET_ACTIVE_WINDOW");
+    const xcb_atom_t check = Atom(c, "_NET_SUPPORTING_WM_CHECK");
+    xcb_get_property_reply_t* wm = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, root, check, XCB_ATOM_WINDOW, 0, 1), nullptr);
+    const bool running = wm && xcb_get_property_value_length(wm) == 4;
+    std::free(wm);
+    if (!running)
+        return false;
+    xcb_get_property_reply_t* list = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, root, supported, XCB_ATOM_ATOM, 0, 4096), nullptr);
+    bool found = false;
+    if (list) {
+        const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(list));
+        const int n = xcb_get_property_value_length(list) / int(sizeof(xcb_atom_t));
+        for (int i = 0; i < n && !found; ++i)
+            found = atoms[i] == active;
+    }
+    std::free(list);
+    return found;
+}
+
+void SendToRoot(xcb_connection_t* c, xcb_window_t root, const xcb_client_message_event_t& event,
+                uint32_t mask) {
+    xcb_send_event(c, 0, root, mask, reinterpret_cast<const char*>(&event));
+}
+
+// A request from an application (source 1) with the user's time, which is
+// what focus-stealing prevention weighs.
+void RequestActive(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, quint32 time) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = Atom(c, "_NET_ACTIVE_WINDOW");
+    event.data.data32[0] = 1;
+    event.data.data32[1] = time;
+    event.data.data32[2] = XCB_WINDOW_NONE;
+    SendToRoot(c, root, event,
+               XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
+}
+
+// "remove: ID=..." in 20-byte pieces, so that the launcher's busy cursor
+// stops.
+void EndStartup(xcb_connection_t* c, xcb_window_t root, xcb_window_t window,
+                const QByteArray& startupId) {
+    QByteArray message = "remove: ID=" + startupId;
+    message.append('\0');
+    const xcb_atom_t begin = Atom(c, "_NET_STARTUP_INFO_BEGIN");
+    const xcb_atom_t more = Atom(c, "_NET_STARTUP_INFO");
+    for (qsizetype at = 0; at < message.size(); at += 20) {
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 8;
+        event.window = window;
+        event.type = at == 0 ? begin : more;
+        std::memcpy(event.data.data8, message.constData() + at,
+                    size_t(std::min<qsizetype>(20, message.size() - at)));
+        SendToRoot(c, root, event, XCB_EVENT_MASK_PROPERTY_CHANGE);
+    }
+}
+
+} // namespace
+
+WindowActivator::WindowActivator(QObject* parent) : QObject(parent) {}
+
+void WindowActivator::Activate(QWidget& window, QWidget* below, const SummonRequest& request,
+                               std::function<void(SingleInstance::Answer)> done) {
+    QString hint;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 && x11->connection()) {
+        xcb_connection_t* c = x11->connection();
+        const xcb_window_t id = xcb_window_t(window.winId());
+        const xcb_window_t root = RootOf(c, id);
+        const quint32 time = request.StartupTime() != 0 ? request.StartupTime() : request.x11Time;
+        if (ManagerActivates(c, root)) {
+            RequestActive(c, root, id, time);
+        } else {
+            // Nothing keeps a dialog above its parent here: stack them in
+            // order, then give the keyboard to the top one.
+            if (below)
+                below->raise();
+            window.raise();
+            window.activateWindow();
+        }
+        if (!request.startupId.isEmpty())
+            EndStartup(c, root, id, request.startupId);
+        xcb_flush(c);
+        if (time == 0)
+            hint = QStringLiteral(" (no time of a user action was handed over)");
+    } else {
+        // Qt's Wayland plugin hands this token to xdg_activation_v1.activate
+        // and consumes it.
+        const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+        if (wayland && !request.activationToken.isEmpty())
+            qputenv("XDG_ACTIVATION_TOKEN", request.activationToken);
+        if (below)
+            below->raise();
+        window.raise();
+        window.activateWindow();
+        qunsetenv("XDG_ACTIVATION_TOKEN");
+        if (wayland && request.activationToken.isEmpty())
+            hint = QStringLiteral(" (no XDG_ACTIVATION_TOKEN was handed over)");
+    }
+
+    // The answer comes once the window is active, or when the wait ends.
+    auto* waiter = new QObject(this);
+    QPointer<QWidget> target(&window);
+    auto finish = [waiter, target, done, hint](bool timedOut) {
+        if (waiter->property("done").toBool())
+            return;
+        const bool active = target && target->isActiveWindow();
+        if (!active && !timedOut)
+            return;
+        waiter->setProperty("done", true);
+        waiter->deleteLater();
+        if (active) {
+            done({true, {}});
+            return;
+        }
+        if (target)
+            QApplication::alert(target);
+        done({false, QStringLiteral("the desktop did not make the Trinode window active%1; it is "
+                                    "marked as demanding attention")
+                         .arg(hint)});
+    };
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, waiter, [finish]() { finish(false); });
+    QTimer::singleShot(WaitMs, waiter, [finish]() { finish(true); });
+    // Already active (the desktop may have answered at once, or nothing needed
+    // to change): answer from the event loop, after the requests went out.
+    QTimer::singleShot(0, waiter, [finish]() { finish(false); });
+}

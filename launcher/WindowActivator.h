@@ -1,0 +1,32 @@
+#pragma once
+
+// Brings a window of the running Trinode to the front for a second start, with
+// the proof of a user action that the second start handed over, and reports
+// whether the desktop made it the active window.
+//
+// On X11 the window manager is asked through _NET_ACTIVE_WINDOW with the
+// user's time (from the startup id, or the second start's fresh server time),
+// and the launcher's startup notification is ended; with no window manager the
+// window is raised and focused directly. On Wayland Qt's own xdg-activation
+// path is given the token. A window that does not become active within the
+// wait is marked as demanding attention, and the answer says so.
+
+#include "platform/SingleInstance.h"
+
+#include <QObject>
+
+class QWidget;
+
+class WindowActivator final : public QObject {
+public:
+    explicit WindowActivator(QObject* parent = nullptr);
+
+    // below, when not null, is raised first (the main window under a modal
+    // one, where no window manager keeps the stacking order).
+    void Activate(QWidget& window, QWidget* below, const SummonRequest& request,
+                  std::function<void(SingleInstance::Answer)> done);
+
+    // How long the desktop has to make the window active; the second start
+    // waits a little longer for the answer.
+    static constexpr int WaitMs = SingleInstance::ActivationWaitMs - 100;
+};

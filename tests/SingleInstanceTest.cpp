@@ -1,0 +1,495 @@
+// The one running instance per user and file, against what other users and
+// odd directories can do: where the socket may live, which names meet, a
+// listener of another user squatting on the name, and idle connections
+// flooding the running instance.
+
+#include "platform/SingleInstance.h"
+#include "store/CombinationTable.h"
+#include "tests/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <functional>
+#include <vector>
+
+namespace {
+
+const QString Squatter = QStringLiteral(TRINODE_SQUATTER);
+
+// An uid with no account, for a process of "another user".
+uid_t UnusedUid() {
+    uid_t uid = 4242;
+    while (::getpwuid(uid))
+        ++uid;
+    return uid;
+}
+
+// Restores an environment variable when it goes.
+class EnvironmentScope final {
+public:
+    explicit EnvironmentScope(const char* name) : m_name(name), m_value(qgetenv(name)) {}
+    ~EnvironmentScope() {
+        if (m_value.isNull())
+            qunsetenv(m_name);
+        else
+            qputenv(m_name, m_value);
+    }
+
+private:
+    const char* m_name;
+    QByteArray m_value;
+};
+
+// The real trinode on the offscreen platform, in the current environment.
+class Trinode final {
+public:
+    explicit Trinode(const QStringList& wrapper = {}) {
+        const QString bin = QString::fromLocal8Bit(qgetenv("TRINODE_BIN"));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        m_process.setProcessEnvironment(env);
+        m_process.setReadChannel(QProcess::StandardError);
+        if (wrapper.isEmpty()) {
+            m_process.start(bin, {});
+        } else {
+            m_process.start(wrapper.first(), wrapper.mid(1) + QStringList{bin});
+        }
+        m_process.waitForStarted();
+    }
+    ~Trinode() {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    QProcess& Process() { return m_process; }
+    // Waits until standard error holds the text, or the process ends.
+    bool SaysOnStandardError(const QString& text) {
+        QDeadlineTimer deadline(20000);
+        while (!m_stderr.contains(text) && !deadline.hasExpired() &&
+               m_process.state() == QProcess::Running) {
+            m_process.waitForReadyRead(int(deadline.remainingTime()));
+            m_stderr += QString::fromLocal8Bit(m_process.readAllStandardError());
+        }
+        return m_stderr.contains(text);
+    }
+    QString StandardError() const { return m_stderr; }
+
+private:
+    QProcess m_process;
+    QString m_stderr;
+};
+
+bool Summoned(const QString& file) {
+    SingleInstance probe(file);
+    return probe.HandOver([]() { return SummonRequest{}; }) == SingleInstance::Outcome::Activated;
+}
+
+bool WaitUntilSummoned(const QString& file) {
+    QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired()) {
+        if (Summoned(file))
+            return true;
+        // Start-up goes on meanwhile: the instance claims its name first and
+        // answers once its event loop runs.
+        ::poll(nullptr, 0, 20);
+    }
+    return false;
+}
+
+// Holds an instance's lock as a running Trinode does, so that a start goes
+// looking for it at the socket.
+class HeldLock final {
+public:
+    explicit HeldLock(const QString& socketPath) {
+        const QByteArray name = QFile::encodeName(socketPath).chopped(7) + ".lock";
+        m_fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        EXPECT_GE(m_fd, 0);
+        EXPECT_EQ(::flock(m_fd, LOCK_EX | LOCK_NB), 0);
+    }
+    ~HeldLock() { ::close(m_fd); }
+
+private:
+    int m_fd = -1;
+};
+
+// --- Where the socket lives ------------------------------------------------
+
+enum class Expected { Runtime, Fallback, Refused };
+
+struct DirectoryCase {
+    const char* name;
+    bool needsRoot;
+    // Prepares base/run (the runtime directory) and base/tmp (TMPDIR); the
+    // fallback is base/tmp/trinode-<uid>.
+    std::function<void(const QString& base, const QString& fallback)> prepare;
+    Expected expected;
+};
+
+void PrintTo(const DirectoryCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class InstanceDirectory : public ::testing::TestWithParam<DirectoryCase> {};
+
+TEST_P(InstanceDirectory, OnlyAPrivateDirectoryOfTheUserHoldsTheSocket) {
+    const DirectoryCase& c = GetParam();
+    if (c.needsRoot && ::geteuid() != 0)
+        GTEST_SKIP() << "needs root to make a directory of another user";
+    EnvironmentScope runtimeScope("XDG_RUNTIME_DIR");
+    EnvironmentScope tmpScope("TMPDIR");
+    QTemporaryDir base;
+    QDir(base.path()).mkdir(QStringLiteral("tmp"));
+    const QString fallback = base.filePath(QStringLiteral("tmp/trinode-%1").arg(::getuid()));
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(base.filePath(QStringLiteral("tmp"))));
+    c.prepare(base.path(), fallback);
+
+    const QString socket = SingleInstance::SocketPath(base.filePath(QStringLiteral("a.cmb")));
+    switch (c.expected) {
+    case Expected::Runtime:
+        EXPECT_EQ(QFileInfo(socket).path(), base.filePath(QStringLiteral("run")));
+        break;
+    case Expected::Fallback: {
+        EXPECT_EQ(QFileInfo(socket).path(), fallback);
+        struct stat st {};
+        ASSERT_EQ(::lstat(QFile::encodeName(fallback).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        break;
+    }
+    case Expected::Refused: {
+        EXPECT_TRUE(socket.isEmpty()) << socket.toStdString();
+        // Trinode then runs on its own and says why.
+        SingleInstance instance(base.filePath(QStringLiteral("a.cmb")));
+        EXPECT_EQ(instance.HandOverOrClaim([]() { return SummonRequest{}; }),
+                  SingleInstance::Outcome::Alone);
+        EXPECT_TRUE(instance.Message().contains(fallback)) << instance.Message().toStdString();
+        break;
+    }
+    }
+}
+
+void MakeDirectory(const QString& path, mode_t mode) {
+    ASSERT_EQ(::mkdir(QFile::encodeName(path).constData(), mode), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+}
+
+void SetRuntime(const QString& path) {
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(path));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Directories, InstanceDirectory,
+    ::testing::Values(
+        DirectoryCase{"PrivateRuntimeDirectory", false,
+                      [](const QString& base, const QString&) {
+                          MakeDirectory(base + "/run", 0700);
+                          SetRuntime(base + "/run");
+                      },
+                      Expected::Runtime},
+        DirectoryCase{"RuntimeDirectoryOthersCanEnter", false,
+                      [](const QString& base, const QString&) {
+                          MakeDirectory(base + "/run", 0755);
+                          SetRuntime(base + "/run");
+                      },
+                      Expected::Fallback},
+        DirectoryCase{"RuntimeDirectoryUnset", false, [](const QString&, const QString&) {},
+                      Expected::Fallback},
+        DirectoryCase{"RuntimeDirectoryRelative", false,
+                      [](const QString&, const QString&) { qputenv("XDG_RUNTIME_DIR", "run"); },
+                      Expected::Fallback},
+        DirectoryCase{"RuntimeDirectoryIsALink", false,
+                      [](const QString& base, const QString&) {
+                          MakeDirectory(base + "/real", 0700);
+                          QFile::link(base + "/real", base + "/run");
+                          SetRuntime(base + "/run");
+                      },
+                      Expected::Fallback},
+        DirectoryCase{
+            "FallbackLeftOpenToOthers", false,
+            [](const QString&, const QString& fallback) { MakeDirectory(fallback, 0777); },
+            Expected::Refused},
+        DirectoryCase{"FallbackIsALinkToAPrivateDirectory", false,
+                      [](const QString& base, const QString& fallback) {
+                          MakeDirectory(base + "/elsewhere", 0700);
+                          QFile::link(base + "/elsewhere", fallback);
+                      },
+                      Expected::Refused},
+        DirectoryCase{"FallbackMadeByAnotherUser", true,
+                      [](const QString&, const QString& fallback) {
+                          MakeDirectory(fallback, 0700);
+                          ASSERT_EQ(::chown(QFile::encodeName(fallback).constData(), UnusedUid(),
+                                            UnusedUid()),
+                                    0);
+                      },
+                      Expected::Refused},
+        DirectoryCase{"RuntimeDirectoryOfAnotherUser", true,
+                      [](const QString& base, const QString&) {
+                          MakeDirectory(base + "/run", 0700);
+                          ASSERT_EQ(::chown(QFile::encodeName(base + "/run").constData(),
+                                            UnusedUid(), UnusedUid()),
+                                    0);
+                          SetRuntime(base + "/run");
+                      },
+                      Expected::Fallback}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Which names meet -----------------------------------------------------
+
+struct KeyCase {
+    const char* name;
+    // Makes two names under the home; returns them.
+    std::function<std::pair<QString, QString>(const QString& home)> names;
+    bool same;
+};
+
+void PrintTo(const KeyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class InstanceKey : public ::testing::TestWithParam<KeyCase> {};
+
+TEST_P(InstanceKey, OneFileIsOneInstanceWhateverItIsCalled) {
+    TemporaryHome home;
+    const auto [one, two] = GetParam().names(home.Path());
+    const QString a = SingleInstance::SocketPath(one);
+    const QString b = SingleInstance::SocketPath(two);
+    ASSERT_FALSE(a.isEmpty());
+    if (GetParam().same)
+        EXPECT_EQ(a, b);
+    else
+        EXPECT_NE(a, b);
+}
+
+void Touch(const QString& path) {
+    WriteAll(path, "x");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, InstanceKey,
+    ::testing::Values(
+        KeyCase{"LinkedHome",
+                [](const QString& h) {
+                    QDir(h).mkdir("real");
+                    Touch(h + "/real/TrinodeRun.cmb");
+                    QFile::link(h + "/real", h + "/home");
+                    return std::pair{h + "/real/TrinodeRun.cmb", h + "/home/TrinodeRun.cmb"};
+                },
+                true},
+        KeyCase{"LinkedHomeBeforeTheFileExists",
+                [](const QString& h) {
+                    QDir(h).mkdir("real");
+                    QFile::link(h + "/real", h + "/home");
+                    return std::pair{h + "/real/TrinodeRun.cmb", h + "/home/TrinodeRun.cmb"};
+                },
+                true},
+        KeyCase{"LinkedFile",
+                [](const QString& h) {
+                    Touch(h + "/data.cmb");
+                    QFile::link("data.cmb", h + "/TrinodeRun.cmb");
+                    return std::pair{h + "/data.cmb", h + "/TrinodeRun.cmb"};
+                },
+                true},
+        KeyCase{"ChainOfTwoLinks",
+                [](const QString& h) {
+                    QDir(h).mkpath("real");
+                    QDir(h).mkpath("mid");
+                    Touch(h + "/real/TrinodeRun.cmb");
+                    QFile::link("../real/TrinodeRun.cmb", h + "/mid/link2.cmb");
+                    QFile::link("mid/link2.cmb", h + "/TrinodeRun.cmb");
+                    return std::pair{h + "/real/TrinodeRun.cmb", h + "/TrinodeRun.cmb"};
+                },
+                true},
+        KeyCase{"DanglingLinkMeetsItsFutureTarget",
+                [](const QString& h) {
+                    QDir(h).mkpath("real");
+                    QFile::link("real/TrinodeRun.cmb", h + "/TrinodeRun.cmb");
+                    return std::pair{h + "/real/TrinodeRun.cmb", h + "/TrinodeRun.cmb"};
+                },
+                true},
+        KeyCase{"DotDotInThePath",
+                [](const QString& h) {
+                    QDir(h).mkpath("sub");
+                    return std::pair{h + "/TrinodeRun.cmb", h + "/sub/../TrinodeRun.cmb"};
+                },
+                true},
+        KeyCase{"TwoFilesInOneDirectory",
+                [](const QString& h) {
+                    Touch(h + "/one.cmb");
+                    Touch(h + "/two.cmb");
+                    return std::pair{h + "/one.cmb", h + "/two.cmb"};
+                },
+                false},
+        KeyCase{"AHardLinkIsAnotherName",
+                [](const QString& h) {
+                    Touch(h + "/one.cmb");
+                    EXPECT_EQ(::link(QFile::encodeName(h + "/one.cmb").constData(),
+                                     QFile::encodeName(h + "/two.cmb").constData()),
+                              0);
+                    return std::pair{h + "/one.cmb", h + "/two.cmb"};
+                },
+                false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Another user on the name ---------------------------------------------
+
+struct SquatCase {
+    const char* name;
+    const char* style;     // how the squatter behaves
+    bool instanceLockHeld; // a running instance owns the name meanwhile
+};
+
+void PrintTo(const SquatCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SquattingListener : public ::testing::TestWithParam<SquatCase> {};
+
+TEST_P(SquattingListener, NeverStopsTrinodeFromStarting) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to run a listener as another user (setpriv)";
+    const SquatCase& c = GetParam();
+    TemporaryHome home;
+    const QString socketPath = SingleInstance::SocketPath(home.CombinationFile());
+    ASSERT_FALSE(socketPath.isEmpty());
+    const uid_t other = UnusedUid();
+
+    // The other user binds in a directory of its own; the socket is then
+    // put at the instance's name, as a user who could reach it would.
+    QTemporaryDir squatDir;
+    ASSERT_EQ(::chown(QFile::encodeName(squatDir.path()).constData(), other, other), 0);
+    QProcess squatter;
+    squatter.start(QStringLiteral("setpriv"),
+                   {QStringLiteral("--reuid=%1").arg(other),
+                    QStringLiteral("--regid=%1").arg(other), QStringLiteral("--clear-groups"),
+                    Squatter, QString::fromLatin1(c.style),
+                    squatDir.filePath(QStringLiteral("s.socket"))});
+    ASSERT_TRUE(squatter.waitForReadyRead(20000)) << squatter.readAllStandardError().toStdString();
+    ASSERT_EQ(squatter.readLine().trimmed(), "listening");
+    ASSERT_EQ(::rename(QFile::encodeName(squatDir.filePath(QStringLiteral("s.socket"))).constData(),
+                       QFile::encodeName(socketPath).constData()),
+              0);
+
+    std::unique_ptr<HeldLock> lock;
+    if (c.instanceLockHeld)
+        lock = std::make_unique<HeldLock>(socketPath);
+    Trinode trinode;
+    const QString uidText = QStringLiteral("uid %1").arg(other);
+    EXPECT_TRUE(trinode.SaysOnStandardError(uidText)) << trinode.StandardError().toStdString();
+    // It started: the window's start-up made the file, and it keeps running.
+    QDeadlineTimer deadline(20000);
+    while (QFileInfo(home.CombinationFile()).size() != CombinationTable::FileSize &&
+           !deadline.hasExpired() && trinode.Process().state() == QProcess::Running)
+        trinode.Process().waitForFinished(20);
+    EXPECT_EQ(QFileInfo(home.CombinationFile()).size(), CombinationTable::FileSize);
+    EXPECT_EQ(trinode.Process().state(), QProcess::Running);
+    if (!c.instanceLockHeld) {
+        // Nothing held the name: this Trinode took it over and answers.
+        EXPECT_TRUE(WaitUntilSummoned(home.CombinationFile()));
+    }
+    squatter.kill();
+    squatter.waitForFinished();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Styles, SquattingListener,
+    ::testing::Values(SquatCase{"AcceptsAndSaysNothing", "silent", true},
+                      SquatCase{"AnswersRaised", "raised", true},
+                      SquatCase{"NeverAccepts", "never", true},
+                      SquatCase{"AnswersRaisedWhileNoTrinodeRuns", "raised", false},
+                      SquatCase{"NeverAcceptsWhileNoTrinodeRuns", "never", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Idle connections -----------------------------------------------------
+
+int ConnectSilently(const QString& socketPath) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(socketPath);
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// True once the other end has closed the connection (after its greeting).
+bool ClosedByPeer(int fd) {
+    char buffer[64];
+    for (;;) {
+        const ssize_t n = ::recv(fd, buffer, sizeof(buffer), MSG_DONTWAIT);
+        if (n == 0)
+            return true;
+        if (n < 0)
+            return errno == ECONNRESET;
+    }
+}
+
+struct FloodCase {
+    const char* name;
+    QStringList wrapper; // runs trinode under it
+};
+
+void PrintTo(const FloodCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class IdleConnections : public ::testing::TestWithParam<FloodCase> {};
+
+TEST_P(IdleConnections, AreDroppedAndASecondStartStillGetsThrough) {
+    TemporaryHome home;
+    Trinode trinode(GetParam().wrapper);
+    ASSERT_TRUE(WaitUntilSummoned(home.CombinationFile())) << trinode.StandardError().toStdString();
+    const QString socketPath = SingleInstance::SocketPath(home.CombinationFile());
+
+    std::vector<int> idle;
+    for (int i = 0; i < 300; ++i) {
+        const int fd = ConnectSilently(socketPath);
+        ASSERT_GE(fd, 0);
+        idle.push_back(fd);
+    }
+    // A real second start goes through the crowd.
+    EXPECT_TRUE(Summoned(home.CombinationFile()));
+
+    // Every silent connection is closed by the instance in the end.
+    QDeadlineTimer deadline(60000);
+    std::vector<int> open = idle;
+    while (!open.empty() && !deadline.hasExpired()) {
+        std::vector<pollfd> polls;
+        for (const int fd : open)
+            polls.push_back({fd, POLLIN, 0});
+        ::poll(polls.data(), polls.size(), 1000);
+        std::erase_if(open, [](int fd) { return ClosedByPeer(fd); });
+    }
+    EXPECT_TRUE(open.empty()) << open.size() << " idle connections still open";
+    for (const int fd : idle)
+        ::close(fd);
+    EXPECT_EQ(trinode.Process().state(), QProcess::Running);
+    EXPECT_TRUE(Summoned(home.CombinationFile()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, IdleConnections,
+                         ::testing::Values(FloodCase{"UsualDescriptorLimit", {}},
+                                           // So few descriptors that accepting runs out of them.
+                                           FloodCase{"TightDescriptorLimit",
+                                                     {QStringLiteral("prlimit"),
+                                                      QStringLiteral("--nofile=28:28")}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
