@@ -27,7 +27,10 @@ start_x() {
     local fifo
     fifo=$(mktemp -u)
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 "$X_SCREEN" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    # -noreset: by default the server resets when its last client leaves, and
+    # a client connecting during that reset (a window manager starting while a
+    # poll has just disconnected) is refused.
+    Xvfb -displayfd 3 -screen 0 "$X_SCREEN" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
     XVFB_PID=$!
     local number
     read -r -t 20 number <"$fifo" || { rm -f "$fifo"; fail "Xvfb did not start"; return 1; }
@@ -46,7 +49,13 @@ start_openbox() {
     command -v openbox >/dev/null || { fail "openbox is missing: run tools/setup-debian --test"; return 1; }
     HOME="$CASE_HOME" openbox --sm-disable >"$CASE_HOME/openbox.log" 2>&1 &
     WM_PID=$!
-    wait_until "openbox manages the screen" wm_running
+    wait_until "openbox manages the screen" wm_running || {
+        kill -0 "$WM_PID" 2>/dev/null || echo "    openbox has ended" >&2
+        kill -0 "$XVFB_PID" 2>/dev/null || echo "    Xvfb has ended" >&2
+        sed 's/^/    openbox: /' "$CASE_HOME/openbox.log" >&2
+        xprop -root _NET_NUMBER_OF_DESKTOPS _NET_SUPPORTING_WM_CHECK 2>&1 | sed 's/^/    /' >&2
+        return 1
+    }
 }
 
 # Openbox names itself before its start-up is over, and a window mapped
