@@ -4,8 +4,13 @@
 #include "help/THelpForm.h"
 #include "launcher/TMainForm.h"
 #include "launcher/WindowActivator.h"
+#include "store/UserHome.h"
 
 #include <QApplication>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 TrinodeApplication::TrinodeApplication() : m_instance(m_table.FilePath()) {}
 
@@ -44,6 +49,15 @@ void TrinodeApplication::MakeDialogs() {
 }
 
 void TrinodeApplication::Start() {
+    // A desktop starts programs in the user's home folder, whatever folder
+    // the launcher itself was started from; everything Trinode starts (a
+    // program, a launcher or document through GIO) and the file chooser
+    // begin there.
+    const QByteArray home = UserHome::LocalPath();
+    if (home.startsWith('/') && ::chdir(home.constData()) != 0)
+        qWarning("trinode: cannot change to the home folder %s: %s", home.constData(),
+                 std::strerror(errno));
+
     // The window loads the file when it is first shown; reading it meanwhile
     // on another thread keeps the read off the way to the first paint.
     if (m_table.FileExists())

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 
 namespace {
@@ -105,6 +106,28 @@ TEST(Startup, ShortFileStillBringsTheWindowUp) {
     // the file is left as it was.
     ASSERT_TRUE(WaitUntilRunning(home.CombinationFile()));
     EXPECT_EQ(QFileInfo(home.CombinationFile()).size(), CombinationTable::FileSize - 1);
+}
+
+// Whatever folder Trinode is started from, what it starts begins in the home
+// folder, as a desktop starts programs.
+TEST(Startup, RunsInTheHomeFolderWhereverItWasStarted) {
+    TemporaryHome home;
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(elsewhere.isValid());
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.Path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(elsewhere.path());
+    process.start(QString::fromLocal8Bit(qgetenv("TRINODE_BIN")), {});
+    ASSERT_TRUE(process.waitForStarted());
+    ASSERT_TRUE(WaitUntilRunning(home.CombinationFile()));
+    const QString cwd =
+        QFileInfo(QStringLiteral("/proc/%1/cwd").arg(process.processId())).symLinkTarget();
+    process.kill();
+    process.waitForFinished();
+    EXPECT_EQ(cwd, QFileInfo(home.Path()).canonicalFilePath());
 }
 
 TEST(Startup, SecondStartBringsTheFirstForwardAndLeaves) {

@@ -84,6 +84,14 @@ case_installed_trinode_starts() {
     [[ $(stat -c %s "$CASE_HOME/TrinodeRun.cmb") == 2141392 ]] || fail "no combination file"
 }
 
+case_installed_trinode_tells_its_version() {
+    local version expected
+    expected=$(dpkg-deb -f "$DEB" Version)
+    version=$(env -u DISPLAY -u WAYLAND_DISPLAY "$ROOT/usr/bin/trinode" --version) ||
+        fail "trinode --version failed" || return 1
+    [[ $version == "Trinode $expected" ]] || fail "trinode --version says \"$version\", the package $expected"
+}
+
 case_manual_page_renders() {
     local page=$ROOT/usr/share/man/man1/trinode.1.gz text warnings
     [[ -f $page ]] || fail "no manual page" || return 1

@@ -95,9 +95,14 @@ sys.exit(1)' "$1"
 tiled_beside() {
     local a b
     a=$(window_of "$A_PID") && b=$(window_of "$B_PID") || return 1
+    local bx by bw bh
     read -r WIN_X WIN_Y WIN_W WIN_H <<<"$a"
-    # Side by side, each in half of the output less sway's borders.
-    ((WIN_W < OUTPUT_W / 2 && WIN_W > OUTPUT_W / 2 - 10))
+    read -r bx by bw bh <<<"$b"
+    # Side by side, each in half of the output less sway's borders, and both
+    # inside their borders: until sway has settled the tiles it reports a
+    # window at the output's top edge.
+    ((WIN_W < OUTPUT_W / 2 && WIN_W > OUTPUT_W / 2 - 10 && bw == WIN_W && WIN_Y > 0 && by > 0 &&
+      WIN_H < OUTPUT_H && bh == WIN_H))
 }
 
 help_open() {
@@ -123,6 +128,10 @@ click_at() {
 
 socket_filled() {
     [[ "$(pixel 450 464)" != "000000" ]]
+}
+
+corner_black() {
+    [[ "$(screen_pixel "$WIN_X" "$WIN_Y")" == "000000" ]]
 }
 
 a_running() {
@@ -162,8 +171,9 @@ CONFIG
         ((sx >= WIN_X && sy >= WIN_Y && sx < WIN_X + WIN_W && sy < WIN_Y + WIN_H)) ||
             fail "layout point $point lies outside the window at $sx,$sy" || return 1
     done
-    [[ "$(screen_pixel "$WIN_X" "$WIN_Y")" == "000000" ]] ||
-        fail "the window's corner is not black" || return 1
+    # sway draws the tile's border around the client's last buffer until the
+    # client has drawn at the tile's size; wait for that buffer.
+    wait_until "the window's corner is black" corner_black || return 1
     [[ "$(pixel $((992 + 16)) 16)" != "000000" ]] || fail "the Exit image is not drawn" || return 1
 
     click_at $((512 + 16)) $((712 + 16))

@@ -27,7 +27,10 @@ start_x() {
     local fifo
     fifo=$(mktemp -u)
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 "$X_SCREEN" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    # -noreset: by default the server resets when its last client leaves, and
+    # a client connecting during that reset (a window manager starting while a
+    # poll has just disconnected) is refused.
+    Xvfb -displayfd 3 -screen 0 "$X_SCREEN" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
     XVFB_PID=$!
     local number
     read -r -t 20 number <"$fifo" || { rm -f "$fifo"; fail "Xvfb did not start"; return 1; }
@@ -46,7 +49,13 @@ start_openbox() {
     command -v openbox >/dev/null || { fail "openbox is missing: run tools/setup-debian --test"; return 1; }
     HOME="$CASE_HOME" openbox --sm-disable >"$CASE_HOME/openbox.log" 2>&1 &
     WM_PID=$!
-    wait_until "openbox manages the screen" wm_running
+    wait_until "openbox manages the screen" wm_running || {
+        kill -0 "$WM_PID" 2>/dev/null || echo "    openbox has ended" >&2
+        kill -0 "$XVFB_PID" 2>/dev/null || echo "    Xvfb has ended" >&2
+        sed 's/^/    openbox: /' "$CASE_HOME/openbox.log" >&2
+        xprop -root _NET_NUMBER_OF_DESKTOPS _NET_SUPPORTING_WM_CHECK 2>&1 | sed 's/^/    /' >&2
+        return 1
+    }
 }
 
 # Openbox names itself before its start-up is over, and a window mapped
@@ -113,17 +122,21 @@ trinode_running() {
     kill -0 "$TRINODE_PID" 2>/dev/null
 }
 
-# Polls a command until it succeeds, for up to ten seconds. The command runs
+# Polls a command until it succeeds, for up to WAIT_SECONDS (30) seconds. The command runs
 # afresh at every poll, so what it looks at goes inside it (region_is,
 # region_differs), never as a "$(...)" argument, which is taken once.
 wait_until() {
     local what=$1
     shift
-    local i
-    for ((i = 0; i < 200; i++)); do
+    # A limit on the clock, not on the number of polls: on a loaded machine
+    # each poll takes longer and a window manager longer to start, and the
+    # wait only bounds how long a failure takes to show.
+    local deadline=$((SECONDS + ${WAIT_SECONDS:-30}))
+    while ((SECONDS < deadline)); do
         "$@" && return 0
         sleep 0.05
     done
+    "$@" && return 0
     fail "timed out waiting until $what"
 }
 
