@@ -133,5 +133,9 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("trinode"));
 
     trinode.Start();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The hand-over above needed trinode before the QApplication, so it would
+    // outlive it: its windows go while the display is still open.
+    trinode.EndWindows();
+    return status;
 }

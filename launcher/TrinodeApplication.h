@@ -33,6 +33,12 @@ public:
     // in that order right after its first paint.
     void Start();
 
+    // Closes and deletes the windows. main() calls it before its
+    // QApplication ends: a window deleted after that would give its buffers
+    // back through a display connection that is already closed (a crash on
+    // Wayland).
+    void EndWindows();
+
     TMainForm& MainForm() { return *m_mainForm; }
 
 private:
