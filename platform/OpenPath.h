@@ -17,7 +17,9 @@
 // directory, exactly as the kernel would; "~" means nothing special. An empty
 // text does nothing. A failure raises a TrinodeError whose message is the
 // system's text. What is started never inherits the variables that only
-// Trinode's own start needed (see IsTrinodeOnlyVariable).
+// Trinode's own start needed (see IsTrinodeOnlyVariable). It waits for each
+// answer it needs, however long (a session bus may never give one): windows
+// open through PathOpener, which keeps the event loop going meanwhile.
 void OpenPath(const QString& text);
 // The same for a text given as the bytes stored: a path whose name is not
 // UTF-8 is opened by those bytes, which a QString could not hold.

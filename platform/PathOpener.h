@@ -8,7 +8,10 @@
 // its outcome comes back through the event loop. An open that has not ended
 // after WaitSeconds ends for the user with a message naming what did not
 // answer; should the answer come later after all, the thing may still open,
-// but nothing more is said.
+// but nothing more is said. GIO's own asynchronous calls would not do: the
+// checks before them (the path's status, a launcher's text) can hang on a
+// file system as well, and on a thread OpenPath stays one plain sequence of
+// the decisions it documents.
 //
 // One open at a time: while one is pending, another is refused. The user has
 // not yet been told how the first one ended, a desktop that is merely slow

@@ -63,6 +63,10 @@ public:
         Write("config/mimeapps.list", "[Default Applications]\n"
                                       "text/plain=trinode-handler.desktop\n"
                                       "x-scheme-handler/https=trinode-handler.desktop\n");
+        // An application that the bus starts, not GIO.
+        Write("files/org.trinode.Activated.desktop",
+              "[Desktop Entry]\nType=Application\nName=Activated\nDBusActivatable=true\n"
+              "Exec='{root}/handler.sh'\n");
         Write("files/notes.txt", "plain text\n");
         Write("files/left behind.txt", "plain text\n");
         // A launcher whose second line is two megabytes long.
@@ -165,6 +169,8 @@ TEST_F(SlowDesktop, RunLeavesTheWindowGoingAndTellsTheUser) {
     } rows[] = {
         {"a document", "{root}/files/notes.txt", false, noAnswer},
         {"a URL", "https://example.org/slow", false, noAnswer},
+        {"a launcher that the bus activates", "{root}/files/org.trinode.Activated.desktop", false,
+         noAnswer},
         {"a launcher with a huge line", "{root}/files/huge.desktop", true,
          (QStringLiteral("Key file contains line \u201c") + QString(500, 'x')).left(499) +
              QStringLiteral("\u2026.")},
