@@ -13,8 +13,8 @@
 //   window moves to a screen with another device pixel ratio (a picture is
 //   decoded when first shown, for the ratio it is shown at);
 // - the socket panel (SocketPanel), whose state RefreshCurrent shows.
-// It calls the store (load or create at activation, lookups through the
-// panel), OpenPath to run, and shows the editor and help windows modally.
+// It calls the store (load or create right after the first paint, lookups
+// through the panel), OpenPath to run, and shows the editor and help windows modally.
 
 #include "editor/EditorHost.h"
 #include "launcher/ImageButton.h"
@@ -54,6 +54,14 @@ public:
     void RefreshCurrent() override;
 
     const QString& CurrentPath() const { return m_panel.CurrentPath(); }
+
+    // Loads the combination file into the table, or creates it when there is
+    // none; once. The window does it right after its first paint, which needs
+    // no combination; every action that uses the table (a placed button, a
+    // cleared socket, Run, the editor, help) and a summon do it first when
+    // they come earlier, so nothing ever acts on a table that is not loaded.
+    // A failure is shown in the error box once the window is up.
+    void LoadTable();
 
     // Shows the window maximised on the monitor that holds the pointer, moving
     // it there from another monitor if need be; for the first start and for
@@ -108,6 +116,7 @@ private:
     QDialog* m_editor = nullptr;
     QDialog* m_help = nullptr;
     bool m_activated = false;
+    bool m_loaded = false;
     bool m_painted = false;
     std::function<void()> m_dialogMaker;
     TypedPrefix m_typedPrefix;
