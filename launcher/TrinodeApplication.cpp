@@ -16,6 +16,10 @@ TrinodeApplication::TrinodeApplication() : m_instance(m_table.FilePath()) {}
 
 // The dialogs are children of the main window; they go first.
 TrinodeApplication::~TrinodeApplication() {
+    EndWindows();
+}
+
+void TrinodeApplication::EndWindows() {
     m_activator.reset();
     m_helpForm.reset();
     m_addForm.reset();
