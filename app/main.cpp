@@ -134,8 +134,8 @@ int main(int argc, char** argv) {
 
     trinode.Start();
     const int status = QApplication::exec();
-    // The hand-over above needed trinode before the QApplication, so it would
-    // outlive it: its windows go while the display is still open.
+    // The windows end while the application they belong to still exists;
+    // trinode outlives app, which is made only after the hand-over.
     trinode.EndWindows();
     return status;
 }

@@ -14,11 +14,11 @@
 
 TrinodeApplication::TrinodeApplication() : m_instance(m_table.FilePath()) {}
 
+// The dialogs are children of the main window; they go first.
 TrinodeApplication::~TrinodeApplication() {
     EndWindows();
 }
 
-// The dialogs are children of the main window; they go first.
 void TrinodeApplication::EndWindows() {
     m_activator.reset();
     m_helpForm.reset();

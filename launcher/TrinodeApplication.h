@@ -33,13 +33,10 @@ public:
     // and help windows are made, in that order right after its first paint.
     void Start();
 
-    // Closes and deletes the windows. main() calls it before its
-    // QApplication ends: a window deleted after that would give its buffers
-    // back through a display connection that is already closed (a crash on
-    // Wayland).
-    void EndWindows();
-
     TMainForm& MainForm() { return *m_mainForm; }
+    // Destroys the windows (the destructor does too): before the
+    // QApplication goes, which main() makes after this object.
+    void EndWindows();
 
 private:
     void MakeDialogs();
