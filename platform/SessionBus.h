@@ -15,6 +15,14 @@ namespace SessionBus {
 // starts a bus; the program runs without one, as the session does.
 void PreventAutolaunch();
 
+// Before QApplication, once this process is to show a window: knocks on the
+// session bus and, when it takes the connection but does not answer within
+// SilentSeconds, says so on standard error and runs without it as above.
+// Qt's accessibility bridge and GIO would otherwise wait on it for good, and
+// the window would never show.
+void PassOverSilentBus();
+inline constexpr int SilentSeconds = 2;
+
 // True when the session bus address in the environment is the one that
 // PreventAutolaunch set: programs started from Trinode get the session's own
 // environment, without it.

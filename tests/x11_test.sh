@@ -138,4 +138,22 @@ case_a_session_without_a_bus_keeps_none_after_trinode() {
     [[ ! -e $CASE_HOME/.dbus ]] || fail "a .dbus folder was made in the home"
 }
 
+# A session bus that takes connections and never answers: trinode starts
+# without it, saying so, rather than waiting on it for good.
+case_a_bus_that_never_answers_is_passed_over() {
+    local socket=$CASE_HOME/bus
+    python3 -c 'import signal, socket, sys
+s = socket.socket(socket.AF_UNIX)
+s.bind(sys.argv[1])
+s.listen(64)
+signal.pause()' "$socket" &
+    local listener=$! started=0
+    wait_until "the silent bus listens" test -S "$socket" || { kill $listener; return 1; }
+    DBUS_SESSION_BUS_ADDRESS=unix:path=$socket start_trinode || started=1
+    kill $listener
+    ((started == 0)) || return 1
+    grep -q "session bus .* did not answer" "$CASE_HOME/trinode.log" ||
+        fail "no line about the bus: $(cat "$CASE_HOME/trinode.log")"
+}
+
 run_cases "$@"
