@@ -397,7 +397,7 @@ void TMainForm::RunCurrent() {
     if (m_panel.CurrentPath().isEmpty())
         return;
     // By the bytes stored: a name that is not UTF-8 still names its file.
-    OpenPath(m_table.StoredPath(m_panel.SocketValues()));
+    OpenPath(m_table.Stored(m_panel.SocketValues()).path);
 }
 
 void TMainForm::ShowHelp() {
