@@ -2,8 +2,9 @@
 
 #include <QIcon>
 
-// The pictures of the editor's OK and Cancel buttons, drawn rather than read
-// from disk: 18 x 18 pixels, with a grey variant for the disabled state.
+// The pictures of the OK and Cancel buttons of the editor and the help
+// window, drawn rather than read from disk: 18 x 18 pixels (36 x 36 for a
+// high-resolution screen), with a grey variant for the disabled state.
 namespace ButtonPictures {
 
 inline constexpr int Size = 18;
