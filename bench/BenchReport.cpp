@@ -6,6 +6,28 @@
 BenchReport::BenchReport()
     : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
 
+void BenchReport::Add(const char* name, void (*function)(benchmark::State&), int repetitions) {
+    benchmark::RegisterBenchmark(name, function)
+        ->Unit(benchmark::kMicrosecond)
+        ->UseRealTime()
+        ->Repetitions(repetitions)
+        ->ReportAggregatesOnly(true);
+}
+
+void BenchReport::RunInterleaved(int argc, char** argv, int repetitions) {
+    std::vector<char*> args(argv, argv + argc);
+    std::string interleave = "--benchmark_enable_random_interleaving=true";
+    args.insert(args.begin() + 1, interleave.data());
+    int count = int(args.size());
+    benchmark::Initialize(&count, args.data());
+    benchmark::RunSpecifiedBenchmarks(this);
+    benchmark::Shutdown();
+
+    std::printf("\nMedian wall time of %d repetitions, microseconds\n", repetitions);
+    std::printf("%-30s %12s   %-32s %12s   %7s   %s\n", "operation", "time", "floor", "time",
+                "ratio", "target");
+}
+
 void BenchReport::ReportRuns(const std::vector<Run>& runs) {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {

@@ -13,6 +13,15 @@ class BenchReport final : public benchmark::ConsoleReporter {
 public:
     BenchReport();
 
+    // Registers a benchmark timed in microseconds of wall time and repeated,
+    // so that its median can stand beside a floor's.
+    static void Add(const char* name, void (*function)(benchmark::State&), int repetitions);
+    // Runs every registered benchmark with the repetitions of all of them in
+    // random order, so that a busy spell of the disk or the X server weighs
+    // on an operation and its floor alike; then prints the heading of the
+    // comparison lines.
+    void RunInterleaved(int argc, char** argv, int repetitions);
+
     void ReportRuns(const std::vector<Run>& runs) override;
     // The median in microseconds, or -1 when the benchmark failed or did not
     // run.

@@ -107,30 +107,11 @@ int main(int argc, char** argv) {
     std::printf("Platform %s, working in %s\n", qPrintable(QGuiApplication::platformName()),
                 qPrintable(dir.path()));
 
-    const auto add = [](const char* name, void (*function)(benchmark::State&)) {
-        benchmark::RegisterBenchmark(name, function)
-            ->Unit(benchmark::kMicrosecond)
-            ->UseRealTime()
-            ->Repetitions(Repetitions)
-            ->ReportAggregatesOnly(true);
-    };
-    add(DisplayedName, AssignDisplayed);
-    add(BareName, AssignBare);
+    BenchReport::Add(DisplayedName, AssignDisplayed, Repetitions);
+    BenchReport::Add(BareName, AssignBare, Repetitions);
 
-    // Random interleaving spreads a busy spell of the disk or the X server
-    // over both alike.
-    std::vector<char*> args(argv, argv + argc);
-    std::string interleave = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave.data());
-    int count = int(args.size());
-    benchmark::Initialize(&count, args.data());
     BenchReport reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    std::printf("\nMedian wall time of %d repetitions, microseconds\n", Repetitions);
-    std::printf("%-30s %12s   %-32s %12s   %7s   %s\n", "operation", "time", "floor", "time",
-                "ratio", "target");
+    reporter.RunInterleaved(argc, argv, Repetitions);
     reporter.PrintComparison(DisplayedName, BareName, 2.0);
     return 0;
 }

@@ -154,35 +154,15 @@ int main(int argc, char** argv) {
     g_file = dir.filePath(QStringLiteral("TrinodeRun.cmb"));
     CombinationTable(g_file).CreateDefaultFile();
 
-    const auto add = [](const char* name, void (*function)(benchmark::State&)) {
-        benchmark::RegisterBenchmark(name, function)
-            ->Unit(benchmark::kMicrosecond)
-            ->UseRealTime()
-            ->Repetitions(Repetitions)
-            ->ReportAggregatesOnly(true);
-    };
-    add(FindName, FindAllEmpty);
-    add(ScanName, ScanSocketBytes);
-    add(AssignName, Assign);
-    add(WriteName, WriteSyncRename);
-    add(LoadName, Load);
-    add(CreateName, Create);
+    BenchReport::Add(FindName, FindAllEmpty, Repetitions);
+    BenchReport::Add(ScanName, ScanSocketBytes, Repetitions);
+    BenchReport::Add(AssignName, Assign, Repetitions);
+    BenchReport::Add(WriteName, WriteSyncRename, Repetitions);
+    BenchReport::Add(LoadName, Load, Repetitions);
+    BenchReport::Add(CreateName, Create, Repetitions);
 
-    // The disk is shared with whatever else the machine does: the
-    // repetitions of all benchmarks run in random order, so that a busy
-    // spell weighs on an operation and its floor alike.
-    std::vector<char*> args(argv, argv + argc);
-    std::string interleave = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave.data());
-    int count = int(args.size());
-    benchmark::Initialize(&count, args.data());
     BenchReport reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    std::printf("\nMedian wall time of %d repetitions, microseconds\n", Repetitions);
-    std::printf("%-30s %12s   %-32s %12s   %7s   %s\n", "operation", "time", "floor", "time",
-                "ratio", "target");
+    reporter.RunInterleaved(argc, argv, Repetitions);
     reporter.PrintComparison(FindName, ScanName, 2.0);
     reporter.PrintComparison(AssignName, WriteName, 1.3);
     std::printf("%-30s %12.1f\n", LoadName, reporter.Micros(LoadName));

@@ -342,18 +342,7 @@ SoakCounts Soak::Run(const QString& dir) {
             continue;
         }
         const QByteArray before = ReadWhole(m_path);
-        int record = 0;
-        QString info, path;
-        AssignmentOf(i, record, info, path);
-        QByteArray after = before;
-        if (after.size() == CombinationTable::FileSize) {
-            const QByteArray infoBytes = info.isEmpty() ? QByteArray("|") : info.toLatin1();
-            const QByteArray pathBytes = path.isEmpty() ? QByteArray("|") : path.toLatin1();
-            CombinationRecord::Build(after.data() + qsizetype(record) * CombinationRecord::Size,
-                                     ButtonCatalogue::Names[record / 529],
-                                     ButtonCatalogue::Names[record / 23 % 23],
-                                     ButtonCatalogue::Names[record % 23], infoBytes, pathBytes);
-        }
+        const QByteArray after = After(before, i);
         const std::set<QString> straysBefore = [this] {
             const QStringList list = Strays();
             return std::set<QString>(list.begin(), list.end());
