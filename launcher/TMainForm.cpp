@@ -4,7 +4,7 @@
 #include "launcher/PictureHolder.h"
 #include "platform/ErrorGuard.h"
 #include "platform/MnemonicLabel.h"
-#include "platform/OpenPath.h"
+#include "platform/PathOpener.h"
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
@@ -92,6 +92,13 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     QFont windowFont(QStringLiteral("MS Sans Serif"));
     windowFont.setPixelSize(11);
     setFont(windowFont);
+
+    // A failed open is shown as if Run itself had raised it.
+    m_opener = new PathOpener(this);
+    connect(m_opener, &PathOpener::Finished, this, [](std::exception_ptr failure) {
+        if (failure)
+            ErrorGuard::Guarded([&] { std::rethrow_exception(failure); });
+    });
     // Until the first activation the window has the toolkit's own colour.
     setAutoFillBackground(true);
 
@@ -397,7 +404,12 @@ void TMainForm::RunCurrent() {
     if (m_panel.CurrentPath().isEmpty())
         return;
     // By the bytes stored: a name that is not UTF-8 still names its file.
-    OpenPath(m_table.Stored(m_panel.SocketValues()).path);
+    // Its failure comes back through the event loop (see the constructor).
+    m_opener->Open(m_table.Stored(m_panel.SocketValues()).path);
+}
+
+bool TMainForm::RunPending() const {
+    return m_opener->Pending();
 }
 
 void TMainForm::ShowHelp() {

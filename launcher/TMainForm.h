@@ -14,7 +14,9 @@
 //   decoded when first shown, for the ratio it is shown at);
 // - the socket panel (SocketPanel), whose state RefreshCurrent shows.
 // It calls the store (load or create at activation, lookups through the
-// panel), OpenPath to run, and shows the editor and help windows modally.
+// panel), a PathOpener to run (the window goes on while the desktop answers;
+// a press on Run while an open is pending does nothing, see PathOpener), and
+// shows the editor and help windows modally.
 
 #include "editor/EditorHost.h"
 #include "launcher/ImageButton.h"
@@ -30,6 +32,7 @@
 
 class CombinationTable;
 class MnemonicLabel;
+class PathOpener;
 class PictureHolder;
 class QDialog;
 class QKeyEvent;
@@ -54,6 +57,9 @@ public:
     void RefreshCurrent() override;
 
     const QString& CurrentPath() const { return m_panel.CurrentPath(); }
+    // Whether a path that Run opened has not yet ended (opened, failed or
+    // given up on).
+    bool RunPending() const;
 
     // Shows the window maximised on the monitor that holds the pointer, moving
     // it there from another monitor if need be; for the first start and for
@@ -105,6 +111,7 @@ private:
 
     CombinationTable& m_table;
     SocketPanel m_panel;
+    PathOpener* m_opener = nullptr;
     QDialog* m_editor = nullptr;
     QDialog* m_help = nullptr;
     bool m_activated = false;

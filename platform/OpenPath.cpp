@@ -26,6 +26,15 @@
 
 namespace {
 
+// Where the open running on this thread notes what it waits on (see
+// OpenWait); nowhere when the caller does not ask.
+thread_local std::atomic<OpenWait>* t_waiting = nullptr;
+
+void NoteWait(OpenWait wait) {
+    if (t_waiting)
+        t_waiting->store(wait);
+}
+
 // GIO is loaded the first time something is opened, not with the program:
 // loading it and the libraries it pulls in is a noticeable share of start-up,
 // and a start opens nothing before the user presses Run. GLib itself is
@@ -127,6 +136,7 @@ QProcessEnvironment CleanEnvironment() {
 }
 
 GError* TryLaunchDefaultForUri(const QByteArray& uri) {
+    NoteWait(OpenWait::Desktop);
     const GOwned<GAppLaunchContext> context = CleanLaunchContext();
     GError* error = nullptr;
     Gio().app_info_launch_default_for_uri(uri.constData(), context.get(), &error);
@@ -247,6 +257,7 @@ void OpenLauncher(const QByteArray& localPath) {
         Gio().desktop_app_info_new_from_filename(localPath.constData()));
     if (!application)
         FailUnlaunchable(keys.get());
+    NoteWait(OpenWait::Desktop);
     const GOwned<GAppLaunchContext> context = CleanLaunchContext();
     if (!Gio().app_info_launch(reinterpret_cast<GAppInfo*>(application.get()), nullptr,
                                context.get(), &error))
@@ -262,6 +273,7 @@ QString SystemPartOf(const QString& processError) {
 }
 
 void StartExecutable(const QString& path) {
+    NoteWait(OpenWait::Program);
     QProcess process;
     process.setProgram(path);
     process.setArguments({});
@@ -279,6 +291,7 @@ void StartExecutable(const QString& path) {
 // A program whose name Qt cannot hold as text, started by its bytes: no
 // arguments, no shell, the clean environment, in the home folder.
 void StartExecutableByBytes(const QByteArray& path) {
+    NoteWait(OpenWait::Program);
     const QProcessEnvironment environment = CleanEnvironment();
     QList<QByteArray> variables;
     for (const QString& name : environment.keys())
@@ -368,4 +381,18 @@ void OpenPath(const QByteArray& text) {
         StartExecutableByBytes(localPath);
     else
         LaunchDefaultForFile(localPath);
+}
+
+void OpenPath(const QByteArray& text, std::atomic<OpenWait>& waiting) {
+    struct Noting {
+        explicit Noting(std::atomic<OpenWait>& waiting) : previous(t_waiting) {
+            waiting.store(OpenWait::FileSystem);
+            t_waiting = &waiting;
+        }
+        ~Noting() { t_waiting = previous; }
+        Noting(const Noting&) = delete;
+        Noting& operator=(const Noting&) = delete;
+        std::atomic<OpenWait>* previous;
+    } noting(waiting);
+    OpenPath(text);
 }

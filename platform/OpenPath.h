@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <atomic>
+
 // Opens a text the way the desktop opens things, deciding in this order:
 //  1. a URL (a scheme of two or more characters and ':', so "C:" is not one):
 //     the default handler for that URL;
@@ -15,11 +17,22 @@
 // directory, exactly as the kernel would; "~" means nothing special. An empty
 // text does nothing. A failure raises a TrinodeError whose message is the
 // system's text. What is started never inherits the variables that only
-// Trinode's own start needed (see IsTrinodeOnlyVariable).
+// Trinode's own start needed (see IsTrinodeOnlyVariable). It waits for each
+// answer it needs, however long (a session bus may never give one): windows
+// open through PathOpener, which keeps the event loop going meanwhile.
 void OpenPath(const QString& text);
 // The same for a text given as the bytes stored: a path whose name is not
 // UTF-8 is opened by those bytes, which a QString could not hold.
 void OpenPath(const QByteArray& text);
+
+// What an open is waiting on at the moment: the file system (the path, a
+// launcher's text), the desktop (GIO, and through it the session bus, which
+// may never answer), or the system starting a program.
+enum class OpenWait { FileSystem, Desktop, Program };
+
+// The same, noting in waiting what each step waits on, so that whoever waits
+// for the outcome on another thread can name what did not answer.
+void OpenPath(const QByteArray& text, std::atomic<OpenWait>& waiting);
 
 // True for an environment variable that concerns Trinode's own process and must
 // not reach a program it opens: the startup and activation tokens the desktop

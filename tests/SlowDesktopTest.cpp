@@ -1,0 +1,219 @@
+// Run against a desktop that does not answer: a session bus that takes the
+// connection and then says nothing, as a hung bus daemon does. GIO waits on
+// such a bus without end, so the window must go on while it waits, tell the
+// user after its bounded wait, and be able to end meanwhile. GIO keeps one
+// session bus connection per process, stuck once it is stuck: these cases
+// share one process of their own and one bus, released only by the last.
+
+#include "launcher/ImageButton.h"
+#include "launcher/TMainForm.h"
+#include "platform/PathOpener.h"
+#include "store/CombinationTable.h"
+#include "tests/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTest>
+
+// Readable failures: texts print as text, not as arrays of UTF-16 units.
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+#include <cstring>
+#include <optional>
+#include <ostream>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+// The handler of documents and https URLs notes what it was given.
+constexpr auto HandlerScript = "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '{root}/opened'\n";
+
+class SlowDesktop : public ::testing::Test {
+public:
+    static void SetUpTestSuite() {
+        s_root.emplace();
+        const QString root = s_root->path();
+        for (const char* folder : {"data/applications", "config", "cache", "none", "files"})
+            QDir(root).mkpath(QString::fromLatin1(folder));
+        const auto set = [&](const char* name, const QString& value) {
+            qputenv(name, QFile::encodeName(value));
+        };
+        set("XDG_DATA_HOME", root + "/data");
+        set("XDG_CONFIG_HOME", root + "/config");
+        set("XDG_CACHE_HOME", root + "/cache");
+        set("XDG_DATA_DIRS", root + "/none");
+        set("XDG_CONFIG_DIRS", root + "/none");
+        set("GIO_USE_VFS", "local");
+        set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root + "/bus");
+        Write("handler.sh", HandlerScript);
+        QFile::setPermissions(Rooted("{root}/handler.sh"), QFile::ReadOwner | QFile::ExeOwner);
+        Write("data/applications/trinode-handler.desktop",
+              "[Desktop Entry]\nType=Application\nName=Handler\nExec='{root}/handler.sh' %f\n"
+              "MimeType=text/plain;x-scheme-handler/https;\n");
+        Write("config/mimeapps.list", "[Default Applications]\n"
+                                      "text/plain=trinode-handler.desktop\n"
+                                      "x-scheme-handler/https=trinode-handler.desktop\n");
+        // An application that the bus starts, not GIO.
+        Write("files/org.trinode.Activated.desktop",
+              "[Desktop Entry]\nType=Application\nName=Activated\nDBusActivatable=true\n"
+              "Exec='{root}/handler.sh'\n");
+        Write("files/notes.txt", "plain text\n");
+        Write("files/left behind.txt", "plain text\n");
+        // A launcher whose second line is two megabytes long.
+        Write("files/huge.desktop", "[Desktop Entry]\n" + QByteArray(2'000'000, 'x') + '\n');
+
+        // Listening, but never accepting: a connection is made, and the
+        // first thing GIO says on it is never answered.
+        s_bus = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = QFile::encodeName(root + "/bus");
+        ASSERT_LT(size_t(path.size()), sizeof address.sun_path);
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        ASSERT_EQ(::bind(s_bus, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ASSERT_EQ(::listen(s_bus, 16), 0);
+    }
+
+    static void TearDownTestSuite() {
+        ReleaseBus();
+        s_root.reset();
+    }
+
+    static QString Rooted(QString text) { return text.replace("{root}", s_root->path()); }
+
+    // Drops the connections the bus holds: every open still waiting on it
+    // goes on without a bus.
+    static void ReleaseBus() {
+        if (s_bus >= 0)
+            ::close(s_bus);
+        s_bus = -1;
+    }
+
+protected:
+    void SetUp() override {
+        m_form.emplace(m_table);
+        m_seen.form = &*m_form;
+        m_form->SetDialogs(&m_editor, &m_help);
+        m_form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&*m_form, 30000));
+        m_form->installEventFilter(&m_seen);
+    }
+
+    void Click(const QString& name) {
+        auto* image = m_form->findChild<ImageButton*>(name);
+        ASSERT_NE(image, nullptr) << name.toStdString();
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(
+                type, QPointF(5, 5), image->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
+                type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(image, &event);
+        }
+    }
+
+    // Binds the path to Files alone and shows that combination.
+    void Bind(const QString& path) {
+        NoProgress none;
+        m_table.AssignCombination({"Files", "", ""}, "Slow", path, none);
+        Click("FilesButton");
+    }
+
+    // What reached the window through its event loop while Run's open was
+    // still pending.
+    struct Seen final : QObject {
+        TMainForm* form = nullptr;
+        bool keyWhilePending = false;
+        bool paintWhilePending = false;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::KeyPress)
+                keyWhilePending = keyWhilePending || form->RunPending();
+            if (event->type() == QEvent::Paint)
+                paintWhilePending = paintWhilePending || form->RunPending();
+            return false;
+        }
+    };
+
+    static void Write(const QString& name, const QByteArray& content) {
+        WriteAll(Rooted("{root}/" + name),
+                 QByteArray(content).replace("{root}", QFile::encodeName(s_root->path())));
+    }
+
+    static inline std::optional<QTemporaryDir> s_root;
+    static inline int s_bus = -1;
+
+    TemporaryHome m_home;
+    CombinationTable m_table{m_home.CombinationFile()};
+    Seen m_seen;
+    std::optional<TMainForm> m_form;
+    QDialog m_editor;
+    QDialog m_help;
+};
+
+TEST_F(SlowDesktop, RunLeavesTheWindowGoingAndTellsTheUser) {
+    const QString noAnswer = QStringLiteral("The desktop session did not answer within %1 seconds.")
+                                 .arg(PathOpener::WaitSeconds);
+    const struct {
+        const char* scenario;
+        QString path;
+        bool answers; // whether the open ends before the bounded wait
+        QString boxText;
+    } rows[] = {
+        {"a document", "{root}/files/notes.txt", false, noAnswer},
+        {"a URL", "https://example.org/slow", false, noAnswer},
+        {"a launcher that the bus activates", "{root}/files/org.trinode.Activated.desktop", false,
+         noAnswer},
+        {"a launcher with a huge line", "{root}/files/huge.desktop", true,
+         (QStringLiteral("Key file contains line \u201c") + QString(500, 'x')).left(499) +
+             QStringLiteral("\u2026.")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.scenario);
+        Bind(Rooted(row.path));
+        m_seen.keyWhilePending = m_seen.paintWhilePending = false;
+        const QString text = ErrorBoxTextOf([&] {
+            Click("MainButton");
+            if (!row.answers) {
+                // A key press and a repaint, both through the event loop.
+                QCoreApplication::postEvent(
+                    &*m_form, new QKeyEvent(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier));
+                m_form->update();
+                EXPECT_TRUE(QTest::qWaitFor(
+                    [&] { return m_seen.keyWhilePending && m_seen.paintWhilePending; }, 30000));
+                // The Delete key emptied the sockets.
+                EXPECT_EQ(m_form->SocketValues(), (Combination{"", "", ""}));
+            }
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !m_form->RunPending(); }, 30000));
+        });
+        EXPECT_EQ(text, row.boxText);
+        Click("EmptySocket1");
+    }
+}
+
+// After the others: it releases the bus.
+TEST_F(SlowDesktop, ExitWhileAnOpenIsPendingLeavesNothingBehind) {
+    const QString document = Rooted("{root}/files/left behind.txt");
+    Bind(document);
+    Click("MainButton");
+    ASSERT_TRUE(m_form->RunPending());
+    Click("ExitButton");
+    EXPECT_FALSE(m_form->isVisible());
+    m_form.reset();
+    // The open goes on once the bus lets go; its outcome has nowhere to go,
+    // and no box may open.
+    ReleaseBus();
+    const QString opened = Rooted("{root}/opened");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return QFile::exists(opened) && ReadAll(opened).contains(document.toUtf8()); },
+        30000));
+}
+
+} // namespace
