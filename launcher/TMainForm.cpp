@@ -103,14 +103,16 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     setAutoFillBackground(true);
 
     // The pictures are decoded for the screen the window starts on; the
-    // first paint needs only the background and the pictures at rest.
+    // first paint needs only the background and the pictures at rest. The
+    // background, the one large picture, is decoded on another thread while
+    // the rest of the window is made.
     m_ratio = devicePixelRatioF();
+    m_backgroundPicture.DecodeAhead(m_ratio);
 
     // The background first, so that it lies behind everything else.
     m_background = new QLabel(this);
     m_background->setObjectName(QStringLiteral("Background"));
     m_background->setGeometry(BackgroundPlace);
-    m_background->setPixmap(m_backgroundPicture.Pixmap(m_ratio));
 
     m_infoLabel = new MnemonicLabel(this);
     m_infoLabel->setObjectName(QStringLiteral("InfoLabel"));
@@ -156,6 +158,8 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
                        FindHolder(QStringLiteral("Buffer%1").arg(row.normalHolder))->Picture());
     }
 
+    m_background->setPixmap(m_backgroundPicture.Pixmap(m_ratio));
+
     // Centred when not maximised.
     resize(Canvas::LayoutSize);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -174,14 +178,34 @@ void TMainForm::SetDialogMaker(std::function<void()> maker) {
 }
 
 void TMainForm::MakeDialogs() {
+    LoadTable();
     if (auto maker = std::exchange(m_dialogMaker, nullptr))
         ErrorGuard::Guarded(maker);
+}
+
+void TMainForm::LoadTable() {
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    try {
+        if (m_table.FileExists())
+            m_table.LoadFile();
+        else
+            m_table.CreateDefaultFile();
+    } catch (...) {
+        // The window works all the same; the failure is told once it is on
+        // the screen, after whatever action asked for the table.
+        const QString message = ErrorGuard::MessageOf(std::current_exception());
+        QTimer::singleShot(0, this, [message]() { ErrorGuard::ShowError(message); });
+    }
 }
 
 void TMainForm::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
     if (!m_painted) {
         m_painted = true;
+        // The file and the dialogs come right after the window is on the
+        // screen: its first paint needs neither.
         QTimer::singleShot(0, this, &TMainForm::MakeDialogs);
     }
 }
@@ -213,17 +237,8 @@ void TMainForm::FormActivate() {
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
     setPalette(black);
-    try {
-        if (m_table.FileExists())
-            m_table.LoadFile();
-        else
-            m_table.CreateDefaultFile();
-    } catch (...) {
-        // The window comes up all the same; the failure is told once it is on
-        // the screen.
-        const QString message = ErrorGuard::MessageOf(std::current_exception());
-        QTimer::singleShot(0, this, [message]() { ErrorGuard::ShowError(message); });
-    }
+    // The file is loaded (or created) right after the first paint, or by the
+    // first action that comes before it: see LoadTable.
 }
 
 void TMainForm::RebuildImageTables() {
@@ -364,6 +379,7 @@ void TMainForm::ImageClick(ImageButton& image) {
 }
 
 void TMainForm::RefreshCurrent() {
+    LoadTable();
     m_panel.RefreshCurrent();
     m_infoLabel->setText(m_panel.Info());
 }
@@ -379,6 +395,7 @@ void TMainForm::ShowSocket(int n) {
 }
 
 void TMainForm::PlaceButton(const QString& name) {
+    LoadTable();
     // Only a catalogue button has a socket picture and can be looked up.
     if (name.isEmpty() || !ButtonCatalogue::ButtonIndex(name))
         throw TrinodeError(QStringLiteral("No button is named \u201c%1\u201d").arg(name));
@@ -396,11 +413,13 @@ void TMainForm::PlaceButton(const QString& name) {
 }
 
 void TMainForm::ClearSocket(int n) {
+    LoadTable();
     if (m_panel.ClearSocket(n))
         ShowSocket(n);
 }
 
 void TMainForm::RunCurrent() {
+    LoadTable();
     if (m_panel.CurrentPath().isEmpty())
         return;
     // By the bytes stored: a name that is not UTF-8 still names its file.

@@ -13,10 +13,10 @@
 //   window moves to a screen with another device pixel ratio (a picture is
 //   decoded when first shown, for the ratio it is shown at);
 // - the socket panel (SocketPanel), whose state RefreshCurrent shows.
-// It calls the store (load or create at activation, lookups through the
-// panel), a PathOpener to run (the window goes on while the desktop answers;
-// a press on Run while an open is pending does nothing, see PathOpener), and
-// shows the editor and help windows modally.
+// It calls the store (load or create right after the first paint, lookups
+// through the panel), a PathOpener to run (the window goes on while the
+// desktop answers; a press on Run while an open is pending does nothing, see
+// PathOpener), and shows the editor and help windows modally.
 
 #include "editor/EditorHost.h"
 #include "launcher/ImageButton.h"
@@ -60,6 +60,14 @@ public:
     // Whether a path that Run opened has not yet ended (opened, failed or
     // given up on).
     bool RunPending() const;
+
+    // Loads the combination file into the table, or creates it when there is
+    // none; once. The window does it right after its first paint, which needs
+    // no combination; every action that uses the table (a placed button, a
+    // cleared socket, Run, the editor, help) and a summon do it first when
+    // they come earlier, so nothing ever acts on a table that is not loaded.
+    // A failure is shown in the error box once the window is up.
+    void LoadTable();
 
     // Shows the window maximised on the monitor that holds the pointer, moving
     // it there from another monitor if need be; for the first start and for
@@ -115,6 +123,7 @@ private:
     QDialog* m_editor = nullptr;
     QDialog* m_help = nullptr;
     bool m_activated = false;
+    bool m_loaded = false;
     bool m_painted = false;
     std::function<void()> m_dialogMaker;
     TypedPrefix m_typedPrefix;

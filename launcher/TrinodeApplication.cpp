@@ -23,6 +23,8 @@ TrinodeApplication::HandOverToRunningInstance(const std::function<SummonRequest(
 
 void TrinodeApplication::Summon(const SummonRequest& request,
                                 std::function<void(SingleInstance::Answer)> done) {
+    // The user acts on the window once it is summoned: the file is there.
+    m_mainForm->LoadTable();
     // A summon brings the window to where the user is.
     m_mainForm->PlaceOnPointerScreen();
     // With the editor or help window open, that window comes forward: the
@@ -51,10 +53,9 @@ void TrinodeApplication::Start() {
         qWarning("trinode: cannot change to the home folder %s: %s", home.constData(),
                  std::strerror(errno));
 
-    // The window loads the file when it is first shown; reading it meanwhile
-    // on another thread keeps the read off the way to the first paint.
-    if (m_table.FileExists())
-        m_table.PrefetchFile();
+    // The window loads the file right after its first paint, on this thread:
+    // a reading thread would keep its own malloc arena for as long as the
+    // program runs, and the first paint needs no combination.
     m_mainForm = std::make_unique<TMainForm>(m_table);
     m_mainForm->SetDialogMaker([this]() { MakeDialogs(); });
     m_activator = std::make_unique<WindowActivator>();

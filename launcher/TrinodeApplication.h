@@ -27,8 +27,8 @@ public:
     HandOverToRunningInstance(const std::function<SummonRequest()>& makeRequest);
     const QString& InstanceMessage() const { return m_instance.Message(); }
 
-    // Makes the main window and shows it; the editor and help windows follow
-    // in that order right after its first paint.
+    // Makes the main window and shows it; the file is loaded, and the editor
+    // and help windows are made, in that order right after its first paint.
     void Start();
 
     TMainForm& MainForm() { return *m_mainForm; }

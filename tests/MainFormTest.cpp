@@ -21,6 +21,8 @@
 #include <QPainter>
 #include <QTest>
 
+#include <functional>
+
 namespace {
 
 struct Place {
@@ -112,6 +114,10 @@ protected:
         m_form.SetDialogs(&m_editor, &m_help);
         m_form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form, 30000));
+        // Right after its first paint the window creates the missing file;
+        // the tests assign to it directly from then on.
+        ASSERT_TRUE(
+            QTest::qWaitFor([this] { return QFile::exists(m_home.CombinationFile()); }, 30000));
     }
 
     template <class T = QWidget> T* Child(const QString& name) {
@@ -456,6 +462,61 @@ TEST_F(MainForm, NoPictureCutsHolesThroughTheColourKey) {
     Click("FilesButton");
     Press("MainButton");
     EXPECT_TRUE(m_form.mask().isEmpty());
+}
+
+// The window loads the file after its first paint; whatever the user does
+// before then acts on the loaded file all the same. The actions here run
+// before the event loop has had a chance to paint.
+TEST(MainFormBeforeFirstPaint, ActionsFindTheFileLoaded) {
+    struct Row {
+        const char* scenario;
+        bool fileExists;
+        std::function<void(TMainForm&)> act;
+        const char* info;
+    };
+    const auto click = [](TMainForm& form) {
+        auto* files = form.findChild<ImageButton*>(QStringLiteral("FilesButton"));
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(
+                type, QPointF(5, 5), files->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
+                type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(files, &event);
+        }
+    };
+    const Row rows[] = {
+        {"a click on a button", true, click, "Stored"},
+        {"a typed name", true, [](TMainForm& form) { QTest::keyClick(&form, Qt::Key_F); },
+         "Stored"},
+        {"the editor's refresh", true,
+         [](TMainForm& form) {
+             form.PlaceButton(QStringLiteral("Files"));
+             form.RefreshCurrent();
+         },
+         "Stored"},
+        {"a click without a file, which creates it", false, click, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.scenario);
+        TemporaryHome home;
+        if (row.fileExists) {
+            CombinationTable writer(home.CombinationFile());
+            writer.CreateDefaultFile();
+            NoProgress none;
+            writer.AssignCombination({"Files", "", ""}, "Stored", "/bin", none);
+        }
+        CombinationTable table(home.CombinationFile());
+        TMainForm form(table);
+        QDialog editor;
+        QDialog help;
+        form.SetDialogs(&editor, &help);
+        form.show();
+        ASSERT_EQ(QFile::exists(home.CombinationFile()), row.fileExists)
+            << "showing the window loads or creates nothing yet";
+        row.act(form);
+        EXPECT_EQ(form.SocketValues(), (Combination{"Files", "", ""}));
+        EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("InfoLabel"))->text(), row.info);
+        EXPECT_EQ(ReadAll(home.CombinationFile()).size(), CombinationTable::FileSize);
+    }
 }
 
 TEST(ColourKey, FindsExactlyThePureRedPixels) {

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTest>
@@ -106,6 +107,10 @@ protected:
         m_form->SetDialogs(&m_editor, &m_help);
         m_form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&*m_form, 30000));
+        // Right after its first paint the window creates the missing file;
+        // Bind assigns to it directly from then on.
+        ASSERT_TRUE(
+            QTest::qWaitFor([this] { return QFile::exists(m_home.CombinationFile()); }, 30000));
         m_form->installEventFilter(&m_seen);
     }
 

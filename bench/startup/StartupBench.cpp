@@ -8,6 +8,7 @@
 
 #include "launcher/TMainForm.h"
 #include "launcher/TrinodeApplication.h"
+#include "platform/SessionBus.h"
 #include "store/ButtonCatalogue.h"
 
 #include <QApplication>
@@ -76,6 +77,7 @@ void AssignThroughTheEditor(TMainForm& form, int n) {
 } // namespace
 
 int main(int argc, char** argv) {
+    SessionBus::PreventAutolaunch();
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Trinode"));
