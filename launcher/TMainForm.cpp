@@ -103,16 +103,14 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     setAutoFillBackground(true);
 
     // The pictures are decoded for the screen the window starts on; the
-    // first paint needs only the background and the pictures at rest. The
-    // background, the one large picture, is decoded on another thread while
-    // the rest of the window is made.
+    // first paint needs only the background and the pictures at rest.
     m_ratio = devicePixelRatioF();
-    m_backgroundPicture.DecodeAhead(m_ratio);
 
     // The background first, so that it lies behind everything else.
     m_background = new QLabel(this);
     m_background->setObjectName(QStringLiteral("Background"));
     m_background->setGeometry(BackgroundPlace);
+    m_background->setPixmap(m_backgroundPicture.Pixmap(m_ratio));
 
     m_infoLabel = new MnemonicLabel(this);
     m_infoLabel->setObjectName(QStringLiteral("InfoLabel"));
@@ -157,8 +155,6 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
             SetPicture(*image,
                        FindHolder(QStringLiteral("Buffer%1").arg(row.normalHolder))->Picture());
     }
-
-    m_background->setPixmap(m_backgroundPicture.Pixmap(m_ratio));
 
     // Centred when not maximised.
     resize(Canvas::LayoutSize);
