@@ -133,5 +133,9 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("trinode"));
 
     trinode.Start();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The windows end while the application they belong to still exists;
+    // trinode outlives app, which is made only after the hand-over.
+    trinode.EndWindows();
+    return status;
 }

@@ -14,7 +14,16 @@
 
 TrinodeApplication::TrinodeApplication() : m_instance(m_table.FilePath()) {}
 
-TrinodeApplication::~TrinodeApplication() = default;
+TrinodeApplication::~TrinodeApplication() {
+    EndWindows();
+}
+
+// The activator goes first; the main window takes its children, the editor
+// and help window, with it.
+void TrinodeApplication::EndWindows() {
+    m_activator.reset();
+    m_mainForm.reset();
+}
 
 SingleInstance::Outcome
 TrinodeApplication::HandOverToRunningInstance(const std::function<SummonRequest()>& makeRequest) {

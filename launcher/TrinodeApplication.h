@@ -32,6 +32,9 @@ public:
     void Start();
 
     TMainForm& MainForm() { return *m_mainForm; }
+    // Destroys the windows (the destructor does too): before the
+    // QApplication goes, which main() makes after this object.
+    void EndWindows();
 
 private:
     void MakeDialogs();

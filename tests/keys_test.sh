@@ -151,7 +151,10 @@ case_ctrl_e_opens_the_editor_which_escape_cancels() {
 case_ctrl_q_ends_trinode() {
     start_trinode || return 1
     keys ctrl+q
-    wait_until "Ctrl+Q ends trinode" eval '! trinode_running'
+    wait_until "Ctrl+Q ends trinode" eval '! trinode_running' || return 1
+    local status=0
+    wait "$TRINODE_PID" || status=$?
+    [[ $status == 0 ]] || fail "trinode ended with status $status"
 }
 
 case_escape_gets_out_of_the_way_and_a_summon_brings_it_back() {
