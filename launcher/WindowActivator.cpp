@@ -100,6 +100,10 @@ WindowActivator::WindowActivator(QObject* parent) : QObject(parent) {}
 void WindowActivator::Activate(QWidget& window, QWidget* below, const SummonRequest& request,
                                std::function<void(SingleInstance::Answer)> done) {
     QString hint;
+    // Only X11 has a demands-attention flag that Qt sets; on Wayland Qt 6.4
+    // has none, and a compositor that declines a token may flag the window
+    // itself or not at all.
+    bool alerts = false;
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (x11 && x11->connection()) {
         xcb_connection_t* c = x11->connection();
@@ -119,6 +123,7 @@ void WindowActivator::Activate(QWidget& window, QWidget* below, const SummonRequ
         if (!request.startupId.isEmpty())
             EndStartup(c, root, id, request.startupId);
         xcb_flush(c);
+        alerts = true;
         if (time == 0)
             hint = QStringLiteral(" (no time of a user action was handed over)");
     } else {
@@ -139,7 +144,7 @@ void WindowActivator::Activate(QWidget& window, QWidget* below, const SummonRequ
     // The answer comes once the window is active, or when the wait ends.
     auto* waiter = new QObject(this);
     QPointer<QWidget> target(&window);
-    auto finish = [waiter, target, done, hint](bool timedOut) {
+    auto finish = [waiter, target, done, hint, alerts](bool timedOut) {
         if (waiter->property("done").toBool())
             return;
         const bool active = target && target->isActiveWindow();
@@ -153,9 +158,10 @@ void WindowActivator::Activate(QWidget& window, QWidget* below, const SummonRequ
         }
         if (target)
             QApplication::alert(target);
-        done({false, QStringLiteral("the desktop did not make the Trinode window active%1; it is "
-                                    "marked as demanding attention")
-                         .arg(hint)});
+        done({false, QStringLiteral("the desktop did not make the Trinode window active%1%2")
+                         .arg(hint, alerts && target
+                                        ? QStringLiteral("; it is marked as demanding attention")
+                                        : QString())});
     };
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, waiter, [finish]() { finish(false); });
     QTimer::singleShot(WaitMs, waiter, [finish]() { finish(true); });

@@ -9,7 +9,9 @@
 // and the launcher's startup notification is ended; with no window manager the
 // window is raised and focused directly. On Wayland Qt's own xdg-activation
 // path is given the token. A window that does not become active within the
-// wait is marked as demanding attention, and the answer says so.
+// wait is marked as demanding attention where Qt can do so (X11; on Wayland
+// the compositor decides what a declined token does), and the answer says
+// what happened.
 
 #include "platform/SingleInstance.h"
 

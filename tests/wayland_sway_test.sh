@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
-# The real trinode on Wayland, tiled by sway (its headless backend) beside a
-# second window, so that its tile is 960 pixels wide, narrower than the
-# layout: the canvas is scaled into the window, the whole layout lies inside
-# it, black around it, and presses where the canvas puts Help, Three and Exit
-# act. A headless compositor has no input devices: a virtual pointer
-# (tests/children/VirtualPointer.cpp) clicks.
+# The real trinode on Wayland, under sway (its headless backend).
+#
+# tiled_at_960: tiled beside a second window, so that its tile is 960 pixels
+# wide, narrower than the layout: the canvas is scaled into the window, the
+# whole layout lies inside it, black around it, and presses where the canvas
+# puts Help, Three and Exit act. A headless compositor has no input devices: a
+# virtual pointer (tests/children/VirtualPointer.cpp) clicks.
+#
+# summon_with_token: while another window has the keyboard, a second start
+# given an activation token from the compositor (as a launcher gets one,
+# tests/children/ActivationToken.cpp) makes trinode's window the focused one
+# and exits 0; with a spent token, with none, or when sway only marks the
+# window urgent, it exits 2 with one line saying so.
 #
 # sway refuses to run as root; as root the compositor and its clients run as
 # an unused uid.
@@ -12,42 +19,57 @@ source "$(dirname "$0")/x11/harness.sh"
 
 : "${TRINODE_BUILD_DIR:?TRINODE_BUILD_DIR names the build folder}"
 POINTER_BIN="$TRINODE_BUILD_DIR/tests/children/trinode_virtual_pointer"
+TOKEN_BIN="$TRINODE_BUILD_DIR/tests/children/trinode_activation_token"
 OUTPUT_W=1920
 OUTPUT_H=1080
 
 for need in sway grim swaymsg python3; do
     command -v "$need" >/dev/null || { echo "$need is missing: run tools/setup-debian --test" >&2; exit 1; }
 done
-[[ -x "$POINTER_BIN" ]] || { echo "no virtual pointer at $POINTER_BIN (libwayland-dev missing?)" >&2; exit 1; }
+for child in "$POINTER_BIN" "$TOKEN_BIN"; do
+    [[ -x "$child" ]] || { echo "no $child (libwayland-dev or wayland-protocols missing?)" >&2; exit 1; }
+done
 
 WORK=$(mktemp -d)
-mkdir -p "$WORK/run" "$WORK/a" "$WORK/b"
-chmod 700 "$WORK/run"
+chmod 755 "$WORK"
+# In a sanitizer build the leak check at trinode's end skips what Qt's
+# Wayland plugin leaves behind. Mesa unloads its driver before the check, so
+# only a full stack shows where such a block came from.
+: "${TRINODE_SOURCE_DIR:?TRINODE_SOURCE_DIR names the source folder}"
+cat "$TRINODE_SOURCE_DIR"/tests/sanitizer/{lsan,wayland-lsan}.supp >"$WORK/lsan.supp"
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$WORK/lsan.supp"
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0"
 AS=()
 if ((EUID == 0)); then
     uid=64100
     while getent passwd "$uid" >/dev/null || getent group "$uid" >/dev/null; do
         uid=$((uid + 1))
     done
-    chown -R "$uid:$uid" "$WORK"
     AS=(setpriv --reuid "$uid" --regid "$uid" --clear-groups)
 fi
-chmod 755 "$WORK"
 
 SWAY_PID=
 A_PID=
 B_PID=
-cleanup() {
+POINTER_PID=
+# Ends what a case started: its trinodes, its pointer, its compositor.
+stop_case() {
     local pid
-    ((failed == 0)) || as_user grim "$WORK/failed.png" 2>/dev/null
     for pid in "$A_PID" "$B_PID"; do
         [[ -n "$pid" ]] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
     done
-    if [[ -n "${POINTER_PID:-}" ]]; then
-        exec {POINTER[1]}>&- 2>/dev/null
+    if [[ -n "$POINTER_PID" ]]; then
+        # The redirection of a bare exec would stay for the rest of the script.
+        { exec {POINTER[1]}>&-; } 2>/dev/null
         wait "$POINTER_PID" 2>/dev/null
     fi
     [[ -n "$SWAY_PID" ]] && kill "$SWAY_PID" 2>/dev/null && wait "$SWAY_PID" 2>/dev/null
+    SWAY_PID= A_PID= B_PID= POINTER_PID=
+    unset SWAYSOCK WAYLAND_DISPLAY
+}
+
+cleanup() {
+    stop_case
     if ((failed == 0)); then
         rm -rf "$WORK"
     else
@@ -56,23 +78,42 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Runs a command as the compositor's user, in its session once it runs. With
-# --exec first, the command takes the shell's place, so that a background
-# job's pid is the command's own.
+# Runs a command as the compositor's user, in the case's session once it
+# runs. With --exec first, the command takes the shell's place, so that a
+# background job's pid is the command's own.
 as_user() {
     local session=() replace=()
     [[ "$1" == --exec ]] && { replace=(exec); shift; }
     [[ -n "${SWAYSOCK:-}" ]] && session=(WAYLAND_DISPLAY="$WAYLAND_DISPLAY" SWAYSOCK="$SWAYSOCK")
     "${replace[@]}" "${AS[@]}" env -u QT_QPA_PLATFORM -u QT_SCALE_FACTOR -u DISPLAY -u WAYLAND_DISPLAY -u SWAYSOCK \
-        XDG_RUNTIME_DIR="$WORK/run" HOME="$WORK" "${session[@]}" "$@"
+        -u XDG_ACTIVATION_TOKEN -u DESKTOP_STARTUP_ID XDG_RUNTIME_DIR="$CASE/run" HOME="$CASE" "${session[@]}" "$@"
+}
+
+# Starts sway on one output, with the configuration lines given, and waits
+# until it answers.
+start_sway() {
+    {
+        echo "output HEADLESS-1 resolution ${OUTPUT_W}x${OUTPUT_H} position 0 0"
+        echo "xwayland disable"
+        printf '%s\n' "$@"
+    } >"$CASE/config"
+    as_user --exec env WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+        sway -c "$CASE/config" >"$CASE/sway.log" 2>&1 &
+    SWAY_PID=$!
+    wait_until "sway runs" compositor_ready
+}
+
+# Starts a trinode with its own home (a or b) as a background job.
+start_trinode_in() {
+    as_user --exec env HOME="$CASE/$1" QT_QPA_PLATFORM=wayland "$TRINODE_BIN" >"$CASE/$1.log" 2>&1 &
 }
 
 compositor_ready() {
     local socket display
-    socket=$(cd "$WORK/run" && ls sway-ipc.*.sock 2>/dev/null | head -1)
-    display=$(cd "$WORK/run" && ls | grep -E '^wayland-[0-9]+$' | head -1)
+    socket=$(cd "$CASE/run" && ls sway-ipc.*.sock 2>/dev/null | head -1)
+    display=$(cd "$CASE/run" && ls | grep -E '^wayland-[0-9]+$' | head -1)
     [[ -n "$socket" && -n "$display" ]] || return 1
-    SWAYSOCK="$WORK/run/$socket"
+    SWAYSOCK="$CASE/run/$socket"
     WAYLAND_DISPLAY=$display
     as_user swaymsg -t get_outputs >/dev/null 2>&1
 }
@@ -111,11 +152,11 @@ help_open() {
 
 # The screen helpers of the harness, on Wayland.
 screen_pixel() {
-    as_user grim -g "$1,$2 1x1" -t ppm - 2>>"$WORK/grim.log" | tail -c 3 | od -An -tx1 | tr -d ' \n'
+    as_user grim -g "$1,$2 1x1" -t ppm - 2>>"$CASE/grim.log" | tail -c 3 | od -An -tx1 | tr -d ' \n'
 }
 
 screen_digest() {
-    as_user grim -g "$1,$2 $3x$4" -t ppm - 2>>"$WORK/grim.log" | md5sum | cut -d' ' -f1
+    as_user grim -g "$1,$2 $3x$4" -t ppm - 2>>"$CASE/grim.log" | md5sum | cut -d' ' -f1
 }
 
 click_at() {
@@ -139,15 +180,7 @@ a_running() {
 }
 
 case_tiled_at_960() {
-    cat >"$WORK/config" <<CONFIG
-output HEADLESS-1 resolution ${OUTPUT_W}x${OUTPUT_H} position 0 0
-xwayland disable
-default_border pixel 2
-CONFIG
-    as_user --exec env WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-        sway -c "$WORK/config" >"$WORK/sway.log" 2>&1 &
-    SWAY_PID=$!
-    wait_until "sway runs" compositor_ready || return 1
+    start_sway "default_border pixel 2" || return 1
 
     # The pointer first, so that trinode finds one on the seat.
     coproc POINTER { as_user --exec "$POINTER_BIN" "$OUTPUT_W" "$OUTPUT_H" 2>&1; }
@@ -155,9 +188,9 @@ CONFIG
     read -r -t 10 reply <&"${POINTER[0]}"
     [[ "$reply" == ready ]] || fail "the virtual pointer did not start: $reply" || return 1
 
-    as_user --exec env HOME="$WORK/a" QT_QPA_PLATFORM=wayland "$TRINODE_BIN" >"$WORK/a.log" 2>&1 &
+    start_trinode_in a
     A_PID=$!
-    as_user --exec env HOME="$WORK/b" QT_QPA_PLATFORM=wayland "$TRINODE_BIN" >"$WORK/b.log" 2>&1 &
+    start_trinode_in b
     B_PID=$!
     wait_until "the two windows are tiled side by side" tiled_beside || return 1
     UI_SCALE=1
@@ -188,16 +221,116 @@ CONFIG
 
     click_at $((992 + 16)) 16
     wait_until "trinode ends" eval '! a_running' || return 1
+    local status
+    wait "$A_PID"
+    status=$?
     A_PID=
+    ((status == 0)) || fail "trinode exited $status after Exit" || return 1
 }
 
-echo "--- tiled_at_960"
-if case_tiled_at_960; then
-    passed=1
-    echo "    ok"
-else
-    failed=1
-    as_user swaymsg -t get_tree >"$WORK/tree.json" 2>/dev/null
-fi
+# The pid of the window that has the keyboard ("focused") or is marked
+# "urgent".
+window_pid() {
+    as_user swaymsg -t get_tree 2>/dev/null | python3 -c '
+import json, sys
+def walk(node):
+    if node.get("pid") and node.get(sys.argv[1]):
+        print(node["pid"])
+        sys.exit(0)
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        walk(child)
+walk(json.load(sys.stdin))
+sys.exit(1)' "$1"
+}
+
+has_focus() {
+    [[ "$(window_pid focused)" == "$1" ]]
+}
+
+is_urgent() {
+    [[ "$(window_pid urgent)" == "$1" ]]
+}
+
+# A second start of trinode a, handed the activation token given ("" for
+# none); its exit status goes to SECOND_STATUS, its standard error to
+# SECOND_ERR.
+second_start() {
+    local token=()
+    [[ -n "$1" ]] && token=(XDG_ACTIVATION_TOKEN="$1")
+    as_user env HOME="$CASE/a" QT_QPA_PLATFORM=wayland "${token[@]}" "$TRINODE_BIN" \
+        >/dev/null 2>"$CASE/second.err"
+    SECOND_STATUS=$?
+    SECOND_ERR=$(cat "$CASE/second.err")
+}
+
+# sway's focus_on_window_activation, the token handed over (fresh from the
+# compositor; spent: the one the row before used; none), the second start's
+# exit status, what becomes of trinode's window (focused; left behind the
+# focused one; urgent), and what its message says.
+summon_rows=(
+    "focus fresh 0 focused"
+    "focus fresh 0 focused"
+    "focus fresh 0 focused"
+    "focus spent 2 left *not*active"
+    "focus none 2 left *no XDG_ACTIVATION_TOKEN*"
+    "urgent fresh 2 urgent *not*active"
+)
+
+case_summon_with_token() {
+    start_sway || return 1
+    start_trinode_in a
+    A_PID=$!
+    wait_until "trinode's window has the keyboard" has_focus "$A_PID" || return 1
+    # Another window takes the keyboard, as a newly opened one does.
+    start_trinode_in b
+    B_PID=$!
+    wait_until "the other window has the keyboard" has_focus "$B_PID" || return 1
+
+    local row mode kind status outcome message token last=
+    for row in "${summon_rows[@]}"; do
+        read -r mode kind status outcome message <<<"$row"
+        as_user swaymsg "focus_on_window_activation $mode" >/dev/null || fail "sway refused the mode: $row" || return 1
+        as_user swaymsg "[pid=$B_PID] focus" >/dev/null
+        wait_until "the other window has the keyboard" has_focus "$B_PID" || return 1
+        case $kind in
+        fresh) token=$(as_user "$TOKEN_BIN") || fail "no token: $row" || return 1 ;;
+        spent) token=$last ;;
+        none) token= ;;
+        esac
+        last=$token
+        second_start "$token"
+        ((SECOND_STATUS == status)) || fail "$row: exited $SECOND_STATUS: $SECOND_ERR" || return 1
+        if ((status == 0)); then
+            [[ -z "$SECOND_ERR" ]] || fail "$row: said $SECOND_ERR" || return 1
+        else
+            # One line, saying what happened.
+            [[ "$SECOND_ERR" == "trinode: "$message && "$SECOND_ERR" != *$'\n'* ]] ||
+                fail "$row: said $SECOND_ERR" || return 1
+        fi
+        # The second start has had its answer: a refused request is over.
+        case $outcome in
+        focused) wait_until "trinode's window has the keyboard" has_focus "$A_PID" ;;
+        left) has_focus "$B_PID" && ! is_urgent "$A_PID" ;;
+        urgent) wait_until "sway marks trinode's window urgent" is_urgent "$A_PID" && has_focus "$B_PID" ;;
+        esac || fail "$row: the window is not $outcome" || return 1
+    done
+}
+
+for name in tiled_at_960 summon_with_token; do
+    echo "--- $name"
+    CASE=$WORK/$name
+    mkdir -p "$CASE/run" "$CASE/a" "$CASE/b"
+    chmod 700 "$CASE/run"
+    ((EUID == 0)) && chown -R "$uid:$uid" "$CASE"
+    if "case_$name"; then
+        passed=$((passed + 1))
+        echo "    ok"
+    else
+        failed=$((failed + 1))
+        as_user swaymsg -t get_tree >"$CASE/tree.json" 2>/dev/null
+        as_user grim "$CASE/failed.png" 2>/dev/null
+    fi
+    stop_case
+done
 echo "$passed passed, $failed failed"
 ((failed == 0))
