@@ -1,8 +1,9 @@
 #include "editor/ByteLimitValidator.h"
 
-ByteLimitValidator::ByteLimitValidator(int maxBytes, QObject* parent)
-    : QValidator(parent), m_maxBytes(maxBytes) {}
+ByteLimitValidator::ByteLimitValidator(CombinationRecord::Field field, QObject* parent)
+    : QValidator(parent), m_field(field) {}
 
 QValidator::State ByteLimitValidator::validate(QString& input, int&) const {
-    return input.toLocal8Bit().size() <= m_maxBytes ? Acceptable : Invalid;
+    return CombinationRecord::Fits(m_field, CombinationRecord::Encode(input)) ? Acceptable
+                                                                              : Invalid;
 }

@@ -1,18 +1,20 @@
 #pragma once
 
+#include "store/CombinationRecord.h"
+
 #include <QValidator>
 
-// Refuses any text whose stored form (the system's 8-bit encoding, as the
-// combination file keeps it) takes more bytes than its field holds. The whole
-// edit is refused, so a text is never cut inside a character.
+// Refuses any text that the store says does not fit its field (its bytes in
+// the system's 8-bit encoding, as the combination file keeps them, take more
+// than the field's width). The whole edit is refused, so a text is never cut
+// inside a character.
 class ByteLimitValidator final : public QValidator {
     Q_OBJECT
 public:
-    ByteLimitValidator(int maxBytes, QObject* parent);
+    ByteLimitValidator(CombinationRecord::Field field, QObject* parent);
 
-    int MaxBytes() const { return m_maxBytes; }
     State validate(QString& input, int& position) const override;
 
 private:
-    int m_maxBytes;
+    CombinationRecord::Field m_field;
 };

@@ -1,15 +1,17 @@
 #include "editor/TAddForm.h"
 
-#include "editor/ButtonPictures.h"
 #include "editor/ByteLimitValidator.h"
 #include "editor/EditorHost.h"
 #include "editor/ProgressDisplay.h"
 #include "editor/ShortcutChooser.h"
 #include "editor/SocketList.h"
+#include "platform/ButtonPictures.h"
 #include "platform/ClassicColours.h"
 #include "platform/ErrorGuard.h"
 #include "platform/MnemonicLabel.h"
+#include "platform/PixelFont.h"
 #include "platform/ScreenCentre.h"
+#include "store/CombinationRecord.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
 
@@ -27,20 +29,9 @@ namespace {
 
 constexpr QSize ClientSize(713, 393);
 
-QFont PixelFont(const char* family, int pixelSize) {
-    QFont font;
-    // Where the named face is missing, fontconfig's usual stand-in is much
-    // wider and cuts the captions at their fixed sizes; narrower sans faces
-    // of about the same width come first.
-    font.setFamilies({QString::fromLatin1(family), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Nimbus Sans"), QStringLiteral("Arial")});
-    font.setPixelSize(pixelSize);
-    return font;
-}
-
 // Every control speaks Tahoma at 11 pixels unless it says otherwise.
 QFont ControlFont() {
-    return PixelFont("Tahoma", 11);
+    return PixelFont::Named("Tahoma", 11);
 }
 
 enum class Holder { SocketFrame, CurrentAlloc, ChangeTo };
@@ -73,9 +64,10 @@ template <class Widget> Widget* Place(Widget* widget, const char* objectName, QR
     return widget;
 }
 
-QLineEdit* MakeInput(QWidget* parent, const char* objectName, QRect geometry, int maxBytes) {
+QLineEdit* MakeInput(QWidget* parent, const char* objectName, QRect geometry,
+                     CombinationRecord::Field field) {
     auto* input = Place(new QLineEdit(parent), objectName, geometry);
-    input->setValidator(new ByteLimitValidator(maxBytes, input));
+    input->setValidator(new ByteLimitValidator(field, input));
     QPalette palette = input->palette();
     palette.setColor(QPalette::Text, Qt::black);
     palette.setColor(QPalette::Base, Qt::white);
@@ -140,7 +132,7 @@ TAddForm::TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent)
     // Whatever the controls do not name comes from the classic palette too.
     setPalette(ClassicColours::WithWindow(Qt::black, Qt::white));
     setAutoFillBackground(true);
-    setFont(PixelFont("Trebuchet MS", 11));
+    setFont(PixelFont::Named("Trebuchet MS", 11));
 
     m_fileChooser = [this](const QString& remembered) {
         return ShortcutChooser::Show(this, remembered);
@@ -158,7 +150,7 @@ void TAddForm::BuildControls() {
     auto* title = new QLabel(QStringLiteral("Add/Change Shortcut"), this);
     title->setObjectName(QStringLiteral("Label8"));
     title->setGeometry(227, 0, 260, 35);
-    title->setFont(PixelFont("Trebuchet MS", 27));
+    title->setFont(PixelFont::Named("Trebuchet MS", 27));
 
     auto* hint = Place(new QLabel(this), "Label9", QRect(40, 8, 147, 26));
     hint->setText(QStringLiteral("Select sockets from the boxes and assign values to them"));
@@ -203,8 +195,10 @@ void TAddForm::BuildControls() {
     m_infoStat = MakeStat(currentAlloc, "InfoStat", QRect(80, 24, 233, 21));
     m_pathStat = MakeStat(currentAlloc, "PathStat", QRect(80, 56, 377, 21));
 
-    m_infoInput = MakeInput(changeTo, "InfoInput", QRect(80, 20, 233, 21), InfoBytes);
-    m_pathInput = MakeInput(changeTo, "PathInput", QRect(80, 52, 353, 21), PathBytes);
+    m_infoInput =
+        MakeInput(changeTo, "InfoInput", QRect(80, 20, 233, 21), CombinationRecord::Field::Info);
+    m_pathInput =
+        MakeInput(changeTo, "PathInput", QRect(80, 52, 353, 21), CombinationRecord::Field::Path);
     m_browse = MakeButton(changeTo, "Browse", QRect(432, 52, 25, 21), "...");
     // The boxes' captions are shared by both groups and the browse button
     // shows only dots, so a screen reader gets names of their own.
@@ -300,6 +294,7 @@ void TAddForm::ShowBinding() {
 void TAddForm::CopyButtonClick() {
     m_infoInput->setText(m_infoStat->text());
     m_pathInput->setText(m_pathStat->text());
+    m_copied = m_table.Stored(m_selection);
 }
 
 void TAddForm::ClearButtonClick() {
@@ -317,12 +312,13 @@ void TAddForm::BrowseClick() {
     if (file.isSymLink())
         path = file.exists() ? file.canonicalFilePath() : file.symLinkTarget();
     m_rememberedPath = path;
-    const qsizetype bytes = path.toLocal8Bit().size();
-    if (bytes > PathBytes)
+    const QByteArray bytes = CombinationRecord::Encode(path);
+    const CombinationRecord::Field field = CombinationRecord::Field::Path;
+    if (!CombinationRecord::Fits(field, bytes))
         throw TrinodeError(QStringLiteral("The chosen path takes %1 bytes, more than the %2 that "
                                           "a shortcut can hold, so the path is left as it was")
-                               .arg(bytes)
-                               .arg(PathBytes));
+                               .arg(bytes.size())
+                               .arg(CombinationRecord::PlaceOf(field).width));
     m_pathInput->setText(path);
 }
 
@@ -338,7 +334,21 @@ void TAddForm::OKButtonClick() {
     m_progressBar->show();
     m_progressBar->repaint();
     ProgressDisplay progress(*m_progressLabel, *m_progressBar);
-    m_table.AssignCombination(m_selection, m_infoInput->text(), m_pathInput->text(), progress);
+    m_table.AssignCombination(m_selection, BindingToStore(), progress);
     m_host.RefreshCurrent();
     m_progressBar->setValue(0);
+}
+
+StoredBinding TAddForm::BindingToStore() const {
+    // A box that still shows exactly what the copied bytes read as keeps
+    // those bytes: they may be no valid text (a file name in another
+    // encoding), and the text read from them would store other bytes. Any
+    // other text is stored by the store's rule.
+    const auto bytesOf = [](const QLineEdit& box, const QByteArray& copied) {
+        const QString text = box.text();
+        if (!copied.isEmpty() && text == CombinationRecord::Decode(copied))
+            return copied;
+        return CombinationRecord::Encode(text);
+    };
+    return {bytesOf(*m_infoInput, m_copied.info), bytesOf(*m_pathInput, m_copied.path)};
 }

@@ -7,7 +7,8 @@
 // - the binding of the Selection, shown in InfoStat and PathStat;
 // - the new binding typed into InfoInput and PathInput, which keep their
 //   texts from one opening to the next and take no more bytes than a record
-//   holds;
+//   holds; what Copy put there is stored as the bytes it came from for as
+//   long as the box shows it unchanged;
 // - the progress display of an assignment (ProgressLabel, ProgressBar).
 // It calls the store (FindCombination, AssignCombination), the host's
 // RefreshCurrent after an assignment, and the file chooser behind Browse.
@@ -37,8 +38,6 @@ public:
     // full path, or nothing when the user cancels.
     using FileChooser = std::function<std::optional<QString>(const QString& remembered)>;
 
-    static constexpr int InfoBytes = 30;
-    static constexpr int PathBytes = 100;
     static constexpr int ProgressMaximum = 538;
 
     TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent = nullptr);
@@ -64,12 +63,15 @@ private:
     void OKButtonClick();
     void ShowBinding();
     bool ConfirmOverwrite();
+    StoredBinding BindingToStore() const;
 
     CombinationTable& m_table;
     EditorHost& m_host;
     Combination m_selection;
     QString m_rememberedPath;
     FileChooser m_fileChooser;
+    // The bytes of the binding last copied into the boxes.
+    StoredBinding m_copied;
 
     std::array<SocketList*, 3> m_sockets{};
     MnemonicLabel* m_infoStat = nullptr;

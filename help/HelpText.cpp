@@ -136,9 +136,10 @@ constexpr const char* Lines[] = {
     "",
     "...",
     "...",
-    // Runs of 5, 4, 3, 21 and 51 spaces.
-    "     Files    Personal   Music                     |"
-    "                                                   |",
+    // Runs of 5, 4, 3, 21 and 51 spaces: one line, in two parts that the
+    // parentheses join.
+    ("     Files    Personal   Music                     |"
+     "                                                   |"),
     "...",
     "...",
     "",

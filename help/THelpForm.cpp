@@ -1,13 +1,12 @@
 #include "help/THelpForm.h"
 
 #include "help/HelpText.h"
+#include "platform/ButtonPictures.h"
 #include "platform/ClassicColours.h"
+#include "platform/PixelFont.h"
 #include "platform/ScreenCentre.h"
 
-#include <QIcon>
 #include <QKeyEvent>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -18,39 +17,6 @@ namespace {
 constexpr QSize ClientSize(441, 521);
 constexpr QRect InfoGeometry(8, 8, 425, 473);
 constexpr QRect OKButtonGeometry(360, 488, 75, 25);
-
-// Both fonts are 8 pt at the classic 96 dpi, 11 px high; fontconfig stands in
-// for a family the machine lacks at the same pixel size.
-QFont PixelFont(const QString& family) {
-    QFont font(family);
-    font.setPixelSize(11);
-    return font;
-}
-
-// The OK button's green check mark, drawn rather than read from disk.
-QPixmap CheckMark(int side) {
-    QPixmap pixmap(side, side);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(side / 16.0, side / 16.0);
-    QPainterPath tick;
-    tick.moveTo(2.5, 8.5);
-    tick.lineTo(6.0, 12.0);
-    tick.lineTo(13.5, 3.5);
-    painter.setPen(QPen(QColor(0, 96, 0), 3.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.drawPath(tick);
-    painter.setPen(QPen(QColor(40, 200, 40), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.drawPath(tick);
-    return pixmap;
-}
-
-QIcon CheckMarkIcon() {
-    QIcon icon;
-    for (int side : {16, 32})
-        icon.addPixmap(CheckMark(side));
-    return icon;
-}
 
 bool IsEnter(int key) {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
@@ -64,7 +30,8 @@ THelpForm::THelpForm(QWidget* parent)
     setObjectName(QStringLiteral("HelpForm"));
     setWindowTitle(QStringLiteral("Help"));
     setFixedSize(ClientSize);
-    setFont(PixelFont(QStringLiteral("MS Sans Serif")));
+    // Both fonts are 8 pt at the classic 96 dpi, 11 px high.
+    setFont(PixelFont::Named("MS Sans Serif", 11));
     // Black around the box; every other colour from the classic palette, so
     // that the box's text and the button read the same under any theme.
     setPalette(ClassicColours::WithWindow(Qt::black,
@@ -74,7 +41,7 @@ THelpForm::THelpForm(QWidget* parent)
     m_info = new QPlainTextEdit(this);
     m_info->setObjectName(QStringLiteral("Info"));
     m_info->setGeometry(InfoGeometry);
-    m_info->setFont(PixelFont(QStringLiteral("Tahoma")));
+    m_info->setFont(PixelFont::Named("Tahoma", 11));
     // The box keeps the system's colours; only the window around it is black.
     m_info->setPalette(ClassicColours::Palette());
     m_info->setReadOnly(true);
@@ -88,7 +55,8 @@ THelpForm::THelpForm(QWidget* parent)
     m_info->setTabChangesFocus(true);
     m_info->setPlainText(HelpLines().join(QLatin1Char('\n')));
 
-    m_okButton = new QPushButton(CheckMarkIcon(), QStringLiteral("OK"), this);
+    m_okButton = new QPushButton(ButtonPictures::CheckMark(), QStringLiteral("OK"), this);
+    m_okButton->setIconSize(QSize(ButtonPictures::Size, ButtonPictures::Size));
     m_okButton->setObjectName(QStringLiteral("OKButton"));
     m_okButton->setGeometry(OKButtonGeometry);
     m_okButton->setDefault(true);

@@ -420,7 +420,7 @@ void TMainForm::RunCurrent() {
         return;
     // By the bytes stored: a name that is not UTF-8 still names its file.
     // Its failure comes back through the event loop (see the constructor).
-    m_opener->Open(m_table.StoredPath(m_panel.SocketValues()));
+    m_opener->Open(m_table.Stored(m_panel.SocketValues()).path);
 }
 
 bool TMainForm::RunPending() const {

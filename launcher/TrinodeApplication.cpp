@@ -14,15 +14,14 @@
 
 TrinodeApplication::TrinodeApplication() : m_instance(m_table.FilePath()) {}
 
-// The dialogs are children of the main window; they go first.
 TrinodeApplication::~TrinodeApplication() {
     EndWindows();
 }
 
+// The activator goes first; the main window takes its children, the editor
+// and help window, with it.
 void TrinodeApplication::EndWindows() {
     m_activator.reset();
-    m_helpForm.reset();
-    m_addForm.reset();
     m_mainForm.reset();
 }
 
@@ -49,9 +48,8 @@ void TrinodeApplication::Summon(const SummonRequest& request,
 // Both dialogs need the font database, whose first use costs more than all the
 // rest of start-up; the main window shows nothing that needs it at first.
 void TrinodeApplication::MakeDialogs() {
-    m_addForm = std::make_unique<TAddForm>(m_table, *m_mainForm, m_mainForm.get());
-    m_helpForm = std::make_unique<THelpForm>(m_mainForm.get());
-    m_mainForm->SetDialogs(m_addForm.get(), m_helpForm.get());
+    m_mainForm->SetDialogs(new TAddForm(m_table, *m_mainForm, m_mainForm.get()),
+                           new THelpForm(m_mainForm.get()));
 }
 
 void TrinodeApplication::Start() {

@@ -10,8 +10,6 @@
 
 #include <memory>
 
-class TAddForm;
-class THelpForm;
 class TMainForm;
 class WindowActivator;
 
@@ -44,8 +42,8 @@ private:
 
     CombinationTable m_table;
     SingleInstance m_instance;
+    // The editor and help window are the main window's children, and it
+    // alone deletes them.
     std::unique_ptr<TMainForm> m_mainForm;
-    std::unique_ptr<TAddForm> m_addForm;
-    std::unique_ptr<THelpForm> m_helpForm;
     std::unique_ptr<WindowActivator> m_activator;
 };

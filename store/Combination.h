@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <array>
@@ -14,4 +15,13 @@ struct Binding {
     QString info;
     QString path;
     friend bool operator==(const Binding&, const Binding&) = default;
+};
+
+// A binding as the bytes stored, with the placeholder as no bytes. They need
+// not be valid text (a file name in another encoding): they name the file as
+// they are, and written back unchanged they stay the same bytes.
+struct StoredBinding {
+    QByteArray info;
+    QByteArray path;
+    friend bool operator==(const StoredBinding&, const StoredBinding&) = default;
 };

@@ -21,6 +21,10 @@ FieldPlace PlaceOf(Field field) {
     return {0, 0};
 }
 
+bool Fits(Field field, QByteArrayView bytes) {
+    return bytes.size() <= PlaceOf(field).width;
+}
+
 QByteArrayView Trim(QByteArrayView text) {
     const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     qsizetype begin = 0;
@@ -75,6 +79,8 @@ void Build(char* out, QByteArrayView socket1, QByteArrayView socket2, QByteArray
 
 namespace {
 
+constexpr Field SocketFields[] = {Field::Socket1, Field::Socket2, Field::Socket3};
+
 // A socket field that already reads as its normalised form: blank throughout,
 // or spaces (and only spaces) before text that ends at the field's end.
 bool IsNormalised(const char* field) {
@@ -95,16 +101,15 @@ void NormalisedKey(const char* record, char* key) {
         std::memcpy(key, record + 1, KeySize);
         return;
     }
-    constexpr Field sockets[] = {Field::Socket1, Field::Socket2, Field::Socket3};
     for (int i = 0; i < 3; ++i)
-        PutField(key + i * SocketWidth, SocketWidth, ReadField(record, sockets[i]));
+        PutField(key + i * SocketWidth, SocketWidth, ReadField(record, SocketFields[i]));
 }
 
 bool KeyOf(const Combination& combination, char* key) {
     for (int i = 0; i < 3; ++i) {
         const QByteArray bytes = Encode(combination[i]);
         const QByteArrayView value = Trim(bytes);
-        if (value.size() > SocketWidth)
+        if (!Fits(SocketFields[i], value))
             return false;
         PutField(key + i * SocketWidth, SocketWidth, value);
     }

@@ -26,6 +26,13 @@ struct FieldPlace {
 };
 FieldPlace PlaceOf(Field field);
 
+// The one rule for what a field holds: a text is stored as its bytes in the
+// system's 8-bit encoding (Encode), and those fit when they take no more than
+// the field's width. Bytes read from a record are kept as they are, valid
+// text or not. The editor asks this at every keystroke, the table before it
+// writes a record.
+bool Fits(Field field, QByteArrayView bytes);
+
 // Removes leading and trailing bytes with codes up to 32.
 QByteArrayView Trim(QByteArrayView text);
 

@@ -20,6 +20,20 @@ QString ShownText(QByteArrayView field) {
     return field == PlaceholderText ? QString() : Record::Decode(field);
 }
 
+QByteArray StoredBytes(QByteArrayView field) {
+    return field == PlaceholderText ? QByteArray() : field.toByteArray();
+}
+
+// Refuses bytes that do not fit their field before anything changes.
+void CheckFits(Record::Field field, QByteArrayView bytes, const char* what) {
+    if (!Record::Fits(field, bytes))
+        throw TrinodeError(QStringLiteral("The %1 is too long to be stored: it takes %2 bytes and "
+                                          "the file holds at most %3")
+                               .arg(QLatin1String(what))
+                               .arg(bytes.size())
+                               .arg(Record::PlaceOf(field).width));
+}
+
 } // namespace
 
 CombinationTable::CombinationTable() : m_file(CombinationFile::DefaultLocalPath()) {}
@@ -139,51 +153,46 @@ void CombinationTable::TakeExternalEdits(const CombinationFile::Replacement& rep
     Load([&replacement](char* buffer) { return replacement.ReadCurrent(buffer, FileSize); });
 }
 
-Binding CombinationTable::FindCombination(const Combination& combination) const {
-    EnsureKeys();
-    char key[Record::KeySize];
-    if (Record::KeyOf(combination, key)) {
-        const char* keys = m_keys.data();
-        for (int i = 0; i < RecordCount; ++i, keys += Record::KeySize) {
-            if (std::memcmp(keys, key, Record::KeySize) == 0) {
-                const char* record = Record(i);
-                return {ShownText(Record::ReadField(record, Record::Field::Info)),
-                        ShownText(Record::ReadField(record, Record::Field::Path))};
-            }
-        }
-    }
-    return {NotFoundText, QString()};
-}
-
-QByteArray CombinationTable::StoredPath(const Combination& combination) const {
+const char* CombinationTable::FindRecord(const Combination& combination) const {
     EnsureKeys();
     char key[Record::KeySize];
     if (!Record::KeyOf(combination, key))
-        return {};
+        return nullptr;
     const char* keys = m_keys.data();
     for (int i = 0; i < RecordCount; ++i, keys += Record::KeySize) {
-        if (std::memcmp(keys, key, Record::KeySize) == 0) {
-            const QByteArrayView path = Record::ReadField(Record(i), Record::Field::Path);
-            return path == PlaceholderText ? QByteArray() : path.toByteArray();
-        }
+        if (std::memcmp(keys, key, Record::KeySize) == 0)
+            return Record(i);
     }
-    return {};
+    return nullptr;
+}
+
+Binding CombinationTable::FindCombination(const Combination& combination) const {
+    const char* record = FindRecord(combination);
+    if (!record)
+        return {NotFoundText, QString()};
+    return {ShownText(Record::ReadField(record, Record::Field::Info)),
+            ShownText(Record::ReadField(record, Record::Field::Path))};
+}
+
+StoredBinding CombinationTable::Stored(const Combination& combination) const {
+    const char* record = FindRecord(combination);
+    if (!record)
+        return {};
+    return {StoredBytes(Record::ReadField(record, Record::Field::Info)),
+            StoredBytes(Record::ReadField(record, Record::Field::Path))};
 }
 
 void CombinationTable::AssignCombination(const Combination& combination, const QString& info,
                                          const QString& path, AssignProgress& progress) {
-    QByteArray infoBytes = Record::Encode(info);
-    QByteArray pathBytes = Record::Encode(path);
-    if (infoBytes.size() > Record::InfoWidth)
-        throw TrinodeError(QStringLiteral("The information is too long to be stored: it takes "
-                                          "%1 bytes and the file holds at most %2")
-                               .arg(infoBytes.size())
-                               .arg(Record::InfoWidth));
-    if (pathBytes.size() > Record::PathWidth)
-        throw TrinodeError(QStringLiteral("The path is too long to be stored: it takes "
-                                          "%1 bytes and the file holds at most %2")
-                               .arg(pathBytes.size())
-                               .arg(Record::PathWidth));
+    AssignCombination(combination, {Record::Encode(info), Record::Encode(path)}, progress);
+}
+
+void CombinationTable::AssignCombination(const Combination& combination,
+                                         const StoredBinding& binding, AssignProgress& progress) {
+    CheckFits(Record::Field::Info, binding.info, "information");
+    CheckFits(Record::Field::Path, binding.path, "path");
+    QByteArray infoBytes = binding.info;
+    QByteArray pathBytes = binding.path;
     if (infoBytes.isEmpty())
         infoBytes = PlaceholderText.toByteArray();
     if (pathBytes.isEmpty())

@@ -54,15 +54,18 @@ public:
     // The first record, from record 0 upwards, whose trimmed socket fields
     // equal the combination; "Not found!" and an empty path when none does.
     Binding FindCombination(const Combination& combination) const;
-    // The same record's path as the bytes stored, which name the file even
-    // where they are not UTF-8 (empty for the placeholder and for none).
-    QByteArray StoredPath(const Combination& combination) const;
+    // The same record's binding as the bytes stored (empty for the
+    // placeholder and for none).
+    StoredBinding Stored(const Combination& combination) const;
 
     // Rebuilds every record of the combination with the texts (an empty text
     // stores the placeholder) and rewrites the whole file. Texts longer than
     // their field (30 and 100 bytes in the stored encoding) are refused
     // before anything changes.
     void AssignCombination(const Combination& combination, const QString& info, const QString& path,
+                           AssignProgress& progress);
+    // The same with the bytes to store, taken as they are.
+    void AssignCombination(const Combination& combination, const StoredBinding& binding,
                            AssignProgress& progress);
 
     QByteArrayView Bytes() const;
@@ -78,6 +81,9 @@ private:
     // The keys follow the table lazily: a load only marks them stale, and
     // the first lookup, after the window is up, builds them.
     void EnsureKeys() const;
+    // The first record whose trimmed socket fields equal the combination, or
+    // null.
+    const char* FindRecord(const Combination& combination) const;
     // Takes the file's content, as the save's lock shows it, when it differs
     // from what was last loaded or saved.
     void TakeExternalEdits(const CombinationFile::Replacement& replacement);

@@ -32,6 +32,10 @@ void PrintTo(const QPoint& point, std::ostream* out) {
 void PrintTo(const Binding& binding, std::ostream* out) {
     *out << '{' << binding.info.toStdString() << " | " << binding.path.toStdString() << '}';
 }
+void PrintTo(const StoredBinding& binding, std::ostream* out) {
+    *out << '{' << binding.info.toPercentEncoding().toStdString() << " | "
+         << binding.path.toPercentEncoding().toStdString() << '}';
+}
 
 namespace {
 
@@ -367,6 +371,80 @@ TEST_F(AddFormTest, CopyThenOkStoresTheSameBindingAndClearEmpties) {
         EXPECT_EQ(Find<QLineEdit>("PathInput")->text(), "");
     });
 }
+
+// Copy and OK write back the bytes of every box the user left alone, even
+// where they are no valid text; an edited box stores its text by the store's
+// rule.
+struct CopyCase {
+    const char* name;
+    StoredBinding stored;
+    std::function<void(AddFormTest&)> edit; // after Copy; empty: none
+    StoredBinding written;
+};
+
+void PrintTo(const CopyCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class AddFormCopyTest : public AddFormTest, public ::testing::WithParamInterface<CopyCase> {};
+
+TEST_P(AddFormCopyTest, CopyThenOkWritesTheBytesOfEveryUntouchedBox) {
+    const CopyCase& c = GetParam();
+    NoProgress none;
+    table.AssignCombination(FilesPersonalMusic, c.stored, none);
+    host.sockets = FilesPersonalMusic;
+    BoxAnswerer answerer({ClickOk});
+    Open([&] {
+        QTest::mouseClick(Find<QPushButton>("CopyButton"), Qt::LeftButton);
+        if (c.edit)
+            c.edit(*this);
+        QTest::mouseClick(Find<QPushButton>("OKButton"), Qt::LeftButton);
+    });
+    ASSERT_EQ(answerer.seen.size(), 1);
+    CombinationTable fresh(home.CombinationFile());
+    fresh.LoadFile();
+    EXPECT_EQ(fresh.Stored(FilesPersonalMusic), c.written);
+}
+
+const StoredBinding NotUtf8{"\xff\xfe caf\xe9", "/tmp/caf\xe9 cr\xe8me.sh"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, AddFormCopyTest,
+    ::testing::Values(CopyCase{"UntouchedInfoKeepsItsBytes",
+                               {NotUtf8.info, "/srv/run"},
+                               {},
+                               {NotUtf8.info, "/srv/run"}},
+                      CopyCase{"UntouchedPathKeepsItsBytes",
+                               {"Caf\xc3\xa9", NotUtf8.path},
+                               {},
+                               {"Caf\xc3\xa9", NotUtf8.path}},
+                      CopyCase{"UntouchedBothKeepTheirBytes", NotUtf8, {}, NotUtf8},
+                      // Read as text, the path would take 298 bytes.
+                      CopyCase{"UntouchedFullPathKeepsItsBytes",
+                               {"i", "/" + QByteArray(99, '\xe9')},
+                               {},
+                               {"i", "/" + QByteArray(99, '\xe9')}},
+                      CopyCase{"EditedInfoIsEncodedAgain",
+                               NotUtf8,
+                               [](AddFormTest& t) {
+                                   auto* box = t.Find<QLineEdit>("InfoInput");
+                                   QTest::keyClick(box, Qt::Key_End);
+                                   Type(box, "!");
+                               },
+                               {"\xef\xbf\xbd\xef\xbf\xbd caf\xef\xbf\xbd!", NotUtf8.path}},
+                      CopyCase{"BrowsedPathIsEncoded",
+                               NotUtf8,
+                               [](AddFormTest& t) {
+                                   t.form->SetFileChooser(
+                                       [](const QString&) { return QString("/usr/bin/env"); });
+                                   QTest::mouseClick(t.Find<QPushButton>("Browse"), Qt::LeftButton);
+                               },
+                               {NotUtf8.info, "/usr/bin/env"}},
+                      CopyCase{"ValidUtf8IsUnchanged",
+                               {"Caf\xc3\xa9 & cr\xc3\xa8me", "/opt/\xe2\x82\xac/run"},
+                               {},
+                               {"Caf\xc3\xa9 & cr\xc3\xa8me", "/opt/\xe2\x82\xac/run"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AddFormTest, KeysPressTheButtonsTheyBelongTo) {
     struct Case {

@@ -554,10 +554,10 @@ TEST(StoreFileNames, AnUnusablePathIsAnInvalidFilenameThatSaysWhy) {
             {"create", [](CombinationTable& t) { t.CreateDefaultFile(); }},
             {"assign", [&](CombinationTable& t) { t.AssignCombination(Files, "i", "/p", none); }},
         };
-        for (const auto& [name, action] : actions) {
+        for (const auto& action : actions) {
             CombinationTable table(row.path);
-            EXPECT_EQ(FileErrorOf([&] { action(table); }), expected)
-                << row.scenario << ", " << name;
+            EXPECT_EQ(FileErrorOf([&] { action.second(table); }), expected)
+                << row.scenario << ", " << action.first;
         }
     }
     EXPECT_TRUE(QFileInfo(folder).isDir());

@@ -1,4 +1,4 @@
-#include "editor/ButtonPictures.h"
+#include "platform/ButtonPictures.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -7,11 +7,12 @@
 namespace ButtonPictures {
 namespace {
 
-QPixmap Draw(const QPainterPath& shape, const QColor& colour) {
-    QPixmap pixmap(Size, Size);
+QPixmap Draw(const QPainterPath& shape, const QColor& colour, int scale) {
+    QPixmap pixmap(Size * scale, Size * scale);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(scale, scale);
     painter.setPen(QPen(colour, 3.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.drawPath(shape);
     return pixmap;
@@ -19,8 +20,10 @@ QPixmap Draw(const QPainterPath& shape, const QColor& colour) {
 
 QIcon Picture(const QPainterPath& shape, const QColor& colour) {
     QIcon icon;
-    icon.addPixmap(Draw(shape, colour), QIcon::Normal);
-    icon.addPixmap(Draw(shape, QColor(0x9a, 0x9a, 0x9a)), QIcon::Disabled);
+    for (int scale : {1, 2}) {
+        icon.addPixmap(Draw(shape, colour, scale), QIcon::Normal);
+        icon.addPixmap(Draw(shape, QColor(0x9a, 0x9a, 0x9a), scale), QIcon::Disabled);
+    }
     return icon;
 }
 
