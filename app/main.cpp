@@ -121,6 +121,7 @@ int main(int argc, char** argv) {
         break;
     }
 
+    trinode.PrefetchPictures();
     SessionBus::PassOverSilentBus();
     // Only the program's own name reaches Qt: no argument is Qt's.
     int qtArgc = argc > 0 ? 1 : 0;

@@ -12,7 +12,8 @@ namespace {
 // Ratios are read from the screen as floating point; 1.0000001 is 1.
 constexpr qreal Tolerance = 1e-6;
 
-QImage Decode(const QString& name, int scale, int eighths, QSize* fullSize = nullptr) {
+QImage Decode(const QString& name, int scale, int eighths, Warnings warnings,
+              QSize* fullSize = nullptr) {
     // The JPEGs are compiled in as resources under /art, the 2x set under
     // /art/2x (art/CMakeLists.txt); rcc keeps them uncompressed, so the data
     // is read in place.
@@ -20,33 +21,38 @@ QImage Decode(const QString& name, int scale, int eighths, QSize* fullSize = nul
                                     : QStringLiteral(":/art/%1.jpg").arg(name);
     const QResource resource(path);
     if (!resource.isValid()) {
-        qWarning("Art: no picture named %s", qUtf8Printable(name));
+        if (warnings == Warnings::Shown)
+            qWarning("Art: no picture named %s", qUtf8Printable(name));
         return QImage();
     }
     QString error;
     QImage image = DecodeJpeg(resource.uncompressedData(), &error, eighths, fullSize);
-    if (image.isNull())
+    if (image.isNull() && warnings == Warnings::Shown)
         qWarning("Art: picture %s cannot be decoded: %s", qUtf8Printable(name),
                  qUtf8Printable(error));
+    return image;
+}
+
+QImage LoadSet(const QString& name, int scale, Warnings warnings) {
+    const int set = scale == 2 ? 2 : 1;
+    QImage image = Decode(name, set, 8, warnings);
+    image.setDevicePixelRatio(set);
     return image;
 }
 
 } // namespace
 
 QImage Load(const QString& name, int scale) {
-    const int set = scale == 2 ? 2 : 1;
-    QImage image = Decode(name, set, 8);
-    image.setDevicePixelRatio(set);
-    return image;
+    return LoadSet(name, scale, Warnings::Shown);
 }
 
 int ScaleForRatio(qreal ratio) {
     return ratio > 1 + Tolerance ? 2 : 1;
 }
 
-QImage LoadForRatio(const QString& name, qreal ratio) {
+QImage LoadForRatio(const QString& name, qreal ratio, Warnings warnings) {
     if (ScaleForRatio(ratio) == 1 || ratio >= 2 - Tolerance)
-        return Load(name, ScaleForRatio(ratio));
+        return LoadSet(name, ScaleForRatio(ratio), warnings);
 
     // Between 1 and 2 the picture needs ratio / 2 of the 2x pixels. libjpeg
     // scales by eighths while it decodes, so at 1.25, 1.5 and 1.75 that is
@@ -54,7 +60,7 @@ QImage LoadForRatio(const QString& name, qreal ratio) {
     // brought to size from there.
     const int eighths = qCeil(ratio * 4 - Tolerance);
     QSize full;
-    QImage image = Decode(name, 2, eighths, &full);
+    QImage image = Decode(name, 2, eighths, warnings, &full);
     if (image.isNull())
         return image;
     // The layout box of the picture, and the pixels it covers at this ratio

@@ -15,6 +15,12 @@ const QRegion& LazyPicture::KeyedPixels(qreal ratio) {
     return m_keyed;
 }
 
+void LazyPicture::Adopt(QImage image, QRegion keyed, qreal ratio) {
+    m_keyed = std::move(keyed);
+    m_pixmap = QPixmap::fromImage(std::move(image));
+    m_ratio = ratio;
+}
+
 void LazyPicture::Release() {
     m_pixmap = QPixmap();
     m_keyed = QRegion();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QPixmap>
 #include <QRegion>
 #include <QString>
@@ -18,6 +19,9 @@ public:
     // The layout pixels of the picture that the colour key leaves undrawn.
     const QRegion& KeyedPixels(qreal ratio);
     bool IsDecoded() const { return !m_pixmap.isNull(); }
+    // Takes a picture decoded elsewhere for this ratio, with its keyed
+    // pixels, as if it had been decoded here.
+    void Adopt(QImage image, QRegion keyed, qreal ratio);
     // Lets the decoded picture go; the next request decodes it again.
     void Release();
 

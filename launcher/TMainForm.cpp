@@ -1,7 +1,10 @@
 #include "launcher/TMainForm.h"
 
+#include "launcher/PicturePrefetch.h"
+
 #include "launcher/Canvas.h"
 #include "launcher/PictureHolder.h"
+#include "launcher/PicturePrefetch.h"
 #include "platform/ErrorGuard.h"
 #include "platform/MnemonicLabel.h"
 #include "platform/PathOpener.h"
@@ -82,8 +85,9 @@ const QString EmptySocketHint = QStringLiteral("Empty Socket");
 
 } // namespace
 
-TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_table(table), m_panel(table) {
+TMainForm::TMainForm(CombinationTable& table, QWidget* parent, PicturePrefetch* prefetch)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_table(table), m_panel(table),
+      m_prefetch(prefetch) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Trinode"));
     setAttribute(Qt::WA_AlwaysShowToolTips);
@@ -110,7 +114,6 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     m_background = new QLabel(this);
     m_background->setObjectName(QStringLiteral("Background"));
     m_background->setGeometry(BackgroundPlace);
-    m_background->setPixmap(m_backgroundPicture.Pixmap(m_ratio));
 
     m_infoLabel = new MnemonicLabel(this);
     m_infoLabel->setObjectName(QStringLiteral("InfoLabel"));
@@ -136,6 +139,7 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
     m_addNormal = FindHolder(QStringLiteral("Buffer50"));
 
     m_shown.resize(std::size(ImageSpecs), nullptr);
+    std::vector<ImageButton*> images;
     for (int i = 0; i < int(std::size(ImageSpecs)); ++i) {
         const ImageSpec& row = ImageSpecs[i];
         const bool socket = row.release == Release::Clear;
@@ -149,12 +153,19 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
         image->setGeometry(place);
         m_canvasItems.push_back({image, place, true});
         image->setToolTip(QLatin1String(row.hint));
-        if (socket)
-            SetPicture(*image, m_socketStart);
-        else
-            SetPicture(*image,
-                       FindHolder(QStringLiteral("Buffer%1").arg(row.normalHolder))->Picture());
+        m_shown[i] = socket
+                         ? &m_socketStart
+                         : &FindHolder(QStringLiteral("Buffer%1").arg(row.normalHolder))->Picture();
+        images.push_back(image);
     }
+
+    // The pictures come last: the prefetch's thread may still be decoding
+    // them while the widgets are made.
+    TakePrefetched(m_backgroundPicture);
+    m_background->setPixmap(m_backgroundPicture.Pixmap(m_ratio));
+    for (ImageButton* image : images)
+        SetPicture(*image, *m_shown[image->Tag()]);
+    m_prefetch = nullptr;
 
     // Centred when not maximised.
     resize(Canvas::LayoutSize);
@@ -163,6 +174,25 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent)
 }
 
 TMainForm::~TMainForm() = default;
+
+QStringList TMainForm::FirstPaintPictures() {
+    QStringList names{QStringLiteral("Background")};
+    for (const ImageSpec& row : ImageSpecs) {
+        const QString name = row.release == Release::Clear
+                                 ? QStringLiteral("SocketStart")
+                                 : QStringLiteral("Buffer%1").arg(row.normalHolder);
+        if (!names.contains(name))
+            names.append(name);
+    }
+    return names;
+}
+
+void TMainForm::TakePrefetched(LazyPicture& picture) {
+    if (!m_prefetch || picture.IsDecoded())
+        return;
+    if (auto decoded = m_prefetch->Take(picture.Name(), m_ratio))
+        picture.Adopt(std::move(decoded->image), std::move(decoded->keyed), m_ratio);
+}
 
 void TMainForm::SetDialogs(QDialog* editor, QDialog* help) {
     m_editor = editor;
@@ -270,6 +300,7 @@ PictureHolder* TMainForm::Holder(int n) const {
 }
 
 void TMainForm::SetPicture(ImageButton& image, LazyPicture& picture) {
+    TakePrefetched(picture);
     m_shown[image.Tag()] = &picture;
     image.SetPicture(picture.Pixmap(m_ratio), picture.KeyedPixels(m_ratio));
 }

@@ -33,6 +33,7 @@
 class CombinationTable;
 class MnemonicLabel;
 class PathOpener;
+class PicturePrefetch;
 class PictureHolder;
 class QDialog;
 class QKeyEvent;
@@ -42,8 +43,14 @@ class TMainForm final : public QWidget, public EditorHost {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TMainForm)
 public:
-    explicit TMainForm(CombinationTable& table, QWidget* parent = nullptr);
+    // The pictures of the first paint come from prefetch where it has them.
+    explicit TMainForm(CombinationTable& table, QWidget* parent = nullptr,
+                       PicturePrefetch* prefetch = nullptr);
     ~TMainForm() override;
+
+    // The pictures the window shows at its first paint, in the order it
+    // decodes them.
+    static QStringList FirstPaintPictures();
 
     // The editor and help windows, made after this one.
     void SetDialogs(QDialog* editor, QDialog* help);
@@ -102,6 +109,7 @@ private:
     void ShowSocket(int n);
     PictureHolder* Holder(int n) const;
     PictureHolder* FindHolder(const QString& name) const;
+    void TakePrefetched(LazyPicture& picture);
     void SetPicture(ImageButton& image, LazyPicture& picture);
     void ShowPicture(ImageButton& image, PictureHolder& holder);
 
@@ -140,6 +148,8 @@ private:
 
     // The device pixel ratio the shown pictures were decoded for.
     qreal m_ratio = 1;
+    // Only while the constructor runs.
+    PicturePrefetch* m_prefetch = nullptr;
     LazyPicture m_backgroundPicture{QStringLiteral("Background")};
     LazyPicture m_socketStart{QStringLiteral("SocketStart")};
     QLabel* m_background = nullptr;

@@ -52,6 +52,10 @@ void TrinodeApplication::MakeDialogs() {
                            new THelpForm(m_mainForm.get()));
 }
 
+void TrinodeApplication::PrefetchPictures() {
+    m_prefetch.Start(TMainForm::FirstPaintPictures(), PicturePrefetch::GuessedRatio());
+}
+
 void TrinodeApplication::Start() {
     // A desktop starts programs in the user's home folder, whatever folder
     // the launcher itself was started from; everything Trinode starts (a
@@ -65,7 +69,9 @@ void TrinodeApplication::Start() {
     // The window loads the file right after its first paint, on this thread:
     // a reading thread would keep its own malloc arena for as long as the
     // program runs, and the first paint needs no combination.
-    m_mainForm = std::make_unique<TMainForm>(m_table);
+    m_mainForm = std::make_unique<TMainForm>(m_table, nullptr, &m_prefetch);
+    // Pictures for a ratio the window turned out not to need go now.
+    m_prefetch.Finish();
     m_mainForm->SetDialogMaker([this]() { MakeDialogs(); });
     m_activator = std::make_unique<WindowActivator>();
     m_instance.Listen(

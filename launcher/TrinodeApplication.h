@@ -5,6 +5,7 @@
 // the editor and the help window. main() and the start-up benchmark share it,
 // so the benchmark measures exactly what the program does.
 
+#include "launcher/PicturePrefetch.h"
 #include "platform/SingleInstance.h"
 #include "store/CombinationTable.h"
 
@@ -27,6 +28,10 @@ public:
     HandOverToRunningInstance(const std::function<SummonRequest()>& makeRequest);
     const QString& InstanceMessage() const { return m_instance.Message(); }
 
+    // Starts decoding the main window's first pictures on a thread of their
+    // own, to overlap the toolkit's start-up; before the QApplication.
+    void PrefetchPictures();
+
     // Makes the main window and shows it; the file is loaded, and the editor
     // and help windows are made, in that order right after its first paint.
     void Start();
@@ -42,6 +47,7 @@ private:
 
     CombinationTable m_table;
     SingleInstance m_instance;
+    PicturePrefetch m_prefetch;
     // The editor and help window are the main window's children, and it
     // alone deletes them.
     std::unique_ptr<TMainForm> m_mainForm;

@@ -78,13 +78,16 @@ void AssignThroughTheEditor(TMainForm& form, int n) {
 
 int main(int argc, char** argv) {
     SessionBus::PreventAutolaunch();
-    int qtArgc = argc > 0 ? 1 : 0;
-    QApplication app(qtArgc, argv);
-    QApplication::setApplicationName(QStringLiteral("Trinode"));
+    // In main()'s order: the hand-over and the pictures' thread come before
+    // the QApplication.
     TrinodeApplication trinode;
     if (trinode.HandOverToRunningInstance([]() { return SummonRequest{}; }) !=
         SingleInstance::Outcome::Claimed)
         return 1;
+    trinode.PrefetchPictures();
+    int qtArgc = argc > 0 ? 1 : 0;
+    QApplication app(qtArgc, argv);
+    QApplication::setApplicationName(QStringLiteral("Trinode"));
     EndOnFirstPaint endOnPaint;
     QTimer poll;
     trinode.Start();
@@ -111,5 +114,7 @@ int main(int argc, char** argv) {
     } else {
         trinode.MainForm().installEventFilter(&endOnPaint);
     }
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    trinode.EndWindows();
+    return status;
 }
