@@ -60,7 +60,7 @@ void FindAllEmpty(benchmark::State& state) {
 void ScanSocketBytes(benchmark::State& state) {
     CombinationTable table(g_file);
     table.LoadFile();
-    const QByteArray bytes(table.Bytes().toByteArray());
+    const QByteArray bytes = table.Bytes();
     const char* records = bytes.constData();
     char key[SocketBytes];
     std::memset(key, ' ', SocketBytes);
@@ -94,7 +94,7 @@ void Assign(benchmark::State& state) {
 void WriteSyncRename(benchmark::State& state) {
     CombinationTable table(g_file);
     table.LoadFile();
-    const QByteArray bytes(table.Bytes().toByteArray());
+    const QByteArray bytes = table.Bytes();
     const QByteArray target = QFile::encodeName(g_file);
     for (auto _ : state) {
         QByteArray temporary = target + ".XXXXXX";

@@ -4,7 +4,11 @@
 #include "store/CombinationRecord.h"
 #include "store/TrinodeError.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
+
+#include <sys/mman.h>
 #include <utility>
 #include <vector>
 
@@ -34,6 +38,109 @@ void CheckFits(Record::Field field, QByteArrayView bytes, const char* what) {
                                .arg(Record::PlaceOf(field).width));
 }
 
+constexpr quint8 OtherValue = 0xff;
+
+// The whole file's bytes for one load or save, in pages taken from the
+// system and given back the moment it ends. From malloc, a freed block of
+// two megabytes raises its threshold for direct mappings, and the next
+// block of the same size then comes from the heap and stays there.
+class FileImage final {
+public:
+    FileImage() {
+        // Populated at once: cheaper than a fault for each of its pages.
+        void* pages = ::mmap(nullptr, size_t(CombinationTable::FileSize), PROT_READ | PROT_WRITE,
+                             MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+        if (pages == MAP_FAILED)
+            throw std::bad_alloc();
+        m_data = static_cast<char*>(pages);
+    }
+    ~FileImage() { ::munmap(m_data, size_t(CombinationTable::FileSize)); }
+    FileImage(const FileImage&) = delete;
+    FileImage& operator=(const FileImage&) = delete;
+
+    char* Data() { return m_data; }
+    QByteArrayView View(qsizetype size = CombinationTable::FileSize) const {
+        return QByteArrayView(m_data, size);
+    }
+
+private:
+    char* m_data = nullptr;
+};
+constexpr int Entries = ButtonCatalogue::EntryCount;
+
+// Each catalogue entry as a socket field holds it.
+const std::array<std::array<char, Record::SocketWidth>, Entries>& EntryFields() {
+    static const auto fields = [] {
+        std::array<std::array<char, Record::SocketWidth>, Entries> made{};
+        for (int i = 0; i < Entries; ++i) {
+            char record[Record::Size];
+            Record::Build(record, ButtonCatalogue::Names[i], {}, {}, {}, {});
+            std::memcpy(made[i].data(), record + 1, Record::SocketWidth);
+        }
+        return made;
+    }();
+    return fields;
+}
+
+// A new file's record with its socket fields still to be filled in: the
+// length byte and the placeholder for both texts.
+const std::array<char, Record::Size>& DefaultTemplate() {
+    static const auto made = [] {
+        std::array<char, Record::Size> record{};
+        Record::Build(record.data(), {}, {}, {}, PlaceholderText, PlaceholderText);
+        return record;
+    }();
+    return made;
+}
+
+const int SocketOffsets[] = {Record::PlaceOf(Record::Field::Socket1).offset,
+                             Record::PlaceOf(Record::Field::Socket2).offset,
+                             Record::PlaceOf(Record::Field::Socket3).offset};
+// The texts follow the sockets to the record's end.
+const int TextsOffset = Record::PlaceOf(Record::Field::Info).offset;
+
+// The catalogue entries of a place's three socket values.
+std::array<int, 3> EntriesAt(int number) {
+    return {number / (Entries * Entries), number / Entries % Entries, number % Entries};
+}
+
+// What a new file holds at a place: the place's three catalogue values and
+// the placeholder for both texts.
+void BuildDefault(int number, char* out) {
+    std::memcpy(out, DefaultTemplate().data(), Record::Size);
+    const auto entries = EntriesAt(number);
+    for (int s = 0; s < 3; ++s)
+        std::memcpy(out + SocketOffsets[s], EntryFields()[size_t(entries[size_t(s)])].data(),
+                    Record::SocketWidth);
+}
+
+bool IsDefault(int number, const char* record) {
+    const char* made = DefaultTemplate().data();
+    if (record[0] != made[0] ||
+        std::memcmp(record + TextsOffset, made + TextsOffset, Record::Size - TextsOffset) != 0)
+        return false;
+    const auto entries = EntriesAt(number);
+    for (int s = 0; s < 3; ++s) {
+        if (std::memcmp(record + SocketOffsets[s], EntryFields()[size_t(entries[size_t(s)])].data(),
+                        Record::SocketWidth) != 0)
+            return false;
+    }
+    return true;
+}
+
+// The catalogue entry of one socket field of a normalised key, tried first
+// at the entry the record's place suggests.
+quint8 EntryOf(const char* field, int likely) {
+    const auto& fields = EntryFields();
+    if (likely >= 0 && std::memcmp(field, fields[likely].data(), Record::SocketWidth) == 0)
+        return quint8(likely);
+    for (int i = 0; i < Entries; ++i) {
+        if (std::memcmp(field, fields[i].data(), Record::SocketWidth) == 0)
+            return quint8(i);
+    }
+    return OtherValue;
+}
+
 } // namespace
 
 CombinationTable::CombinationTable() : m_file(CombinationFile::DefaultLocalPath()) {}
@@ -43,21 +150,71 @@ CombinationTable::CombinationTable(const QString& filePath) : m_file(filePath) {
 CombinationTable::CombinationTable(const CombinationFile& file) : m_file(file) {}
 
 void CombinationTable::EnsureTable() const {
-    if (!m_table.isEmpty())
+    if (!m_places.empty())
         return;
-    m_table = QByteArray(FileSize, '\0');
-    // Records of zero bytes have no fields: every key is blank.
-    m_keys.assign(size_t(RecordCount) * Record::KeySize, ' ');
+    m_places.assign(RecordCount, ZeroRecord);
+    m_keysStale = true;
 }
 
-QByteArrayView CombinationTable::Bytes() const {
+const char* CombinationTable::Peek(int number, char* scratch) const {
     EnsureTable();
-    return m_table;
+    const qint32 place = m_places[size_t(number)];
+    if (place >= 0)
+        return m_records[size_t(place)].data();
+    if (place == DefaultRecord)
+        BuildDefault(number, scratch);
+    else
+        std::memset(scratch, 0, Record::Size);
+    return scratch;
 }
 
-const char* CombinationTable::Record(int number) const {
+void CombinationTable::Put(int number, const char* bytes) {
     EnsureTable();
-    return m_table.constData() + qsizetype(number) * Record::Size;
+    qint32& place = m_places[size_t(number)];
+    if (place >= 0) {
+        std::memcpy(m_records[size_t(place)].data(), bytes, Record::Size);
+        return;
+    }
+    if (IsDefault(number, bytes)) {
+        place = DefaultRecord;
+        return;
+    }
+    static const std::array<char, Record::Size> zeros{};
+    if (std::memcmp(bytes, zeros.data(), Record::Size) == 0) {
+        place = ZeroRecord;
+        return;
+    }
+    place = qint32(m_records.size());
+    auto& kept = m_records.emplace_back();
+    std::memcpy(kept.data(), bytes, Record::Size);
+}
+
+void CombinationTable::CopyTo(char* out) const {
+    EnsureTable();
+    // Every save makes the whole file: the new file's records are made here
+    // in one pass, with nothing looked up twice.
+    const auto& fields = EntryFields();
+    const char* const made = DefaultTemplate().data();
+    for (int i = 0; i < RecordCount; ++i, out += Record::Size) {
+        const qint32 place = m_places[size_t(i)];
+        if (place >= 0) {
+            std::memcpy(out, m_records[size_t(place)].data(), Record::Size);
+        } else if (place == ZeroRecord) {
+            std::memset(out, 0, Record::Size);
+        } else {
+            std::memcpy(out, made, Record::Size);
+            const auto entries = EntriesAt(i);
+            for (int s = 0; s < 3; ++s)
+                std::memcpy(out + SocketOffsets[s], fields[size_t(entries[size_t(s)])].data(),
+                            Record::SocketWidth);
+        }
+    }
+}
+
+QByteArray CombinationTable::Bytes() const {
+    QByteArray bytes(FileSize, Qt::Uninitialized);
+    CopyTo(bytes.data());
+    return bytes;
 }
 
 void CombinationTable::EnsureKeys() const {
@@ -65,9 +222,23 @@ void CombinationTable::EnsureKeys() const {
     if (!m_keysStale)
         return;
     m_keysStale = false;
-    m_keys.resize(size_t(RecordCount) * Record::KeySize);
-    for (int i = 0; i < RecordCount; ++i)
-        Record::NormalisedKey(Record(i), m_keys.data() + size_t(i) * Record::KeySize);
+    m_keys.resize(RecordCount);
+    m_otherKeys.clear();
+    char scratch[Record::Size];
+    char key[Record::KeySize];
+    for (int i = 0; i < RecordCount; ++i) {
+        const auto likely = EntriesAt(i);
+        if (m_places[size_t(i)] == DefaultRecord) {
+            m_keys[size_t(i)] = {quint8(likely[0]), quint8(likely[1]), quint8(likely[2])};
+            continue;
+        }
+        Record::NormalisedKey(Peek(i, scratch), key);
+        CompactKey& compact = m_keys[size_t(i)];
+        for (int s = 0; s < 3; ++s)
+            compact[size_t(s)] = EntryOf(key + s * Record::SocketWidth, likely[size_t(s)]);
+        if (std::find(compact.begin(), compact.end(), OtherValue) != compact.end())
+            m_otherKeys.emplace_back(i, QByteArray(key, Record::KeySize));
+    }
 }
 
 void CombinationTable::CreateDefaultFile() {
@@ -75,45 +246,52 @@ void CombinationTable::CreateDefaultFile() {
     // of no use now; dropping it waits for its thread.
     m_prefetch = {};
     CombinationFile::Replacement replacement(m_file);
-    QByteArray table(FileSize, Qt::Uninitialized);
-    char* out = table.data();
-    for (int a = 0; a < ButtonCatalogue::EntryCount; ++a) {
-        for (int b = 0; b < ButtonCatalogue::EntryCount; ++b) {
-            for (int c = 0; c < ButtonCatalogue::EntryCount; ++c) {
-                Record::Build(out, ButtonCatalogue::Names[a], ButtonCatalogue::Names[b],
-                              ButtonCatalogue::Names[c], PlaceholderText, PlaceholderText);
-                out += Record::Size;
-            }
-        }
-    }
-    m_table = table;
+    m_places.assign(RecordCount, DefaultRecord);
+    m_records.clear();
     m_keysStale = true;
     m_diskSize = 0;
-    replacement.Write(m_table);
+    FileImage image;
+    CopyTo(image.Data());
+    replacement.Write(image.View());
     replacement.Finish();
     m_diskSize = FileSize;
 }
 
-template <class Read> void CombinationTable::Load(Read read) {
-    // The first load reads straight into a fresh buffer; a table of zeros
-    // would only be written over.
-    const bool fresh = m_table.isEmpty();
-    if (fresh)
-        m_table = QByteArray(FileSize, Qt::Uninitialized);
-    qsizetype size = 0;
-    try {
-        size = read(m_table.data());
-    } catch (...) {
-        if (fresh)
-            m_table.clear();
-        throw;
+void CombinationTable::Take(QByteArrayView bytes) {
+    if (bytes.size() == FileSize) {
+        // A whole file replaces everything: records kept for an earlier
+        // content go.
+        m_places.assign(RecordCount, DefaultRecord);
+        m_records.clear();
     }
-    if (fresh && size < FileSize)
-        std::memset(m_table.data() + size, 0, size_t(FileSize - size));
-    m_diskSize = size;
+    EnsureTable();
+    char merged[Record::Size];
+    for (qsizetype offset = 0; offset < bytes.size(); offset += Record::Size) {
+        const int number = int(offset / Record::Size);
+        const qsizetype count = std::min<qsizetype>(Record::Size, bytes.size() - offset);
+        if (count == Record::Size) {
+            Put(number, bytes.data() + offset);
+            continue;
+        }
+        // The file ends inside this record: the rest of it stays.
+        const char* old = Peek(number, merged);
+        if (old != merged)
+            std::memcpy(merged, old, Record::Size);
+        std::memcpy(merged, bytes.data() + offset, size_t(count));
+        Put(number, merged);
+    }
+    m_diskSize = bytes.size();
     m_keysStale = true;
-    if (size < FileSize)
+    if (bytes.size() < FileSize)
         throw FileError(FileError::ReadBeyondEnd);
+}
+
+template <class Read> void CombinationTable::Load(Read read) {
+    // The file is read aside, so that a failed read leaves the table as it
+    // was; the buffer goes once its records are taken.
+    FileImage buffer;
+    const qsizetype size = read(buffer.Data());
+    Take(buffer.View(size));
 }
 
 void CombinationTable::PrefetchFile() {
@@ -129,55 +307,64 @@ void CombinationTable::LoadFile() {
         Load([this](char* buffer) { return m_file.ReadInto(buffer, FileSize); });
         return;
     }
-    // A prefetched read is taken once; later loads read the file again. A
-    // whole one becomes the table itself, already touched by its thread.
-    QByteArray bytes = m_prefetch.get();
-    if (m_table.isEmpty() && bytes.size() == FileSize) {
-        m_table = std::move(bytes);
-        m_diskSize = FileSize;
-        m_keysStale = true;
-        return;
-    }
-    Load([&bytes](char* buffer) {
-        std::memcpy(buffer, bytes.constData(), size_t(bytes.size()));
-        return bytes.size();
-    });
+    // A prefetched read is taken once; later loads read the file again.
+    const QByteArray bytes = m_prefetch.get();
+    Take(bytes);
 }
 
-void CombinationTable::TakeExternalEdits(const CombinationFile::Replacement& replacement) {
+void CombinationTable::TakeExternalEdits(const CombinationFile::Replacement& replacement,
+                                         char* bytes) {
     if (!replacement.HasCurrent())
         return; // nothing on disk that a write could lose
-    EnsureTable();
-    if (replacement.CurrentEquals(QByteArrayView(m_table).first(m_diskSize), FileSize))
+    if (replacement.CurrentEquals(QByteArrayView(bytes, m_diskSize), FileSize))
         return;
     Load([&replacement](char* buffer) { return replacement.ReadCurrent(buffer, FileSize); });
+    CopyTo(bytes);
 }
 
-const char* CombinationTable::FindRecord(const Combination& combination) const {
+int CombinationTable::FindRecord(const char* key, int from) const {
     EnsureKeys();
+    CompactKey compact;
+    for (int s = 0; s < 3; ++s)
+        compact[size_t(s)] = EntryOf(key + s * Record::SocketWidth, -1);
+    if (std::find(compact.begin(), compact.end(), OtherValue) != compact.end()) {
+        // Only a record with a value outside the catalogue can hold one.
+        for (const auto& [number, other] : m_otherKeys) {
+            if (number >= from && std::memcmp(other.constData(), key, Record::KeySize) == 0)
+                return number;
+        }
+        return -1;
+    }
+    for (int i = from; i < RecordCount; ++i) {
+        if (m_keys[size_t(i)] == compact)
+            return i;
+    }
+    return -1;
+}
+
+int CombinationTable::FindRecord(const Combination& combination) const {
     char key[Record::KeySize];
     if (!Record::KeyOf(combination, key))
-        return nullptr;
-    const char* keys = m_keys.data();
-    for (int i = 0; i < RecordCount; ++i, keys += Record::KeySize) {
-        if (std::memcmp(keys, key, Record::KeySize) == 0)
-            return Record(i);
-    }
-    return nullptr;
+        return -1;
+    return FindRecord(key);
 }
 
 Binding CombinationTable::FindCombination(const Combination& combination) const {
-    const char* record = FindRecord(combination);
-    if (!record)
+    const int number = FindRecord(combination);
+    if (number < 0)
         return {NotFoundText, QString()};
+    char scratch[Record::Size];
+    const char* record = Peek(number, scratch);
     return {ShownText(Record::ReadField(record, Record::Field::Info)),
             ShownText(Record::ReadField(record, Record::Field::Path))};
 }
 
 StoredBinding CombinationTable::Stored(const Combination& combination) const {
-    const char* record = FindRecord(combination);
-    if (!record)
+    const int number = FindRecord(combination);
+    if (number < 0)
         return {};
+    char scratch[Record::Size];
+    const char* record = Peek(number, scratch);
     return {StoredBytes(Record::ReadField(record, Record::Field::Info)),
             StoredBytes(Record::ReadField(record, Record::Field::Path))};
 }
@@ -204,44 +391,50 @@ void CombinationTable::AssignCombination(const Combination& combination,
     // From here to the rename the save holds the file's lock: a second
     // Trinode on the same file waits, and then builds on this one's result.
     CombinationFile::Replacement replacement(m_file);
-    TakeExternalEdits(replacement);
+    // The new file is made once, from the table as it stands, and the
+    // rebuilt records are written into it as into the table.
+    FileImage image;
+    char* const bytes = image.Data();
+    CopyTo(bytes);
+    TakeExternalEdits(replacement, bytes);
     progress.Position(0);
 
-    EnsureKeys();
     char key[Record::KeySize];
     const bool storable = Record::KeyOf(combination, key);
     // The records are rebuilt in the table itself, their old bytes kept
     // aside: a failed save puts them back, so that the table still equals
-    // the file, and a successful one leaves no second table behind.
+    // the file.
     struct Undo {
-        QByteArray& table;
-        std::vector<std::pair<int, QByteArray>> records;
+        CombinationTable& table;
+        std::vector<std::pair<int, std::array<char, Record::Size>>> records;
         bool keep = false;
         ~Undo() {
             if (keep)
                 return;
-            for (const auto& [number, bytes] : records)
-                std::memcpy(table.data() + qsizetype(number) * Record::Size, bytes.constData(),
-                            Record::Size);
+            for (const auto& [number, old] : records)
+                table.Put(number, old.data());
         }
-    } undo{m_table, {}};
+    } undo{*this, {}};
+    int next = storable ? FindRecord(key) : -1;
     int position = 0;
     for (int i = 0; i < RecordCount; ++i) {
-        if (storable &&
-            std::memcmp(m_keys.data() + size_t(i) * Record::KeySize, key, Record::KeySize) == 0) {
-            char* record = m_table.data() + qsizetype(i) * Record::Size;
-            undo.records.emplace_back(i, QByteArray(record, Record::Size));
+        if (i == next) {
+            char* record = bytes + qsizetype(i) * Record::Size;
+            auto& old = undo.records.emplace_back(i, std::array<char, Record::Size>{}).second;
+            std::memcpy(old.data(), record, Record::Size);
             const QByteArray s1 = Record::ReadField(record, Record::Field::Socket1).toByteArray();
             const QByteArray s2 = Record::ReadField(record, Record::Field::Socket2).toByteArray();
             const QByteArray s3 = Record::ReadField(record, Record::Field::Socket3).toByteArray();
             Record::Build(record, s1, s2, s3, infoBytes, pathBytes);
+            Put(i, record);
+            next = FindRecord(key, i + 1);
         }
         if ((i + 1) % PositionStep == 0)
             progress.Position(++position);
     }
 
     progress.Stage(QStringLiteral("Saving File..."));
-    replacement.Write(m_table);
+    replacement.Write(image.View());
     progress.Stage(QStringLiteral("Finalizing..."));
     replacement.Finish();
     // Only a file that is whole on disk changes the table: a failed save

@@ -3,6 +3,9 @@
 // The combination table: the whole combination file in memory, 12167 records
 // of 176 bytes in file order, exactly as on disk. One table is made at
 // start-up and handed to the windows; it is the only way they reach the file.
+// A record that holds what a new file holds at its place is not kept: it is
+// made again when needed, so that the table takes memory for what the user
+// bound and edited, not for the two megabytes of the whole file.
 //
 // After a successful load or save the table and the file hold the same
 // bytes. An assignment that fails leaves both as they were, and one that
@@ -12,11 +15,13 @@
 #include "store/AssignProgress.h"
 #include "store/Combination.h"
 #include "store/CombinationFile.h"
+#include "store/CombinationRecord.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
+#include <array>
 #include <future>
 #include <vector>
 
@@ -68,35 +73,54 @@ public:
     void AssignCombination(const Combination& combination, const StoredBinding& binding,
                            AssignProgress& progress);
 
-    QByteArrayView Bytes() const;
-    const char* Record(int number) const;
+    // The whole table as the file would hold it.
+    QByteArray Bytes() const;
 
 private:
+    // What a record holds: the new file's record at its place, 176 zero
+    // bytes, or the record kept in m_records at this index.
+    enum Place : qint32 { DefaultRecord = -1, ZeroRecord = -2 };
+    // The socket values of a record as indexes into the button catalogue,
+    // one byte each; OtherValue for a value that names no entry.
+    using CompactKey = std::array<quint8, 3>;
+
     // Until the first load or creation the table is all zero bytes; it is
     // made only when something needs it, which a normal start never does.
     void EnsureTable() const;
-    // Reads the file into the table through read: the bytes read replace the
-    // start of the table, the rest keeps its content.
+    // The record's 176 bytes: where it is kept, or made in scratch.
+    const char* Peek(int number, char* scratch) const;
+    // Writes the whole table, FileSize bytes, to out.
+    void CopyTo(char* out) const;
+    // Gives the record these bytes.
+    void Put(int number, const char* bytes);
+    // Reads the file through read (which fills a buffer of FileSize bytes and
+    // says how many it read): the bytes read replace the start of the table,
+    // the rest keeps its content. A failed read changes nothing.
     template <class Read> void Load(Read read);
+    void Take(QByteArrayView bytes);
     // The keys follow the table lazily: a load only marks them stale, and
     // the first lookup, after the window is up, builds them.
     void EnsureKeys() const;
-    // The first record whose trimmed socket fields equal the combination, or
-    // null.
-    const char* FindRecord(const Combination& combination) const;
+    // The first record whose trimmed socket fields equal the key (of
+    // KeySize bytes) at or after from, or -1.
+    int FindRecord(const char* key, int from = 0) const;
+    int FindRecord(const Combination& combination) const;
     // Takes the file's content, as the save's lock shows it, when it differs
-    // from what was last loaded or saved.
-    void TakeExternalEdits(const CombinationFile::Replacement& replacement);
+    // from what was last loaded or saved; bytes holds the table as it stands
+    // and follows it.
+    void TakeExternalEdits(const CombinationFile::Replacement& replacement, char* bytes);
 
     CombinationFile m_file;
-    mutable QByteArray m_table;
-    // The normalised socket bytes of every record, in record order, so that a
-    // lookup is one straight comparison per record.
-    mutable std::vector<char> m_keys;
+    mutable std::vector<qint32> m_places;
+    std::vector<std::array<char, CombinationRecord::Size>> m_records;
+    // Every record's key, in record order, and the full normalised socket
+    // bytes of the few records with a value that names no catalogue entry:
+    // a lookup is then one three-byte comparison per record.
+    mutable std::vector<CompactKey> m_keys;
+    mutable std::vector<std::pair<int, QByteArray>> m_otherKeys;
     mutable bool m_keysStale = false;
     // The file, as last loaded or saved, is the table's first m_diskSize
-    // bytes (0: none). Only the table is kept: a second copy of two
-    // megabytes would stay allocated for as long as the program runs.
+    // bytes (0: none).
     qsizetype m_diskSize = 0;
     // A read started by PrefetchFile that no LoadFile has taken yet.
     std::future<QByteArray> m_prefetch;

@@ -354,7 +354,7 @@ TEST_P(PrefetchedLoad, GivesWhatAPlainLoadGives) {
         EXPECT_EQ(ReadAll(File()), m_default);
         // The prefetch that found nothing is not taken for the file later.
         EXPECT_NO_THROW(m_table.LoadFile());
-        EXPECT_EQ(m_table.Bytes().toByteArray(), m_default);
+        EXPECT_EQ(m_table.Bytes(), m_default);
         return;
     }
     try {
@@ -364,7 +364,7 @@ TEST_P(PrefetchedLoad, GivesWhatAPlainLoadGives) {
         EXPECT_EQ(error.Code(), row.errorCode) << error.what();
     }
     if (row.file != PrefetchCase::File::Missing) {
-        EXPECT_EQ(m_table.Bytes().first(onDisk.size()).toByteArray(), onDisk);
+        EXPECT_EQ(m_table.Bytes().first(onDisk.size()), onDisk);
     }
 }
 
@@ -380,11 +380,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(StoreTable, APrefetchIsTakenOnceAndLaterLoadsReadTheFileAgain) {
     m_table.PrefetchFile();
     m_table.LoadFile();
-    EXPECT_EQ(m_table.Bytes().toByteArray(), m_default);
+    EXPECT_EQ(m_table.Bytes(), m_default);
     QByteArray edited = m_default;
     PutRecord(edited, 3, RecordOf("Control", "", "", "Edited", "/bin"));
     WriteAll(File(), edited);
     m_table.LoadFile();
-    EXPECT_EQ(m_table.Bytes().toByteArray(), edited);
+    EXPECT_EQ(m_table.Bytes(), edited);
     EXPECT_EQ(m_table.FindCombination({"Control", "", ""}).info, "Edited");
 }
