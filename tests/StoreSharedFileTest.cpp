@@ -36,12 +36,6 @@ constexpr int RecordSize = CombinationRecord::Size;
 const Combination Files{"Files", "", "Personal"};
 const Combination Music{"Files", "Personal", "Music"};
 
-struct stat StatOf(const QString& path) {
-    struct stat st {};
-    EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0) << path.toStdString();
-    return st;
-}
-
 QStringList EntriesOf(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                   QDir::NoDotAndDotDot);

@@ -189,3 +189,15 @@ QString ErrorBoxTextOf(const std::function<void()>& action) {
     action();
     return *text;
 }
+
+QByteArray SpelledRecord(const QByteArray& s1, const QByteArray& s2, const QByteArray& s3,
+                         const QByteArray& info, const QByteArray& path, char length) {
+    return length + s1.rightJustified(15) + s2.rightJustified(15) + s3.rightJustified(15) +
+           info.rightJustified(30) + path.rightJustified(100);
+}
+
+struct stat StatOf(const QString& path) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0) << path.toStdString();
+    return st;
+}

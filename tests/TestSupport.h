@@ -10,15 +10,20 @@
 // a run. A handler acts only when its window is exposed, active and painted:
 // a window that is merely visible may not take focus or paint yet.
 
+#include "store/AssignProgress.h"
+
 #include <QBasicTimer>
 #include <QDeadlineTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <functional>
+
+#include <sys/stat.h>
 
 class QWidget;
 
@@ -107,3 +112,22 @@ void WriteAll(const QString& path, const QByteArray& bytes);
 // The text of the error box that the action raises, or an empty text when none
 // opened; the box is closed with OK.
 QString ErrorBoxTextOf(const std::function<void()>& action);
+
+// --- The store's file ----------------------------------------------------
+
+// A record as it lies in the file, spelled out apart from the store's builder:
+// the length byte, then every field right-justified in its width.
+QByteArray SpelledRecord(const QByteArray& s1, const QByteArray& s2, const QByteArray& s3,
+                         const QByteArray& info, const QByteArray& path, char length = char(175));
+
+// A path's lstat (the link itself, not what it names), failing the test when
+// there is none.
+struct stat StatOf(const QString& path);
+
+// Everything an assignment tells its observer, in order, as text.
+class RecordingProgress final : public AssignProgress {
+public:
+    void Stage(const QString& text) override { events << text; }
+    void Position(int position) override { events << QString::number(position); }
+    QStringList events;
+};
