@@ -252,8 +252,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct KeyCase {
     const char* name;
-    // Makes two names under the home; returns them.
-    std::function<std::pair<QString, QString>(const QString& home)> names;
+    // Made under the home in order: "dir/" a folder, "name" an empty file,
+    // "name->target" a link, "name=>file" a hard link.
+    QStringList make;
+    QString one, two; // the names compared, under the home
     bool same;
 };
 
@@ -265,83 +267,62 @@ class InstanceKey : public ::testing::TestWithParam<KeyCase> {};
 
 TEST_P(InstanceKey, OneFileIsOneInstanceWhateverItIsCalled) {
     TemporaryHome home;
-    const auto [one, two] = GetParam().names(home.Path());
-    const QString a = SingleInstance::SocketPath(one);
-    const QString b = SingleInstance::SocketPath(two);
+    const QDir dir(home.Path());
+    for (const QString& entry : GetParam().make) {
+        if (entry.endsWith('/'))
+            ASSERT_TRUE(dir.mkpath(entry));
+        else if (entry.contains("=>"))
+            ASSERT_EQ(
+                ::link(QFile::encodeName(dir.filePath(entry.section("=>", 1))).constData(),
+                       QFile::encodeName(dir.filePath(entry.section("=>", 0, 0))).constData()),
+                0);
+        else if (entry.contains("->"))
+            ASSERT_TRUE(
+                QFile::link(entry.section("->", 1), dir.filePath(entry.section("->", 0, 0))));
+        else
+            WriteAll(dir.filePath(entry), "x");
+    }
+    const QString a = SingleInstance::SocketPath(dir.filePath(GetParam().one));
+    const QString b = SingleInstance::SocketPath(dir.filePath(GetParam().two));
     ASSERT_FALSE(a.isEmpty());
-    if (GetParam().same)
-        EXPECT_EQ(a, b);
-    else
-        EXPECT_NE(a, b);
-}
-
-void Touch(const QString& path) {
-    WriteAll(path, "x");
+    EXPECT_EQ(a == b, GetParam().same);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Names, InstanceKey,
     ::testing::Values(
         KeyCase{"LinkedHome",
-                [](const QString& h) {
-                    QDir(h).mkdir("real");
-                    Touch(h + "/real/TrinodeRun.cmb");
-                    QFile::link(h + "/real", h + "/home");
-                    return std::pair{h + "/real/TrinodeRun.cmb", h + "/home/TrinodeRun.cmb"};
-                },
+                {"real/", "real/TrinodeRun.cmb", "home->real"},
+                "real/TrinodeRun.cmb",
+                "home/TrinodeRun.cmb",
                 true},
         KeyCase{"LinkedHomeBeforeTheFileExists",
-                [](const QString& h) {
-                    QDir(h).mkdir("real");
-                    QFile::link(h + "/real", h + "/home");
-                    return std::pair{h + "/real/TrinodeRun.cmb", h + "/home/TrinodeRun.cmb"};
-                },
+                {"real/", "home->real"},
+                "real/TrinodeRun.cmb",
+                "home/TrinodeRun.cmb",
                 true},
         KeyCase{"LinkedFile",
-                [](const QString& h) {
-                    Touch(h + "/data.cmb");
-                    QFile::link("data.cmb", h + "/TrinodeRun.cmb");
-                    return std::pair{h + "/data.cmb", h + "/TrinodeRun.cmb"};
-                },
+                {"data.cmb", "TrinodeRun.cmb->data.cmb"},
+                "data.cmb",
+                "TrinodeRun.cmb",
                 true},
         KeyCase{"ChainOfTwoLinks",
-                [](const QString& h) {
-                    QDir(h).mkpath("real");
-                    QDir(h).mkpath("mid");
-                    Touch(h + "/real/TrinodeRun.cmb");
-                    QFile::link("../real/TrinodeRun.cmb", h + "/mid/link2.cmb");
-                    QFile::link("mid/link2.cmb", h + "/TrinodeRun.cmb");
-                    return std::pair{h + "/real/TrinodeRun.cmb", h + "/TrinodeRun.cmb"};
-                },
+                {"real/", "mid/", "real/TrinodeRun.cmb", "mid/link2.cmb->../real/TrinodeRun.cmb",
+                 "TrinodeRun.cmb->mid/link2.cmb"},
+                "real/TrinodeRun.cmb",
+                "TrinodeRun.cmb",
                 true},
         KeyCase{"DanglingLinkMeetsItsFutureTarget",
-                [](const QString& h) {
-                    QDir(h).mkpath("real");
-                    QFile::link("real/TrinodeRun.cmb", h + "/TrinodeRun.cmb");
-                    return std::pair{h + "/real/TrinodeRun.cmb", h + "/TrinodeRun.cmb"};
-                },
+                {"real/", "TrinodeRun.cmb->real/TrinodeRun.cmb"},
+                "real/TrinodeRun.cmb",
+                "TrinodeRun.cmb",
                 true},
-        KeyCase{"DotDotInThePath",
-                [](const QString& h) {
-                    QDir(h).mkpath("sub");
-                    return std::pair{h + "/TrinodeRun.cmb", h + "/sub/../TrinodeRun.cmb"};
-                },
-                true},
-        KeyCase{"TwoFilesInOneDirectory",
-                [](const QString& h) {
-                    Touch(h + "/one.cmb");
-                    Touch(h + "/two.cmb");
-                    return std::pair{h + "/one.cmb", h + "/two.cmb"};
-                },
-                false},
+        KeyCase{"DotDotInThePath", {"sub/"}, "TrinodeRun.cmb", "sub/../TrinodeRun.cmb", true},
+        KeyCase{"TwoFilesInOneDirectory", {"one.cmb", "two.cmb"}, "one.cmb", "two.cmb", false},
         KeyCase{"AHardLinkIsAnotherName",
-                [](const QString& h) {
-                    Touch(h + "/one.cmb");
-                    EXPECT_EQ(::link(QFile::encodeName(h + "/one.cmb").constData(),
-                                     QFile::encodeName(h + "/two.cmb").constData()),
-                              0);
-                    return std::pair{h + "/one.cmb", h + "/two.cmb"};
-                },
+                {"one.cmb", "two.cmb=>one.cmb"},
+                "one.cmb",
+                "two.cmb",
                 false}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -44,19 +44,6 @@ case_exit_released_outside_keeps_running() {
     trinode_running || fail "trinode ended"
 }
 
-# The window of a given size among the visible ones named Trinode.
-window_of_size() {
-    local id
-    for id in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do
-        eval "$(xdotool getwindowgeometry --shell "$id")"
-        if [[ "${WIDTH}x${HEIGHT}" == "$2" ]]; then
-            echo "$id $X $Y"
-            return 0
-        fi
-    done
-    return 1
-}
-
 # Left click at a point of the window found by window_of_size.
 click_in() {
     xdotool mousemove --sync $(($2 + $4)) $(($3 + $5)) click 1
