@@ -23,9 +23,6 @@
 #include <ostream>
 
 // Readable failure messages.
-void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 void PrintTo(const QPoint& point, std::ostream* out) {
     *out << '(' << point.x() << ", " << point.y() << ')';
 }

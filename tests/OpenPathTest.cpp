@@ -1,5 +1,6 @@
 #include "platform/OpenPath.h"
 #include "store/TrinodeError.h"
+#include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,11 +13,6 @@
 #include <memory>
 #include <ostream>
 #include <unistd.h>
-
-// Readable failures: texts print as text, not as arrays of UTF-16 units.
-void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 // Everything GIO could find lives in one temporary tree: a handler for files
 // and folders and one for https URLs, both the recorder script, and nothing

@@ -22,7 +22,6 @@
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <functional>
@@ -38,77 +37,6 @@ uid_t UnusedUid() {
     while (::getpwuid(uid))
         ++uid;
     return uid;
-}
-
-// Restores an environment variable when it goes.
-class EnvironmentScope final {
-public:
-    explicit EnvironmentScope(const char* name) : m_name(name), m_value(qgetenv(name)) {}
-    ~EnvironmentScope() {
-        if (m_value.isNull())
-            qunsetenv(m_name);
-        else
-            qputenv(m_name, m_value);
-    }
-
-private:
-    const char* m_name;
-    QByteArray m_value;
-};
-
-// The real trinode on the offscreen platform, in the current environment.
-class Trinode final {
-public:
-    explicit Trinode(const QStringList& wrapper = {}) {
-        const QString bin = QString::fromLocal8Bit(qgetenv("TRINODE_BIN"));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        m_process.setProcessEnvironment(env);
-        m_process.setReadChannel(QProcess::StandardError);
-        if (wrapper.isEmpty()) {
-            m_process.start(bin, {});
-        } else {
-            m_process.start(wrapper.first(), wrapper.mid(1) + QStringList{bin});
-        }
-        m_process.waitForStarted();
-    }
-    ~Trinode() {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-    QProcess& Process() { return m_process; }
-    // Waits until standard error holds the text, or the process ends.
-    bool SaysOnStandardError(const QString& text) {
-        QDeadlineTimer deadline(20000);
-        while (!m_stderr.contains(text) && !deadline.hasExpired() &&
-               m_process.state() == QProcess::Running) {
-            m_process.waitForReadyRead(int(deadline.remainingTime()));
-            m_stderr += QString::fromLocal8Bit(m_process.readAllStandardError());
-        }
-        return m_stderr.contains(text);
-    }
-    QString StandardError() const { return m_stderr; }
-
-private:
-    QProcess m_process;
-    QString m_stderr;
-};
-
-bool Summoned(const QString& file) {
-    SingleInstance probe(file);
-    return probe.HandOver([]() { return SummonRequest{}; }) == SingleInstance::Outcome::Activated;
-}
-
-bool WaitUntilSummoned(const QString& file) {
-    QDeadlineTimer deadline(20000);
-    while (!deadline.hasExpired()) {
-        if (Summoned(file))
-            return true;
-        // Start-up goes on meanwhile: the instance claims its name first and
-        // answers once its event loop runs.
-        ::poll(nullptr, 0, 20);
-    }
-    return false;
 }
 
 // Holds an instance's lock as a running Trinode does, so that a start goes
@@ -150,8 +78,8 @@ TEST_P(InstanceDirectory, OnlyAPrivateDirectoryOfTheUserHoldsTheSocket) {
     const DirectoryCase& c = GetParam();
     if (c.needsRoot && ::geteuid() != 0)
         GTEST_SKIP() << "needs root to make a directory of another user";
-    EnvironmentScope runtimeScope("XDG_RUNTIME_DIR");
-    EnvironmentScope tmpScope("TMPDIR");
+    ScopedVariable runtimeScope("XDG_RUNTIME_DIR");
+    ScopedVariable tmpScope("TMPDIR");
     QTemporaryDir base;
     QDir(base.path()).mkdir(QStringLiteral("tmp"));
     const QString fallback = base.filePath(QStringLiteral("tmp/trinode-%1").arg(::getuid()));
@@ -368,7 +296,7 @@ TEST_P(SquattingListener, NeverStopsTrinodeFromStarting) {
     std::unique_ptr<HeldLock> lock;
     if (c.instanceLockHeld)
         lock = std::make_unique<HeldLock>(socketPath);
-    Trinode trinode;
+    TrinodeProcess trinode;
     const QString uidText = QStringLiteral("uid %1").arg(other);
     EXPECT_TRUE(trinode.SaysOnStandardError(uidText)) << trinode.StandardError().toStdString();
     // It started: the window's start-up made the file, and it keeps running.
@@ -397,19 +325,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- Idle connections -----------------------------------------------------
 
-int ConnectSilently(const QString& socketPath) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray name = QFile::encodeName(socketPath);
-    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // True once the other end has closed the connection (after its greeting).
 bool ClosedByPeer(int fd) {
     char buffer[64];
@@ -435,13 +350,13 @@ class IdleConnections : public ::testing::TestWithParam<FloodCase> {};
 
 TEST_P(IdleConnections, AreDroppedAndASecondStartStillGetsThrough) {
     TemporaryHome home;
-    Trinode trinode(GetParam().wrapper);
+    TrinodeProcess trinode({}, GetParam().wrapper);
     ASSERT_TRUE(WaitUntilSummoned(home.CombinationFile())) << trinode.StandardError().toStdString();
     const QString socketPath = SingleInstance::SocketPath(home.CombinationFile());
 
     std::vector<int> idle;
     for (int i = 0; i < 300; ++i) {
-        const int fd = ConnectSilently(socketPath);
+        const int fd = ConnectTo(QFile::encodeName(socketPath));
         ASSERT_GE(fd, 0);
         idle.push_back(fd);
     }

@@ -15,14 +15,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStringList>
-
 #include <QScopeGuard>
+#include <QStringList>
 
 #include <cstdio>
 #include <functional>
@@ -173,37 +170,16 @@ struct ChildResult {
 // given the child is killed as soon as it has printed that line.
 ChildResult RunChild(const QString& file, const QStringList& options,
                      const std::optional<QString>& killAt = std::nullopt) {
-    QProcess child;
-    child.start(QStringLiteral(TRINODE_STORE_CHILD),
-                QStringList{file, Music[0], Music[1], Music[2], "Media Player", "/usr/bin/player"} +
-                    options);
+    LineChild child(
+        QStringLiteral(TRINODE_STORE_CHILD),
+        QStringList{file, Music[0], Music[1], Music[2], "Media Player", "/usr/bin/player"} +
+            options);
     ChildResult result;
-    if (!child.waitForStarted()) {
-        ADD_FAILURE() << "child did not start: " << child.errorString().toStdString();
-        return result;
-    }
-    const QDeadlineTimer deadline(60000);
-    for (;;) {
-        while (child.canReadLine()) {
-            result.lines << QString::fromUtf8(child.readLine()).trimmed();
-            if (killAt && result.lines.last() == *killAt) {
-                child.kill();
-                child.waitForFinished();
-                result.killed = true;
-                return result;
-            }
-        }
-        if (child.state() == QProcess::NotRunning)
-            break;
-        if (deadline.hasExpired()) {
-            ADD_FAILURE() << "child hangs after " << result.lines.size() << " lines";
-            child.kill();
-            child.waitForFinished();
-            return result;
-        }
-        child.waitForReadyRead(100);
-    }
-    result.exitCode = child.exitCode();
+    result.killed = killAt && child.WaitFor(*killAt);
+    if (result.killed)
+        child.Kill();
+    result.lines = child.Finish();
+    result.exitCode = child.ExitCode();
     return result;
 }
 

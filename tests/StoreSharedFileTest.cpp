@@ -13,19 +13,15 @@
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStringList>
 
 #include <tuple>
 
 #include <grp.h>
 #include <pwd.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -58,76 +54,15 @@ uid_t UnusedId() {
     return 0;
 }
 
-// One trinode_store_child, read line by line; as another user when given one.
-class Child final {
+// One trinode_store_child assigning info and /usr/bin/<info in lower case>.
+class Child final : public LineChild {
 public:
     Child(const QString& file, const Combination& c, const QString& info,
-          const QStringList& options, uid_t asUser = 0) {
-        QStringList arguments{file, c[0], c[1], c[2], info, "/usr/bin/" + info.toLower()};
-        arguments += options;
-        if (asUser != 0) {
-            const QString id = QString::number(asUser);
-            arguments = QStringList{"--reuid",        id,
-                                    "--regid",        id,
-                                    "--clear-groups", QStringLiteral(TRINODE_STORE_CHILD)} +
-                        arguments;
-            m_process.start(QStringLiteral("setpriv"), arguments);
-        } else {
-            m_process.start(QStringLiteral(TRINODE_STORE_CHILD), arguments);
-        }
-        if (!m_process.waitForStarted())
-            ADD_FAILURE() << "child did not start: " << m_process.errorString().toStdString();
-    }
-    ~Child() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-
-    // Reads lines until one equals line (true) or the child ends (false).
-    bool WaitFor(const QString& line) {
-        const QDeadlineTimer deadline(60000);
-        for (;;) {
-            while (m_process.canReadLine()) {
-                m_lines << QString::fromUtf8(m_process.readLine()).trimmed();
-                if (m_lines.last() == line)
-                    return true;
-            }
-            if (m_process.state() == QProcess::NotRunning && !m_process.canReadLine())
-                return false;
-            if (deadline.hasExpired()) {
-                ADD_FAILURE() << "child hangs after " << m_lines.size() << " lines";
-                return false;
-            }
-            m_process.waitForReadyRead(100);
-        }
-    }
-    // Lets a child that stopped itself go on, once it has really stopped:
-    // a SIGCONT that came before its SIGSTOP would be lost.
-    void Continue() {
-        siginfo_t info{};
-        ::waitid(P_PID, id_t(m_process.processId()), &info, WSTOPPED | WNOWAIT);
-        ::kill(pid_t(m_process.processId()), SIGCONT);
-    }
-    void Kill() {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-    // QProcess learns of the end only when asked to wait.
-    bool Running() {
-        return !m_process.waitForFinished(0) && m_process.state() != QProcess::NotRunning;
-    }
-    // The lines up to the end.
-    QStringList Finish() {
-        WaitFor(QString());
-        m_process.waitForFinished();
-        return m_lines;
-    }
-
-private:
-    QProcess m_process;
-    QStringList m_lines;
+          const QStringList& options, uid_t asUser = 0)
+        : LineChild(QStringLiteral(TRINODE_STORE_CHILD),
+                    QStringList{file, c[0], c[1], c[2], info, "/usr/bin/" + info.toLower()} +
+                        options,
+                    asUser) {}
 };
 
 QByteArray InfoOf(const QByteArray& file, int record) {
