@@ -1,5 +1,6 @@
 #include "art/Art.h"
 #include "art/JpegDecoder.h"
+#include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -322,22 +323,6 @@ INSTANTIATE_TEST_SUITE_P(HolderTable, ArtPair, ::testing::ValuesIn(Pairs),
                          [](const auto& info) { return std::string(info.param.button); });
 
 // --- The empty socket and the background ---------------------------------------
-
-namespace {
-
-// The mean difference per channel between two pictures of the same size.
-double MeanDifference(const QImage& a, const QImage& b) {
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
-                   std::abs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * a.width() * a.height());
-}
-
-} // namespace
 
 TEST(ArtSocketRing, EmptySocketIsARingAroundBlack) {
     const QImage empty = Art::Load(QStringLiteral("BuffSocket23"));

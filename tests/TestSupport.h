@@ -28,6 +28,7 @@
 
 #include <sys/stat.h>
 
+class QImage;
 class QWidget;
 
 // A temporary directory that stands in for the user's home while it lives:
@@ -115,6 +116,10 @@ void WriteAll(const QString& path, const QByteArray& bytes);
 // The text of the error box that the action raises, or an empty text when none
 // opened; the box is closed with OK.
 QString ErrorBoxTextOf(const std::function<void()>& action);
+
+// The colours of two images of the same size differ by this much on average
+// per channel (0 to 255).
+double MeanDifference(const QImage& a, const QImage& b);
 
 // --- The store's file ----------------------------------------------------
 

@@ -2,14 +2,6 @@
 # The real trinode in a real X server, driven with the mouse.
 source "$(dirname "$0")/x11/harness.sh"
 
-FILE_SIZE=2141392
-
-case_window_maps_and_creates_file() {
-    start_trinode || return 1
-    [[ -f "$CASE_HOME/TrinodeRun.cmb" ]] || fail "no combination file" || return 1
-    [[ $(stat -c %s "$CASE_HOME/TrinodeRun.cmb") == "$FILE_SIZE" ]] || fail "wrong file size"
-}
-
 case_held_button_shows_pressed_picture() {
     start_trinode || return 1
     local rest socket_before
