@@ -18,7 +18,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -30,14 +29,6 @@
 namespace {
 
 const QString Squatter = QStringLiteral(TRINODE_SQUATTER);
-
-// An uid with no account, for a process of "another user".
-uid_t UnusedUid() {
-    uid_t uid = 4242;
-    while (::getpwuid(uid))
-        ++uid;
-    return uid;
-}
 
 // Holds an instance's lock as a running Trinode does, so that a start goes
 // looking for it at the socket.
@@ -61,10 +52,12 @@ enum class Expected { Runtime, Fallback, Refused };
 
 struct DirectoryCase {
     const char* name;
-    bool needsRoot;
-    // Prepares base/run (the runtime directory) and base/tmp (TMPDIR); the
-    // fallback is base/tmp/trinode-<uid>.
-    std::function<void(const QString& base, const QString& fallback)> prepare;
+    // Made under a base folder whose tmp/ is TMPDIR, in order: "dir 700" a
+    // folder of that mode, "name->target" a link, "own name" given to another
+    // user (root only), "=path" XDG_RUNTIME_DIR under the base ("=@path": the
+    // relative path as it is).
+    // "fallback" stands for tmp/trinode-<uid>.
+    QStringList make;
     Expected expected;
 };
 
@@ -76,29 +69,43 @@ class InstanceDirectory : public ::testing::TestWithParam<DirectoryCase> {};
 
 TEST_P(InstanceDirectory, OnlyAPrivateDirectoryOfTheUserHoldsTheSocket) {
     const DirectoryCase& c = GetParam();
-    if (c.needsRoot && ::geteuid() != 0)
+    if (c.make.join(' ').contains("own ") && ::geteuid() != 0)
         GTEST_SKIP() << "needs root to make a directory of another user";
-    ScopedVariable runtimeScope("XDG_RUNTIME_DIR");
+    ScopedVariable runtimeScope("XDG_RUNTIME_DIR", std::nullopt);
     ScopedVariable tmpScope("TMPDIR");
     QTemporaryDir base;
     QDir(base.path()).mkdir(QStringLiteral("tmp"));
     const QString fallback = base.filePath(QStringLiteral("tmp/trinode-%1").arg(::getuid()));
-    qunsetenv("XDG_RUNTIME_DIR");
     qputenv("TMPDIR", QFile::encodeName(base.filePath(QStringLiteral("tmp"))));
-    c.prepare(base.path(), fallback);
+    for (QString step : c.make) {
+        step.replace("fallback", fallback.mid(base.path().size() + 1));
+        const QByteArray path = QFile::encodeName(base.filePath(step.section(' ', 0, 0)));
+        if (step.startsWith('='))
+            qputenv("XDG_RUNTIME_DIR", step.startsWith("=@")
+                                           ? step.mid(2).toLocal8Bit()
+                                           : QFile::encodeName(base.filePath(step.mid(1))));
+        else if (step.startsWith("own "))
+            ASSERT_EQ(::chown(QFile::encodeName(base.filePath(step.mid(4))).constData(), UnusedId(),
+                              UnusedId()),
+                      0);
+        else if (step.contains("->"))
+            ASSERT_TRUE(QFile::link(base.filePath(step.section("->", 1)),
+                                    base.filePath(step.section("->", 0, 0))));
+        else
+            ASSERT_TRUE(::mkdir(path.constData(), 0700) == 0 &&
+                        ::chmod(path.constData(), step.section(' ', 1).toUInt(nullptr, 8)) == 0)
+                << step.toStdString();
+    }
 
     const QString socket = SingleInstance::SocketPath(base.filePath(QStringLiteral("a.cmb")));
     switch (c.expected) {
     case Expected::Runtime:
         EXPECT_EQ(QFileInfo(socket).path(), base.filePath(QStringLiteral("run")));
         break;
-    case Expected::Fallback: {
+    case Expected::Fallback:
         EXPECT_EQ(QFileInfo(socket).path(), fallback);
-        struct stat st {};
-        ASSERT_EQ(::lstat(QFile::encodeName(fallback).constData(), &st), 0);
-        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        EXPECT_EQ(StatOf(fallback).st_mode & 0777, 0700u);
         break;
-    }
     case Expected::Refused: {
         EXPECT_TRUE(socket.isEmpty()) << socket.toStdString();
         // Trinode then runs on its own and says why.
@@ -111,69 +118,23 @@ TEST_P(InstanceDirectory, OnlyAPrivateDirectoryOfTheUserHoldsTheSocket) {
     }
 }
 
-void MakeDirectory(const QString& path, mode_t mode) {
-    ASSERT_EQ(::mkdir(QFile::encodeName(path).constData(), mode), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
-}
-
-void SetRuntime(const QString& path) {
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(path));
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Directories, InstanceDirectory,
     ::testing::Values(
-        DirectoryCase{"PrivateRuntimeDirectory", false,
-                      [](const QString& base, const QString&) {
-                          MakeDirectory(base + "/run", 0700);
-                          SetRuntime(base + "/run");
-                      },
-                      Expected::Runtime},
-        DirectoryCase{"RuntimeDirectoryOthersCanEnter", false,
-                      [](const QString& base, const QString&) {
-                          MakeDirectory(base + "/run", 0755);
-                          SetRuntime(base + "/run");
-                      },
-                      Expected::Fallback},
-        DirectoryCase{"RuntimeDirectoryUnset", false, [](const QString&, const QString&) {},
-                      Expected::Fallback},
-        DirectoryCase{"RuntimeDirectoryRelative", false,
-                      [](const QString&, const QString&) { qputenv("XDG_RUNTIME_DIR", "run"); },
-                      Expected::Fallback},
-        DirectoryCase{"RuntimeDirectoryIsALink", false,
-                      [](const QString& base, const QString&) {
-                          MakeDirectory(base + "/real", 0700);
-                          QFile::link(base + "/real", base + "/run");
-                          SetRuntime(base + "/run");
-                      },
-                      Expected::Fallback},
+        DirectoryCase{"PrivateRuntimeDirectory", {"run 700", "=run"}, Expected::Runtime},
+        DirectoryCase{"RuntimeDirectoryOthersCanEnter", {"run 755", "=run"}, Expected::Fallback},
+        DirectoryCase{"RuntimeDirectoryUnset", {}, Expected::Fallback},
+        DirectoryCase{"RuntimeDirectoryRelative", {"=@run"}, Expected::Fallback},
         DirectoryCase{
-            "FallbackLeftOpenToOthers", false,
-            [](const QString&, const QString& fallback) { MakeDirectory(fallback, 0777); },
-            Expected::Refused},
-        DirectoryCase{"FallbackIsALinkToAPrivateDirectory", false,
-                      [](const QString& base, const QString& fallback) {
-                          MakeDirectory(base + "/elsewhere", 0700);
-                          QFile::link(base + "/elsewhere", fallback);
-                      },
+            "RuntimeDirectoryIsALink", {"real 700", "run->real", "=run"}, Expected::Fallback},
+        DirectoryCase{"FallbackLeftOpenToOthers", {"fallback 777"}, Expected::Refused},
+        DirectoryCase{"FallbackIsALinkToAPrivateDirectory",
+                      {"elsewhere 700", "fallback->elsewhere"},
                       Expected::Refused},
-        DirectoryCase{"FallbackMadeByAnotherUser", true,
-                      [](const QString&, const QString& fallback) {
-                          MakeDirectory(fallback, 0700);
-                          ASSERT_EQ(::chown(QFile::encodeName(fallback).constData(), UnusedUid(),
-                                            UnusedUid()),
-                                    0);
-                      },
-                      Expected::Refused},
-        DirectoryCase{"RuntimeDirectoryOfAnotherUser", true,
-                      [](const QString& base, const QString&) {
-                          MakeDirectory(base + "/run", 0700);
-                          ASSERT_EQ(::chown(QFile::encodeName(base + "/run").constData(),
-                                            UnusedUid(), UnusedUid()),
-                                    0);
-                          SetRuntime(base + "/run");
-                      },
-                      Expected::Fallback}),
+        DirectoryCase{
+            "FallbackMadeByAnotherUser", {"fallback 700", "own fallback"}, Expected::Refused},
+        DirectoryCase{
+            "RuntimeDirectoryOfAnotherUser", {"run 700", "own run", "=run"}, Expected::Fallback}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- Which names meet -----------------------------------------------------
@@ -275,7 +236,7 @@ TEST_P(SquattingListener, NeverStopsTrinodeFromStarting) {
     TemporaryHome home;
     const QString socketPath = SingleInstance::SocketPath(home.CombinationFile());
     ASSERT_FALSE(socketPath.isEmpty());
-    const uid_t other = UnusedUid();
+    const uid_t other = UnusedId();
 
     // The other user binds in a directory of its own; the socket is then
     // put at the instance's name, as a user who could reach it would.

@@ -19,8 +19,6 @@
 
 #include <tuple>
 
-#include <grp.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,23 +33,6 @@ const Combination Music{"Files", "Personal", "Music"};
 QStringList EntriesOf(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                   QDir::NoDotAndDotDot);
-}
-
-// A uid and gid that no account, group or process uses.
-uid_t UnusedId() {
-    for (uid_t id = 61000; id < 65000; ++id) {
-        if (::getpwuid(id) || ::getgrgid(gid_t(id)))
-            continue;
-        struct stat st {};
-        bool running = false;
-        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
-            if (::stat(QFile::encodeName("/proc/" + pid).constData(), &st) == 0 && st.st_uid == id)
-                running = true;
-        }
-        if (!running)
-            return id;
-    }
-    return 0;
 }
 
 // One trinode_store_child assigning info and /usr/bin/<info in lower case>.

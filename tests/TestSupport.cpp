@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
@@ -16,7 +17,9 @@
 #include <memory>
 #include <vector>
 
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -388,4 +391,20 @@ double MeanDifference(const QImage& a, const QImage& b) {
                    std::abs(qBlue(p) - qBlue(q));
         }
     return sum / (3.0 * x.width() * x.height());
+}
+
+uid_t UnusedId() {
+    for (uid_t id = 61000; id < 65000; ++id) {
+        if (::getpwuid(id) || ::getgrgid(gid_t(id)))
+            continue;
+        struct stat st {};
+        bool running = false;
+        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+            if (::stat(QFile::encodeName("/proc/" + pid).constData(), &st) == 0 && st.st_uid == id)
+                running = true;
+        }
+        if (!running)
+            return id;
+    }
+    return 0;
 }

@@ -142,6 +142,10 @@ public:
 
 // --- Processes and the environment ----------------------------------------
 
+// A uid and gid that no account, group or process uses: "another user" for a
+// test that runs as root. 0 when there is none.
+uid_t UnusedId();
+
 // Readable failures: texts print as text, not as arrays of UTF-16 units.
 void PrintTo(const QString& text, std::ostream* out);
 
