@@ -15,7 +15,6 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QDeadlineTimer>
 #include <QDialog>
 #include <QImage>
 #include <QPainter>
@@ -32,26 +31,7 @@ QScreen* ScreenNamed(const QString& name) {
 }
 
 template <class Condition> bool WaitFor(Condition condition) {
-    QDeadlineTimer deadline(10000);
-    while (!condition() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
-
-// The colours of two images of the same size differ by this much on average
-// per channel (0 to 255).
-double MeanDifference(const QImage& a, const QImage& b) {
-    const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32);
-    double sum = 0;
-    for (int row = 0; row < x.height(); ++row)
-        for (int column = 0; column < x.width(); ++column) {
-            const QRgb p = x.pixel(column, row);
-            const QRgb q = y.pixel(column, row);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
-                   std::abs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * x.width() * x.height());
+    return QTest::qWaitFor(condition, 10000);
 }
 
 class CanvasWindow : public ::testing::Test {

@@ -60,7 +60,8 @@ void PrintTo(const ProgressCase& c, std::ostream* out) {
     *out << c.name;
 }
 
-class ProgressDisplayTest : public ::testing::TestWithParam<ProgressCase> {
+// A window with the label and the bar where the dialog has them.
+class ProgressWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         window.resize(600, 400);
@@ -77,6 +78,9 @@ protected:
     QLabel* label = nullptr;
     QProgressBar* bar = nullptr;
 };
+
+class ProgressDisplayTest : public ProgressWindow,
+                            public ::testing::WithParamInterface<ProgressCase> {};
 
 TEST_P(ProgressDisplayTest, PaintsEachNewWidthOnceAndEndsAStageWithItsLastPosition) {
     const ProgressCase& c = GetParam();
@@ -118,16 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
         ProgressCase{"AFailureInsideAStageLeavesItsLastPosition", 100, Count(0, 60), false, 60}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ProgressDisplayStageTest, ANewTextIsPaintedAndTheSameTextIsNot) {
-    QWidget window;
-    window.resize(600, 400);
-    auto* label = new QLabel(&window);
-    label->move(240, 304);
-    auto* bar = new QProgressBar(&window);
-    bar->setGeometry(40, 360, 465, 25);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-
+TEST_F(ProgressWindow, ANewStageTextIsPaintedAndTheSameTextIsNot) {
     ProgressDisplay display(*label, *bar);
     display.Stage("Saving File...");
     Painted painted(*label, *bar);

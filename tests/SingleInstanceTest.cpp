@@ -18,11 +18,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <functional>
@@ -31,85 +29,6 @@
 namespace {
 
 const QString Squatter = QStringLiteral(TRINODE_SQUATTER);
-
-// An uid with no account, for a process of "another user".
-uid_t UnusedUid() {
-    uid_t uid = 4242;
-    while (::getpwuid(uid))
-        ++uid;
-    return uid;
-}
-
-// Restores an environment variable when it goes.
-class EnvironmentScope final {
-public:
-    explicit EnvironmentScope(const char* name) : m_name(name), m_value(qgetenv(name)) {}
-    ~EnvironmentScope() {
-        if (m_value.isNull())
-            qunsetenv(m_name);
-        else
-            qputenv(m_name, m_value);
-    }
-
-private:
-    const char* m_name;
-    QByteArray m_value;
-};
-
-// The real trinode on the offscreen platform, in the current environment.
-class Trinode final {
-public:
-    explicit Trinode(const QStringList& wrapper = {}) {
-        const QString bin = QString::fromLocal8Bit(qgetenv("TRINODE_BIN"));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        m_process.setProcessEnvironment(env);
-        m_process.setReadChannel(QProcess::StandardError);
-        if (wrapper.isEmpty()) {
-            m_process.start(bin, {});
-        } else {
-            m_process.start(wrapper.first(), wrapper.mid(1) + QStringList{bin});
-        }
-        m_process.waitForStarted();
-    }
-    ~Trinode() {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-    QProcess& Process() { return m_process; }
-    // Waits until standard error holds the text, or the process ends.
-    bool SaysOnStandardError(const QString& text) {
-        QDeadlineTimer deadline(20000);
-        while (!m_stderr.contains(text) && !deadline.hasExpired() &&
-               m_process.state() == QProcess::Running) {
-            m_process.waitForReadyRead(int(deadline.remainingTime()));
-            m_stderr += QString::fromLocal8Bit(m_process.readAllStandardError());
-        }
-        return m_stderr.contains(text);
-    }
-    QString StandardError() const { return m_stderr; }
-
-private:
-    QProcess m_process;
-    QString m_stderr;
-};
-
-bool Summoned(const QString& file) {
-    SingleInstance probe(file);
-    return probe.HandOver([]() { return SummonRequest{}; }) == SingleInstance::Outcome::Activated;
-}
-
-bool WaitUntilSummoned(const QString& file) {
-    QDeadlineTimer deadline(20000);
-    while (!deadline.hasExpired()) {
-        if (Summoned(file))
-            return true;
-        // Start-up goes on meanwhile: the instance claims its name first and
-        // answers once its event loop runs.
-        ::poll(nullptr, 0, 20);
-    }
-    return false;
-}
 
 // Holds an instance's lock as a running Trinode does, so that a start goes
 // looking for it at the socket.
@@ -133,10 +52,12 @@ enum class Expected { Runtime, Fallback, Refused };
 
 struct DirectoryCase {
     const char* name;
-    bool needsRoot;
-    // Prepares base/run (the runtime directory) and base/tmp (TMPDIR); the
-    // fallback is base/tmp/trinode-<uid>.
-    std::function<void(const QString& base, const QString& fallback)> prepare;
+    // Made under a base folder whose tmp/ is TMPDIR, in order: "dir 700" a
+    // folder of that mode, "name->target" a link, "own name" given to another
+    // user (root only), "=path" XDG_RUNTIME_DIR under the base ("=@path": the
+    // relative path as it is).
+    // "fallback" stands for tmp/trinode-<uid>.
+    QStringList make;
     Expected expected;
 };
 
@@ -148,29 +69,43 @@ class InstanceDirectory : public ::testing::TestWithParam<DirectoryCase> {};
 
 TEST_P(InstanceDirectory, OnlyAPrivateDirectoryOfTheUserHoldsTheSocket) {
     const DirectoryCase& c = GetParam();
-    if (c.needsRoot && ::geteuid() != 0)
+    if (c.make.join(' ').contains("own ") && ::geteuid() != 0)
         GTEST_SKIP() << "needs root to make a directory of another user";
-    EnvironmentScope runtimeScope("XDG_RUNTIME_DIR");
-    EnvironmentScope tmpScope("TMPDIR");
+    ScopedVariable runtimeScope("XDG_RUNTIME_DIR", std::nullopt);
+    ScopedVariable tmpScope("TMPDIR");
     QTemporaryDir base;
     QDir(base.path()).mkdir(QStringLiteral("tmp"));
     const QString fallback = base.filePath(QStringLiteral("tmp/trinode-%1").arg(::getuid()));
-    qunsetenv("XDG_RUNTIME_DIR");
     qputenv("TMPDIR", QFile::encodeName(base.filePath(QStringLiteral("tmp"))));
-    c.prepare(base.path(), fallback);
+    for (QString step : c.make) {
+        step.replace("fallback", fallback.mid(base.path().size() + 1));
+        const QByteArray path = QFile::encodeName(base.filePath(step.section(' ', 0, 0)));
+        if (step.startsWith('='))
+            qputenv("XDG_RUNTIME_DIR", step.startsWith("=@")
+                                           ? step.mid(2).toLocal8Bit()
+                                           : QFile::encodeName(base.filePath(step.mid(1))));
+        else if (step.startsWith("own "))
+            ASSERT_EQ(::chown(QFile::encodeName(base.filePath(step.mid(4))).constData(), UnusedId(),
+                              UnusedId()),
+                      0);
+        else if (step.contains("->"))
+            ASSERT_TRUE(QFile::link(base.filePath(step.section("->", 1)),
+                                    base.filePath(step.section("->", 0, 0))));
+        else
+            ASSERT_TRUE(::mkdir(path.constData(), 0700) == 0 &&
+                        ::chmod(path.constData(), step.section(' ', 1).toUInt(nullptr, 8)) == 0)
+                << step.toStdString();
+    }
 
     const QString socket = SingleInstance::SocketPath(base.filePath(QStringLiteral("a.cmb")));
     switch (c.expected) {
     case Expected::Runtime:
         EXPECT_EQ(QFileInfo(socket).path(), base.filePath(QStringLiteral("run")));
         break;
-    case Expected::Fallback: {
+    case Expected::Fallback:
         EXPECT_EQ(QFileInfo(socket).path(), fallback);
-        struct stat st {};
-        ASSERT_EQ(::lstat(QFile::encodeName(fallback).constData(), &st), 0);
-        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        EXPECT_EQ(StatOf(fallback).st_mode & 0777, 0700u);
         break;
-    }
     case Expected::Refused: {
         EXPECT_TRUE(socket.isEmpty()) << socket.toStdString();
         // Trinode then runs on its own and says why.
@@ -183,77 +118,33 @@ TEST_P(InstanceDirectory, OnlyAPrivateDirectoryOfTheUserHoldsTheSocket) {
     }
 }
 
-void MakeDirectory(const QString& path, mode_t mode) {
-    ASSERT_EQ(::mkdir(QFile::encodeName(path).constData(), mode), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
-}
-
-void SetRuntime(const QString& path) {
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(path));
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Directories, InstanceDirectory,
     ::testing::Values(
-        DirectoryCase{"PrivateRuntimeDirectory", false,
-                      [](const QString& base, const QString&) {
-                          MakeDirectory(base + "/run", 0700);
-                          SetRuntime(base + "/run");
-                      },
-                      Expected::Runtime},
-        DirectoryCase{"RuntimeDirectoryOthersCanEnter", false,
-                      [](const QString& base, const QString&) {
-                          MakeDirectory(base + "/run", 0755);
-                          SetRuntime(base + "/run");
-                      },
-                      Expected::Fallback},
-        DirectoryCase{"RuntimeDirectoryUnset", false, [](const QString&, const QString&) {},
-                      Expected::Fallback},
-        DirectoryCase{"RuntimeDirectoryRelative", false,
-                      [](const QString&, const QString&) { qputenv("XDG_RUNTIME_DIR", "run"); },
-                      Expected::Fallback},
-        DirectoryCase{"RuntimeDirectoryIsALink", false,
-                      [](const QString& base, const QString&) {
-                          MakeDirectory(base + "/real", 0700);
-                          QFile::link(base + "/real", base + "/run");
-                          SetRuntime(base + "/run");
-                      },
-                      Expected::Fallback},
+        DirectoryCase{"PrivateRuntimeDirectory", {"run 700", "=run"}, Expected::Runtime},
+        DirectoryCase{"RuntimeDirectoryOthersCanEnter", {"run 755", "=run"}, Expected::Fallback},
+        DirectoryCase{"RuntimeDirectoryUnset", {}, Expected::Fallback},
+        DirectoryCase{"RuntimeDirectoryRelative", {"=@run"}, Expected::Fallback},
         DirectoryCase{
-            "FallbackLeftOpenToOthers", false,
-            [](const QString&, const QString& fallback) { MakeDirectory(fallback, 0777); },
-            Expected::Refused},
-        DirectoryCase{"FallbackIsALinkToAPrivateDirectory", false,
-                      [](const QString& base, const QString& fallback) {
-                          MakeDirectory(base + "/elsewhere", 0700);
-                          QFile::link(base + "/elsewhere", fallback);
-                      },
+            "RuntimeDirectoryIsALink", {"real 700", "run->real", "=run"}, Expected::Fallback},
+        DirectoryCase{"FallbackLeftOpenToOthers", {"fallback 777"}, Expected::Refused},
+        DirectoryCase{"FallbackIsALinkToAPrivateDirectory",
+                      {"elsewhere 700", "fallback->elsewhere"},
                       Expected::Refused},
-        DirectoryCase{"FallbackMadeByAnotherUser", true,
-                      [](const QString&, const QString& fallback) {
-                          MakeDirectory(fallback, 0700);
-                          ASSERT_EQ(::chown(QFile::encodeName(fallback).constData(), UnusedUid(),
-                                            UnusedUid()),
-                                    0);
-                      },
-                      Expected::Refused},
-        DirectoryCase{"RuntimeDirectoryOfAnotherUser", true,
-                      [](const QString& base, const QString&) {
-                          MakeDirectory(base + "/run", 0700);
-                          ASSERT_EQ(::chown(QFile::encodeName(base + "/run").constData(),
-                                            UnusedUid(), UnusedUid()),
-                                    0);
-                          SetRuntime(base + "/run");
-                      },
-                      Expected::Fallback}),
+        DirectoryCase{
+            "FallbackMadeByAnotherUser", {"fallback 700", "own fallback"}, Expected::Refused},
+        DirectoryCase{
+            "RuntimeDirectoryOfAnotherUser", {"run 700", "own run", "=run"}, Expected::Fallback}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- Which names meet -----------------------------------------------------
 
 struct KeyCase {
     const char* name;
-    // Makes two names under the home; returns them.
-    std::function<std::pair<QString, QString>(const QString& home)> names;
+    // Made under the home in order: "dir/" a folder, "name" an empty file,
+    // "name->target" a link, "name=>file" a hard link.
+    QStringList make;
+    QString one, two; // the names compared, under the home
     bool same;
 };
 
@@ -265,83 +156,62 @@ class InstanceKey : public ::testing::TestWithParam<KeyCase> {};
 
 TEST_P(InstanceKey, OneFileIsOneInstanceWhateverItIsCalled) {
     TemporaryHome home;
-    const auto [one, two] = GetParam().names(home.Path());
-    const QString a = SingleInstance::SocketPath(one);
-    const QString b = SingleInstance::SocketPath(two);
+    const QDir dir(home.Path());
+    for (const QString& entry : GetParam().make) {
+        if (entry.endsWith('/'))
+            ASSERT_TRUE(dir.mkpath(entry));
+        else if (entry.contains("=>"))
+            ASSERT_EQ(
+                ::link(QFile::encodeName(dir.filePath(entry.section("=>", 1))).constData(),
+                       QFile::encodeName(dir.filePath(entry.section("=>", 0, 0))).constData()),
+                0);
+        else if (entry.contains("->"))
+            ASSERT_TRUE(
+                QFile::link(entry.section("->", 1), dir.filePath(entry.section("->", 0, 0))));
+        else
+            WriteAll(dir.filePath(entry), "x");
+    }
+    const QString a = SingleInstance::SocketPath(dir.filePath(GetParam().one));
+    const QString b = SingleInstance::SocketPath(dir.filePath(GetParam().two));
     ASSERT_FALSE(a.isEmpty());
-    if (GetParam().same)
-        EXPECT_EQ(a, b);
-    else
-        EXPECT_NE(a, b);
-}
-
-void Touch(const QString& path) {
-    WriteAll(path, "x");
+    EXPECT_EQ(a == b, GetParam().same);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Names, InstanceKey,
     ::testing::Values(
         KeyCase{"LinkedHome",
-                [](const QString& h) {
-                    QDir(h).mkdir("real");
-                    Touch(h + "/real/TrinodeRun.cmb");
-                    QFile::link(h + "/real", h + "/home");
-                    return std::pair{h + "/real/TrinodeRun.cmb", h + "/home/TrinodeRun.cmb"};
-                },
+                {"real/", "real/TrinodeRun.cmb", "home->real"},
+                "real/TrinodeRun.cmb",
+                "home/TrinodeRun.cmb",
                 true},
         KeyCase{"LinkedHomeBeforeTheFileExists",
-                [](const QString& h) {
-                    QDir(h).mkdir("real");
-                    QFile::link(h + "/real", h + "/home");
-                    return std::pair{h + "/real/TrinodeRun.cmb", h + "/home/TrinodeRun.cmb"};
-                },
+                {"real/", "home->real"},
+                "real/TrinodeRun.cmb",
+                "home/TrinodeRun.cmb",
                 true},
         KeyCase{"LinkedFile",
-                [](const QString& h) {
-                    Touch(h + "/data.cmb");
-                    QFile::link("data.cmb", h + "/TrinodeRun.cmb");
-                    return std::pair{h + "/data.cmb", h + "/TrinodeRun.cmb"};
-                },
+                {"data.cmb", "TrinodeRun.cmb->data.cmb"},
+                "data.cmb",
+                "TrinodeRun.cmb",
                 true},
         KeyCase{"ChainOfTwoLinks",
-                [](const QString& h) {
-                    QDir(h).mkpath("real");
-                    QDir(h).mkpath("mid");
-                    Touch(h + "/real/TrinodeRun.cmb");
-                    QFile::link("../real/TrinodeRun.cmb", h + "/mid/link2.cmb");
-                    QFile::link("mid/link2.cmb", h + "/TrinodeRun.cmb");
-                    return std::pair{h + "/real/TrinodeRun.cmb", h + "/TrinodeRun.cmb"};
-                },
+                {"real/", "mid/", "real/TrinodeRun.cmb", "mid/link2.cmb->../real/TrinodeRun.cmb",
+                 "TrinodeRun.cmb->mid/link2.cmb"},
+                "real/TrinodeRun.cmb",
+                "TrinodeRun.cmb",
                 true},
         KeyCase{"DanglingLinkMeetsItsFutureTarget",
-                [](const QString& h) {
-                    QDir(h).mkpath("real");
-                    QFile::link("real/TrinodeRun.cmb", h + "/TrinodeRun.cmb");
-                    return std::pair{h + "/real/TrinodeRun.cmb", h + "/TrinodeRun.cmb"};
-                },
+                {"real/", "TrinodeRun.cmb->real/TrinodeRun.cmb"},
+                "real/TrinodeRun.cmb",
+                "TrinodeRun.cmb",
                 true},
-        KeyCase{"DotDotInThePath",
-                [](const QString& h) {
-                    QDir(h).mkpath("sub");
-                    return std::pair{h + "/TrinodeRun.cmb", h + "/sub/../TrinodeRun.cmb"};
-                },
-                true},
-        KeyCase{"TwoFilesInOneDirectory",
-                [](const QString& h) {
-                    Touch(h + "/one.cmb");
-                    Touch(h + "/two.cmb");
-                    return std::pair{h + "/one.cmb", h + "/two.cmb"};
-                },
-                false},
+        KeyCase{"DotDotInThePath", {"sub/"}, "TrinodeRun.cmb", "sub/../TrinodeRun.cmb", true},
+        KeyCase{"TwoFilesInOneDirectory", {"one.cmb", "two.cmb"}, "one.cmb", "two.cmb", false},
         KeyCase{"AHardLinkIsAnotherName",
-                [](const QString& h) {
-                    Touch(h + "/one.cmb");
-                    EXPECT_EQ(::link(QFile::encodeName(h + "/one.cmb").constData(),
-                                     QFile::encodeName(h + "/two.cmb").constData()),
-                              0);
-                    return std::pair{h + "/one.cmb", h + "/two.cmb"};
-                },
+                {"one.cmb", "two.cmb=>one.cmb"},
+                "one.cmb",
+                "two.cmb",
                 false}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -366,7 +236,7 @@ TEST_P(SquattingListener, NeverStopsTrinodeFromStarting) {
     TemporaryHome home;
     const QString socketPath = SingleInstance::SocketPath(home.CombinationFile());
     ASSERT_FALSE(socketPath.isEmpty());
-    const uid_t other = UnusedUid();
+    const uid_t other = UnusedId();
 
     // The other user binds in a directory of its own; the socket is then
     // put at the instance's name, as a user who could reach it would.
@@ -387,7 +257,7 @@ TEST_P(SquattingListener, NeverStopsTrinodeFromStarting) {
     std::unique_ptr<HeldLock> lock;
     if (c.instanceLockHeld)
         lock = std::make_unique<HeldLock>(socketPath);
-    Trinode trinode;
+    TrinodeProcess trinode;
     const QString uidText = QStringLiteral("uid %1").arg(other);
     EXPECT_TRUE(trinode.SaysOnStandardError(uidText)) << trinode.StandardError().toStdString();
     // It started: the window's start-up made the file, and it keeps running.
@@ -416,19 +286,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- Idle connections -----------------------------------------------------
 
-int ConnectSilently(const QString& socketPath) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray name = QFile::encodeName(socketPath);
-    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // True once the other end has closed the connection (after its greeting).
 bool ClosedByPeer(int fd) {
     char buffer[64];
@@ -454,13 +311,13 @@ class IdleConnections : public ::testing::TestWithParam<FloodCase> {};
 
 TEST_P(IdleConnections, AreDroppedAndASecondStartStillGetsThrough) {
     TemporaryHome home;
-    Trinode trinode(GetParam().wrapper);
+    TrinodeProcess trinode({}, GetParam().wrapper);
     ASSERT_TRUE(WaitUntilSummoned(home.CombinationFile())) << trinode.StandardError().toStdString();
     const QString socketPath = SingleInstance::SocketPath(home.CombinationFile());
 
     std::vector<int> idle;
     for (int i = 0; i < 300; ++i) {
-        const int fd = ConnectSilently(socketPath);
+        const int fd = ConnectTo(QFile::encodeName(socketPath));
         ASSERT_GE(fd, 0);
         idle.push_back(fd);
     }

@@ -21,17 +21,8 @@
 #include <QMouseEvent>
 #include <QTest>
 
-// Readable failures: texts print as text, not as arrays of UTF-16 units.
-void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-
-#include <cstring>
 #include <optional>
-#include <ostream>
 
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -75,14 +66,7 @@ public:
 
         // Listening, but never accepting: a connection is made, and the
         // first thing GIO says on it is never answered.
-        s_bus = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        const QByteArray path = QFile::encodeName(root + "/bus");
-        ASSERT_LT(size_t(path.size()), sizeof address.sun_path);
-        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-        ASSERT_EQ(::bind(s_bus, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        ASSERT_EQ(::listen(s_bus, 16), 0);
+        s_bus = ListenAt(QFile::encodeName(root + "/bus"));
     }
 
     static void TearDownTestSuite() {

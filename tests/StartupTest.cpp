@@ -9,51 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 namespace {
-
-class Trinode final {
-public:
-    explicit Trinode(const TemporaryHome& home) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home.Path());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        m_process.setProcessEnvironment(env);
-        m_process.setProgram(QString::fromLocal8Bit(qgetenv("TRINODE_BIN")));
-        m_process.start();
-        m_process.waitForStarted();
-    }
-    ~Trinode() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-    QProcess& Process() { return m_process; }
-
-private:
-    QProcess m_process;
-};
-
-// Asks the instance that serves this file to come to the front and waits for
-// its answer, which comes from its running event loop: by then start-up has
-// loaded or created the file.
-bool WaitUntilRunning(const QString& file) {
-    QDeadlineTimer deadline(20000);
-    while (!deadline.hasExpired()) {
-        SingleInstance probe(file);
-        if (probe.HandOver([]() { return SummonRequest{}; }) == SingleInstance::Outcome::Activated)
-            return true;
-        QThread::msleep(20);
-    }
-    return false;
-}
 
 QByteArray Sha(const QString& path) {
     QFile f(path);
@@ -66,8 +27,8 @@ QByteArray Sha(const QString& path) {
 
 TEST(Startup, WithoutFileCreatesEveryCombinationUnassigned) {
     TemporaryHome home;
-    Trinode trinode(home);
-    ASSERT_TRUE(WaitUntilRunning(home.CombinationFile()));
+    TrinodeProcess trinode(home.Path());
+    ASSERT_TRUE(WaitUntilSummoned(home.CombinationFile()));
     ASSERT_EQ(QFileInfo(home.CombinationFile()).size(), CombinationTable::FileSize);
 
     CombinationTable fresh(home.FilePath("fresh.cmb"));
@@ -87,8 +48,8 @@ TEST(Startup, WithFileLoadsWithoutRewriting) {
     const auto inode =
         QFileInfo(home.CombinationFile()).fileTime(QFileDevice::FileModificationTime);
 
-    Trinode trinode(home);
-    ASSERT_TRUE(WaitUntilRunning(home.CombinationFile()));
+    TrinodeProcess trinode(home.Path());
+    ASSERT_TRUE(WaitUntilSummoned(home.CombinationFile()));
     EXPECT_EQ(Sha(home.CombinationFile()), before);
     EXPECT_EQ(QFileInfo(home.CombinationFile()).fileTime(QFileDevice::FileModificationTime), inode);
 }
@@ -101,10 +62,10 @@ TEST(Startup, ShortFileStillBringsTheWindowUp) {
     }
     QFile::resize(home.CombinationFile(), CombinationTable::FileSize - 1);
 
-    Trinode trinode(home);
+    TrinodeProcess trinode(home.Path());
     // The event loop runs (the error box is up, but the program goes on) and
     // the file is left as it was.
-    ASSERT_TRUE(WaitUntilRunning(home.CombinationFile()));
+    ASSERT_TRUE(WaitUntilSummoned(home.CombinationFile()));
     EXPECT_EQ(QFileInfo(home.CombinationFile()).size(), CombinationTable::FileSize - 1);
 }
 
@@ -114,28 +75,19 @@ TEST(Startup, RunsInTheHomeFolderWhereverItWasStarted) {
     TemporaryHome home;
     QTemporaryDir elsewhere;
     ASSERT_TRUE(elsewhere.isValid());
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home.Path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(elsewhere.path());
-    process.start(QString::fromLocal8Bit(qgetenv("TRINODE_BIN")), {});
-    ASSERT_TRUE(process.waitForStarted());
-    ASSERT_TRUE(WaitUntilRunning(home.CombinationFile()));
-    const QString cwd =
-        QFileInfo(QStringLiteral("/proc/%1/cwd").arg(process.processId())).symLinkTarget();
-    process.kill();
-    process.waitForFinished();
+    TrinodeProcess trinode(home.Path(), {}, elsewhere.path());
+    ASSERT_TRUE(WaitUntilSummoned(home.CombinationFile()));
+    const QString cwd = QFileInfo(QStringLiteral("/proc/%1/cwd").arg(trinode.Process().processId()))
+                            .symLinkTarget();
     EXPECT_EQ(cwd, QFileInfo(home.Path()).canonicalFilePath());
 }
 
 TEST(Startup, SecondStartBringsTheFirstForwardAndLeaves) {
     TemporaryHome home;
-    Trinode first(home);
-    ASSERT_TRUE(WaitUntilRunning(home.CombinationFile()));
+    TrinodeProcess first(home.Path());
+    ASSERT_TRUE(WaitUntilSummoned(home.CombinationFile()));
 
-    Trinode second(home);
+    TrinodeProcess second(home.Path());
     ASSERT_TRUE(second.Process().waitForFinished(20000));
     EXPECT_EQ(second.Process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.Process().exitCode(), 0);
@@ -145,12 +97,12 @@ TEST(Startup, SecondStartBringsTheFirstForwardAndLeaves) {
 TEST(Startup, InstancesOfDifferentHomesNeverMeet) {
     TemporaryHome one;
     const QString oneFile = one.CombinationFile();
-    Trinode first(one);
-    ASSERT_TRUE(WaitUntilRunning(oneFile));
+    TrinodeProcess first(one.Path());
+    ASSERT_TRUE(WaitUntilSummoned(oneFile));
 
     TemporaryHome two;
-    Trinode second(two);
-    ASSERT_TRUE(WaitUntilRunning(two.CombinationFile()));
+    TrinodeProcess second(two.Path());
+    ASSERT_TRUE(WaitUntilSummoned(two.CombinationFile()));
     EXPECT_EQ(first.Process().state(), QProcess::Running);
     EXPECT_EQ(second.Process().state(), QProcess::Running);
     EXPECT_NE(SingleInstance::SocketPath(oneFile),

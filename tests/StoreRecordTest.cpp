@@ -3,6 +3,7 @@
 
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationRecord.h"
+#include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,17 +12,6 @@
 
 namespace Record = CombinationRecord;
 using Record::Field;
-
-namespace {
-
-// A record as it lies in the file, spelled out independently of the builder.
-QByteArray RecordOf(const QByteArray& s1, const QByteArray& s2, const QByteArray& s3,
-                    const QByteArray& info, const QByteArray& path, char length = char(175)) {
-    return length + s1.rightJustified(15) + s2.rightJustified(15) + s3.rightJustified(15) +
-           info.rightJustified(30) + path.rightJustified(100);
-}
-
-} // namespace
 
 TEST(ButtonCatalogue, IndexOfNameIsExactAndCaseSensitive) {
     const struct {
@@ -59,28 +49,6 @@ TEST(ButtonCatalogue, RecordNumbers) {
         EXPECT_EQ(ButtonCatalogue::RecordNumber(row.a, row.b, row.c), row.number);
 }
 
-TEST(CombinationRecord, BuildRightJustifiesEveryFieldCountingBytes) {
-    const struct {
-        const char* scenario;
-        Record::Field field;
-        QByteArray text;
-        QByteArray stored;
-    } rows[] = {
-        {"short socket", Record::Field::Socket2, "ab", QByteArray(13, ' ') + "ab"},
-        {"empty socket", Record::Field::Socket3, "", QByteArray(15, ' ')},
-        {"two-byte character", Record::Field::Info, "\xc3\xa9", QByteArray(28, ' ') + "\xc3\xa9"},
-        {"full path", Record::Field::Path, QByteArray(100, 'p'), QByteArray(100, 'p')},
-    };
-    for (const auto& row : rows) {
-        QByteArray fields[5];
-        fields[int(row.field)] = row.text;
-        char out[Record::Size];
-        Record::Build(out, fields[0], fields[1], fields[2], fields[3], fields[4]);
-        const Record::FieldPlace place = Record::PlaceOf(row.field);
-        EXPECT_EQ(QByteArray(out + place.offset, place.width), row.stored) << row.scenario;
-    }
-}
-
 TEST(CombinationRecord, TrimRemovesOnlyBytesUpTo32) {
     const struct {
         const char* scenario;
@@ -105,13 +73,14 @@ TEST(CombinationRecord, BuildLaysOutFieldsRightJustified) {
     const QByteArray info30(30, 'i');
     const QByteArray path100 = QByteArray(99, 'p') + 'P';
     Record::Build(out, "Files", "", "Personal", info30, path100);
-    EXPECT_EQ(QByteArray(out, Record::Size), RecordOf("Files", "", "Personal", info30, path100));
+    EXPECT_EQ(QByteArray(out, Record::Size),
+              SpelledRecord("Files", "", "Personal", info30, path100));
     // A full information field starts at its first byte: no leading space.
     EXPECT_EQ(out[46], 'i');
     EXPECT_EQ(out[175], 'P');
 
     Record::Build(out, "", "", "", "|", "|");
-    EXPECT_EQ(QByteArray(out, Record::Size), RecordOf("", "", "", "|", "|"));
+    EXPECT_EQ(QByteArray(out, Record::Size), SpelledRecord("", "", "", "|", "|"));
 }
 
 constexpr const char* kInfo = "Media Player for every weekend";
@@ -132,7 +101,7 @@ class FieldsByLengthByte : public ::testing::TestWithParam<LengthRow> {};
 // text and "/usr/bin/player", read with a hand-edited length byte.
 TEST_P(FieldsByLengthByte, ReadsOnlyTheBytesTheLengthCovers) {
     const LengthRow& row = GetParam();
-    QByteArray record = RecordOf("Files", "Display", "Personal", kInfo, "/usr/bin/player");
+    QByteArray record = SpelledRecord("Files", "Display", "Personal", kInfo, "/usr/bin/player");
     record[0] = char(row.length);
     const Field fields[] = {Field::Socket1, Field::Socket2, Field::Socket3, Field::Info,
                             Field::Path};
@@ -167,7 +136,7 @@ TEST(CombinationRecord, KeyComparesTrimmedSocketValues) {
         QByteArray sockets; // the 45 bytes at offset 1
         bool matches;
     } rows[] = {
-        {"right-justified", RecordOf("Files", "", "Personal", "|", "|").mid(1, 45), true},
+        {"right-justified", SpelledRecord("Files", "", "Personal", "|", "|").mid(1, 45), true},
         {"left-justified",
          QByteArray("Files").leftJustified(15) + QByteArray(15, ' ') +
              QByteArray("Personal").leftJustified(15),
@@ -176,8 +145,9 @@ TEST(CombinationRecord, KeyComparesTrimmedSocketValues) {
          QByteArray("\tFiles\0\0\0\0\0\0\0\0\0", 15) + QByteArray(15, '\0') +
              QByteArray("   Personal    "),
          true},
-        {"other case", RecordOf("files", "", "Personal", "|", "|").mid(1, 45), false},
-        {"value moved to socket 2", RecordOf("", "Files", "Personal", "|", "|").mid(1, 45), false},
+        {"other case", SpelledRecord("files", "", "Personal", "|", "|").mid(1, 45), false},
+        {"value moved to socket 2", SpelledRecord("", "Files", "Personal", "|", "|").mid(1, 45),
+         false},
     };
     for (const auto& row : rows) {
         const QByteArray record = char(175) + row.sockets + QByteArray(130, ' ');

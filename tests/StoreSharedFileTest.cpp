@@ -13,19 +13,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStringList>
 
 #include <tuple>
 
-#include <grp.h>
-#include <pwd.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -36,104 +30,20 @@ constexpr int RecordSize = CombinationRecord::Size;
 const Combination Files{"Files", "", "Personal"};
 const Combination Music{"Files", "Personal", "Music"};
 
-struct stat StatOf(const QString& path) {
-    struct stat st {};
-    EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0) << path.toStdString();
-    return st;
-}
-
 QStringList EntriesOf(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                   QDir::NoDotAndDotDot);
 }
 
-// A uid and gid that no account, group or process uses.
-uid_t UnusedId() {
-    for (uid_t id = 61000; id < 65000; ++id) {
-        if (::getpwuid(id) || ::getgrgid(gid_t(id)))
-            continue;
-        struct stat st {};
-        bool running = false;
-        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
-            if (::stat(QFile::encodeName("/proc/" + pid).constData(), &st) == 0 && st.st_uid == id)
-                running = true;
-        }
-        if (!running)
-            return id;
-    }
-    return 0;
-}
-
-// One trinode_store_child, read line by line; as another user when given one.
-class Child final {
+// One trinode_store_child assigning info and /usr/bin/<info in lower case>.
+class Child final : public LineChild {
 public:
     Child(const QString& file, const Combination& c, const QString& info,
-          const QStringList& options, uid_t asUser = 0) {
-        QStringList arguments{file, c[0], c[1], c[2], info, "/usr/bin/" + info.toLower()};
-        arguments += options;
-        if (asUser != 0) {
-            const QString id = QString::number(asUser);
-            arguments = QStringList{"--reuid",        id,
-                                    "--regid",        id,
-                                    "--clear-groups", QStringLiteral(TRINODE_STORE_CHILD)} +
-                        arguments;
-            m_process.start(QStringLiteral("setpriv"), arguments);
-        } else {
-            m_process.start(QStringLiteral(TRINODE_STORE_CHILD), arguments);
-        }
-        if (!m_process.waitForStarted())
-            ADD_FAILURE() << "child did not start: " << m_process.errorString().toStdString();
-    }
-    ~Child() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-
-    // Reads lines until one equals line (true) or the child ends (false).
-    bool WaitFor(const QString& line) {
-        const QDeadlineTimer deadline(60000);
-        for (;;) {
-            while (m_process.canReadLine()) {
-                m_lines << QString::fromUtf8(m_process.readLine()).trimmed();
-                if (m_lines.last() == line)
-                    return true;
-            }
-            if (m_process.state() == QProcess::NotRunning && !m_process.canReadLine())
-                return false;
-            if (deadline.hasExpired()) {
-                ADD_FAILURE() << "child hangs after " << m_lines.size() << " lines";
-                return false;
-            }
-            m_process.waitForReadyRead(100);
-        }
-    }
-    // Lets a child that stopped itself go on, once it has really stopped:
-    // a SIGCONT that came before its SIGSTOP would be lost.
-    void Continue() {
-        siginfo_t info{};
-        ::waitid(P_PID, id_t(m_process.processId()), &info, WSTOPPED | WNOWAIT);
-        ::kill(pid_t(m_process.processId()), SIGCONT);
-    }
-    void Kill() {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-    // QProcess learns of the end only when asked to wait.
-    bool Running() {
-        return !m_process.waitForFinished(0) && m_process.state() != QProcess::NotRunning;
-    }
-    // The lines up to the end.
-    QStringList Finish() {
-        WaitFor(QString());
-        m_process.waitForFinished();
-        return m_lines;
-    }
-
-private:
-    QProcess m_process;
-    QStringList m_lines;
+          const QStringList& options, uid_t asUser = 0)
+        : LineChild(QStringLiteral(TRINODE_STORE_CHILD),
+                    QStringList{file, c[0], c[1], c[2], info, "/usr/bin/" + info.toLower()} +
+                        options,
+                    asUser) {}
 };
 
 QByteArray InfoOf(const QByteArray& file, int record) {

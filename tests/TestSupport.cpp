@@ -1,16 +1,30 @@
 #include "tests/TestSupport.h"
 
+#include "platform/SingleInstance.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
+#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
 #include <QWindow>
 
+#include <cstring>
 #include <memory>
 #include <vector>
+
+#include <grp.h>
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -188,4 +202,209 @@ QString ErrorBoxTextOf(const std::function<void()>& action) {
     });
     action();
     return *text;
+}
+
+QByteArray SpelledRecord(const QByteArray& s1, const QByteArray& s2, const QByteArray& s3,
+                         const QByteArray& info, const QByteArray& path, char length) {
+    return length + s1.rightJustified(15) + s2.rightJustified(15) + s3.rightJustified(15) +
+           info.rightJustified(30) + path.rightJustified(100);
+}
+
+struct stat StatOf(const QString& path) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0) << path.toStdString();
+    return st;
+}
+
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+ScopedVariable::ScopedVariable(const char* name) : m_name(name) {
+    if (qEnvironmentVariableIsSet(name))
+        m_old = qgetenv(name);
+}
+
+ScopedVariable::ScopedVariable(const char* name, const std::optional<QByteArray>& value)
+    : ScopedVariable(name) {
+    if (value)
+        qputenv(name, *value);
+    else
+        qunsetenv(name);
+}
+
+ScopedVariable::~ScopedVariable() {
+    if (m_old)
+        qputenv(m_name, *m_old);
+    else
+        qunsetenv(m_name);
+}
+
+int ListenAt(const QByteArray& path, int backlog) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    EXPECT_LT(size_t(path.size()), sizeof address.sun_path) << path.toStdString();
+    std::memcpy(address.sun_path, path.constData(),
+                std::min(size_t(path.size()), sizeof address.sun_path - 1));
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, backlog) != 0) {
+        ADD_FAILURE() << "cannot listen at " << path.toStdString() << ": " << std::strerror(errno);
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int ConnectTo(const QByteArray& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(),
+                std::min(size_t(path.size()), sizeof address.sun_path - 1));
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+        return fd;
+    if (fd >= 0)
+        ::close(fd);
+    return -1;
+}
+
+TrinodeProcess::TrinodeProcess(const QString& home, const QStringList& wrapper,
+                               const QString& workingDirectory) {
+    const QString bin = QString::fromLocal8Bit(qgetenv("TRINODE_BIN"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!home.isEmpty())
+        env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    m_process.setProcessEnvironment(env);
+    m_process.setReadChannel(QProcess::StandardError);
+    if (!workingDirectory.isEmpty())
+        m_process.setWorkingDirectory(workingDirectory);
+    if (wrapper.isEmpty())
+        m_process.start(bin, {});
+    else
+        m_process.start(wrapper.first(), wrapper.mid(1) + QStringList{bin});
+    EXPECT_TRUE(m_process.waitForStarted()) << m_process.errorString().toStdString();
+}
+
+TrinodeProcess::~TrinodeProcess() {
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+}
+
+bool TrinodeProcess::SaysOnStandardError(const QString& text) {
+    QDeadlineTimer deadline(20000);
+    while (!m_stderr.contains(text) && !deadline.hasExpired() &&
+           m_process.state() == QProcess::Running) {
+        m_process.waitForReadyRead(int(deadline.remainingTime()));
+        m_stderr += QString::fromLocal8Bit(m_process.readAllStandardError());
+    }
+    return m_stderr.contains(text);
+}
+
+bool Summoned(const QString& combinationFile) {
+    SingleInstance probe(combinationFile);
+    return probe.HandOver([]() { return SummonRequest{}; }) == SingleInstance::Outcome::Activated;
+}
+
+bool WaitUntilSummoned(const QString& combinationFile) {
+    QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired()) {
+        if (Summoned(combinationFile))
+            return true;
+        // Start-up goes on meanwhile: the instance claims its name first and
+        // answers once its event loop runs.
+        ::poll(nullptr, 0, 20);
+    }
+    return false;
+}
+
+LineChild::LineChild(const QString& program, const QStringList& arguments, uid_t asUser) {
+    if (asUser != 0) {
+        const QString id = QString::number(asUser);
+        m_process.start(QStringLiteral("setpriv"),
+                        QStringList{"--reuid", id, "--regid", id, "--clear-groups", program} +
+                            arguments);
+    } else {
+        m_process.start(program, arguments);
+    }
+    if (!m_process.waitForStarted())
+        ADD_FAILURE() << "child did not start: " << m_process.errorString().toStdString();
+}
+
+LineChild::~LineChild() {
+    if (m_process.state() != QProcess::NotRunning)
+        Kill();
+}
+
+bool LineChild::WaitFor(const QString& line) {
+    const QDeadlineTimer deadline(60000);
+    for (;;) {
+        while (m_process.canReadLine()) {
+            m_lines << QString::fromUtf8(m_process.readLine()).trimmed();
+            if (m_lines.last() == line)
+                return true;
+        }
+        if (m_process.state() == QProcess::NotRunning && !m_process.canReadLine())
+            return false;
+        if (deadline.hasExpired()) {
+            ADD_FAILURE() << "child hangs after " << m_lines.size() << " lines";
+            return false;
+        }
+        m_process.waitForReadyRead(100);
+    }
+}
+
+void LineChild::Continue() {
+    siginfo_t info{};
+    ::waitid(P_PID, id_t(m_process.processId()), &info, WSTOPPED | WNOWAIT);
+    ::kill(pid_t(m_process.processId()), SIGCONT);
+}
+
+void LineChild::Kill() {
+    m_process.kill();
+    m_process.waitForFinished();
+}
+
+bool LineChild::Running() {
+    return !m_process.waitForFinished(0) && m_process.state() != QProcess::NotRunning;
+}
+
+QStringList LineChild::Finish() {
+    WaitFor(QString());
+    m_process.waitForFinished();
+    return m_lines;
+}
+
+double MeanDifference(const QImage& a, const QImage& b) {
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int column = 0; column < x.width(); ++column) {
+            const QRgb p = x.pixel(column, row);
+            const QRgb q = y.pixel(column, row);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                   std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * x.width() * x.height());
+}
+
+uid_t UnusedId() {
+    for (uid_t id = 61000; id < 65000; ++id) {
+        if (::getpwuid(id) || ::getgrgid(gid_t(id)))
+            continue;
+        struct stat st {};
+        bool running = false;
+        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+            if (::stat(QFile::encodeName("/proc/" + pid).constData(), &st) == 0 && st.st_uid == id)
+                running = true;
+        }
+        if (!running)
+            return id;
+    }
+    return 0;
 }

@@ -10,16 +10,25 @@
 // a run. A handler acts only when its window is exposed, active and painted:
 // a window that is merely visible may not take focus or paint yet.
 
+#include "store/AssignProgress.h"
+
 #include <QBasicTimer>
 #include <QDeadlineTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <functional>
+#include <optional>
+#include <ostream>
 
+#include <sys/stat.h>
+
+class QImage;
 class QWidget;
 
 // A temporary directory that stands in for the user's home while it lives:
@@ -107,3 +116,107 @@ void WriteAll(const QString& path, const QByteArray& bytes);
 // The text of the error box that the action raises, or an empty text when none
 // opened; the box is closed with OK.
 QString ErrorBoxTextOf(const std::function<void()>& action);
+
+// The colours of two images of the same size differ by this much on average
+// per channel (0 to 255).
+double MeanDifference(const QImage& a, const QImage& b);
+
+// --- The store's file ----------------------------------------------------
+
+// A record as it lies in the file, spelled out apart from the store's builder:
+// the length byte, then every field right-justified in its width.
+QByteArray SpelledRecord(const QByteArray& s1, const QByteArray& s2, const QByteArray& s3,
+                         const QByteArray& info, const QByteArray& path, char length = char(175));
+
+// A path's lstat (the link itself, not what it names), failing the test when
+// there is none.
+struct stat StatOf(const QString& path);
+
+// Everything an assignment tells its observer, in order, as text.
+class RecordingProgress final : public AssignProgress {
+public:
+    void Stage(const QString& text) override { events << text; }
+    void Position(int position) override { events << QString::number(position); }
+    QStringList events;
+};
+
+// --- Processes and the environment ----------------------------------------
+
+// A uid and gid that no account, group or process uses: "another user" for a
+// test that runs as root. 0 when there is none.
+uid_t UnusedId();
+
+// Readable failures: texts print as text, not as arrays of UTF-16 units.
+void PrintTo(const QString& text, std::ostream* out);
+
+// Sets an environment variable (unsets it, given nothing) while it lives, and
+// puts the old value back afterwards. Given no value at all, only restores.
+class ScopedVariable final {
+public:
+    explicit ScopedVariable(const char* name);
+    ScopedVariable(const char* name, const std::optional<QByteArray>& value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<QByteArray> m_old;
+};
+
+// A Unix socket bound at path and listening: its descriptor, or -1 with the
+// test failed.
+int ListenAt(const QByteArray& path, int backlog = 16);
+// A connection to the Unix socket at path: its descriptor, or -1 when refused.
+int ConnectTo(const QByteArray& path);
+
+// The real trinode (TRINODE_BIN) on the offscreen platform, in the current
+// environment with HOME set to home when one is given, started under the
+// wrapper program when one is given; killed when it goes.
+class TrinodeProcess final {
+public:
+    explicit TrinodeProcess(const QString& home = {}, const QStringList& wrapper = {},
+                            const QString& workingDirectory = {});
+    ~TrinodeProcess();
+    QProcess& Process() { return m_process; }
+    // Waits until standard error holds the text, or the process ends.
+    bool SaysOnStandardError(const QString& text);
+    QString StandardError() const { return m_stderr; }
+
+private:
+    QProcess m_process;
+    QString m_stderr;
+};
+
+// Asks the instance that serves the file to come to the front: whether it
+// answered. Its answer comes from its running event loop, so by then start-up
+// has loaded or created the file.
+bool Summoned(const QString& combinationFile);
+// Asks again until it answers (true) or 20 s have passed.
+bool WaitUntilSummoned(const QString& combinationFile);
+
+// A child process whose standard output is read line by line; run as another
+// user (through setpriv) when given one, and killed when it goes.
+class LineChild {
+public:
+    LineChild(const QString& program, const QStringList& arguments, uid_t asUser = 0);
+    ~LineChild();
+    LineChild(const LineChild&) = delete;
+    LineChild& operator=(const LineChild&) = delete;
+
+    // Reads lines until one equals line (true) or the child ends (false).
+    bool WaitFor(const QString& line);
+    // Lets a child that stopped itself go on, once it has really stopped:
+    // a SIGCONT that came before its SIGSTOP would be lost.
+    void Continue();
+    void Kill();
+    // QProcess learns of the end only when asked to wait.
+    bool Running();
+    // The lines up to the end.
+    QStringList Finish();
+    int ExitCode() const { return m_process.exitCode(); }
+
+private:
+    QProcess m_process;
+    QStringList m_lines;
+};

@@ -23,16 +23,6 @@ typed() {
     xdotool type --delay 20 "$1"
 }
 
-# The window of a given size among the visible ones with a given name.
-window_of_size() {
-    local id
-    for id in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do
-        eval "$(xdotool getwindowgeometry --shell "$id")"
-        [[ "${WIDTH}x${HEIGHT}" == "$2" ]] && return 0
-    done
-    return 1
-}
-
 # Binds (Files, Personal, Music), record 1224, to a script that leaves a
 # marker in the case's home, in the file that the first start created.
 bind_script() {
@@ -124,27 +114,27 @@ case_backspace_empties_the_last_socket_and_delete_all() {
 case_f1_opens_help_which_still_ignores_escape() {
     start_trinode || return 1
     keys F1
-    wait_until "F1 opens the help window" window_of_size '^Help$' 441x521 || return 1
+    wait_until "F1 opens the help window" window_of_size '^Help$' 441x521 >/dev/null || return 1
     xdotool key Escape
     xdotool key Tab Return
-    wait_until "the help window closes" eval '! window_of_size "^Help$" 441x521' || return 1
+    wait_until "the help window closes" eval '! window_of_size "^Help$" 441x521 >/dev/null' || return 1
     trinode_running || fail "trinode ended"
 }
 
 case_h_into_an_empty_first_socket_opens_help() {
     start_trinode || return 1
     typed h
-    wait_until "h opens the help window" window_of_size '^Help$' 441x521 || return 1
+    wait_until "h opens the help window" window_of_size '^Help$' 441x521 >/dev/null || return 1
     xdotool key Tab Return
-    wait_until "the help window closes" eval '! window_of_size "^Help$" 441x521'
+    wait_until "the help window closes" eval '! window_of_size "^Help$" 441x521 >/dev/null'
 }
 
 case_ctrl_e_opens_the_editor_which_escape_cancels() {
     start_trinode || return 1
     keys ctrl+e
-    wait_until "Ctrl+E opens the editor" window_of_size '^Trinode$' 713x393 || return 1
+    wait_until "Ctrl+E opens the editor" window_of_size '^Trinode$' 713x393 >/dev/null || return 1
     xdotool key Escape
-    wait_until "Esc cancels the editor" eval '! window_of_size "^Trinode$" 713x393' || return 1
+    wait_until "Esc cancels the editor" eval '! window_of_size "^Trinode$" 713x393 >/dev/null' || return 1
     trinode_running || fail "trinode ended"
 }
 

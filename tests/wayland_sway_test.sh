@@ -118,19 +118,26 @@ compositor_ready() {
     as_user swaymsg -t get_outputs >/dev/null 2>&1
 }
 
-# The content of the window of a process: x y width height on the output.
-window_of() {
+# One line for each client window in sway's tree: its pid, whether it is
+# focused, urgent and visible (1 or 0), and where its content lies on the
+# output (x y width height).
+windows() {
     as_user swaymsg -t get_tree 2>/dev/null | python3 -c '
 import json, sys
 def walk(node):
-    if node.get("pid") == int(sys.argv[1]) and node.get("visible"):
+    if node.get("pid"):
         r, w = node["rect"], node["window_rect"]
-        print(r["x"] + w["x"], r["y"] + w["y"], w["width"], w["height"])
-        sys.exit(0)
+        print(node["pid"], *(int(node.get(k, False)) for k in ("focused", "urgent", "visible")),
+              r["x"] + w["x"], r["y"] + w["y"], w["width"], w["height"])
     for child in node.get("nodes", []) + node.get("floating_nodes", []):
         walk(child)
-walk(json.load(sys.stdin))
-sys.exit(1)' "$1"
+walk(json.load(sys.stdin))'
+}
+
+# The content of the visible window of a process: x y width height.
+window_of() {
+    windows | awk -v pid="$1" '$1 == pid && $4 { print $5, $6, $7, $8; found = 1; exit }
+        END { exit !found }'
 }
 
 tiled_beside() {
@@ -231,16 +238,8 @@ case_tiled_at_960() {
 # The pid of the window that has the keyboard ("focused") or is marked
 # "urgent".
 window_pid() {
-    as_user swaymsg -t get_tree 2>/dev/null | python3 -c '
-import json, sys
-def walk(node):
-    if node.get("pid") and node.get(sys.argv[1]):
-        print(node["pid"])
-        sys.exit(0)
-    for child in node.get("nodes", []) + node.get("floating_nodes", []):
-        walk(child)
-walk(json.load(sys.stdin))
-sys.exit(1)' "$1"
+    windows | awk -v column="$([[ $1 == focused ]] && echo 2 || echo 3)" \
+        '$column == 1 { print $1; found = 1; exit } END { exit !found }'
 }
 
 has_focus() {

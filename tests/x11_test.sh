@@ -2,14 +2,6 @@
 # The real trinode in a real X server, driven with the mouse.
 source "$(dirname "$0")/x11/harness.sh"
 
-FILE_SIZE=2141392
-
-case_window_maps_and_creates_file() {
-    start_trinode || return 1
-    [[ -f "$CASE_HOME/TrinodeRun.cmb" ]] || fail "no combination file" || return 1
-    [[ $(stat -c %s "$CASE_HOME/TrinodeRun.cmb") == "$FILE_SIZE" ]] || fail "wrong file size"
-}
-
 case_held_button_shows_pressed_picture() {
     start_trinode || return 1
     local rest socket_before
@@ -42,19 +34,6 @@ case_exit_released_outside_keeps_running() {
     click_at $((352 + 31)) $((680 + 31))
     wait_until "socket 1 shows Files" region_differs 428 442 44 44 "$socket_before" || return 1
     trinode_running || fail "trinode ended"
-}
-
-# The window of a given size among the visible ones named Trinode.
-window_of_size() {
-    local id
-    for id in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do
-        eval "$(xdotool getwindowgeometry --shell "$id")"
-        if [[ "${WIDTH}x${HEIGHT}" == "$2" ]]; then
-            echo "$id $X $Y"
-            return 0
-        fi
-    done
-    return 1
 }
 
 # Left click at a point of the window found by window_of_size.

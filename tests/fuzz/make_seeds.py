@@ -118,6 +118,9 @@ SEEDS = {
     "hand_edit_taken": layout(DEFAULT) + assign(FPM, raw(b"a"), raw(b"/a"))
         + hand_edit(overwrite(record(*FPM) * 176 + 60, b"HAND")) + assign(("", "", ""), raw(b"b"), raw(b"/b"))
         + find(*FPM),
+    "hand_edit_with_tail": layout(DEFAULT) + hand_edit(append(4, 116))
+        + hand_edit(overwrite(record("", "", "") * 176 + 60, b"EDIT")) + assign(FPM, raw(b"t"), raw(b"/t"))
+        + find("", "", ""),
     "hand_edit_cut": layout(DEFAULT) + hand_edit(cut(2000000)) + assign(FPM, raw(b"c"), raw(b"/c"))
         + assign(FPM, raw(b"c"), raw(b"/c")),
     "read_only": layout(DEFAULT) + bytes([READ_ONLY]) + assign(FPM, raw(b"r"), raw(b"/r"))

@@ -194,6 +194,20 @@ click_at() {
     xdotool click 1
 }
 
+# The visible window named $1 (a pattern) of size $2 (WIDTHxHEIGHT): prints its
+# id and its place, "id x y".
+window_of_size() {
+    local id X Y WIDTH HEIGHT SCREEN WINDOW_ID
+    for id in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$id")"
+        if [[ "${WIDTH}x${HEIGHT}" == "$2" ]]; then
+            echo "$id $X $Y"
+            return 0
+        fi
+    done
+    return 1
+}
+
 run_case() {
     local name=$1
     CASE_HOME=$(mktemp -d)
