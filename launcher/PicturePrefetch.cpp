@@ -46,10 +46,6 @@ void PicturePrefetch::Run() {
         slot.done = true;
         m_decoded.notify_all();
     }
-    const std::lock_guard lock(m_mutex);
-    for (Slot& slot : m_slots)
-        slot.done = true;
-    m_decoded.notify_all();
 }
 
 std::optional<PicturePrefetch::Picture> PicturePrefetch::Take(const QString& name, qreal ratio) {

@@ -86,8 +86,7 @@ const QString EmptySocketHint = QStringLiteral("Empty Socket");
 } // namespace
 
 TMainForm::TMainForm(CombinationTable& table, QWidget* parent, PicturePrefetch* prefetch)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_table(table), m_panel(table),
-      m_prefetch(prefetch) {
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_table(table), m_panel(table) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Trinode"));
     setAttribute(Qt::WA_AlwaysShowToolTips);
@@ -161,11 +160,18 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent, PicturePrefetch* 
 
     // The pictures come last: the prefetch's thread may still be decoding
     // them while the widgets are made.
-    TakePrefetched(m_backgroundPicture);
+    const auto takePrefetched = [this, prefetch](LazyPicture& picture) {
+        if (!prefetch || picture.IsDecoded())
+            return;
+        if (auto decoded = prefetch->Take(picture.Name(), m_ratio))
+            picture.Adopt(std::move(decoded->image), std::move(decoded->keyed), m_ratio);
+    };
+    takePrefetched(m_backgroundPicture);
     m_background->setPixmap(m_backgroundPicture.Pixmap(m_ratio));
-    for (ImageButton* image : images)
+    for (ImageButton* image : images) {
+        takePrefetched(*m_shown[image->Tag()]);
         SetPicture(*image, *m_shown[image->Tag()]);
-    m_prefetch = nullptr;
+    }
 
     // Centred when not maximised.
     resize(Canvas::LayoutSize);
@@ -185,13 +191,6 @@ QStringList TMainForm::FirstPaintPictures() {
             names.append(name);
     }
     return names;
-}
-
-void TMainForm::TakePrefetched(LazyPicture& picture) {
-    if (!m_prefetch || picture.IsDecoded())
-        return;
-    if (auto decoded = m_prefetch->Take(picture.Name(), m_ratio))
-        picture.Adopt(std::move(decoded->image), std::move(decoded->keyed), m_ratio);
 }
 
 void TMainForm::SetDialogs(QDialog* editor, QDialog* help) {
@@ -300,7 +299,6 @@ PictureHolder* TMainForm::Holder(int n) const {
 }
 
 void TMainForm::SetPicture(ImageButton& image, LazyPicture& picture) {
-    TakePrefetched(picture);
     m_shown[image.Tag()] = &picture;
     image.SetPicture(picture.Pixmap(m_ratio), picture.KeyedPixels(m_ratio));
 }

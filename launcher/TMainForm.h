@@ -109,7 +109,6 @@ private:
     void ShowSocket(int n);
     PictureHolder* Holder(int n) const;
     PictureHolder* FindHolder(const QString& name) const;
-    void TakePrefetched(LazyPicture& picture);
     void SetPicture(ImageButton& image, LazyPicture& picture);
     void ShowPicture(ImageButton& image, PictureHolder& holder);
 
@@ -148,8 +147,6 @@ private:
 
     // The device pixel ratio the shown pictures were decoded for.
     qreal m_ratio = 1;
-    // Only while the constructor runs.
-    PicturePrefetch* m_prefetch = nullptr;
     LazyPicture m_backgroundPicture{QStringLiteral("Background")};
     LazyPicture m_socketStart{QStringLiteral("SocketStart")};
     QLabel* m_background = nullptr;

@@ -190,24 +190,10 @@ void CombinationTable::Put(int number, const char* bytes) {
 }
 
 void CombinationTable::CopyTo(char* out) const {
-    EnsureTable();
-    // Every save makes the whole file: the new file's records are made here
-    // in one pass, with nothing looked up twice.
-    const auto& fields = EntryFields();
-    const char* const made = DefaultTemplate().data();
     for (int i = 0; i < RecordCount; ++i, out += Record::Size) {
-        const qint32 place = m_places[size_t(i)];
-        if (place >= 0) {
-            std::memcpy(out, m_records[size_t(place)].data(), Record::Size);
-        } else if (place == ZeroRecord) {
-            std::memset(out, 0, Record::Size);
-        } else {
-            std::memcpy(out, made, Record::Size);
-            const auto entries = EntriesAt(i);
-            for (int s = 0; s < 3; ++s)
-                std::memcpy(out + SocketOffsets[s], fields[size_t(entries[size_t(s)])].data(),
-                            Record::SocketWidth);
-        }
+        const char* record = Peek(i, out);
+        if (record != out)
+            std::memcpy(out, record, Record::Size);
     }
 }
 
