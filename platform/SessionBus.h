@@ -15,11 +15,14 @@ namespace SessionBus {
 // starts a bus; the program runs without one, as the session does.
 void PreventAutolaunch();
 
-// Before QApplication, once this process is to show a window: knocks on the
-// session bus and, when it takes the connection but does not answer within
-// SilentSeconds, says so on standard error and runs without it as above.
-// Qt's accessibility bridge and GIO would otherwise wait on it for good, and
-// the window would never show.
+// Before QApplication, once this process is to show a window: goes through
+// the bus's addresses as the D-Bus libraries do, each in turn until one takes
+// the connection, and knocks on that one. When none has answered within
+// SilentSeconds (silent, out of reach, or of a kind that cannot be checked
+// without acting on it), says so on standard error and runs without a bus as
+// above: Qt's accessibility bridge and GIO would otherwise wait on it for
+// good, and the window would never show. A bus that answers, and an address
+// that the libraries give up on at once, are left as they are.
 void PassOverSilentBus();
 inline constexpr int SilentSeconds = 2;
 

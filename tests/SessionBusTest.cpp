@@ -1,16 +1,22 @@
 #include "platform/SessionBus.h"
+#include "platform/FileDescriptor.h"
 #include "platform/OpenPath.h"
+#include "platform/SessionBusAddress.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <optional>
 #include <ostream>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -77,6 +83,105 @@ INSTANTIATE_TEST_SUITE_P(
                 false},
         BusCase{"AnAddressGivenBesideAUserBus", QByteArray("unix:abstract=/tmp/dbus-x"),
                 RuntimeBus::Socket, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Addresses where nothing answers in time ------------------------------
+
+struct AddressCase {
+    const char* name;
+    // {dir} the test's folder, which holds "silent" (a Unix socket that takes
+    // connections and never answers; "@{dir}/abstract" is another) and
+    // "nonce"; {port} a TCP port that does the same; {script} a program that starts another, writes
+    // both their pids to {dir}/pids and never answers; {unix-bus}, {tcp-bus}, {nonce-tcp-bus} a
+    // real bus's addresses.
+    const char* address;
+    bool answers;
+};
+
+void PrintTo(const AddressCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+// A real bus listening on a Unix socket, TCP and TCP with a nonce: its
+// addresses, read from its first line.
+QByteArray StartBus(QProcess& daemon, const QTemporaryDir& dir) {
+    WriteAll(dir.filePath("bus.conf"),
+             "<busconfig><type>session</type><listen>unix:tmpdir=" + QFile::encodeName(dir.path()) +
+                 "</listen><listen>tcp:host=127.0.0.1,port=0</listen><listen>nonce-tcp:host="
+                 "127.0.0.1,port=0</listen><auth>EXTERNAL</auth></busconfig>");
+    daemon.start("dbus-daemon",
+                 {"--config-file=" + dir.filePath("bus.conf"), "--nofork", "--print-address"});
+    return daemon.waitForReadyRead(20000) ? daemon.readLine().trimmed() : QByteArray();
+}
+
+int SilentTcpPort(const FileDescriptor& listener) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    EXPECT_EQ(::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), length), 0);
+    ::listen(listener.Get(), 16);
+    ::getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
+// Ended: no such process, or one that only waits to be reaped.
+bool Gone(const QByteArray& pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
+}
+
+class BusAddress : public ::testing::TestWithParam<AddressCase> {};
+
+TEST_P(BusAddress, WhatDoesNotAnswerInTimeIsPassedOverAndNothingItStartedIsLeft) {
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.path());
+    const FileDescriptor silent(ListenAt(path + "/silent"));
+    const FileDescriptor silentAbstract(ListenAt('@' + path + "/abstract"));
+    const FileDescriptor silentTcp(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    WriteAll(dir.filePath("nonce"), QByteArray(16, 'n'));
+    QByteArray address = GetParam().address;
+    QProcess daemon;
+    if (address.contains("-bus}")) {
+        for (const SessionBusAddress& bus : SessionBusAddress::ParseList(StartBus(daemon, dir)))
+            address.replace('{' + bus.Transport() + "-bus}", bus.Text());
+    }
+    address.replace(
+        "{script}",
+        QByteArray("sleep 1000 & echo $$ $! >{dir}/pids; wait").toPercentEncoding("/{}"));
+    address.replace("{dir}", path).replace("{port}", QByteArray::number(SilentTcpPort(silentTcp)));
+    const ScopedVariable variable("DBUS_SESSION_BUS_ADDRESS", address);
+
+    SessionBus::PassOverSilentBus();
+
+    EXPECT_EQ(SessionBus::AutolaunchPrevented(), !GetParam().answers) << address.constData();
+    if (address.startsWith("unixexec:")) {
+        const QList<QByteArray> pids = ReadAll(dir.filePath("pids")).simplified().split(' ');
+        EXPECT_EQ(pids.size(), 2);
+        for (const QByteArray& pid : pids)
+            EXPECT_TRUE(QTest::qWaitFor([&pid] { return Gone(pid); }, 20000)) << pid.constData();
+    }
+    daemon.kill();
+    daemon.waitForFinished();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, BusAddress,
+    ::testing::Values(
+        AddressCase{"SilentTcp", "tcp:host=127.0.0.1,port={port}", false},
+        AddressCase{"SilentNonceTcp", "nonce-tcp:host=127.0.0.1,port={port},noncefile={dir}/nonce",
+                    false},
+        AddressCase{"NoSocketThenASilentOne", "unix:path=/nonexistent;unix:path={dir}/silent",
+                    false},
+        AddressCase{"SilentAbstractName", "unix:abstract={dir}/abstract", false},
+        AddressCase{"ProgramThatNeverAnswers", "unixexec:path=/bin/sh,argv1=-c,argv2={script}",
+                    false},
+        AddressCase{"AutolaunchBeforeARealBus", "autolaunch:;{unix-bus}", false},
+        AddressCase{"RealBus", "{unix-bus}", true},
+        AddressCase{"NoSocketThenARealBus", "unix:path=/nonexistent;{unix-bus}", true},
+        AddressCase{"RealBusOverTcp", "{tcp-bus}", true},
+        AddressCase{"RealBusOverNonceTcp", "{nonce-tcp-bus}", true},
+        AddressCase{"NothingListens", "unix:path=/nonexistent;tcp:host=127.0.0.1,port=1", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

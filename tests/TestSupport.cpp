@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QWindow>
 
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -247,7 +248,12 @@ int ListenAt(const QByteArray& path, int backlog) {
     EXPECT_LT(size_t(path.size()), sizeof address.sun_path) << path.toStdString();
     std::memcpy(address.sun_path, path.constData(),
                 std::min(size_t(path.size()), sizeof address.sun_path - 1));
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    // "@name": the abstract name, which is its bytes after a null one.
+    const bool abstract = path.startsWith('@');
+    address.sun_path[0] = abstract ? '\0' : address.sun_path[0];
+    const auto length = abstract ? socklen_t(offsetof(sockaddr_un, sun_path) + path.size())
+                                 : socklen_t(sizeof address);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
         ::listen(fd, backlog) != 0) {
         ADD_FAILURE() << "cannot listen at " << path.toStdString() << ": " << std::strerror(errno);
         if (fd >= 0)

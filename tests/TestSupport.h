@@ -164,8 +164,8 @@ private:
     std::optional<QByteArray> m_old;
 };
 
-// A Unix socket bound at path and listening: its descriptor, or -1 with the
-// test failed.
+// A Unix socket bound at path ("@name": at an abstract name) and listening:
+// its descriptor, or -1 with the test failed.
 int ListenAt(const QByteArray& path, int backlog = 16);
 // A connection to the Unix socket at path: its descriptor, or -1 when refused.
 int ConnectTo(const QByteArray& path);
