@@ -1,10 +1,13 @@
 #include "platform/SingleInstance.h"
 
+#include "store/UserHome.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QSysInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -45,41 +48,31 @@ QString Errno(int e) {
     return QString::fromLocal8Bit(std::strerror(e));
 }
 
-// A directory that only this user can enter and write: owned by us, neither
-// group nor others with any right, and not a link.
-bool IsPrivateDirectory(const QByteArray& path, QString* why) {
+// A directory that only this user can enter and write, opened: owned by us,
+// neither group nor others with any right, and not a link. Not open, with
+// the reason in why, otherwise.
+FileDescriptor OpenPrivateDirectory(const QByteArray& path, QString* why) {
+    FileDescriptor directory(
+        ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat st {};
-    if (::lstat(path.constData(), &st) != 0) {
-        *why = QStringLiteral("%1: %2").arg(Text(path), Errno(errno));
-        return false;
-    }
-    if (!S_ISDIR(st.st_mode)) {
+    if (!directory.IsOpen() && (errno == ELOOP || errno == ENOTDIR)) {
         *why = QStringLiteral("%1 is not a directory").arg(Text(path));
-        return false;
-    }
-    if (st.st_uid != ::getuid() || (st.st_mode & 077) != 0) {
+    } else if (!directory.IsOpen() || ::fstat(directory.Get(), &st) != 0) {
+        *why = QStringLiteral("%1: %2").arg(Text(path), Errno(errno));
+    } else if (st.st_uid != ::getuid() || (st.st_mode & 077) != 0) {
         *why = QStringLiteral("%1 is not private (owner uid %2, mode %3)")
                    .arg(Text(path))
                    .arg(st.st_uid)
                    .arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'));
-        return false;
+    } else {
+        return directory;
     }
-    return true;
+    return {};
 }
 
 QByteArray DirectoryOf(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');
     return slash <= 0 ? QByteArray("/") : path.left(slash);
-}
-
-bool FillAddress(const QString& path, sockaddr_un* address) {
-    const QByteArray name = QFile::encodeName(path);
-    *address = {};
-    address->sun_family = AF_UNIX;
-    if (name.size() >= qsizetype(sizeof(address->sun_path)))
-        return false;
-    std::memcpy(address->sun_path, name.constData(), size_t(name.size()));
-    return true;
 }
 
 int NewSocket() {
@@ -130,45 +123,99 @@ bool SendAll(int fd, QByteArrayView bytes, const QDeadlineTimer& deadline = QDea
     return true;
 }
 
-// $XDG_RUNTIME_DIR when it is private; otherwise a directory of our own in
-// the temporary directory, made private. Empty, with the reason in why, when
-// neither is safe.
-QByteArray PrivateDirectory(QString* why) {
+// Where the socket is kept when $XDG_RUNTIME_DIR is not usable: a folder of
+// the user's own cache, made private. Unlike a name in the shared temporary
+// directory, no other user can make it first.
+QByteArray CacheFolder(QString* why) {
+    QByteArray cache = qgetenv("XDG_CACHE_HOME");
+    if (!cache.startsWith('/')) {
+        const QByteArray home = UserHome::LocalPath();
+        if (home.isEmpty()) {
+            *why = QStringLiteral("no home folder for a cache folder");
+            return {};
+        }
+        cache = home + "/.cache";
+    }
+    const QByteArray folder = cache + "/trinode";
+    for (const QByteArray& path : {cache, folder}) {
+        if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
+            *why = QStringLiteral("cannot make %1: %2").arg(Text(path), Errno(errno));
+            return {};
+        }
+    }
+    return folder;
+}
+
+struct InstanceDirectory {
+    FileDescriptor directory;
+    QByteArray path;
+    bool inHome = false;
+};
+
+// $XDG_RUNTIME_DIR when it is private; otherwise the cache folder. Not open,
+// with the reason in why, when neither is safe.
+InstanceDirectory PrivateDirectory(QString* why) {
     QString runtimeWhy;
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (runtime.startsWith('/') && IsPrivateDirectory(runtime, &runtimeWhy))
-        return runtime;
-    QByteArray base = qgetenv("TMPDIR");
-    if (!base.startsWith('/'))
-        base = "/tmp";
-    const QByteArray own = base + "/trinode-" + QByteArray::number(::getuid());
-    if (::mkdir(own.constData(), 0700) != 0 && errno != EEXIST) {
-        *why = QStringLiteral("cannot make %1: %2").arg(Text(own), Errno(errno));
-        return {};
+    if (runtime.startsWith('/')) {
+        FileDescriptor directory = OpenPrivateDirectory(runtime, &runtimeWhy);
+        if (directory.IsOpen())
+            return {std::move(directory), runtime, false};
     }
-    QString ownWhy;
-    if (!IsPrivateDirectory(own, &ownWhy)) {
-        *why = runtimeWhy.isEmpty() ? ownWhy : runtimeWhy + QStringLiteral(", and ") + ownWhy;
-        return {};
-    }
-    return own;
+    QString cacheWhy;
+    const QByteArray cache = CacheFolder(&cacheWhy);
+    FileDescriptor directory =
+        cache.isEmpty() ? FileDescriptor() : OpenPrivateDirectory(cache, &cacheWhy);
+    if (!directory.IsOpen())
+        *why = runtimeWhy.isEmpty() ? cacheWhy : runtimeWhy + QStringLiteral(", and ") + cacheWhy;
+    return {std::move(directory), cache, true};
+}
+
+// Machines that share a home (over NFS) share its cache folder, but not their
+// instances: each one's names there are its own.
+QByteArray MachineIdentity() {
+    const QByteArray id = QSysInfo::machineUniqueId();
+    return id.isEmpty() ? QSysInfo::machineHostName().toUtf8() : id;
 }
 
 } // namespace
 
 SingleInstance::SingleInstance(const QString& combinationFilePath, QObject* parent)
-    : QObject(parent), m_socketPath(SocketPath(combinationFilePath)) {}
+    : QObject(parent) {
+    InstanceDirectory place = PrivateDirectory(&m_message);
+    if (!place.directory.IsOpen())
+        return;
+    m_directory = std::move(place.directory);
+    m_directoryPath = place.path;
+    QByteArray key = QFile::encodeName(ResolvedPath(combinationFilePath));
+    if (place.inHome)
+        key.prepend(MachineIdentity() + '\n');
+    m_name =
+        "trinode-" + QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(32);
+}
 
 SingleInstance::~SingleInstance() {
     for (const Connection& c : m_connections)
         ::close(c.fd);
-    if (m_listener >= 0) {
-        // The lock is still ours, so the socket file is ours to remove.
-        ::unlink(QFile::encodeName(m_socketPath).constData());
-        ::close(m_listener);
-    }
-    if (m_lock >= 0)
-        ::close(m_lock);
+    // While the lock is ours, so is the socket file.
+    if (m_listener.IsOpen())
+        ::unlinkat(m_directory.Get(), m_name + ".socket", 0);
+}
+
+QString SingleInstance::SocketPath() const {
+    return m_name.isEmpty() ? QString() : Text(m_directoryPath + '/' + m_name + ".socket");
+}
+
+bool SingleInstance::FillAddress(sockaddr_un* address) const {
+    *address = {};
+    address->sun_family = AF_UNIX;
+    QByteArray path = QFile::encodeName(SocketPath());
+    if (path.size() >= qsizetype(sizeof(address->sun_path)))
+        path = "/proc/self/fd/" + QByteArray::number(m_directory.Get()) + '/' + m_name + ".socket";
+    if (path.size() >= qsizetype(sizeof(address->sun_path)))
+        return false;
+    std::memcpy(address->sun_path, path.constData(), size_t(path.size()));
+    return true;
 }
 
 QString SingleInstance::ResolvedPath(const QString& path) {
@@ -201,28 +248,16 @@ QString SingleInstance::ResolvedPath(const QString& path) {
     return Text(p);
 }
 
-QString SingleInstance::SocketPath(const QString& combinationFilePath) {
-    QString why;
-    const QByteArray directory = PrivateDirectory(&why);
-    if (directory.isEmpty())
-        return {};
-    const QByteArray key = QFile::encodeName(ResolvedPath(combinationFilePath));
-    const QByteArray hash =
-        QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(32);
-    return Text(directory + "/trinode-" + hash + ".socket");
-}
-
 SingleInstance::Outcome
 SingleInstance::HandOverOrClaim(const std::function<SummonRequest()>& makeRequest) {
-    m_message.clear();
-    if (m_socketPath.isEmpty()) {
-        PrivateDirectory(&m_message);
+    if (m_name.isEmpty()) {
         m_message = QStringLiteral("%1; not looking for a running Trinode").arg(m_message);
         return Outcome::Alone;
     }
+    m_message.clear();
     sockaddr_un address;
-    if (!FillAddress(m_socketPath, &address)) {
-        m_message = QStringLiteral("the instance socket's path is too long: %1").arg(m_socketPath);
+    if (!FillAddress(&address)) {
+        m_message = QStringLiteral("the instance socket's path is too long: %1").arg(SocketPath());
         return Outcome::Alone;
     }
     if (Claim())
@@ -234,29 +269,31 @@ SingleInstance::HandOverOrClaim(const std::function<SummonRequest()>& makeReques
 
 SingleInstance::Outcome
 SingleInstance::HandOver(const std::function<SummonRequest()>& makeRequest) {
-    m_message.clear();
-    if (m_socketPath.isEmpty()) {
+    if (m_name.isEmpty()) {
         m_message = QStringLiteral("no private directory for the instance socket");
         return Outcome::Alone;
     }
+    m_message.clear();
     return Summon(makeRequest, 0);
 }
 
 bool SingleInstance::Claim() {
-    if (m_listener >= 0)
+    if (m_listener.IsOpen())
         return true;
-    const QByteArray socketName = QFile::encodeName(m_socketPath);
-    const QByteArray lockName = socketName.chopped(int(qstrlen(".socket"))) + ".lock";
-    if (m_lock < 0) {
-        m_lock = ::open(lockName.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (m_lock < 0) {
-            m_message = QStringLiteral("%1: %2").arg(Text(lockName), Errno(errno));
+    const QByteArray socketName = m_name + ".socket";
+    const QByteArray lockName = m_name + ".lock";
+    if (!m_lock.IsOpen()) {
+        m_lock.Reset(::openat(m_directory.Get(), lockName.constData(),
+                              O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (!m_lock.IsOpen()) {
+            m_message = QStringLiteral("%1/%2: %3")
+                            .arg(Text(m_directoryPath), Text(lockName), Errno(errno));
             return false;
         }
     }
     int r;
     do {
-        r = ::flock(m_lock, LOCK_EX | LOCK_NB);
+        r = ::flock(m_lock.Get(), LOCK_EX | LOCK_NB);
     } while (r != 0 && errno == EINTR);
     if (r != 0)
         return false; // a running instance holds it
@@ -264,33 +301,32 @@ bool SingleInstance::Claim() {
     // Whatever sits at the name now is left from an instance that has ended,
     // or was put there by someone else.
     struct stat st {};
-    if (::lstat(socketName.constData(), &st) == 0) {
+    if (::fstatat(m_directory.Get(), socketName.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (st.st_uid != ::getuid())
             m_message = QStringLiteral("replaced %1, which belonged to uid %2")
-                            .arg(m_socketPath)
+                            .arg(SocketPath())
                             .arg(st.st_uid);
-        ::unlink(socketName.constData());
+        ::unlinkat(m_directory.Get(), socketName.constData(), 0);
     }
     sockaddr_un address;
-    FillAddress(m_socketPath, &address);
-    const int fd = NewSocket();
-    if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-        ::listen(fd, SOMAXCONN) != 0) {
-        m_message = QStringLiteral("cannot listen on %1: %2").arg(m_socketPath, Errno(errno));
-        if (fd >= 0)
-            ::close(fd);
-        ::flock(m_lock, LOCK_UN);
+    FillAddress(&address);
+    FileDescriptor listener(NewSocket());
+    if (!listener.IsOpen() ||
+        ::bind(listener.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::listen(listener.Get(), SOMAXCONN) != 0) {
+        m_message = QStringLiteral("cannot listen on %1: %2").arg(SocketPath(), Errno(errno));
+        ::flock(m_lock.Get(), LOCK_UN);
         return false;
     }
-    m_listener = fd;
+    m_listener = std::move(listener);
     return true;
 }
 
 SingleInstance::Outcome SingleInstance::Summon(const std::function<SummonRequest()>& makeRequest,
                                                int listenWaitMs) {
     sockaddr_un address;
-    if (!FillAddress(m_socketPath, &address)) {
-        m_message = QStringLiteral("the instance socket's path is too long: %1").arg(m_socketPath);
+    if (!FillAddress(&address)) {
+        m_message = QStringLiteral("the instance socket's path is too long: %1").arg(SocketPath());
         return Outcome::Alone;
     }
     QDeadlineTimer listenDeadline(listenWaitMs);
@@ -310,7 +346,7 @@ SingleInstance::Outcome SingleInstance::Summon(const std::function<SummonRequest
         if ((e != ENOENT && e != ECONNREFUSED && e != EAGAIN && e != EINTR) ||
             listenDeadline.hasExpired()) {
             m_message = QStringLiteral("a Trinode holds %1 but cannot be reached: %2")
-                            .arg(m_socketPath, Errno(e));
+                            .arg(SocketPath(), Errno(e));
             return Outcome::Alone;
         }
         // The instance that holds the lock is about to listen.
@@ -321,12 +357,12 @@ SingleInstance::Outcome SingleInstance::Summon(const std::function<SummonRequest
     ucred peer{};
     if (!PeerOf(fd, &peer) || peer.uid != ::getuid()) {
         m_message = QStringLiteral("%1 is held by uid %2, not by this user")
-                        .arg(m_socketPath)
+                        .arg(SocketPath())
                         .arg(peer.uid);
     } else if (ReadLine(fd, QDeadlineTimer(GreetingWaitMs)) != Greeting) {
         m_message = QStringLiteral("the process %1 at %2 did not answer as Trinode")
                         .arg(peer.pid)
-                        .arg(m_socketPath);
+                        .arg(SocketPath());
     } else if (!SendAll(fd, makeRequest().Serialize(), QDeadlineTimer(GreetingWaitMs))) {
         m_message =
             QStringLiteral("the running Trinode (process %1) closed the connection").arg(peer.pid);
@@ -350,9 +386,9 @@ SingleInstance::Outcome SingleInstance::Summon(const std::function<SummonRequest
 
 void SingleInstance::Listen(SummonHandler onSummon) {
     m_onSummon = std::move(onSummon);
-    if (m_listener < 0 || m_notifier)
+    if (!m_listener.IsOpen() || m_notifier)
         return;
-    m_notifier = new QSocketNotifier(m_listener, QSocketNotifier::Read, this);
+    m_notifier = new QSocketNotifier(m_listener.Get(), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SingleInstance::Accept);
     m_sweep = new QTimer(this);
     m_sweep->setInterval(SweepIntervalMs);
@@ -361,7 +397,7 @@ void SingleInstance::Listen(SummonHandler onSummon) {
 
 void SingleInstance::Accept() {
     for (;;) {
-        const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        const int fd = ::accept4(m_listener.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;

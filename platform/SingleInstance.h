@@ -7,8 +7,12 @@
 // work.
 //
 // Only the user can reach the socket: it lives in $XDG_RUNTIME_DIR, or in a
-// directory of the user's own under the temporary directory, and a directory
-// that anyone else could write to is refused. A lock held for the running
+// folder of the user's own cache (${XDG_CACHE_HOME:-~/.cache}/trinode, which
+// no other user can make first, as they could a name in /tmp), and a
+// directory that anyone else could enter or write to is refused. The
+// directory is held open and the socket reached through it, so that a
+// runtime directory whose path leaves no room in a socket address still
+// works. A lock held for the running
 // instance's life says which instance owns the name, so a crashed one leaves
 // nothing that blocks the next start. A second start hands over only to a
 // server of the same uid that greets it as Trinode; anything else, and it
@@ -21,6 +25,7 @@
 //
 // Qt Core only: a second start uses it before any GUI exists.
 
+#include "platform/FileDescriptor.h"
 #include "platform/SummonRequest.h"
 
 #include <QDeadlineTimer>
@@ -32,6 +37,7 @@
 
 class QSocketNotifier;
 class QTimer;
+struct sockaddr_un;
 
 class SingleInstance final : public QObject {
 public:
@@ -55,10 +61,10 @@ public:
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
-    // The socket's path for a file; empty when no private directory exists.
-    // The file's identity is its fully resolved path: every link followed,
-    // and, while the file does not exist yet, its directory resolved.
-    static QString SocketPath(const QString& combinationFilePath);
+    // The socket's path; empty when no private directory exists. The file's
+    // identity is its fully resolved path: every link followed, and, while
+    // the file does not exist yet, its directory resolved.
+    QString SocketPath() const;
     static QString ResolvedPath(const QString& path);
 
     // Hands over to a running instance or claims the name. makeRequest runs
@@ -71,7 +77,7 @@ public:
     // Why the last HandOverOrClaim ended as it did (for Refused and Alone),
     // or a note about what was found (a foreign socket that was replaced).
     const QString& Message() const { return m_message; }
-    bool Holds() const { return m_listener >= 0; }
+    bool Holds() const { return m_listener.IsOpen(); }
 
     // Answers later starts; the handler answers each summon through its
     // callback, within ActivationWaitMs.
@@ -98,6 +104,9 @@ private:
     };
 
     bool Claim();
+    // The socket's address: its path, or, where that does not fit in an
+    // address, the socket reached through the open directory.
+    bool FillAddress(sockaddr_un* address) const;
     Outcome Summon(const std::function<SummonRequest()>& makeRequest, int listenWaitMs);
     void Accept();
     void Read(quint64 id);
@@ -106,10 +115,12 @@ private:
     void DropExpired();
     Connection* Find(quint64 id);
 
-    QString m_socketPath;
+    FileDescriptor m_directory;
+    QByteArray m_directoryPath;
+    QByteArray m_name; // of the socket and the lock, without their endings
     QString m_message;
-    int m_lock = -1;
-    int m_listener = -1;
+    FileDescriptor m_lock;
+    FileDescriptor m_listener;
     QSocketNotifier* m_notifier = nullptr;
     QTimer* m_sweep = nullptr;
     SummonHandler m_onSummon;

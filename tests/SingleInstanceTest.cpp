@@ -52,13 +52,15 @@ enum class Expected { Runtime, Fallback, Refused };
 
 struct DirectoryCase {
     const char* name;
-    // Made under a base folder whose tmp/ is TMPDIR, in order: "dir 700" a
-    // folder of that mode, "name->target" a link, "own name" given to another
-    // user (root only), "=path" XDG_RUNTIME_DIR under the base ("=@path": the
-    // relative path as it is).
-    // "fallback" stands for tmp/trinode-<uid>.
+    // Made under a base folder that is HOME, and whose tmp/ is TMPDIR, in
+    // order: "dir 700" a folder of that mode, "name->target" a link, "own
+    // name" given to another user (root only), "=path" XDG_RUNTIME_DIR under
+    // the base ("=@path": the relative path as it is). {cache} stands for
+    // .cache/trinode, {tmp} for tmp/trinode-<uid>, {long} for a name that
+    // makes an 80-byte path.
     QStringList make;
     Expected expected;
+    bool secondStartHandsOver = false; // checked with two real starts
 };
 
 void PrintTo(const DirectoryCase& c, std::ostream* os) {
@@ -72,13 +74,16 @@ TEST_P(InstanceDirectory, OnlyAPrivateDirectoryOfTheUserHoldsTheSocket) {
     if (c.make.join(' ').contains("own ") && ::geteuid() != 0)
         GTEST_SKIP() << "needs root to make a directory of another user";
     ScopedVariable runtimeScope("XDG_RUNTIME_DIR", std::nullopt);
-    ScopedVariable tmpScope("TMPDIR");
+    ScopedVariable cacheScope("XDG_CACHE_HOME", std::nullopt);
     QTemporaryDir base;
     QDir(base.path()).mkdir(QStringLiteral("tmp"));
-    const QString fallback = base.filePath(QStringLiteral("tmp/trinode-%1").arg(::getuid()));
-    qputenv("TMPDIR", QFile::encodeName(base.filePath(QStringLiteral("tmp"))));
+    const QString fallback = base.filePath(QStringLiteral(".cache/trinode"));
+    ScopedVariable homeScope("HOME", QFile::encodeName(base.path()));
+    ScopedVariable tmpScope("TMPDIR", QFile::encodeName(base.filePath(QStringLiteral("tmp"))));
     for (QString step : c.make) {
-        step.replace("fallback", fallback.mid(base.path().size() + 1));
+        step.replace("{cache}", ".cache/trinode")
+            .replace("{tmp}", QStringLiteral("tmp/trinode-%1").arg(::getuid()))
+            .replace("{long}", QString(79 - base.path().size(), u'r'));
         const QByteArray path = QFile::encodeName(base.filePath(step.section(' ', 0, 0)));
         if (step.startsWith('='))
             qputenv("XDG_RUNTIME_DIR", step.startsWith("=@")
@@ -97,10 +102,10 @@ TEST_P(InstanceDirectory, OnlyAPrivateDirectoryOfTheUserHoldsTheSocket) {
                 << step.toStdString();
     }
 
-    const QString socket = SingleInstance::SocketPath(base.filePath(QStringLiteral("a.cmb")));
+    const QString socket = SingleInstance(base.filePath(QStringLiteral("a.cmb"))).SocketPath();
     switch (c.expected) {
     case Expected::Runtime:
-        EXPECT_EQ(QFileInfo(socket).path(), base.filePath(QStringLiteral("run")));
+        EXPECT_EQ(QFileInfo(socket).path(), QFile::decodeName(qgetenv("XDG_RUNTIME_DIR")));
         break;
     case Expected::Fallback:
         EXPECT_EQ(QFileInfo(socket).path(), fallback);
@@ -116,6 +121,13 @@ TEST_P(InstanceDirectory, OnlyAPrivateDirectoryOfTheUserHoldsTheSocket) {
         break;
     }
     }
+    if (c.secondStartHandsOver) {
+        TrinodeProcess first;
+        ASSERT_TRUE(WaitUntilSummoned(base.filePath(QStringLiteral("TrinodeRun.cmb"))));
+        TrinodeProcess second;
+        ASSERT_TRUE(second.Process().waitForFinished(20000));
+        EXPECT_EQ(second.Process().exitCode(), 0) << second.StandardError().toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -127,14 +139,23 @@ INSTANTIATE_TEST_SUITE_P(
         DirectoryCase{"RuntimeDirectoryRelative", {"=@run"}, Expected::Fallback},
         DirectoryCase{
             "RuntimeDirectoryIsALink", {"real 700", "run->real", "=run"}, Expected::Fallback},
-        DirectoryCase{"FallbackLeftOpenToOthers", {"fallback 777"}, Expected::Refused},
+        DirectoryCase{"FallbackLeftOpenToOthers", {".cache 700", "{cache} 777"}, Expected::Refused},
         DirectoryCase{"FallbackIsALinkToAPrivateDirectory",
-                      {"elsewhere 700", "fallback->elsewhere"},
+                      {".cache 700", "elsewhere 700", "{cache}->elsewhere"},
+                      Expected::Refused},
+        DirectoryCase{"FallbackMadeByAnotherUser",
+                      {".cache 700", "{cache} 700", "own {cache}"},
                       Expected::Refused},
         DirectoryCase{
-            "FallbackMadeByAnotherUser", {"fallback 700", "own fallback"}, Expected::Refused},
-        DirectoryCase{
-            "RuntimeDirectoryOfAnotherUser", {"run 700", "own run", "=run"}, Expected::Fallback}),
+            "RuntimeDirectoryOfAnotherUser", {"run 700", "own run", "=run"}, Expected::Fallback},
+        DirectoryCase{"TemporaryFolderOfTheNameMadeByAnotherUser",
+                      {"{tmp} 700", "own {tmp}"},
+                      Expected::Fallback,
+                      true},
+        DirectoryCase{"RuntimeDirectoryTooLongForASocketAddress",
+                      {"{long} 700", "={long}"},
+                      Expected::Runtime,
+                      true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- Which names meet -----------------------------------------------------
@@ -171,8 +192,8 @@ TEST_P(InstanceKey, OneFileIsOneInstanceWhateverItIsCalled) {
         else
             WriteAll(dir.filePath(entry), "x");
     }
-    const QString a = SingleInstance::SocketPath(dir.filePath(GetParam().one));
-    const QString b = SingleInstance::SocketPath(dir.filePath(GetParam().two));
+    const QString a = SingleInstance(dir.filePath(GetParam().one)).SocketPath();
+    const QString b = SingleInstance(dir.filePath(GetParam().two)).SocketPath();
     ASSERT_FALSE(a.isEmpty());
     EXPECT_EQ(a == b, GetParam().same);
 }
@@ -234,7 +255,7 @@ TEST_P(SquattingListener, NeverStopsTrinodeFromStarting) {
         GTEST_SKIP() << "needs root to run a listener as another user (setpriv)";
     const SquatCase& c = GetParam();
     TemporaryHome home;
-    const QString socketPath = SingleInstance::SocketPath(home.CombinationFile());
+    const QString socketPath = SingleInstance(home.CombinationFile()).SocketPath();
     ASSERT_FALSE(socketPath.isEmpty());
     const uid_t other = UnusedId();
 
@@ -313,7 +334,7 @@ TEST_P(IdleConnections, AreDroppedAndASecondStartStillGetsThrough) {
     TemporaryHome home;
     TrinodeProcess trinode({}, GetParam().wrapper);
     ASSERT_TRUE(WaitUntilSummoned(home.CombinationFile())) << trinode.StandardError().toStdString();
-    const QString socketPath = SingleInstance::SocketPath(home.CombinationFile());
+    const QString socketPath = SingleInstance(home.CombinationFile()).SocketPath();
 
     std::vector<int> idle;
     for (int i = 0; i < 300; ++i) {

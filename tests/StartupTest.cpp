@@ -105,8 +105,8 @@ TEST(Startup, InstancesOfDifferentHomesNeverMeet) {
     ASSERT_TRUE(WaitUntilSummoned(two.CombinationFile()));
     EXPECT_EQ(first.Process().state(), QProcess::Running);
     EXPECT_EQ(second.Process().state(), QProcess::Running);
-    EXPECT_NE(SingleInstance::SocketPath(oneFile),
-              SingleInstance::SocketPath(two.CombinationFile()));
+    EXPECT_NE(SingleInstance(oneFile).SocketPath(),
+              SingleInstance(two.CombinationFile()).SocketPath());
 }
 
 // --- The command line and the display -----------------------------------
