@@ -606,7 +606,7 @@ void TMainForm::GetOutOfTheWay() {
     hide();
 }
 
-void TMainForm::PlaceOnPointerScreen() {
+QScreen* TMainForm::PlaceOnPointerScreen() {
     // A Wayland client cannot place its window; the compositor does.
     const bool placeable = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     QScreen* target = nullptr;
@@ -625,4 +625,5 @@ void TMainForm::PlaceOnPointerScreen() {
         setGeometry(target->availableGeometry());
     }
     showMaximized();
+    return target;
 }

@@ -38,6 +38,7 @@ class PictureHolder;
 class QDialog;
 class QKeyEvent;
 class QLabel;
+class QScreen;
 
 class TMainForm final : public QWidget, public EditorHost {
     Q_OBJECT
@@ -81,7 +82,8 @@ public:
     // every summon, so the launcher comes up where the user is. On Wayland,
     // where a client can neither read the pointer nor place itself, it only
     // shows the window maximised and the compositor chooses the monitor.
-    void PlaceOnPointerScreen();
+    // The monitor it went to; none on Wayland.
+    QScreen* PlaceOnPointerScreen();
 
     // The release actions. PlaceButton refuses, with an error, a name that
     // is not one of the catalogue's buttons.

@@ -4,6 +4,7 @@
 #include "help/THelpForm.h"
 #include "launcher/TMainForm.h"
 #include "launcher/WindowActivator.h"
+#include "platform/ScreenCentre.h"
 #include "store/UserHome.h"
 
 #include <QApplication>
@@ -34,15 +35,29 @@ void TrinodeApplication::Summon(const SummonRequest& request,
                                 std::function<void(SingleInstance::Answer)> done) {
     // The user acts on the window once it is summoned: the file is there.
     m_mainForm->LoadTable();
-    // A summon brings the window to where the user is.
-    m_mainForm->PlaceOnPointerScreen();
-    // With the editor or help window open, that window comes forward: the
+    // A summon brings the window to where the user is, and the open dialogs
+    // come along, centred over it: the editor or help window, and a message
+    // box or the file chooser above that. The top one comes forward: the
     // main window over it would take no input.
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal && modal->isVisible())
-        m_activator->Activate(*modal, m_mainForm.get(), request, std::move(done));
-    else
-        m_activator->Activate(*m_mainForm, nullptr, request, std::move(done));
+    const QScreen* screen = m_mainForm->PlaceOnPointerScreen();
+    const QList<QWidget*> windows = OpenWindows();
+    for (QWidget* dialog : windows.sliced(1)) {
+        if (screen)
+            ScreenCentre::Centre(*dialog, *screen);
+    }
+    m_activator->Activate(windows, request, std::move(done));
+}
+
+// The main window, then each modal window open above it, from the bottom up.
+QList<QWidget*> TrinodeApplication::OpenWindows() const {
+    QList<QWidget*> windows;
+    for (QWidget* window = QApplication::activeModalWidget(); window && window != m_mainForm.get();
+         window = window->parentWidget() ? window->parentWidget()->window() : nullptr) {
+        if (window->isVisible())
+            windows.prepend(window);
+    }
+    windows.prepend(m_mainForm.get());
+    return windows;
 }
 
 // Both dialogs need the font database, whose first use costs more than all the

@@ -9,9 +9,12 @@
 #include "platform/SingleInstance.h"
 #include "store/CombinationTable.h"
 
+#include <QList>
+
 #include <memory>
 
 class TMainForm;
+class QWidget;
 class WindowActivator;
 
 class TrinodeApplication final {
@@ -43,6 +46,7 @@ public:
 
 private:
     void MakeDialogs();
+    QList<QWidget*> OpenWindows() const;
     void Summon(const SummonRequest& request, std::function<void(SingleInstance::Answer)> done);
 
     CombinationTable m_table;

@@ -97,8 +97,13 @@ void EndStartup(xcb_connection_t* c, xcb_window_t root, xcb_window_t window,
 
 WindowActivator::WindowActivator(QObject* parent) : QObject(parent) {}
 
-void WindowActivator::Activate(QWidget& window, QWidget* below, const SummonRequest& request,
+void WindowActivator::Activate(const QList<QWidget*>& windows, const SummonRequest& request,
                                std::function<void(SingleInstance::Answer)> done) {
+    QWidget& window = *windows.last();
+    const auto raiseInOrder = [&windows]() {
+        for (QWidget* w : windows)
+            w->raise();
+    };
     QString hint;
     // Only X11 has a demands-attention flag that Qt sets; on Wayland Qt 6.4
     // has none, and a compositor that declines a token may flag the window
@@ -115,9 +120,7 @@ void WindowActivator::Activate(QWidget& window, QWidget* below, const SummonRequ
         } else {
             // Nothing keeps a dialog above its parent here: stack them in
             // order, then give the keyboard to the top one.
-            if (below)
-                below->raise();
-            window.raise();
+            raiseInOrder();
             window.activateWindow();
         }
         if (!request.startupId.isEmpty())
@@ -132,9 +135,7 @@ void WindowActivator::Activate(QWidget& window, QWidget* below, const SummonRequ
         const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
         if (wayland && !request.activationToken.isEmpty())
             qputenv("XDG_ACTIVATION_TOKEN", request.activationToken);
-        if (below)
-            below->raise();
-        window.raise();
+        raiseInOrder();
         window.activateWindow();
         qunsetenv("XDG_ACTIVATION_TOKEN");
         if (wayland && request.activationToken.isEmpty())

@@ -17,15 +17,18 @@
 
 #include <QObject>
 
+#include <QList>
+
 class QWidget;
 
 class WindowActivator final : public QObject {
 public:
     explicit WindowActivator(QObject* parent = nullptr);
 
-    // below, when not null, is raised first (the main window under a modal
-    // one, where no window manager keeps the stacking order).
-    void Activate(QWidget& window, QWidget* below, const SummonRequest& request,
+    // The last of windows is the one to activate; those before it are raised
+    // first, from the bottom up (the main window under the dialogs open over
+    // it, where no window manager keeps the stacking order).
+    void Activate(const QList<QWidget*>& windows, const SummonRequest& request,
                   std::function<void(SingleInstance::Answer)> done);
 
     // How long the desktop has to make the window active; the second start

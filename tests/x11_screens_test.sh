@@ -64,10 +64,92 @@ case_presses_act() {
     wait_until "trinode ends" eval '! trinode_running'
 }
 
+# The dialogs, as openers and closers: each opens over the last one.
+DIALOGS=(
+    "open_editor:Escape"
+    "open_editor open_chooser:Escape Escape"
+    "open_help:alt+F4"
+)
+
+# A window by title, not the main window: its id.
+dialog_named() {
+    xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -vx "$WINDOW" | head -1
+}
+
+open_editor() {
+    xdotool key ctrl+e
+    wait_until "the editor opens" eval 'TOP=$(dialog_named "^Trinode$"); [[ -n $TOP ]]'
+}
+
+open_chooser() {
+    # The browse button, at 672,196 in the editor.
+    xdotool mousemove --sync --window "$TOP" 684 206 click 1
+    wait_until "the file chooser opens" eval 'TOP=$(dialog_named "^Open$"); [[ -n $TOP ]]'
+}
+
+open_help() {
+    xdotool key F1
+    wait_until "the help window opens" eval 'TOP=$(dialog_named "^Help$"); [[ -n $TOP ]]'
+}
+
+# "x y width height" of every dialog open, in the order of their ids
+# (xwininfo: xdotool counts the frame's offset twice).
+dialog_places() {
+    local id
+    for id in $(xdotool search --onlyvisible --name '^(Trinode|Open|Help)$' | grep -vx "$WINDOW" | sort); do
+        xwininfo -id "$id" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
+            /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x, y, w, h }'
+    done
+}
+
+# Every dialog centred on the monitor whose left edge is at $1 (1024 x 768).
+dialogs_centred_on() {
+    local x y w h
+    while read -r x y w h; do
+        ((x + w / 2 - $1 - 512 <= 2 && $1 + 512 - x - w / 2 <= 2)) || return 1
+        ((y + h / 2 - 384 <= 2 && 384 - y - h / 2 <= 2)) || return 1
+    done < <(dialog_places)
+}
+
+summon_with_pointer_at() {
+    xdotool mousemove --sync "$1" 384
+    env -u QT_QPA_PLATFORM HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" QT_QPA_PLATFORM=xcb \
+        "$TRINODE_BIN" 2>"$CASE_HOME/second.err" || fail "second start: $(cat "$CASE_HOME/second.err")"
+}
+
+# Two monitors side by side, A on the left and B on the right, with openbox:
+# every dialog opens at the same place each time, and a summon from A while
+# dialogs are open on B brings them along, the top one active.
+case_dialogs_open_in_one_place_and_follow_a_summon() {
+    xrandr --setmonitor A 1024/270x768/203+0+0 screen >/dev/null &&
+        xrandr --setmonitor B 1024/270x768/203+1024+0 none >/dev/null || fail "no monitors" || return 1
+    start_openbox || return 1
+    xdotool mousemove --sync 1536 384
+    start_trinode || return 1
+    local row openers closers opener first
+    for row in "${DIALOGS[@]}"; do
+        openers=${row%%:*} closers=${row#*:}
+        summon_with_pointer_at 1536 || return 1
+        for opener in $openers; do $opener || return 1; done
+        first=$(dialog_places | head -1)
+        xdotool key $closers
+        wait_until "the dialogs close" eval '[[ -z "$(dialog_places)" ]]' || return 1
+        for opener in $openers; do $opener || return 1; done
+        [[ "$(dialog_places | head -1)" == "$first" ]] ||
+            fail "$openers: first at $first, then at $(dialog_places | head -1)" || return 1
+        summon_with_pointer_at 512 || return 1
+        wait_until "$openers come to monitor A" dialogs_centred_on 0 || return 1
+        wait_until "the top one is active" eval '[[ "$(xdotool getactivewindow)" == "$TOP" ]]' || return 1
+        xdotool key $closers
+        wait_until "the dialogs close" eval '[[ -z "$(dialog_places)" ]]' || return 1
+    done
+}
+
 for row in "${SCREENS[@]}"; do
     read -r size scale <<<"$row"
     echo "=== ${size}, scale $scale"
     X_SCREEN="${size}x24" UI_SCALE="$scale" run_case presses_act
 done
+X_SCREEN=2048x768x24 run_case dialogs_open_in_one_place_and_follow_a_summon
 echo "$passed passed, $failed failed"
 ((failed == 0))
