@@ -122,19 +122,36 @@ QByteArray ReadNonce(const QByteArray& path) {
     return n == NonceSize ? nonce : QByteArray();
 }
 
-// In the child: the socket as standard input and output, then the program.
-// Only calls that are safe between fork and exec.
-[[noreturn]] void RunProgram(int socket, pid_t parent, const char* program, char* const* argv) {
-    // A group of its own, so that whatever it starts ends with it; and it
-    // ends with Trinode, even one that is killed.
-    ::setpgid(0, 0);
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent)
-        ::_exit(127);
+// The program, with the socket as its standard input and output. Only calls
+// that are safe between fork and exec, here and in its keeper.
+[[noreturn]] void RunProgram(int socket, const char* program, char* const* argv) {
     if (::dup2(socket, STDIN_FILENO) < 0 || ::dup2(socket, STDOUT_FILENO) < 0)
         ::_exit(127);
     ::execv(program, argv);
     ::_exit(127);
+}
+
+// In the child: the keeper of a process group of its own, in which it starts
+// the program. Trinode ends the group when the check is over; should Trinode
+// end first (even killed), the keeper is told and ends the group itself, so
+// that neither the program nor anything it started outlives Trinode.
+[[noreturn]] void KeepProgram(int socket, pid_t parent, const char* program, char* const* argv) {
+    ::setpgid(0, 0);
+    struct sigaction ending {};
+    ending.sa_handler = [](int) { ::kill(0, SIGKILL); };
+    ::sigaction(SIGTERM, &ending, nullptr);
+    sigset_t terminate;
+    ::sigemptyset(&terminate);
+    ::sigaddset(&terminate, SIGTERM);
+    ::sigprocmask(SIG_UNBLOCK, &terminate, nullptr);
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent)
+        ::kill(0, SIGKILL);
+    if (::fork() == 0)
+        RunProgram(socket, program, argv);
+    ::close(socket);
+    for (;;)
+        ::pause();
 }
 
 } // namespace
@@ -246,7 +263,7 @@ SessionBusConnection::Reached SessionBusConnection::StartProgram(const SessionBu
     const pid_t parent = ::getpid();
     const pid_t child = ::fork();
     if (child == 0)
-        RunProgram(theirs.Get(), parent, program.constData(), argv.data());
+        KeepProgram(theirs.Get(), parent, program.constData(), argv.data());
     if (child < 0)
         return Reached::Silent;
     ::setpgid(child, child);

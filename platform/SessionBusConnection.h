@@ -4,8 +4,8 @@
 // D-Bus libraries make it, but never waiting past a deadline: a Unix socket
 // by path or abstract name, TCP (and TCP with a nonce) by host, port and
 // family, or a program started on a socket pair (unixexec). The program is
-// started so that it cannot outlive Trinode, and it and whatever it started
-// end, and are reaped, when the attempt goes.
+// started so that neither it nor anything it starts can outlive Trinode, and
+// they end, and are reaped, when the attempt goes.
 //
 // Then a knock: the protocol's opening null byte and a request that every bus
 // answers at once with the ways it accepts to authenticate someone, without
