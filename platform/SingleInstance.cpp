@@ -1,9 +1,10 @@
 #include "platform/SingleInstance.h"
 
+#include "store/CombinationFile.h"
+#include "store/TrinodeError.h"
 #include "store/UserHome.h"
 
 #include <QCryptographicHash>
-#include <QDir>
 #include <QFile>
 #include <QPointer>
 #include <QSocketNotifier>
@@ -12,8 +13,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -38,7 +37,6 @@ constexpr int ListenWaitMs = 1000;
 // spinning on a listener that stays readable.
 constexpr int AcceptPauseMs = 100;
 constexpr int SweepIntervalMs = 250;
-constexpr int MaxLinks = 40;
 
 QString Text(const QByteArray& bytes) {
     return QFile::decodeName(bytes);
@@ -68,11 +66,6 @@ FileDescriptor OpenPrivateDirectory(const QByteArray& path, QString* why) {
         return directory;
     }
     return {};
-}
-
-QByteArray DirectoryOf(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash <= 0 ? QByteArray("/") : path.left(slash);
 }
 
 int NewSocket() {
@@ -171,6 +164,17 @@ InstanceDirectory PrivateDirectory(QString* why) {
     return {std::move(directory), cache, true};
 }
 
+// The file's identity is the file that the store reads and replaces, however
+// it is named. A path the store cannot resolve (a loop of links) is taken as
+// it is: the load says what is wrong with it.
+QByteArray FileIdentity(const QByteArray& path) {
+    try {
+        return CombinationFile::ResolvedPath(path);
+    } catch (const TrinodeError&) {
+        return path;
+    }
+}
+
 // Machines that share a home (over NFS) share its cache folder, but not their
 // instances: each one's names there are its own.
 QByteArray MachineIdentity() {
@@ -187,7 +191,7 @@ SingleInstance::SingleInstance(const QString& combinationFilePath, QObject* pare
         return;
     m_directory = std::move(place.directory);
     m_directoryPath = place.path;
-    QByteArray key = QFile::encodeName(ResolvedPath(combinationFilePath));
+    QByteArray key = FileIdentity(QFile::encodeName(combinationFilePath));
     if (place.inHome)
         key.prepend(MachineIdentity() + '\n');
     m_name =
@@ -216,36 +220,6 @@ bool SingleInstance::FillAddress(sockaddr_un* address) const {
         return false;
     std::memcpy(address->sun_path, path.constData(), size_t(path.size()));
     return true;
-}
-
-QString SingleInstance::ResolvedPath(const QString& path) {
-    QByteArray p = QFile::encodeName(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
-    for (int i = 0; i < MaxLinks; ++i) {
-        struct stat st {};
-        if (::lstat(p.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
-            break;
-        char target[PATH_MAX];
-        const ssize_t n = ::readlink(p.constData(), target, sizeof(target) - 1);
-        if (n <= 0)
-            break;
-        const QByteArray t(target, n);
-        p = t.startsWith('/') ? t : DirectoryOf(p) + '/' + t;
-    }
-    if (char* real = ::realpath(p.constData(), nullptr)) {
-        const QByteArray r(real);
-        std::free(real);
-        return Text(r);
-    }
-    // The file does not exist yet: its directory says where it will be.
-    const QByteArray name = p.mid(p.lastIndexOf('/') + 1);
-    if (char* real = ::realpath(DirectoryOf(p).constData(), nullptr)) {
-        QByteArray r(real);
-        std::free(real);
-        if (!r.endsWith('/'))
-            r += '/';
-        return Text(r + name);
-    }
-    return Text(p);
 }
 
 SingleInstance::Outcome

@@ -62,10 +62,9 @@ public:
     SingleInstance& operator=(const SingleInstance&) = delete;
 
     // The socket's path; empty when no private directory exists. The file's
-    // identity is its fully resolved path: every link followed, and, while
-    // the file does not exist yet, its directory resolved.
+    // identity is the store's resolution of its path: every link followed,
+    // and its folder given without links.
     QString SocketPath() const;
-    static QString ResolvedPath(const QString& path);
 
     // Hands over to a running instance or claims the name. makeRequest runs
     // only once a genuine instance has greeted us, so that what it costs

@@ -228,6 +228,12 @@ INSTANTIATE_TEST_SUITE_P(
                 "TrinodeRun.cmb",
                 true},
         KeyCase{"DotDotInThePath", {"sub/"}, "TrinodeRun.cmb", "sub/../TrinodeRun.cmb", true},
+        // The kernel takes ".." from where the link leads, not from the name.
+        KeyCase{"DotDotAfterALink",
+                {"real/sub/", "link->real/sub"},
+                "real/TrinodeRun.cmb",
+                "link/../TrinodeRun.cmb",
+                true},
         KeyCase{"TwoFilesInOneDirectory", {"one.cmb", "two.cmb"}, "one.cmb", "two.cmb", false},
         KeyCase{"AHardLinkIsAnotherName",
                 {"one.cmb", "two.cmb=>one.cmb"},
