@@ -186,7 +186,7 @@ QByteArray MachineIdentity() {
 
 SingleInstance::SingleInstance(const QString& combinationFilePath, QObject* parent)
     : QObject(parent) {
-    InstanceDirectory place = PrivateDirectory(&m_message);
+    InstanceDirectory place = PrivateDirectory(&m_unusable);
     if (!place.directory.IsOpen())
         return;
     m_directory = std::move(place.directory);
@@ -224,31 +224,12 @@ bool SingleInstance::FillAddress(sockaddr_un* address) const {
 
 SingleInstance::Outcome
 SingleInstance::HandOverOrClaim(const std::function<SummonRequest()>& makeRequest) {
-    if (m_name.isEmpty()) {
-        m_message = QStringLiteral("%1; not looking for a running Trinode").arg(m_message);
-        return Outcome::Alone;
-    }
     m_message.clear();
-    sockaddr_un address;
-    if (!FillAddress(&address)) {
-        m_message = QStringLiteral("the instance socket's path is too long: %1").arg(SocketPath());
-        return Outcome::Alone;
-    }
-    if (Claim())
+    if (!m_name.isEmpty() && Claim())
         return Outcome::Claimed;
     if (!m_message.isEmpty())
         return Outcome::Alone;
-    return Summon(makeRequest, ListenWaitMs);
-}
-
-SingleInstance::Outcome
-SingleInstance::HandOver(const std::function<SummonRequest()>& makeRequest) {
-    if (m_name.isEmpty()) {
-        m_message = QStringLiteral("no private directory for the instance socket");
-        return Outcome::Alone;
-    }
-    m_message.clear();
-    return Summon(makeRequest, 0);
+    return Summon(makeRequest);
 }
 
 bool SingleInstance::Claim() {
@@ -283,9 +264,8 @@ bool SingleInstance::Claim() {
         ::unlinkat(m_directory.Get(), socketName.constData(), 0);
     }
     sockaddr_un address;
-    FillAddress(&address);
     FileDescriptor listener(NewSocket());
-    if (!listener.IsOpen() ||
+    if (!FillAddress(&address) || !listener.IsOpen() ||
         ::bind(listener.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
         ::listen(listener.Get(), SOMAXCONN) != 0) {
         m_message = QStringLiteral("cannot listen on %1: %2").arg(SocketPath(), Errno(errno));
@@ -296,14 +276,18 @@ bool SingleInstance::Claim() {
     return true;
 }
 
-SingleInstance::Outcome SingleInstance::Summon(const std::function<SummonRequest()>& makeRequest,
-                                               int listenWaitMs) {
+SingleInstance::Outcome SingleInstance::Summon(const std::function<SummonRequest()>& makeRequest) {
+    if (m_name.isEmpty()) {
+        m_message = QStringLiteral("%1; not looking for a running Trinode").arg(m_unusable);
+        return Outcome::Alone;
+    }
+    m_message.clear();
     sockaddr_un address;
     if (!FillAddress(&address)) {
         m_message = QStringLiteral("the instance socket's path is too long: %1").arg(SocketPath());
         return Outcome::Alone;
     }
-    QDeadlineTimer listenDeadline(listenWaitMs);
+    QDeadlineTimer listenDeadline(ListenWaitMs);
     int fd = -1;
     for (;;) {
         fd = NewSocket();

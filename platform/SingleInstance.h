@@ -70,18 +70,17 @@ public:
     // only once a genuine instance has greeted us, so that what it costs
     // (an X server round trip) is paid only by a summon.
     Outcome HandOverOrClaim(const std::function<SummonRequest()>& makeRequest);
-    // Hands over to a running instance without ever claiming the name: Alone
-    // when none listens.
-    Outcome HandOver(const std::function<SummonRequest()>& makeRequest);
-    // Why the last HandOverOrClaim ended as it did (for Refused and Alone),
-    // or a note about what was found (a foreign socket that was replaced).
+    // The hand-over alone, once the name is found held: Alone when no
+    // instance answers there.
+    Outcome Summon(const std::function<SummonRequest()>& makeRequest);
+    // Why the last hand-over ended as it did (for Refused and Alone), or a
+    // note about what was found (a foreign socket that was replaced).
     const QString& Message() const { return m_message; }
     bool Holds() const { return m_listener.IsOpen(); }
 
     // Answers later starts; the handler answers each summon through its
     // callback, within ActivationWaitMs.
     void Listen(SummonHandler onSummon);
-    int OpenConnections() const { return int(m_connections.size()); }
 
     // How long a second start waits for each step of the running instance's
     // answer.
@@ -106,7 +105,6 @@ private:
     // The socket's address: its path, or, where that does not fit in an
     // address, the socket reached through the open directory.
     bool FillAddress(sockaddr_un* address) const;
-    Outcome Summon(const std::function<SummonRequest()>& makeRequest, int listenWaitMs);
     void Accept();
     void Read(quint64 id);
     void Drop(quint64 id);
@@ -116,7 +114,8 @@ private:
 
     FileDescriptor m_directory;
     QByteArray m_directoryPath;
-    QByteArray m_name; // of the socket and the lock, without their endings
+    QByteArray m_name;  // of the socket and the lock, without their endings
+    QString m_unusable; // why no directory could hold the socket
     QString m_message;
     FileDescriptor m_lock;
     FileDescriptor m_listener;

@@ -313,7 +313,7 @@ bool TrinodeProcess::SaysOnStandardError(const QString& text) {
 
 bool Summoned(const QString& combinationFile) {
     SingleInstance probe(combinationFile);
-    return probe.HandOver([]() { return SummonRequest{}; }) == SingleInstance::Outcome::Activated;
+    return probe.Summon([]() { return SummonRequest{}; }) == SingleInstance::Outcome::Activated;
 }
 
 bool WaitUntilSummoned(const QString& combinationFile) {
