@@ -93,56 +93,66 @@ void EndStartup(xcb_connection_t* c, xcb_window_t root, xcb_window_t window,
     }
 }
 
+void RaiseInOrder(const QList<QWidget*>& windows) {
+    for (QWidget* window : windows)
+        window->raise();
+}
+
+// Asks the window manager to activate the top window, or, where none runs,
+// stacks the windows and activates it directly; and ends the launcher's
+// startup notification. What the answer should add about the request.
+QString ActivateOnX11(xcb_connection_t* c, const QList<QWidget*>& windows,
+                      const SummonRequest& request) {
+    QWidget& window = *windows.last();
+    const xcb_window_t id = xcb_window_t(window.winId());
+    const xcb_window_t root = RootOf(c, id);
+    const quint32 time = request.StartupTime() != 0 ? request.StartupTime() : request.x11Time;
+    if (ManagerActivates(c, root)) {
+        RequestActive(c, root, id, time);
+    } else {
+        // Nothing keeps a dialog above its parent here: stack them in
+        // order, then give the keyboard to the top one.
+        RaiseInOrder(windows);
+        window.activateWindow();
+    }
+    if (!request.startupId.isEmpty())
+        EndStartup(c, root, id, request.startupId);
+    xcb_flush(c);
+    return time == 0 ? QStringLiteral(" (no time of a user action was handed over)") : QString();
+}
+
+// Elsewhere Qt activates the window itself; its Wayland plugin hands the
+// token to xdg_activation_v1.activate and consumes it.
+QString ActivateElsewhere(const QList<QWidget*>& windows, const SummonRequest& request) {
+    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    if (wayland && !request.activationToken.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", request.activationToken);
+    RaiseInOrder(windows);
+    windows.last()->activateWindow();
+    qunsetenv("XDG_ACTIVATION_TOKEN");
+    return wayland && request.activationToken.isEmpty()
+               ? QStringLiteral(" (no XDG_ACTIVATION_TOKEN was handed over)")
+               : QString();
+}
+
 } // namespace
 
 WindowActivator::WindowActivator(QObject* parent) : QObject(parent) {}
 
 void WindowActivator::Activate(const QList<QWidget*>& windows, const SummonRequest& request,
                                std::function<void(SingleInstance::Answer)> done) {
-    QWidget& window = *windows.last();
-    const auto raiseInOrder = [&windows]() {
-        for (QWidget* w : windows)
-            w->raise();
-    };
-    QString hint;
     // Only X11 has a demands-attention flag that Qt sets; on Wayland Qt 6.4
     // has none, and a compositor that declines a token may flag the window
     // itself or not at all.
-    bool alerts = false;
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 && x11->connection()) {
-        xcb_connection_t* c = x11->connection();
-        const xcb_window_t id = xcb_window_t(window.winId());
-        const xcb_window_t root = RootOf(c, id);
-        const quint32 time = request.StartupTime() != 0 ? request.StartupTime() : request.x11Time;
-        if (ManagerActivates(c, root)) {
-            RequestActive(c, root, id, time);
-        } else {
-            // Nothing keeps a dialog above its parent here: stack them in
-            // order, then give the keyboard to the top one.
-            raiseInOrder();
-            window.activateWindow();
-        }
-        if (!request.startupId.isEmpty())
-            EndStartup(c, root, id, request.startupId);
-        xcb_flush(c);
-        alerts = true;
-        if (time == 0)
-            hint = QStringLiteral(" (no time of a user action was handed over)");
-    } else {
-        // Qt's Wayland plugin hands this token to xdg_activation_v1.activate
-        // and consumes it.
-        const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-        if (wayland && !request.activationToken.isEmpty())
-            qputenv("XDG_ACTIVATION_TOKEN", request.activationToken);
-        raiseInOrder();
-        window.activateWindow();
-        qunsetenv("XDG_ACTIVATION_TOKEN");
-        if (wayland && request.activationToken.isEmpty())
-            hint = QStringLiteral(" (no XDG_ACTIVATION_TOKEN was handed over)");
-    }
+    const bool alerts = x11 && x11->connection();
+    const QString hint = alerts ? ActivateOnX11(x11->connection(), windows, request)
+                                : ActivateElsewhere(windows, request);
+    AnswerOnceActive(*windows.last(), hint, alerts, std::move(done));
+}
 
-    // The answer comes once the window is active, or when the wait ends.
+void WindowActivator::AnswerOnceActive(QWidget& window, const QString& hint, bool alerts,
+                                       std::function<void(SingleInstance::Answer)> done) {
     auto* waiter = new QObject(this);
     QPointer<QWidget> target(&window);
     auto finish = [waiter, target, done, hint, alerts](bool timedOut) {

@@ -34,4 +34,9 @@ public:
     // How long the desktop has to make the window active; the second start
     // waits a little longer for the answer.
     static constexpr int WaitMs = SingleInstance::ActivationWaitMs - 100;
+
+private:
+    // The answer comes once the window is active, or when the wait ends.
+    void AnswerOnceActive(QWidget& window, const QString& hint, bool alerts,
+                          std::function<void(SingleInstance::Answer)> done);
 };

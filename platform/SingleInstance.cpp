@@ -33,6 +33,10 @@ constexpr qsizetype MaxRequest = 4096;
 // How long a second start keeps trying while the instance that holds the
 // lock has not yet started to listen (it does so right after taking it).
 constexpr int ListenWaitMs = 1000;
+constexpr int ListenPollMs = 5;
+// The running instance answers a summon within ActivationWaitMs; the second
+// start gives it this much more, for an instance whose event loop is busy.
+constexpr int AnswerMarginMs = 1000;
 // After EMFILE with nothing to drop, accepting pauses this long rather than
 // spinning on a listener that stays readable.
 constexpr int AcceptPauseMs = 100;
@@ -199,8 +203,6 @@ SingleInstance::SingleInstance(const QString& combinationFilePath, QObject* pare
 }
 
 SingleInstance::~SingleInstance() {
-    for (const Connection& c : m_connections)
-        ::close(c.fd);
     // While the lock is ours, so is the socket file.
     if (m_listener.IsOpen())
         ::unlinkat(m_directory.Get(), m_name + ".socket", 0);
@@ -277,69 +279,72 @@ bool SingleInstance::Claim() {
 }
 
 SingleInstance::Outcome SingleInstance::Summon(const std::function<SummonRequest()>& makeRequest) {
+    m_message.clear();
+    const FileDescriptor connection = ConnectToHolder();
+    if (!connection.IsOpen())
+        return Outcome::Alone;
+    ucred peer{};
+    if (!PeerOf(connection.Get(), &peer) || peer.uid != ::getuid()) {
+        m_message = QStringLiteral("%1 is held by uid %2, not by this user")
+                        .arg(SocketPath())
+                        .arg(peer.uid);
+        return Outcome::Alone;
+    }
+    if (ReadLine(connection.Get(), QDeadlineTimer(GreetingWaitMs)) != Greeting) {
+        m_message = QStringLiteral("the process %1 at %2 did not answer as Trinode")
+                        .arg(peer.pid)
+                        .arg(SocketPath());
+        return Outcome::Alone;
+    }
+    if (!SendAll(connection.Get(), makeRequest().Serialize(), QDeadlineTimer(GreetingWaitMs))) {
+        m_message =
+            QStringLiteral("the running Trinode (process %1) closed the connection").arg(peer.pid);
+        return Outcome::Refused;
+    }
+    const QByteArray answer =
+        ReadLine(connection.Get(), QDeadlineTimer(ActivationWaitMs + AnswerMarginMs));
+    if (answer == ActiveAnswer)
+        return Outcome::Activated;
+    m_message = answer.startsWith(RefusedAnswer)
+                    ? QString::fromUtf8(answer.sliced(RefusedAnswer.size()).chopped(1))
+                    : QStringLiteral("the running Trinode (process %1) did not say whether its "
+                                     "window became active")
+                          .arg(peer.pid);
+    return Outcome::Refused;
+}
+
+FileDescriptor SingleInstance::ConnectToHolder() {
+    sockaddr_un address;
     if (m_name.isEmpty()) {
         m_message = QStringLiteral("%1; not looking for a running Trinode").arg(m_unusable);
-        return Outcome::Alone;
+        return {};
     }
-    m_message.clear();
-    sockaddr_un address;
     if (!FillAddress(&address)) {
         m_message = QStringLiteral("the instance socket's path is too long: %1").arg(SocketPath());
-        return Outcome::Alone;
+        return {};
     }
-    QDeadlineTimer listenDeadline(ListenWaitMs);
-    int fd = -1;
+    const QDeadlineTimer listenDeadline(ListenWaitMs);
     for (;;) {
-        fd = NewSocket();
-        if (fd < 0) {
+        FileDescriptor connection(NewSocket());
+        if (!connection.IsOpen()) {
             m_message = QStringLiteral("cannot make a socket: %1").arg(Errno(errno));
-            return Outcome::Alone;
+            return {};
         }
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0)
-            break;
+        if (::connect(connection.Get(), reinterpret_cast<const sockaddr*>(&address),
+                      sizeof(address)) == 0)
+            return connection;
         const int e = errno;
-        ::close(fd);
         // EAGAIN: its queue of connections is full, which a listener that
         // never accepts causes; that is waited out like one not yet listening.
         if ((e != ENOENT && e != ECONNREFUSED && e != EAGAIN && e != EINTR) ||
             listenDeadline.hasExpired()) {
             m_message = QStringLiteral("a Trinode holds %1 but cannot be reached: %2")
                             .arg(SocketPath(), Errno(e));
-            return Outcome::Alone;
+            return {};
         }
         // The instance that holds the lock is about to listen.
-        ::poll(nullptr, 0, 5);
+        ::poll(nullptr, 0, ListenPollMs);
     }
-
-    Outcome outcome = Outcome::Alone;
-    ucred peer{};
-    if (!PeerOf(fd, &peer) || peer.uid != ::getuid()) {
-        m_message = QStringLiteral("%1 is held by uid %2, not by this user")
-                        .arg(SocketPath())
-                        .arg(peer.uid);
-    } else if (ReadLine(fd, QDeadlineTimer(GreetingWaitMs)) != Greeting) {
-        m_message = QStringLiteral("the process %1 at %2 did not answer as Trinode")
-                        .arg(peer.pid)
-                        .arg(SocketPath());
-    } else if (!SendAll(fd, makeRequest().Serialize(), QDeadlineTimer(GreetingWaitMs))) {
-        m_message =
-            QStringLiteral("the running Trinode (process %1) closed the connection").arg(peer.pid);
-        outcome = Outcome::Refused;
-    } else {
-        const QByteArray answer = ReadLine(fd, QDeadlineTimer(ActivationWaitMs + 1000));
-        if (answer == ActiveAnswer) {
-            outcome = Outcome::Activated;
-        } else {
-            outcome = Outcome::Refused;
-            m_message = answer.startsWith(RefusedAnswer)
-                            ? QString::fromUtf8(answer.sliced(RefusedAnswer.size()).chopped(1))
-                            : QStringLiteral("the running Trinode (process %1) did not say "
-                                             "whether its window became active")
-                                  .arg(peer.pid);
-        }
-    }
-    ::close(fd);
-    return outcome;
 }
 
 void SingleInstance::Listen(SummonHandler onSummon) {
@@ -355,8 +360,9 @@ void SingleInstance::Listen(SummonHandler onSummon) {
 
 void SingleInstance::Accept() {
     for (;;) {
-        const int fd = ::accept4(m_listener.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd < 0) {
+        FileDescriptor fd(
+            ::accept4(m_listener.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        if (!fd.IsOpen()) {
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;
             if ((errno == EMFILE || errno == ENFILE) && DropOldestIdle())
@@ -369,24 +375,18 @@ void SingleInstance::Accept() {
             }
             return;
         }
+        // Another user's connection, one too many, or one that takes no
+        // greeting is closed as it came.
         ucred peer{};
-        if (!PeerOf(fd, &peer) || peer.uid != ::getuid()) {
-            ::close(fd);
+        if (!PeerOf(fd.Get(), &peer) || peer.uid != ::getuid() ||
+            (int(m_connections.size()) >= MaxConnections && !DropOldestIdle()) ||
+            !SendAll(fd.Get(), Greeting))
             continue;
-        }
-        if (int(m_connections.size()) >= MaxConnections && !DropOldestIdle()) {
-            ::close(fd);
-            continue;
-        }
-        if (!SendAll(fd, Greeting)) {
-            ::close(fd);
-            continue;
-        }
         Connection c;
-        c.fd = fd;
         c.id = m_nextId++;
         c.deadline = QDeadlineTimer(RequestDeadlineMs);
-        c.notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        c.notifier = new QSocketNotifier(fd.Get(), QSocketNotifier::Read, this);
+        c.fd = std::move(fd);
         connect(c.notifier, &QSocketNotifier::activated, this, [this, id = c.id]() { Read(id); });
         m_connections.push_back(std::move(c));
         if (!m_sweep->isActive())
@@ -405,7 +405,7 @@ void SingleInstance::Read(quint64 id) {
     if (!c)
         return;
     char buffer[1024];
-    const ssize_t n = ::recv(c->fd, buffer, sizeof(buffer), 0);
+    const ssize_t n = ::recv(c->fd.Get(), buffer, sizeof(buffer), 0);
     if (n < 0 && (errno == EAGAIN || errno == EINTR))
         return;
     if (n <= 0) {
@@ -434,7 +434,7 @@ void SingleInstance::Read(quint64 id) {
             QByteArray line = a.active ? ActiveAnswer.toByteArray()
                                        : RefusedAnswer.toByteArray() +
                                              a.message.toUtf8().replace('\n', ' ') + '\n';
-            SendAll(c->fd, line);
+            SendAll(c->fd.Get(), line);
         }
         self->Drop(id);
     };
@@ -451,7 +451,6 @@ void SingleInstance::Drop(quint64 id) {
         return;
     it->notifier->setEnabled(false);
     it->notifier->deleteLater();
-    ::close(it->fd);
     m_connections.erase(it);
     if (m_connections.empty() && m_sweep)
         m_sweep->stop();

@@ -93,7 +93,7 @@ public:
 
 private:
     struct Connection {
-        int fd = -1;
+        FileDescriptor fd;
         QSocketNotifier* notifier = nullptr;
         QDeadlineTimer deadline;
         QByteArray received;
@@ -102,6 +102,9 @@ private:
     };
 
     bool Claim();
+    // A connection to the instance that holds the name, made once it listens;
+    // not open, with the reason in Message(), when none could be made.
+    FileDescriptor ConnectToHolder();
     // The socket's address: its path, or, where that does not fit in an
     // address, the socket reached through the open directory.
     bool FillAddress(sockaddr_un* address) const;
