@@ -295,8 +295,13 @@ TEST_P(SquattingListener, NeverStopsTrinodeFromStarting) {
     EXPECT_EQ(QFileInfo(home.CombinationFile()).size(), CombinationTable::FileSize);
     EXPECT_EQ(trinode.Process().state(), QProcess::Running);
     if (!c.instanceLockHeld) {
-        // Nothing held the name: this Trinode took it over and answers.
+        // Nothing held the name: this Trinode took it over and answers, and
+        // says nothing to the other user, were they let through to it.
         EXPECT_TRUE(WaitUntilSummoned(home.CombinationFile()));
+        ASSERT_EQ(::chmod(QFile::encodeName(QFileInfo(socketPath).path()).constData(), 0711), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(socketPath).constData(), 0777), 0);
+        LineChild knock(Squatter, {"knock", socketPath}, other);
+        EXPECT_TRUE(knock.WaitFor("closed"));
     }
     squatter.kill();
     squatter.waitForFinished();

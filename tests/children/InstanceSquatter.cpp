@@ -1,7 +1,8 @@
 // A listener that squats on a socket path, run by the tests as another user:
 // "silent" accepts and never says anything, "raised" answers every
 // connection with "raised", "never" never accepts. It prints "listening" once
-// the socket is bound.
+// the socket is bound. "knock" connects to the path instead and prints the
+// first line it is told, or "closed".
 
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,13 @@ int main(int argc, char** argv) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, argv[2], sizeof(address.sun_path) - 1);
+    if (std::strcmp(style, "knock") == 0) {
+        char line[256] = {};
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0)
+            return 1;
+        std::puts(::recv(fd, line, sizeof(line) - 1, 0) > 0 ? line : "closed");
+        return 0;
+    }
     ::unlink(argv[2]);
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
         ::listen(fd, 64) != 0) {
