@@ -34,11 +34,13 @@ active_window() {
 
 # Switches to the other window (as a task bar would: the full-screen
 # Trinode covers it), clicks into it and types, as a user working there would.
+# Each try ($1) clicks elsewhere: a move with --sync to where the pointer
+# already is waits for a motion that never comes, 15 s each time.
 use_other_program() {
     local WINDOW X Y WIDTH HEIGHT SCREEN
     xdotool windowactivate --sync "$OTHER" 2>/dev/null
     eval "$(xdotool getwindowgeometry --shell "$OTHER")"
-    xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+    xdotool mousemove --sync $((X + WIDTH / 2 + ${1:-0})) $((Y + HEIGHT / 2)) click 1
     wait_until "the GTK window is active" eval '[[ "$(active_window)" == "$OTHER" ]]' || return 1
     xdotool type --delay 5 "notes"
 }
@@ -64,7 +66,7 @@ summon_after_typing_elsewhere() {
     start_other_program || return 1
     local i
     for ((i = 1; i <= TRIES; i++)); do
-        use_other_program || fail "try $i of $TRIES" || return 1
+        use_other_program "$i" || fail "try $i of $TRIES" || return 1
         second_start
         expect_summoned_window "$WINDOW" || fail "try $i of $TRIES" || return 1
     done
