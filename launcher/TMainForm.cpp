@@ -1,7 +1,5 @@
 #include "launcher/TMainForm.h"
 
-#include "launcher/PicturePrefetch.h"
-
 #include "launcher/Canvas.h"
 #include "launcher/PictureHolder.h"
 #include "launcher/PicturePrefetch.h"
