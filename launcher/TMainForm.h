@@ -3,7 +3,7 @@
 // The main window: the whole visible face of Trinode. It owns
 // - the components at their fixed places: the background, the information
 //   label, the Run, Add and Exit images, the 22 catalogue buttons and the
-//   three sockets, all made from one table (ImageSpecs in the .cpp), at the
+//   three sockets, all made from one table (art/PictureTable), at the
 //   coordinates of the 1024 x 746 layout, which Canvas maps into the window
 //   (centred, or scaled down to fit; black around it);
 // - the hidden picture holders Buffer1-Buffer50 and BuffSocket1-BuffSocket23,
@@ -23,6 +23,7 @@
 #include "launcher/LazyPicture.h"
 #include "launcher/SocketPanel.h"
 #include "launcher/TypedPrefix.h"
+#include "store/ButtonCatalogue.h"
 
 #include <QWidget>
 
@@ -100,6 +101,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void SetUpWindow();
+    void MakeBackgroundAndLabel();
+    void MakeHolders();
+    void MakeImages();
+    void ShowFirstPictures(PicturePrefetch* prefetch);
     void FormActivate();
     void MakeDialogs();
     void RebuildImageTables();
@@ -107,12 +113,15 @@ private:
     void UpdateColourKey();
     void FollowScreenRatio();
     void ShowSocket(int n);
-    PictureHolder* Holder(int n) const;
+    // The pressed or the normal picture of an image; none for a socket.
+    PictureHolder* HolderOf(const ImageButton& image, bool pressed) const;
     PictureHolder* FindHolder(const QString& name) const;
     void SetPicture(ImageButton& image, LazyPicture& picture);
     void ShowPicture(ImageButton& image, PictureHolder& holder);
 
     bool HandleKey(const QKeyEvent& event);
+    // Presses and releases the image as a click inside it does.
+    bool ClickImage(const QString& objectName);
     void TypeCharacter(QChar typed);
     void EndTypedPrefix();
     ImageButton* ImageNamed(const QString& objectName) const;
@@ -154,9 +163,10 @@ private:
     PictureHolder* m_addPressed = nullptr;
     PictureHolder* m_addNormal = nullptr;
 
+    // Buffer1-Buffer48: the Add image's pair stands outside the table.
     std::array<PictureHolder*, 48> m_buttonPictures{};
-    std::array<PictureHolder*, 23> m_socketPictures{};
-    std::array<ImageButton*, 3> m_socketImages{};
+    std::array<PictureHolder*, ButtonCatalogue::EntryCount> m_socketPictures{};
+    std::array<ImageButton*, SocketPanel::SocketCount> m_socketImages{};
     // The picture each image shows, by its row of the image table.
     std::vector<LazyPicture*> m_shown;
 };
