@@ -1,11 +1,13 @@
 // The main window on the offscreen platform: its components where they
 // belong, the pictures through press and release, and the socket panel.
 
+#include "art/PictureTable.h"
 #include "launcher/ImageButton.h"
 #include "launcher/PictureHolder.h"
 #include "launcher/TMainForm.h"
 #include "look/MnemonicLabel.h"
 #include "platform/ColourKey.h"
+#include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
 #include "tests/TestSupport.h"
@@ -25,41 +27,8 @@
 
 namespace {
 
-// Image button, pressed holder, normal holder, socket picture (0: none).
-struct Pairing {
-    const char* button;
-    int pressed;
-    int normal;
-    int socketPicture;
-};
-
-const Pairing Pairings[] = {
-    {"ControlButton", 1, 2, 1},
-    {"DisplayButton", 3, 4, 2},
-    {"ExitButton", 5, 6, 0},
-    {"FilesButton", 7, 8, 3},
-    {"HelpButton", 9, 10, 4},
-    {"InternetButton", 11, 12, 5},
-    {"MusicButton", 13, 14, 6},
-    {"NetworkButton", 15, 16, 7},
-    {"PersonalButton", 17, 18, 8},
-    {"PicturesButton", 19, 20, 9},
-    {"SettingsButton", 21, 22, 10},
-    {"SystemButton", 23, 24, 11},
-    {"VideosButton", 25, 26, 12},
-    {"MainButton", 27, 28, 0},
-    {"ApplicationsButton", 29, 30, 13},
-    {"MailButton", 31, 32, 14},
-    {"OfficeButton", 33, 34, 15},
-    {"UserButton", 35, 36, 16},
-    {"OneButton", 37, 38, 17},
-    {"TwoButton", 39, 40, 18},
-    {"ThreeButton", 41, 42, 19},
-    {"GamesButton", 43, 44, 20},
-    {"TrashButton", 45, 46, 21},
-    {"ProjectsButton", 47, 48, 22},
-    {"AddShortcutButton", 49, 50, 0},
-};
+using Row = PictureTable::Image;
+using PictureTable::Role;
 
 QImage ImageOf(const QLabel* label) {
     return label->pixmap().toImage();
@@ -146,39 +115,37 @@ TEST_F(MainForm, BackgroundAndInformationStandInTheirPlacesOnABlackFramelessWind
 }
 
 TEST_F(MainForm, HoldersAreHiddenAndHoldPicturesOfTheirSize) {
-    for (int n = 1; n <= 50; ++n) {
-        SCOPED_TRACE(n);
-        PictureHolder* holder = Buffer(n);
+    for (const PictureTable::Picture& picture : PictureTable::AllPictures()) {
+        if (picture.name == PictureTable::BackgroundPicture() ||
+            picture.name == PictureTable::SocketStartPicture())
+            continue; // held by the images themselves
+        SCOPED_TRACE(picture.name.toStdString());
+        auto* holder = Child<PictureHolder>(picture.name);
         ASSERT_NE(holder, nullptr);
         EXPECT_FALSE(holder->isVisible());
         EXPECT_EQ(holder->size(), QSize(9, 9));
-        EXPECT_EQ(holder->Pixmap().deviceIndependentSize(),
-                  (n == 27 || n == 28) ? QSizeF(200, 75) : QSizeF(32, 32));
-    }
-    for (int n = 1; n <= 23; ++n) {
-        PictureHolder* holder = BuffSocket(n);
-        ASSERT_NE(holder, nullptr);
-        EXPECT_FALSE(holder->isVisible());
-        EXPECT_EQ(holder->Pixmap().deviceIndependentSize(), QSizeF(44, 44));
+        EXPECT_EQ(holder->Pixmap().deviceIndependentSize(), QSizeF(picture.size));
     }
 }
 
 TEST_F(MainForm, EachButtonShowsItsPressedPictureWhileHeldAndItsNormalOneAfter) {
-    for (const Pairing& pairing : Pairings) {
-        SCOPED_TRACE(pairing.button);
-        const QString name = QLatin1String(pairing.button);
-        if (name == QLatin1String("ExitButton") || name == QLatin1String("AddShortcutButton") ||
-            name == QLatin1String("HelpButton") || name == QLatin1String("MainButton"))
-            continue; // their releases leave the window or open one; below
+    for (const Row& row : PictureTable::Images()) {
+        // Help's release opens a window, and the others' are below.
+        if (row.role != Role::Catalogue || QLatin1String(row.button) == QLatin1String("Help"))
+            continue;
+        SCOPED_TRACE(row.objectName);
+        const QString name = QLatin1String(row.objectName);
         ImageButton* image = Image(name);
-        EXPECT_EQ(ImageOf(image), ImageOf(Buffer(pairing.normal)));
+        EXPECT_EQ(ImageOf(image), ImageOf(Buffer(row.normal)));
         Press(name);
-        EXPECT_EQ(ImageOf(image), ImageOf(Buffer(pairing.pressed)));
+        EXPECT_EQ(ImageOf(image), ImageOf(Buffer(row.pressed)));
         Release(name);
-        EXPECT_EQ(ImageOf(image), ImageOf(Buffer(pairing.normal)));
+        EXPECT_EQ(ImageOf(image), ImageOf(Buffer(row.normal)));
         // The button went into socket 1 with its own socket picture.
-        EXPECT_EQ(ImageOf(Image("EmptySocket1")), ImageOf(BuffSocket(pairing.socketPicture)));
-        EXPECT_EQ(Image("EmptySocket1")->toolTip(), pairing.button ? name.chopped(6) : QString());
+        const int entry = *ButtonCatalogue::ButtonIndex(QLatin1String(row.button));
+        EXPECT_EQ(ImageOf(Image("EmptySocket1")),
+                  ImageOf(Child<PictureHolder>(PictureTable::SocketPictureOf(entry))));
+        EXPECT_EQ(Image("EmptySocket1")->toolTip(), QLatin1String(row.button));
         Click("EmptySocket1");
     }
 }
