@@ -2,6 +2,7 @@
 
 #include "art/PictureTable.h"
 #include "launcher/Canvas.h"
+#include "launcher/MainKeys.h"
 #include "launcher/PictureHolder.h"
 #include "launcher/PicturePrefetch.h"
 #include "look/MnemonicLabel.h"
@@ -35,6 +36,22 @@ constexpr int SocketHoldersTop = 320;
 
 const Image& RowOf(const ImageButton& image) {
     return PictureTable::Images()[image.Tag()];
+}
+
+bool IsModifierKey(int key) {
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_CapsLock:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -451,68 +468,22 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TMainForm::HandleKey(const QKeyEvent& event) {
-    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
-    const int key = event.key();
-    // A held key repeats only where doing it again is harmless.
-    if (event.isAutoRepeat() && key != Qt::Key_Backspace)
-        return modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier;
-
-    if (modifiers == Qt::ControlModifier) {
-        if (key != Qt::Key_E && key != Qt::Key_Q)
-            return false;
-        EndTypedPrefix();
-        const QString image =
-            key == Qt::Key_E ? QStringLiteral("AddShortcutButton") : QStringLiteral("ExitButton");
-        ClickImage(image);
-        return true;
-    }
-    if (modifiers != Qt::NoModifier && modifiers != Qt::ShiftModifier)
-        return false;
-
-    switch (key) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        EndTypedPrefix();
-        ClickImage(QStringLiteral("MainButton"));
-        return true;
-    case Qt::Key_Backspace:
-        EndTypedPrefix();
-        ClearLastFilledSocket();
-        return true;
-    case Qt::Key_Delete:
-        EndTypedPrefix();
-        for (int n = 1; n <= SocketPanel::SocketCount; ++n)
-            ClearSocket(n);
-        return true;
-    case Qt::Key_F1:
-        EndTypedPrefix();
-        ShowHelp();
-        return true;
-    case Qt::Key_Escape:
-        EndTypedPrefix();
-        GetOutOfTheWay();
-        return true;
-    case Qt::Key_Space:
-        // Space presses the picture that Tab has reached.
-        EndTypedPrefix();
-        if (auto* focused = qobject_cast<ImageButton*>(focusWidget())) {
-            focused->Click();
+    const bool repeat = event.isAutoRepeat();
+    if (const KeyBinding* binding = MainKeys::BindingOf(event)) {
+        // A held key does it again only where that is harmless; the other
+        // repeats are taken and dropped.
+        if (repeat && !binding->repeats)
             return true;
-        }
-        return false;
-    case Qt::Key_Shift:
-    case Qt::Key_Control:
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr:
-    case Qt::Key_Meta:
-    case Qt::Key_Super_L:
-    case Qt::Key_Super_R:
-    case Qt::Key_CapsLock:
-        // Shift on its way to a capital is part of the typing.
-        return false;
-    default:
-        break;
+        EndTypedPrefix();
+        return ActOnKey(binding->action);
     }
+    const bool plain = MainKeys::ChordOf(event).keyboardModifiers() == Qt::NoModifier;
+    // A held letter types once.
+    if (repeat || !plain)
+        return repeat && plain;
+    // Shift on its way to a capital is part of the typing.
+    if (IsModifierKey(event.key()))
+        return false;
     const QString text = event.text();
     if (text.size() != 1 || !text.front().isPrint()) {
         EndTypedPrefix();
@@ -520,6 +491,37 @@ bool TMainForm::HandleKey(const QKeyEvent& event) {
     }
     TypeCharacter(text.front());
     return true;
+}
+
+bool TMainForm::ActOnKey(KeyAction action) {
+    switch (action) {
+    case KeyAction::Run:
+        return ClickImage(QStringLiteral("MainButton"));
+    case KeyAction::ClearLastSocket:
+        ClearLastFilledSocket();
+        return true;
+    case KeyAction::ClearAllSockets:
+        for (int n = 1; n <= SocketPanel::SocketCount; ++n)
+            ClearSocket(n);
+        return true;
+    case KeyAction::ShowHelp:
+        ShowHelp();
+        return true;
+    case KeyAction::OpenEditor:
+        return ClickImage(QStringLiteral("AddShortcutButton"));
+    case KeyAction::GetOutOfTheWay:
+        GetOutOfTheWay();
+        return true;
+    case KeyAction::Exit:
+        return ClickImage(QStringLiteral("ExitButton"));
+    case KeyAction::PressFocused:
+        if (auto* focused = qobject_cast<ImageButton*>(focusWidget())) {
+            focused->Click();
+            return true;
+        }
+        return false;
+    }
+    return false;
 }
 
 bool TMainForm::ClickImage(const QString& objectName) {

@@ -12,7 +12,9 @@
 // - which picture each image shows, so that all of them follow when the
 //   window moves to a screen with another device pixel ratio (a picture is
 //   decoded when first shown, for the ratio it is shown at);
-// - the socket panel (SocketPanel), whose state RefreshCurrent shows.
+// - the socket panel (SocketPanel), whose state RefreshCurrent shows;
+// - what keys do: MainKeys' table, and the typed start of a button's name
+//   (TypedPrefix).
 // It calls the store (load or create right after the first paint, lookups
 // through the panel), a PathOpener to run (the window goes on while the
 // desktop answers; a press on Run while an open is pending does nothing, see
@@ -21,6 +23,7 @@
 #include "editor/EditorHost.h"
 #include "launcher/ImageButton.h"
 #include "launcher/LazyPicture.h"
+#include "launcher/MainKeys.h"
 #include "launcher/SocketPanel.h"
 #include "launcher/TypedPrefix.h"
 #include "store/ButtonCatalogue.h"
@@ -120,6 +123,7 @@ private:
     void ShowPicture(ImageButton& image, PictureHolder& holder);
 
     bool HandleKey(const QKeyEvent& event);
+    bool ActOnKey(KeyAction action);
     // Presses and releases the image as a click inside it does.
     bool ClickImage(const QString& objectName);
     void TypeCharacter(QChar typed);

@@ -3,6 +3,7 @@
 
 #include "art/PictureTable.h"
 #include "launcher/ImageButton.h"
+#include "launcher/MainKeys.h"
 #include "launcher/PictureHolder.h"
 #include "launcher/TMainForm.h"
 #include "look/MnemonicLabel.h"
@@ -18,6 +19,8 @@
 #include <QDialog>
 #include <QFile>
 #include <QImage>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
@@ -389,6 +392,124 @@ TEST_F(MainForm, NoPictureCutsHolesThroughTheColourKey) {
     Click("FilesButton");
     Press("MainButton");
     EXPECT_TRUE(m_form.mask().isEmpty());
+}
+
+// --- Keys ---------------------------------------------------------------------
+
+// What each action of the key table does through the real window: the buttons
+// placed before, the picture that has the focus, and what the window shows
+// after the key is held (a repeat that Qt tells as one) and after it is
+// pressed: the sockets, then what opened, or the window gone.
+struct KeyScenario {
+    KeyAction action;
+    QStringList placed;
+    const char* focused;
+    const char* afterRepeats;
+    const char* afterPress;
+};
+
+const KeyScenario KeyScenarios[] = {
+    {KeyAction::Run, {"Files"}, nullptr, "Files,,", "Files,,|No such file or directory."},
+    // Held, Backspace empties one socket after another, socket 1 too.
+    {KeyAction::ClearLastSocket, {"Files", "Music"}, nullptr, "Files,,", ",,"},
+    {KeyAction::ClearAllSockets, {"Files", "Music"}, nullptr, "Files,Music,", ",,"},
+    {KeyAction::ShowHelp, {}, nullptr, ",,", ",,|help"},
+    {KeyAction::OpenEditor, {}, nullptr, ",,", ",,|editor"},
+    {KeyAction::GetOutOfTheWay, {}, nullptr, ",,", ",,|hidden"},
+    {KeyAction::Exit, {}, nullptr, ",,", ",,|closed"},
+    {KeyAction::PressFocused, {}, "FilesButton", ",,", "Files,,"},
+};
+
+} // namespace
+
+// Beside the type, where the test's printer looks for it.
+void PrintTo(const KeyBinding& binding, std::ostream* out) {
+    *out << QKeySequence(binding.chord).toString().toStdString();
+}
+
+namespace {
+
+class Keys : public MainForm, public ::testing::WithParamInterface<KeyBinding> {
+protected:
+    enum class Stroke { QtRepeat, Press };
+
+    void Send(Stroke stroke) {
+        const QKeyCombination chord = GetParam().chord;
+        const auto key = [&](QEvent::Type type, bool autoRepeat, quint64 time) {
+            QKeyEvent event(type, chord.key(), chord.keyboardModifiers(), QString(), autoRepeat);
+            event.setTimestamp(time);
+            QApplication::sendEvent(&m_form, &event);
+        };
+        key(QEvent::KeyPress, stroke == Stroke::QtRepeat, 0);
+    }
+
+    QString After(std::initializer_list<Stroke> strokes) {
+        QString opened;
+        {
+            ModalWatcher watcher([&](QWidget* modal) {
+                const auto* box = qobject_cast<QMessageBox*>(modal);
+                opened = box ? box->text() : modal == &m_help ? "help" : "editor";
+                modal->close();
+            });
+            for (const Stroke stroke : strokes) {
+                Send(stroke);
+                EXPECT_TRUE(QTest::qWaitFor([&] { return !m_form.RunPending(); }, 30000));
+            }
+        }
+        const Combination sockets = Sockets();
+        QStringList shown{QStringList(sockets.begin(), sockets.end()).join(',')};
+        if (!opened.isEmpty())
+            shown << opened;
+        if (!m_form.isVisible())
+            shown << (m_closed.seen ? "closed" : "hidden");
+        return shown.join('|');
+    }
+
+    struct CloseSeen final : QObject {
+        bool seen = false;
+        bool eventFilter(QObject*, QEvent* event) override {
+            seen = seen || event->type() == QEvent::Close;
+            return false;
+        }
+    } m_closed;
+};
+
+TEST_P(Keys, ActOnceAndWhenHeldOnlyWhereThatIsHarmless) {
+    const KeyScenario* scenario = nullptr;
+    for (const KeyScenario& row : KeyScenarios)
+        scenario = row.action == GetParam().action ? &row : scenario;
+    ASSERT_NE(scenario, nullptr) << "no scenario for this key's action";
+    Assign({"Files", "", ""}, "Gone", m_home.FilePath("missing"));
+    for (const QString& button : scenario->placed)
+        Click(QLatin1String(PictureTable::ImageOfButton(button)->objectName));
+    if (scenario->focused) {
+        ASSERT_TRUE(FocusOn(Image(scenario->focused)));
+    }
+    m_form.installEventFilter(&m_closed);
+    EXPECT_EQ(After({Stroke::QtRepeat}), QString(scenario->afterRepeats));
+    EXPECT_EQ(After({Stroke::Press}), QString(scenario->afterPress));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Keys, ::testing::ValuesIn(MainKeys::Bindings().begin(), MainKeys::Bindings().end()),
+    [](const auto& info) {
+        std::string name = QKeySequence(info.param.chord).toString().toStdString();
+        std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
+        return name;
+    });
+
+TEST_F(MainForm, TypedStartShowsItsCandidatesPressedUntilItFitsOne) {
+    QTest::keyClick(&m_form, Qt::Key_P);
+    for (const char* name : {"PersonalButton", "PicturesButton", "ProjectsButton"}) {
+        const Row& row = *PictureTable::ImageNamed(QLatin1String(name));
+        EXPECT_EQ(ImageOf(Image(name)), ImageOf(Buffer(row.pressed))) << name;
+    }
+    QTest::keyClick(&m_form, Qt::Key_I);
+    EXPECT_EQ(Sockets(), (Combination{"Pictures", "", ""}));
+    for (const char* name : {"PersonalButton", "PicturesButton", "ProjectsButton"}) {
+        const Row& row = *PictureTable::ImageNamed(QLatin1String(name));
+        EXPECT_EQ(ImageOf(Image(name)), ImageOf(Buffer(row.normal))) << name;
+    }
 }
 
 // The window loads the file after its first paint; whatever the user does
