@@ -460,15 +460,27 @@ void TMainForm::ExitButtonClick() {
 
 void TMainForm::keyPressEvent(QKeyEvent* event) {
     bool handled = false;
-    ErrorGuard::Guarded([&]() { handled = HandleKey(*event); });
+    const bool repeat = IsRepeat(*event);
+    ErrorGuard::Guarded([&]() { handled = HandleKey(*event, repeat); });
     if (handled)
         event->accept();
     else
         QWidget::keyPressEvent(event);
 }
 
-bool TMainForm::HandleKey(const QKeyEvent& event) {
-    const bool repeat = event.isAutoRepeat();
+void TMainForm::keyReleaseEvent(QKeyEvent* event) {
+    m_released = {event->key(), event->timestamp()};
+    QWidget::keyReleaseEvent(event);
+}
+
+bool TMainForm::IsRepeat(const QKeyEvent& event) const {
+    // An X server repeats a held key as a release and a press of the same
+    // moment; Qt tells that as a repeat only when it sees the press in time.
+    return event.isAutoRepeat() || (m_released.time != 0 && m_released.key == event.key() &&
+                                    m_released.time == event.timestamp());
+}
+
+bool TMainForm::HandleKey(const QKeyEvent& event, bool repeat) {
     if (const KeyBinding* binding = MainKeys::BindingOf(event)) {
         // A held key does it again only where that is harmless; the other
         // repeats are taken and dropped.

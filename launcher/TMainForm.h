@@ -100,6 +100,7 @@ protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -122,7 +123,9 @@ private:
     void SetPicture(ImageButton& image, LazyPicture& picture);
     void ShowPicture(ImageButton& image, PictureHolder& holder);
 
-    bool HandleKey(const QKeyEvent& event);
+    // Whether a press is a held key's repeat.
+    bool IsRepeat(const QKeyEvent& event) const;
+    bool HandleKey(const QKeyEvent& event, bool repeat);
     bool ActOnKey(KeyAction action);
     // Presses and releases the image as a click inside it does.
     bool ClickImage(const QString& objectName);
@@ -147,6 +150,11 @@ private:
     bool m_painted = false;
     std::function<void()> m_dialogMaker;
     TypedPrefix m_typedPrefix;
+    // The last key released, and when (the window system's time).
+    struct Released {
+        int key = 0;
+        quint64 time = 0;
+    } m_released;
     // The catalogue buttons showing their pressed pictures as candidates.
     QStringList m_candidates;
 
