@@ -1,6 +1,5 @@
 #include "launcher/TMainForm.h"
 
-#include "art/PictureTable.h"
 #include "launcher/Canvas.h"
 #include "launcher/MainKeys.h"
 #include "launcher/PictureHolder.h"

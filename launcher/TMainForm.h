@@ -20,6 +20,7 @@
 // desktop answers; a press on Run while an open is pending does nothing, see
 // PathOpener), and shows the editor and help windows modally.
 
+#include "art/PictureTable.h"
 #include "editor/EditorHost.h"
 #include "launcher/ImageButton.h"
 #include "launcher/LazyPicture.h"
@@ -168,8 +169,8 @@ private:
 
     // The device pixel ratio the shown pictures were decoded for.
     qreal m_ratio = 1;
-    LazyPicture m_backgroundPicture{QStringLiteral("Background")};
-    LazyPicture m_socketStart{QStringLiteral("SocketStart")};
+    LazyPicture m_backgroundPicture{PictureTable::BackgroundPicture()};
+    LazyPicture m_socketStart{PictureTable::SocketStartPicture()};
     QLabel* m_background = nullptr;
     MnemonicLabel* m_infoLabel = nullptr;
     PictureHolder* m_addPressed = nullptr;
