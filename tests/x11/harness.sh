@@ -13,7 +13,9 @@
 set -uo pipefail
 
 : "${TRINODE_BIN:?TRINODE_BIN names the trinode executable}"
-: "${TRINODE_PICTURES:?TRINODE_PICTURES names trinode_pictures, which gives the places of the pictures}"
+# trinode_pictures gives the places; by default the one built beside trinode.
+: "${TRINODE_PICTURES:=$(dirname "$TRINODE_BIN")/../tools/pictures/trinode_pictures}"
+export TRINODE_PICTURES
 
 declare -A PLACE
 while read -r name left top width height _; do
