@@ -1,0 +1,68 @@
+#include "summon/SummonSettings.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace {
+
+const QString ShortcutKey = QStringLiteral("SummonKey/Shortcut");
+const QString DesktopKey = QStringLiteral("SummonKey/Desktop");
+const QString WhereKey = QStringLiteral("SummonKey/Where");
+const QString DontAskKey = QStringLiteral("Hint/DontAsk");
+
+QString Written(QSettings& settings) {
+    settings.sync();
+    switch (settings.status()) {
+    case QSettings::NoError:
+        return {};
+    case QSettings::AccessError:
+        return QStringLiteral("cannot write %1").arg(settings.fileName());
+    case QSettings::FormatError:
+        return QStringLiteral("%1 is not a settings file").arg(settings.fileName());
+    }
+    return {};
+}
+
+} // namespace
+
+QString SummonSettings::Folder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/trinode");
+}
+
+QString SummonSettings::FilePath() {
+    return Folder() + QStringLiteral("/trinode.conf");
+}
+
+std::optional<SummonSettings::Binding> SummonSettings::Bound() const {
+    const QSettings settings(FilePath(), QSettings::IniFormat);
+    const QString shortcut = settings.value(ShortcutKey).toString();
+    if (shortcut.isEmpty())
+        return std::nullopt;
+    return Binding{shortcut, settings.value(DesktopKey).toString(),
+                   settings.value(WhereKey).toString()};
+}
+
+QString SummonSettings::RememberBound(const Binding& binding) {
+    QSettings settings(FilePath(), QSettings::IniFormat);
+    settings.setValue(ShortcutKey, binding.shortcut);
+    settings.setValue(DesktopKey, binding.desktop);
+    settings.setValue(WhereKey, binding.where);
+    return Written(settings);
+}
+
+QString SummonSettings::ForgetBound() {
+    QSettings settings(FilePath(), QSettings::IniFormat);
+    settings.remove(QStringLiteral("SummonKey"));
+    return Written(settings);
+}
+
+bool SummonSettings::DontAsk() const {
+    return QSettings(FilePath(), QSettings::IniFormat).value(DontAskKey, false).toBool();
+}
+
+QString SummonSettings::SetDontAsk(bool dontAsk) {
+    QSettings settings(FilePath(), QSettings::IniFormat);
+    settings.setValue(DontAskKey, dontAsk);
+    return Written(settings);
+}
