@@ -15,9 +15,10 @@ QStringList ActionId() {
     return {Component, Action, QStringLiteral("Trinode"), QStringLiteral("Launch Trinode")};
 }
 
+// Plasma 5 keeps the entry in the group [trinode.desktop], Plasma 6 in
+// [services][trinode.desktop].
 QString Where() {
-    return QStringLiteral("KDE Plasma's global shortcuts (kglobalaccel; kglobalshortcutsrc, "
-                          "[services][%1] %2)")
+    return QStringLiteral("KDE Plasma's global shortcuts (kglobalaccel; kglobalshortcutsrc, %1 %2)")
         .arg(Component, Action);
 }
 
