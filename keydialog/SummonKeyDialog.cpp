@@ -30,6 +30,7 @@ SummonKeyDialog::SummonKeyDialog(QWidget* parent)
         bound ? bound->shortcut : QLatin1String(SummonKey::DefaultShortcut),
         QKeySequence::PortableText));
     m_shortcut->setAccessibleName(tr("Shortcut"));
+    m_setKey->setObjectName(QStringLiteral("SetKey"));
     m_outcome->setWordWrap(true);
     m_outcome->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_outcome->setAccessibleName(tr("Outcome"));
