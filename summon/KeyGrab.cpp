@@ -1,6 +1,5 @@
 #include "summon/KeyGrab.h"
 
-#include "summon/DesktopSession.h"
 #include "summon/SummonSettings.h"
 #include "summon/X11KeyGrab.h"
 
@@ -38,11 +37,10 @@ KeyGrab::~KeyGrab() {
 }
 
 void KeyGrab::Reread() {
-    // Only a key bound for a desktop that Trinode serves itself is grabbed; a
-    // desktop's own shortcut must not be grabbed away from it.
+    // Only a key bound for Trinode to grab is grabbed; a desktop's own
+    // shortcut must not be grabbed away from it.
     const auto bound = SummonSettings().Bound();
-    const bool ours = bound && DesktopSession::Current().kind == DesktopSession::Kind::X11;
-    const QString wanted = ours ? bound->shortcut : QString();
+    const QString wanted = bound && bound->grabbed ? bound->shortcut : QString();
     if (wanted == m_grabbed)
         return;
     m_grab.reset();

@@ -52,8 +52,8 @@ SummonKey::Outcome SummonKey::Bind(const Shortcut& shortcut) {
     Outcome outcome = keys->Bind(shortcut);
     if (outcome.kind != Outcome::Kind::Done)
         return outcome;
-    const QString failed =
-        SummonSettings().RememberBound({shortcut.PortableText(), desktop.name, outcome.where});
+    const QString failed = SummonSettings().RememberBound(
+        {shortcut.PortableText(), desktop.name, outcome.where, desktop.kind == Kind::X11});
     if (!failed.isEmpty() && desktop.kind == Kind::X11)
         return {Outcome::Kind::Refused, failed, {}};
     if (!failed.isEmpty())

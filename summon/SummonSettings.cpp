@@ -8,6 +8,7 @@ namespace {
 const QString ShortcutKey = QStringLiteral("SummonKey/Shortcut");
 const QString DesktopKey = QStringLiteral("SummonKey/Desktop");
 const QString WhereKey = QStringLiteral("SummonKey/Where");
+const QString GrabbedKey = QStringLiteral("SummonKey/Grabbed");
 const QString DontAskKey = QStringLiteral("Hint/DontAsk");
 
 QString Written(QSettings& settings) {
@@ -40,7 +41,7 @@ std::optional<SummonSettings::Binding> SummonSettings::Bound() const {
     if (shortcut.isEmpty())
         return std::nullopt;
     return Binding{shortcut, settings.value(DesktopKey).toString(),
-                   settings.value(WhereKey).toString()};
+                   settings.value(WhereKey).toString(), settings.value(GrabbedKey).toBool()};
 }
 
 QString SummonSettings::RememberBound(const Binding& binding) {
@@ -48,6 +49,7 @@ QString SummonSettings::RememberBound(const Binding& binding) {
     settings.setValue(ShortcutKey, binding.shortcut);
     settings.setValue(DesktopKey, binding.desktop);
     settings.setValue(WhereKey, binding.where);
+    settings.setValue(GrabbedKey, binding.grabbed);
     return Written(settings);
 }
 

@@ -13,9 +13,10 @@
 class SummonSettings final {
 public:
     struct Binding {
-        QString shortcut; // Qt's portable text
-        QString desktop;  // the desktop's name, as DesktopSession gives it
-        QString where;    // where the desktop keeps it, in words
+        QString shortcut;     // Qt's portable text
+        QString desktop;      // the desktop's name, as DesktopSession gives it
+        QString where;        // where the desktop keeps it, in words
+        bool grabbed = false; // the running Trinode grabs it itself (KeyGrab)
     };
 
     static QString FilePath();

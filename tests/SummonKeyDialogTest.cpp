@@ -46,16 +46,16 @@ TEST_P(SummonKeyDialogKeys, SaysTheOutcome) {
     qunsetenv("XDG_CURRENT_DESKTOP");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, SummonKeyDialogKeys,
-    ::testing::Values(
-        KeyRow{"sway_gets_its_line", "sway", Qt::Key_Space, Qt::ControlModifier | Qt::AltModifier,
-               "bindsym Control+Mod1+space exec"},
-        KeyRow{"typing_key_refused", "sway", Qt::Key_T, Qt::NoModifier,
-               "T needs Ctrl, Alt or Meta"},
-        KeyRow{"elsewhere_by_hand", "Sugar", Qt::Key_T, Qt::MetaModifier,
-               "cannot set a key on Sugar from outside"}),
-    [](const auto& info) { return std::string(info.param.scenario); });
+INSTANTIATE_TEST_SUITE_P(Rows, SummonKeyDialogKeys,
+                         ::testing::Values(KeyRow{"sway_gets_its_line", "sway", Qt::Key_Space,
+                                                  Qt::ControlModifier | Qt::AltModifier,
+                                                  "bindsym Control+Mod1+space exec"},
+                                           KeyRow{"typing_key_refused", "sway", Qt::Key_T,
+                                                  Qt::NoModifier, "T needs Ctrl, Alt or Meta"},
+                                           KeyRow{"elsewhere_by_hand", "Sugar", Qt::Key_T,
+                                                  Qt::MetaModifier,
+                                                  "cannot set a key on Sugar from outside"}),
+                         [](const auto& info) { return std::string(info.param.scenario); });
 
 // The check boxes are remembered at once: the autostart entry comes and goes,
 // and "Don't ask again" stops the window's hint for good.
