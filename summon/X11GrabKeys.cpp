@@ -20,8 +20,9 @@ const QString Where = QStringLiteral("Trinode's own settings (%1), grabbed on th
 
 DesktopKeys::Outcome X11GrabKeys::Bind(const Shortcut& shortcut) {
     const auto bound = SummonSettings().Bound();
-    const auto previous =
-        bound ? Shortcut::FromPortableText(bound->shortcut, nullptr) : std::nullopt;
+    const auto previous = bound && bound->grabbed
+                              ? Shortcut::FromPortableText(bound->shortcut, nullptr)
+                              : std::nullopt;
     // The running Trinode's own grab of the same shortcut is no conflict.
     if (!previous || !(*previous == shortcut)) {
         const std::unique_ptr<xcb_connection_t, Disconnect> c(xcb_connect(nullptr, nullptr));
