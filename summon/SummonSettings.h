@@ -32,4 +32,6 @@ public:
     // The window's hint asks for a key until one is bound or the user said
     // not to ask again.
     bool HintWanted() const { return !Bound() && !DontAsk(); }
+    // The hint's text, at the bottom of the main window's canvas.
+    static constexpr const char* HintText = "Press Ctrl+K to choose a key that brings Trinode up";
 };
