@@ -103,8 +103,9 @@ case_openbox_grab_summons() {
     out=$(trinode_in_case --bind-key 2>&1) || fail "bind: $out" || return 1
     xdotool windowfocus --sync "$WINDOW" key Escape
     wait_until "Esc hides the window" eval '! xdotool search --onlyvisible --name "^Trinode$" >/dev/null' || return 1
-    wait_until "Ctrl+Alt+Space brings it up active" \
-        eval 'xdotool key ctrl+alt+space; [[ "$(xdotool getactivewindow 2>/dev/null)" == "$WINDOW" ]]'
+    wait_until "Ctrl+Alt+Space brings it up active" eval 'xdotool key ctrl+alt+space
+        xdotool search --onlyvisible --name "^Trinode$" | grep -qx "$WINDOW" &&
+        [[ "$(xdotool getactivewindow 2>/dev/null)" == "$WINDOW" ]]'
 }
 
 # The autostart entry is valid and starts trinode --background, which shows
