@@ -85,30 +85,31 @@ CommandLine::CommandLine(int argc, char** argv) {
         else if (option == QLatin1String("--autostart") && (inlineValue || nextIsValue))
             Take(Action::Autostart, inlineValue ? value : QString::fromLocal8Bit(argv[++i]));
         else if (option == QLatin1String("--autostart"))
-            m_error = QStringLiteral("--autostart needs on or off"), m_action = Action::Usage;
+            Refuse(QStringLiteral("--autostart needs on or off"));
         else
-            m_error = QStringLiteral("unknown option %1").arg(arg), m_action = Action::Usage;
+            Refuse(QStringLiteral("unknown option %1").arg(arg));
     }
     if (m_action == Action::Autostart && m_value != QLatin1String("on") &&
-        m_value != QLatin1String("off")) {
-        m_error = QStringLiteral("--autostart needs on or off, not \"%1\"").arg(m_value);
-        m_action = Action::Usage;
-    }
+        m_value != QLatin1String("off"))
+        Refuse(QStringLiteral("--autostart needs on or off, not \"%1\"").arg(m_value));
 }
 
-// One thing at a time: a second option that does something is an error.
-bool CommandLine::Take(Action action, const QString& value) {
-    if (m_action != Action::Start && m_action != Action::Help && m_action != Action::Version) {
-        m_error =
-            QStringLiteral("give one of --background, --bind-key, --unbind-key and --autostart");
-        m_action = Action::Usage;
-        return false;
-    }
-    // --help and --version win over anything else, as they always did.
-    if (m_action == Action::Start)
-        m_action = action;
+void CommandLine::Refuse(const QString& why) {
+    m_error = why;
+    m_action = Action::Usage;
+}
+
+// --help and --version win over anything else, as they always did; of the
+// options that do something, one at a time.
+void CommandLine::Take(Action action, const QString& value) {
+    const auto informs = [](Action a) { return a == Action::Help || a == Action::Version; };
+    if (informs(m_action))
+        return;
+    if (!informs(action) && m_action != Action::Start)
+        return Refuse(
+            QStringLiteral("give one of --background, --bind-key, --unbind-key and --autostart"));
+    m_action = action;
     m_value = value;
-    return true;
 }
 
 std::optional<int> CommandLine::Run() const {

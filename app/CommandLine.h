@@ -27,7 +27,8 @@ public:
 private:
     enum class Action { Start, Background, Help, Version, BindKey, UnbindKey, Autostart, Usage };
 
-    bool Take(Action action, const QString& value = QString());
+    void Take(Action action, const QString& value = QString());
+    void Refuse(const QString& why);
     int BindKey() const;
     int UnbindKey() const;
     int SetAutostart() const;

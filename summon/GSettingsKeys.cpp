@@ -3,6 +3,7 @@
 #include "summon/TrinodeCommand.h"
 
 #include <QDBusConnection>
+#include <QRegularExpression>
 
 namespace {
 
@@ -24,6 +25,13 @@ QStringList Strings(GVariant* value) {
         }
     }
     return list;
+}
+
+// GSettings ends the program on a malformed path; a hand-edited list may
+// hold one.
+bool ValidPath(const QString& path) {
+    static const QRegularExpression form(QStringLiteral("^(/[A-Za-z0-9_.-]+)+/$"));
+    return form.match(path).hasMatch();
 }
 
 GVariant* StringList(const QStringList& list) {
@@ -130,6 +138,11 @@ std::vector<GSettingsKeys::Entry> GSettingsKeys::Entries() {
             {},
             {},
             {}};
+        // Kept in the list as it is, but not read.
+        if (!ValidPath(entry.path)) {
+            entries.push_back(entry);
+            continue;
+        }
         const auto settings = Open(m_layout.entrySchema, entry.path);
         const auto read = [&](const char* key) {
             return Strings(

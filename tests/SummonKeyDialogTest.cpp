@@ -22,13 +22,26 @@ struct KeyRow {
     const char* said;
 };
 
+// A home of its own, whose settings and autostart entries the dialog writes,
+// on the desktop given.
+struct DialogHome final {
+    explicit DialogHome(const char* desktop = "") {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.FilePath(".config")));
+        qputenv("XDG_CURRENT_DESKTOP", desktop);
+        qunsetenv("DISPLAY");
+    }
+    ~DialogHome() {
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_CURRENT_DESKTOP");
+    }
+    TemporaryHome home;
+};
+
 class SummonKeyDialogKeys : public ::testing::TestWithParam<KeyRow> {};
 
 TEST_P(SummonKeyDialogKeys, SaysTheOutcome) {
     const KeyRow& row = GetParam();
-    TemporaryHome home;
-    qputenv("XDG_CURRENT_DESKTOP", row.desktop);
-    qunsetenv("DISPLAY");
+    const DialogHome home(row.desktop);
     SummonKeyDialog dialog;
     dialog.show();
     auto* edit = dialog.findChild<QKeySequenceEdit*>();
@@ -43,7 +56,6 @@ TEST_P(SummonKeyDialogKeys, SaysTheOutcome) {
             outcome = label;
     ASSERT_TRUE(outcome);
     EXPECT_TRUE(outcome->text().contains(row.said)) << outcome->text().toStdString();
-    qunsetenv("XDG_CURRENT_DESKTOP");
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SummonKeyDialogKeys,
@@ -60,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, SummonKeyDialogKeys,
 // The check boxes are remembered at once: the autostart entry comes and goes,
 // and "Don't ask again" stops the window's hint for good.
 TEST(SummonKeyDialog, CheckBoxesAreKept) {
-    TemporaryHome home;
+    const DialogHome home;
     SummonKeyDialog dialog;
     QCheckBox* autostart = nullptr;
     QCheckBox* dontAsk = nullptr;
@@ -69,7 +81,7 @@ TEST(SummonKeyDialog, CheckBoxesAreKept) {
     ASSERT_TRUE(autostart && dontAsk);
     EXPECT_TRUE(SummonSettings().HintWanted());
     autostart->click();
-    EXPECT_TRUE(QFile::exists(home.FilePath(".config/autostart/trinode.desktop")));
+    EXPECT_TRUE(QFile::exists(home.home.FilePath(".config/autostart/trinode.desktop")));
     autostart->click();
     EXPECT_FALSE(Autostart::Enabled());
     dontAsk->click();

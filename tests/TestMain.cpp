@@ -15,9 +15,6 @@ int main(int argc, char** argv) {
     // Instance sockets too stay in a directory of the tests' own.
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-    // Settings, autostart entries and desktop entries go under that home too.
-    qunsetenv("XDG_CONFIG_HOME");
-    qunsetenv("XDG_DATA_HOME");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
