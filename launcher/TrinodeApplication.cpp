@@ -5,6 +5,7 @@
 #include "launcher/TMainForm.h"
 #include "launcher/WindowActivator.h"
 #include "store/UserHome.h"
+#include "summon/KeyGrab.h"
 
 #include <QApplication>
 
@@ -21,6 +22,7 @@ TrinodeApplication::~TrinodeApplication() {
 // The activator goes first; the main window takes its children, the editor
 // and help window, with it.
 void TrinodeApplication::EndWindows() {
+    m_keyGrab.reset();
     m_activator.reset();
     m_mainForm.reset();
 }
@@ -56,7 +58,7 @@ void TrinodeApplication::PrefetchPictures() {
     m_prefetch.Start(TMainForm::FirstPaintPictures(), PicturePrefetch::GuessedRatio());
 }
 
-void TrinodeApplication::Start() {
+void TrinodeApplication::Start(bool show) {
     // A desktop starts programs in the user's home folder, whatever folder
     // the launcher itself was started from; everything Trinode starts (a
     // program, a launcher or document through GIO) and the file chooser
@@ -78,5 +80,11 @@ void TrinodeApplication::Start() {
         [this](const SummonRequest& request, std::function<void(SingleInstance::Answer)> done) {
             Summon(request, std::move(done));
         });
-    m_mainForm->PlaceOnPointerScreen();
+    m_keyGrab = std::make_unique<KeyGrab>([this](quint32 time) {
+        SummonRequest request;
+        request.x11Time = time;
+        Summon(request, [](SingleInstance::Answer) {});
+    });
+    if (show)
+        m_mainForm->PlaceOnPointerScreen();
 }
