@@ -5,12 +5,12 @@
 #include "editor/ProgressDisplay.h"
 #include "editor/ShortcutChooser.h"
 #include "editor/SocketList.h"
-#include "platform/ButtonPictures.h"
-#include "platform/ClassicColours.h"
+#include "look/ButtonPictures.h"
+#include "look/ClassicColours.h"
+#include "look/MnemonicLabel.h"
+#include "look/PixelFont.h"
+#include "look/ScreenCentre.h"
 #include "platform/ErrorGuard.h"
-#include "platform/MnemonicLabel.h"
-#include "platform/PixelFont.h"
-#include "platform/ScreenCentre.h"
 #include "store/CombinationRecord.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
@@ -163,7 +163,6 @@ void TAddForm::BuildControls() {
                                "CurrentAlloc", QRect(240, 40, 465, 97));
     auto* changeTo = Place(new QGroupBox(QStringLiteral("Change To"), this), "ChangeTo",
                            QRect(240, 144, 465, 89));
-
     const auto holderWidget = [&](Holder holder) -> QWidget* {
         switch (holder) {
         case Holder::SocketFrame:
@@ -179,10 +178,21 @@ void TAddForm::BuildControls() {
         Place(new QLabel(QString::fromLatin1(caption.text), holderWidget(caption.holder)),
               caption.objectName, QRect(caption.left, caption.top, caption.width, caption.height));
 
+    MakeSocketLists(*socketFrame);
+    MakeBindingBoxes(*currentAlloc, *changeTo);
+    MakeButtonsAndProgress();
+    const QList<QWidget*> tabOrder{m_sockets[0], m_sockets[1],  m_sockets[2], m_infoInput,
+                                   m_pathInput,  m_browse,      m_copyButton, m_clearButton,
+                                   m_okButton,   m_cancelButton};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+}
+
+void TAddForm::MakeSocketLists(QWidget& socketFrame) {
     const QColor systemWindow = ClassicColours::Palette().color(QPalette::Base);
-    for (int n = 1; n <= 3; ++n) {
+    for (int n = 1; n <= int(m_sockets.size()); ++n) {
         const QByteArray name = "Socket" + QByteArray::number(n);
-        SocketList* list = Place(new SocketList(socketFrame), name.constData(),
+        SocketList* list = Place(new SocketList(&socketFrame), name.constData(),
                                  QRect(8 + (n - 1) * 72, 32, 65, 305));
         QPalette colours = list->palette();
         colours.setColor(QPalette::Text, Qt::black);
@@ -191,15 +201,16 @@ void TAddForm::BuildControls() {
         list->setAccessibleName(QStringLiteral("Socket %1").arg(n));
         m_sockets[n - 1] = list;
     }
+}
 
-    m_infoStat = MakeStat(currentAlloc, "InfoStat", QRect(80, 24, 233, 21));
-    m_pathStat = MakeStat(currentAlloc, "PathStat", QRect(80, 56, 377, 21));
-
+void TAddForm::MakeBindingBoxes(QWidget& currentAlloc, QWidget& changeTo) {
+    m_infoStat = MakeStat(&currentAlloc, "InfoStat", QRect(80, 24, 233, 21));
+    m_pathStat = MakeStat(&currentAlloc, "PathStat", QRect(80, 56, 377, 21));
     m_infoInput =
-        MakeInput(changeTo, "InfoInput", QRect(80, 20, 233, 21), CombinationRecord::Field::Info);
+        MakeInput(&changeTo, "InfoInput", QRect(80, 20, 233, 21), CombinationRecord::Field::Info);
     m_pathInput =
-        MakeInput(changeTo, "PathInput", QRect(80, 52, 353, 21), CombinationRecord::Field::Path);
-    m_browse = MakeButton(changeTo, "Browse", QRect(432, 52, 25, 21), "...");
+        MakeInput(&changeTo, "PathInput", QRect(80, 52, 353, 21), CombinationRecord::Field::Path);
+    m_browse = MakeButton(&changeTo, "Browse", QRect(432, 52, 25, 21), "...");
     // The boxes' captions are shared by both groups and the browse button
     // shows only dots, so a screen reader gets names of their own.
     m_infoStat->setAccessibleName(QStringLiteral("Currently allocated information"));
@@ -207,9 +218,11 @@ void TAddForm::BuildControls() {
     m_infoInput->setAccessibleName(QStringLiteral("New information"));
     m_pathInput->setAccessibleName(QStringLiteral("New path"));
     m_browse->setAccessibleName(QStringLiteral("Browse"));
-    m_copyButton = MakeButton(changeTo, "CopyButton", QRect(320, 20, 65, 21), "Copy");
-    m_clearButton = MakeButton(changeTo, "ClearButton", QRect(392, 20, 65, 21), "Clear");
+    m_copyButton = MakeButton(&changeTo, "CopyButton", QRect(320, 20, 65, 21), "Copy");
+    m_clearButton = MakeButton(&changeTo, "ClearButton", QRect(392, 20, 65, 21), "Clear");
+}
 
+void TAddForm::MakeButtonsAndProgress() {
     m_okButton = MakeButton(this, "OKButton", QRect(632, 240, 73, 25), "OK");
     m_okButton->setIcon(ButtonPictures::CheckMark());
     m_okButton->setIconSize(QSize(ButtonPictures::Size, ButtonPictures::Size));
@@ -225,12 +238,6 @@ void TAddForm::BuildControls() {
     m_progressBar->setValue(0);
     m_progressBar->setTextVisible(false);
     m_progressBar->hide();
-
-    const QList<QWidget*> tabOrder{m_sockets[0], m_sockets[1],  m_sockets[2], m_infoInput,
-                                   m_pathInput,  m_browse,      m_copyButton, m_clearButton,
-                                   m_okButton,   m_cancelButton};
-    for (qsizetype i = 1; i < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }
 
 void TAddForm::ConnectHandlers() {

@@ -14,6 +14,7 @@
 // RefreshCurrent after an assignment, and the file chooser behind Browse.
 
 #include "store/Combination.h"
+#include "store/CombinationTable.h"
 
 #include <QDialog>
 
@@ -21,7 +22,6 @@
 #include <functional>
 #include <optional>
 
-class CombinationTable;
 class EditorHost;
 class MnemonicLabel;
 class QLabel;
@@ -38,7 +38,11 @@ public:
     // full path, or nothing when the user cancels.
     using FileChooser = std::function<std::optional<QString>(const QString& remembered)>;
 
-    static constexpr int ProgressMaximum = 538;
+    // The bar is full after 8070 of the 12167 records, about two thirds of
+    // the scan, and stays full for the rest: a position for every
+    // PositionStep records up to there.
+    static constexpr int FullBarRecords = 8070;
+    static constexpr int ProgressMaximum = FullBarRecords / CombinationTable::PositionStep;
 
     TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent = nullptr);
 
@@ -50,6 +54,9 @@ protected:
 
 private:
     void BuildControls();
+    void MakeSocketLists(QWidget& socketFrame);
+    void MakeBindingBoxes(QWidget& currentAlloc, QWidget& changeTo);
+    void MakeButtonsAndProgress();
     void ConnectHandlers();
 
     void FormActivate();

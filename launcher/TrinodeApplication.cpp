@@ -4,8 +4,9 @@
 #include "help/THelpForm.h"
 #include "launcher/TMainForm.h"
 #include "launcher/WindowActivator.h"
-#include "platform/ScreenCentre.h"
+#include "look/ScreenCentre.h"
 #include "store/UserHome.h"
+#include "summon/KeyGrab.h"
 
 #include <QApplication>
 
@@ -22,6 +23,7 @@ TrinodeApplication::~TrinodeApplication() {
 // The activator goes first; the main window takes its children, the editor
 // and help window, with it.
 void TrinodeApplication::EndWindows() {
+    m_keyGrab.reset();
     m_activator.reset();
     m_mainForm.reset();
 }
@@ -71,7 +73,7 @@ void TrinodeApplication::PrefetchPictures() {
     m_prefetch.Start(TMainForm::FirstPaintPictures(), PicturePrefetch::GuessedRatio());
 }
 
-void TrinodeApplication::Start() {
+void TrinodeApplication::Start(bool show) {
     // A desktop starts programs in the user's home folder, whatever folder
     // the launcher itself was started from; everything Trinode starts (a
     // program, a launcher or document through GIO) and the file chooser
@@ -93,5 +95,11 @@ void TrinodeApplication::Start() {
         [this](const SummonRequest& request, std::function<void(SingleInstance::Answer)> done) {
             Summon(request, std::move(done));
         });
-    m_mainForm->PlaceOnPointerScreen();
+    m_keyGrab = std::make_unique<KeyGrab>([this](quint32 time) {
+        SummonRequest request;
+        request.x11Time = time;
+        Summon(request, [](SingleInstance::Answer) {});
+    });
+    if (show)
+        m_mainForm->PlaceOnPointerScreen();
 }

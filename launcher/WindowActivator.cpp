@@ -128,7 +128,17 @@ QString ActivateElsewhere(const QList<QWidget*>& windows, const SummonRequest& r
     if (wayland && !request.activationToken.isEmpty())
         qputenv("XDG_ACTIVATION_TOKEN", request.activationToken);
     RaiseInOrder(windows);
-    windows.last()->activateWindow();
+    // Without a token a compositor such as mutter declines the request, but
+    // gives the keyboard to a window that maps anew: the main window (never
+    // a modal one, whose hiding would end it) is mapped again.
+    QWidget& window = *windows.last();
+    if (wayland && request.activationToken.isEmpty() && windows.size() == 1 && window.isVisible() &&
+        !window.isActiveWindow()) {
+        window.hide();
+        window.show();
+    }
+    window.raise();
+    window.activateWindow();
     qunsetenv("XDG_ACTIVATION_TOKEN");
     return wayland && request.activationToken.isEmpty()
                ? QStringLiteral(" (no XDG_ACTIVATION_TOKEN was handed over)")
