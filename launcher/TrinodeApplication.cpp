@@ -43,8 +43,8 @@ void TrinodeApplication::Summon(const SummonRequest& request,
     // main window over it would take no input.
     const QScreen* screen = m_mainForm->PlaceOnPointerScreen();
     const QList<QWidget*> windows = OpenWindows();
-    for (QWidget* dialog : windows.sliced(1)) {
-        if (screen)
+    if (screen) {
+        for (QWidget* dialog : windows.sliced(1))
             ScreenCentre::Centre(*dialog, *screen);
     }
     m_activator->Activate(windows, request, std::move(done));

@@ -14,8 +14,8 @@
 #include <memory>
 
 class KeyGrab;
-class TMainForm;
 class QWidget;
+class TMainForm;
 class WindowActivator;
 
 class TrinodeApplication final {

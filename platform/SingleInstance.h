@@ -12,9 +12,8 @@
 // directory that anyone else could enter or write to is refused. The
 // directory is held open and the socket reached through it, so that a
 // runtime directory whose path leaves no room in a socket address still
-// works. A lock held for the running
-// instance's life says which instance owns the name, so a crashed one leaves
-// nothing that blocks the next start. A second start hands over only to a
+// works. A lock held for the running instance's life says which instance
+// owns the name, so a crashed one leaves nothing that blocks the next start. A second start hands over only to a
 // server of the same uid that greets it as Trinode; anything else, and it
 // runs on its own and says why.
 //
