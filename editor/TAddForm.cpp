@@ -1,5 +1,6 @@
 #include "editor/TAddForm.h"
 
+#include "editor/ApplicationChooser.h"
 #include "editor/ByteLimitValidator.h"
 #include "editor/EditorHost.h"
 #include "editor/ProgressDisplay.h"
@@ -10,6 +11,7 @@
 #include "look/MnemonicLabel.h"
 #include "look/PixelFont.h"
 #include "look/ScreenCentre.h"
+#include "platform/ApplicationCatalogue.h"
 #include "platform/ErrorGuard.h"
 #include "store/CombinationRecord.h"
 #include "store/CombinationTable.h"
@@ -118,6 +120,17 @@ protected:
     }
 };
 
+// A chosen path is refused, before the box changes, when the file cannot
+// hold it.
+void CheckChosenPath(const QByteArray& bytes) {
+    const CombinationRecord::Field field = CombinationRecord::Field::Path;
+    if (!CombinationRecord::Fits(field, bytes))
+        throw TrinodeError(QStringLiteral("The chosen path takes %1 bytes, more than the %2 that "
+                                          "a shortcut can hold, so the path is left as it was")
+                               .arg(bytes.size())
+                               .arg(CombinationRecord::PlaceOf(field).width));
+}
+
 } // namespace
 
 TAddForm::TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent)
@@ -134,6 +147,7 @@ TAddForm::TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent)
     setAutoFillBackground(true);
     setFont(PixelFont::Named("Trebuchet MS", 11));
 
+    m_catalogue = new ApplicationCatalogue(this);
     m_fileChooser = [this](const QString& remembered) {
         return ShortcutChooser::Show(this, remembered);
     };
@@ -181,9 +195,9 @@ void TAddForm::BuildControls() {
     MakeSocketLists(*socketFrame);
     MakeBindingBoxes(*currentAlloc, *changeTo);
     MakeButtonsAndProgress();
-    const QList<QWidget*> tabOrder{m_sockets[0], m_sockets[1],  m_sockets[2], m_infoInput,
-                                   m_pathInput,  m_browse,      m_copyButton, m_clearButton,
-                                   m_okButton,   m_cancelButton};
+    const QList<QWidget*> tabOrder{m_sockets[0],  m_sockets[1], m_sockets[2],   m_infoInput,
+                                   m_pathInput,   m_browse,     m_applications, m_copyButton,
+                                   m_clearButton, m_okButton,   m_cancelButton};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }
@@ -211,6 +225,10 @@ void TAddForm::MakeBindingBoxes(QWidget& currentAlloc, QWidget& changeTo) {
     m_pathInput =
         MakeInput(&changeTo, "PathInput", QRect(80, 52, 353, 21), CombinationRecord::Field::Path);
     m_browse = MakeButton(&changeTo, "Browse", QRect(432, 52, 25, 21), "...");
+    // Below the Change To group, on the row of OK and Cancel.
+    m_applications =
+        MakeButton(this, "ApplicationsButton", QRect(240, 240, 105, 25), "&Applications...");
+    m_applications->setAccessibleName(QStringLiteral("Applications"));
     // The boxes' captions are shared by both groups and the browse button
     // shows only dots, so a screen reader gets names of their own.
     m_infoStat->setAccessibleName(QStringLiteral("Currently allocated information"));
@@ -256,6 +274,7 @@ void TAddForm::ConnectHandlers() {
     guardedClick(m_copyButton, &TAddForm::CopyButtonClick);
     guardedClick(m_clearButton, &TAddForm::ClearButtonClick);
     guardedClick(m_browse, &TAddForm::BrowseClick);
+    guardedClick(m_applications, &TAddForm::ApplicationsClick);
     // The result is OK before the handler runs, and the dialog closes with it
     // however the handler ends: declined, done or failed.
     connect(m_okButton, &QPushButton::clicked, this, [this] {
@@ -285,6 +304,9 @@ void TAddForm::FormActivate() {
         m_sockets[i]->SelectValue(values[i]);
     m_selection = values;
     ShowBinding();
+    // Whoever opens the editor may well pick an application: the catalogue
+    // is read while the user looks at the dialog.
+    m_catalogue->Read();
 }
 
 void TAddForm::SocketClick(int n) {
@@ -319,14 +341,22 @@ void TAddForm::BrowseClick() {
     if (file.isSymLink())
         path = file.exists() ? file.canonicalFilePath() : file.symLinkTarget();
     m_rememberedPath = path;
-    const QByteArray bytes = CombinationRecord::Encode(path);
-    const CombinationRecord::Field field = CombinationRecord::Field::Path;
-    if (!CombinationRecord::Fits(field, bytes))
-        throw TrinodeError(QStringLiteral("The chosen path takes %1 bytes, more than the %2 that "
-                                          "a shortcut can hold, so the path is left as it was")
-                               .arg(bytes.size())
-                               .arg(CombinationRecord::PlaceOf(field).width));
+    CheckChosenPath(CombinationRecord::Encode(path));
     m_pathInput->setText(path);
+}
+
+void TAddForm::ApplicationsClick() {
+    const std::optional<DesktopApplication> chosen = ApplicationChooser::Choose(*m_catalogue, this);
+    if (!chosen)
+        return;
+    CheckChosenPath(chosen->desktopFile);
+    // The entry's file runs as a launcher. Its name is kept as the bytes the
+    // system gave, for as long as the box shows it unchanged.
+    m_pathInput->setText(CombinationRecord::Decode(chosen->desktopFile));
+    m_copied.path = chosen->desktopFile;
+    if (m_infoInput->text().isEmpty())
+        m_infoInput->setText(
+            CombinationRecord::CutToFit(CombinationRecord::Field::Info, chosen->name));
 }
 
 bool TAddForm::ConfirmOverwrite() {

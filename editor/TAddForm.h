@@ -11,7 +11,9 @@
 //   long as the box shows it unchanged;
 // - the progress display of an assignment (ProgressLabel, ProgressBar).
 // It calls the store (FindCombination, AssignCombination), the host's
-// RefreshCurrent after an assignment, and the file chooser behind Browse.
+// RefreshCurrent after an assignment, the file chooser behind Browse, and
+// the chooser of the desktop's applications behind Applications, whose
+// catalogue it starts reading at its first opening.
 
 #include "store/Combination.h"
 #include "store/CombinationTable.h"
@@ -22,6 +24,7 @@
 #include <functional>
 #include <optional>
 
+class ApplicationCatalogue;
 class EditorHost;
 class MnemonicLabel;
 class QLabel;
@@ -67,6 +70,7 @@ private:
     void CopyButtonClick();
     void ClearButtonClick();
     void BrowseClick();
+    void ApplicationsClick();
     void OKButtonClick();
     void ShowBinding();
     bool ConfirmOverwrite();
@@ -86,6 +90,8 @@ private:
     QLineEdit* m_infoInput = nullptr;
     QLineEdit* m_pathInput = nullptr;
     QPushButton* m_browse = nullptr;
+    QPushButton* m_applications = nullptr;
+    ApplicationCatalogue* m_catalogue = nullptr;
     QPushButton* m_copyButton = nullptr;
     QPushButton* m_clearButton = nullptr;
     QPushButton* m_okButton = nullptr;

@@ -10,10 +10,6 @@
 
 #include <QApplication>
 
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
-
 TrinodeApplication::TrinodeApplication() : m_instance(m_table.FilePath()) {}
 
 TrinodeApplication::~TrinodeApplication() {
@@ -75,13 +71,9 @@ void TrinodeApplication::PrefetchPictures() {
 
 void TrinodeApplication::Start(bool show) {
     // A desktop starts programs in the user's home folder, whatever folder
-    // the launcher itself was started from; everything Trinode starts (a
-    // program, a launcher or document through GIO) and the file chooser
-    // begin there.
-    const QByteArray home = UserHome::LocalPath();
-    if (home.startsWith('/') && ::chdir(home.constData()) != 0)
-        qWarning("trinode: cannot change to the home folder %s: %s", home.constData(),
-                 std::strerror(errno));
+    // the launcher itself was started from.
+    if (QString why; !UserHome::EnterHome(&why))
+        qWarning("trinode: %s", qPrintable(why));
 
     // The window loads the file right after its first paint, on this thread:
     // a reading thread would keep its own malloc arena for as long as the

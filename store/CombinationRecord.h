@@ -33,6 +33,10 @@ FieldPlace PlaceOf(Field field);
 // writes a record.
 bool Fits(Field field, QByteArrayView bytes);
 
+// The longest start of a text that fits the field, cut between two
+// characters (never inside one, nor between a letter and its accent).
+QString CutToFit(Field field, const QString& text);
+
 // Removes leading and trailing bytes with codes up to 32.
 QByteArrayView Trim(QByteArrayView text);
 

@@ -1,6 +1,7 @@
 #include "summon/GSettingsLibrary.h"
 
-#include <dlfcn.h>
+#include "platform/GioLibrary.h"
+#include "store/TrinodeError.h"
 
 #include <type_traits>
 
@@ -12,36 +13,33 @@ const GSettingsLibrary* g_loaded = nullptr;
 
 const GSettingsLibrary* GSettingsLibrary::Load(QString* why) {
     static const QString failure = [] {
-        void* gio = ::dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
-        if (!gio)
-            return QString::fromLocal8Bit(::dlerror());
         static GSettingsLibrary f{};
-        QString missing;
-        const auto Load = [gio, &missing](auto& slot, const char* name) {
-            slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(::dlsym(gio, name));
-            if (!slot && missing.isEmpty())
-                missing = QString::fromLocal8Bit(::dlerror());
+        const auto load = [](auto& slot, const char* name) {
+            slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(GioSymbol(name));
         };
-        Load(f.object_unref, "g_object_unref");
-        Load(f.schema_source_get_default, "g_settings_schema_source_get_default");
-        Load(f.schema_source_lookup, "g_settings_schema_source_lookup");
-        Load(f.schema_unref, "g_settings_schema_unref");
-        Load(f.schema_list_keys, "g_settings_schema_list_keys");
-        Load(f.schema_get_key, "g_settings_schema_get_key");
-        Load(f.schema_key_unref, "g_settings_schema_key_unref");
-        Load(f.schema_key_get_value_type, "g_settings_schema_key_get_value_type");
-        Load(f.schema_key_get_summary, "g_settings_schema_key_get_summary");
-        Load(f.settings_new_full, "g_settings_new_full");
-        Load(f.settings_get_value, "g_settings_get_value");
-        Load(f.settings_get_user_value, "g_settings_get_user_value");
-        Load(f.settings_set_value, "g_settings_set_value");
-        Load(f.settings_reset, "g_settings_reset");
-        Load(f.settings_sync, "g_settings_sync");
-        Load(f.settings_backend_get_default, "g_settings_backend_get_default");
-        Load(f.type_name_from_instance, "g_type_name_from_instance");
-        if (missing.isEmpty())
-            g_loaded = &f;
-        return missing;
+        try {
+            load(f.object_unref, "g_object_unref");
+            load(f.schema_source_get_default, "g_settings_schema_source_get_default");
+            load(f.schema_source_lookup, "g_settings_schema_source_lookup");
+            load(f.schema_unref, "g_settings_schema_unref");
+            load(f.schema_list_keys, "g_settings_schema_list_keys");
+            load(f.schema_get_key, "g_settings_schema_get_key");
+            load(f.schema_key_unref, "g_settings_schema_key_unref");
+            load(f.schema_key_get_value_type, "g_settings_schema_key_get_value_type");
+            load(f.schema_key_get_summary, "g_settings_schema_key_get_summary");
+            load(f.settings_new_full, "g_settings_new_full");
+            load(f.settings_get_value, "g_settings_get_value");
+            load(f.settings_get_user_value, "g_settings_get_user_value");
+            load(f.settings_set_value, "g_settings_set_value");
+            load(f.settings_reset, "g_settings_reset");
+            load(f.settings_sync, "g_settings_sync");
+            load(f.settings_backend_get_default, "g_settings_backend_get_default");
+            load(f.type_name_from_instance, "g_type_name_from_instance");
+        } catch (const TrinodeError& error) {
+            return error.Message();
+        }
+        g_loaded = &f;
+        return QString();
     }();
     if (!g_loaded && why)
         *why = failure;

@@ -1,9 +1,8 @@
 #pragma once
 
-// GIO's GSettings, loaded the first time a key is set rather than with the
-// program: every start of Trinode, a summon above all, would pay for loading
-// GIO and the libraries it pulls in, and only --bind-key and the key dialog
-// need it. GLib's own GVariant comes with Qt already.
+// GIO's GSettings, loaded the first time a key is set (see GioLibrary): only
+// --bind-key and the key dialog need it. GLib's own GVariant comes with Qt
+// already.
 
 #include <gio/gio.h>
 // Which store GSettings writes to is part of its backend interface.
