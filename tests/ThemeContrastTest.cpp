@@ -202,10 +202,10 @@ TEST_P(ThemeContrast, EveryTextReadsAgainstItsBackground) {
                 qPrintable(QApplication::palette().color(QPalette::Window).name()));
 }
 
-// 7 captions and 2 titles, 3 group boxes, 5 buttons, 2 read-only boxes, a
+// 7 captions and 2 titles, 3 group boxes, 6 buttons, 2 read-only boxes, a
 // progress label, 2 edit boxes and 2 items of each of the 3 lists.
 INSTANTIATE_TEST_SUITE_P(Windows, ThemeContrast,
-                         ::testing::Values(WindowCase{"Editor", 28}, WindowCase{"Help", 2}),
+                         ::testing::Values(WindowCase{"Editor", 29}, WindowCase{"Help", 2}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Under the theme test, the desktop's theme really is dark: otherwise the
