@@ -141,6 +141,19 @@ quint8 EntryOf(const char* field, int likely) {
     return OtherValue;
 }
 
+// The observer of a save that starts over: its stages and positions were
+// told once already; only the waits for the lock go on to the caller's.
+class Retrying final : public AssignProgress {
+public:
+    explicit Retrying(AssignProgress& caller) : m_caller(caller) {}
+    void Stage(const QString&) override {}
+    void Position(int) override {}
+    void Waiting() override { m_caller.Waiting(); }
+
+private:
+    AssignProgress& m_caller;
+};
+
 } // namespace
 
 CombinationTable::CombinationTable() : m_file(CombinationFile::DefaultLocalPath()) {}
@@ -228,10 +241,15 @@ void CombinationTable::EnsureKeys() const {
 }
 
 void CombinationTable::CreateDefaultFile() {
+    NoProgress none;
+    CreateDefaultFile(none);
+}
+
+void CombinationTable::CreateDefaultFile(AssignProgress& waiting) {
     // Whatever a prefetch found (no file, or one that creation replaces) is
     // of no use now; dropping it waits for its thread.
     m_prefetch = {};
-    CombinationFile::Replacement replacement(m_file);
+    CombinationFile::Replacement replacement(m_file, waiting);
     m_places.assign(RecordCount, DefaultRecord);
     m_records.clear();
     m_keysStale = true;
@@ -239,8 +257,10 @@ void CombinationTable::CreateDefaultFile() {
     FileImage image;
     CopyTo(image.Data());
     replacement.Write(image.View());
-    replacement.Finish();
+    // Nothing was read, so whatever lies at the name is replaced.
+    (void)replacement.Finish();
     m_diskSize = FileSize;
+    replacement.RaiseUnsynced();
 }
 
 void CombinationTable::Take(QByteArrayView bytes) {
@@ -283,14 +303,20 @@ template <class Read> void CombinationTable::Load(Read read) {
 void CombinationTable::PrefetchFile() {
     m_prefetch = std::async(std::launch::async, [file = m_file]() {
         QByteArray bytes(FileSize, Qt::Uninitialized);
-        bytes.truncate(file.ReadInto(bytes.data(), FileSize));
+        NoProgress none;
+        bytes.truncate(file.ReadInto(bytes.data(), FileSize, none));
         return bytes;
     });
 }
 
 void CombinationTable::LoadFile() {
+    NoProgress none;
+    LoadFile(none);
+}
+
+void CombinationTable::LoadFile(AssignProgress& waiting) {
     if (!m_prefetch.valid()) {
-        Load([this](char* buffer) { return m_file.ReadInto(buffer, FileSize); });
+        Load([&](char* buffer) { return m_file.ReadInto(buffer, FileSize, waiting); });
         return;
     }
     // A prefetched read is taken once; later loads read the file again.
@@ -298,13 +324,14 @@ void CombinationTable::LoadFile() {
     Take(bytes);
 }
 
-void CombinationTable::TakeExternalEdits(const CombinationFile::Replacement& replacement,
+void CombinationTable::TakeExternalEdits(CombinationFile::Replacement& replacement, char* read,
                                          char* bytes) {
+    const qsizetype size = replacement.ReadCurrent(read, FileSize);
     if (!replacement.HasCurrent())
         return; // nothing on disk that a write could lose
-    if (replacement.CurrentEquals(QByteArrayView(bytes, m_diskSize), FileSize))
+    if (size == m_diskSize && std::memcmp(read, bytes, size_t(size)) == 0)
         return;
-    Load([&replacement](char* buffer) { return replacement.ReadCurrent(buffer, FileSize); });
+    Take(QByteArrayView(read, size));
     CopyTo(bytes);
 }
 
@@ -360,71 +387,102 @@ void CombinationTable::AssignCombination(const Combination& combination, const Q
     AssignCombination(combination, {Record::Encode(info), Record::Encode(path)}, progress);
 }
 
+// The records an assignment rebuilt, with their old bytes: unless the save
+// went through, they are put back, so that the table still equals the file.
+class CombinationTable::Rebuilt final {
+public:
+    explicit Rebuilt(CombinationTable& table) : m_table(table) {}
+    ~Rebuilt() {
+        if (m_kept)
+            return;
+        for (const auto& [number, old] : m_records)
+            m_table.Put(number, old.data());
+    }
+    Rebuilt(const Rebuilt&) = delete;
+    Rebuilt& operator=(const Rebuilt&) = delete;
+
+    void Remember(int number, const char* record) {
+        auto& old = m_records.emplace_back(number, std::array<char, Record::Size>{}).second;
+        std::memcpy(old.data(), record, Record::Size);
+    }
+    void Keep() { m_kept = true; }
+
+private:
+    CombinationTable& m_table;
+    std::vector<std::pair<int, std::array<char, Record::Size>>> m_records;
+    bool m_kept = false;
+};
+
 void CombinationTable::AssignCombination(const Combination& combination,
                                          const StoredBinding& binding, AssignProgress& progress) {
     CheckFits(Record::Field::Info, binding.info, "information");
     CheckFits(Record::Field::Path, binding.path, "path");
-    QByteArray infoBytes = binding.info;
-    QByteArray pathBytes = binding.path;
-    if (infoBytes.isEmpty())
-        infoBytes = PlaceholderText.toByteArray();
-    if (pathBytes.isEmpty())
-        pathBytes = PlaceholderText.toByteArray();
+    const StoredBinding stored{
+        binding.info.isEmpty() ? PlaceholderText.toByteArray() : binding.info,
+        binding.path.isEmpty() ? PlaceholderText.toByteArray() : binding.path};
+    char key[Record::KeySize];
+    const bool storable = Record::KeyOf(combination, key);
 
     progress.Stage(QStringLiteral("Processing..."));
     if (m_file.IsReadOnly())
         throw FileError(FileError::AccessDenied);
+    // An edit that lands while the file is saved makes the save start over
+    // on the edited file; the observer hears its stages and positions once.
+    Retrying retrying(progress);
+    for (int attempt = 1; attempt <= SaveAttempts; ++attempt) {
+        if (SaveOnce(storable ? key : nullptr, stored, attempt == 1 ? progress : retrying))
+            return;
+    }
+    throw TrinodeError(
+        QStringLiteral("%1 kept changing while it was saved; nothing was written").arg(FilePath()));
+}
+
+bool CombinationTable::SaveOnce(const char* key, const StoredBinding& stored,
+                                AssignProgress& progress) {
     // From here to the rename the save holds the file's lock: a second
     // Trinode on the same file waits, and then builds on this one's result.
-    CombinationFile::Replacement replacement(m_file);
+    CombinationFile::Replacement replacement(m_file, progress);
     // The new file is made once, from the table as it stands, and the
-    // rebuilt records are written into it as into the table.
+    // rebuilt records are written into it as into the table; the file as it
+    // was read stays beside it until the rename.
+    FileImage read;
     FileImage image;
     char* const bytes = image.Data();
     CopyTo(bytes);
-    TakeExternalEdits(replacement, bytes);
+    TakeExternalEdits(replacement, read.Data(), bytes);
     progress.Position(0);
+    Rebuilt rebuilt(*this);
+    Rebuild(key, stored, bytes, rebuilt, progress);
 
-    char key[Record::KeySize];
-    const bool storable = Record::KeyOf(combination, key);
-    // The records are rebuilt in the table itself, their old bytes kept
-    // aside: a failed save puts them back, so that the table still equals
-    // the file.
-    struct Undo {
-        CombinationTable& table;
-        std::vector<std::pair<int, std::array<char, Record::Size>>> records;
-        bool keep = false;
-        ~Undo() {
-            if (keep)
-                return;
-            for (const auto& [number, old] : records)
-                table.Put(number, old.data());
-        }
-    } undo{*this, {}};
-    int next = storable ? FindRecord(key) : -1;
+    progress.Stage(QStringLiteral("Saving File..."));
+    replacement.Write(image.View());
+    progress.Stage(QStringLiteral("Finalizing..."));
+    if (!replacement.Finish())
+        return false;
+    // Only a file that is whole on disk changes the table: a failed save
+    // leaves the table and the file as they were, still equal.
+    rebuilt.Keep();
+    m_diskSize = FileSize;
+    replacement.RaiseUnsynced();
+    return true;
+}
+
+void CombinationTable::Rebuild(const char* key, const StoredBinding& stored, char* bytes,
+                               Rebuilt& rebuilt, AssignProgress& progress) {
+    int next = key ? FindRecord(key) : -1;
     int position = 0;
     for (int i = 0; i < RecordCount; ++i) {
         if (i == next) {
             char* record = bytes + qsizetype(i) * Record::Size;
-            auto& old = undo.records.emplace_back(i, std::array<char, Record::Size>{}).second;
-            std::memcpy(old.data(), record, Record::Size);
+            rebuilt.Remember(i, record);
             const QByteArray s1 = Record::ReadField(record, Record::Field::Socket1).toByteArray();
             const QByteArray s2 = Record::ReadField(record, Record::Field::Socket2).toByteArray();
             const QByteArray s3 = Record::ReadField(record, Record::Field::Socket3).toByteArray();
-            Record::Build(record, s1, s2, s3, infoBytes, pathBytes);
+            Record::Build(record, s1, s2, s3, stored.info, stored.path);
             Put(i, record);
             next = FindRecord(key, i + 1);
         }
         if ((i + 1) % PositionStep == 0)
             progress.Position(++position);
     }
-
-    progress.Stage(QStringLiteral("Saving File..."));
-    replacement.Write(image.View());
-    progress.Stage(QStringLiteral("Finalizing..."));
-    replacement.Finish();
-    // Only a file that is whole on disk changes the table: a failed save
-    // leaves the table and the file as they were, still equal.
-    undo.keep = true;
-    m_diskSize = FileSize;
 }

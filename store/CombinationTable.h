@@ -10,7 +10,9 @@
 // After a successful load or save the table and the file hold the same
 // bytes. An assignment that fails leaves both as they were, and one that
 // finds the file changed on disk since then takes that content first, so a
-// hand edit made while the program runs is never written over.
+// hand edit made while the program runs is never written over: not even one
+// that lands while the file is being saved, which the save takes and then
+// makes again on top of it.
 
 #include "store/AssignProgress.h"
 #include "store/Combination.h"
@@ -44,12 +46,19 @@ public:
     const CombinationFile& File() const { return m_file; }
     bool FileExists() const { return m_file.Exists(); }
 
+    // How often a save starts over on a file that an edit changed while it
+    // was being saved, before it gives up.
+    static constexpr int SaveAttempts = 5;
+
     // Creates the file with every combination unassigned and builds the
-    // table to match.
+    // table to match. Waiting is told while another program holds the lock.
     void CreateDefaultFile();
+    void CreateDefaultFile(AssignProgress& waiting);
     // Reads the file into the table. A read-only file loads; a short one
     // replaces the start of the table and raises "Read beyond end of file".
+    // Waiting is told while a save of another program holds the lock.
     void LoadFile();
+    void LoadFile(AssignProgress& waiting);
     // Starts reading the file on a thread of its own, for the next LoadFile
     // to take: at start-up the read, and the first touch of the fresh 2 MB
     // buffer it fills, then overlap with making the window instead of
@@ -66,7 +75,8 @@ public:
     // Rebuilds every record of the combination with the texts (an empty text
     // stores the placeholder) and rewrites the whole file. Texts longer than
     // their field (30 and 100 bytes in the stored encoding) are refused
-    // before anything changes.
+    // before anything changes. Progress hears its stages and positions once,
+    // even when an edit on disk makes the save start over.
     void AssignCombination(const Combination& combination, const QString& info, const QString& path,
                            AssignProgress& progress);
     // The same with the bytes to store, taken as they are.
@@ -105,10 +115,18 @@ private:
     // KeySize bytes) at or after from, or -1.
     int FindRecord(const char* key, int from = 0) const;
     int FindRecord(const Combination& combination) const;
-    // Takes the file's content, as the save's lock shows it, when it differs
-    // from what was last loaded or saved; bytes holds the table as it stands
-    // and follows it.
-    void TakeExternalEdits(const CombinationFile::Replacement& replacement, char* bytes);
+    // Reads the file, as the save's lock shows it, into read, and takes its
+    // content when it differs from what was last loaded or saved; bytes
+    // holds the table as it stands and follows it.
+    void TakeExternalEdits(CombinationFile::Replacement& replacement, char* read, char* bytes);
+    // One save under one lock: false when the file changed under it, with
+    // the table as the file was read.
+    bool SaveOnce(const char* key, const StoredBinding& stored, AssignProgress& progress);
+    class Rebuilt;
+    // Rebuilds in bytes, and in the table, every record whose key is key
+    // (none when there is no key), noting the old ones in rebuilt.
+    void Rebuild(const char* key, const StoredBinding& stored, char* bytes, Rebuilt& rebuilt,
+                 AssignProgress& progress);
 
     CombinationFile m_file;
     mutable std::vector<qint32> m_places;

@@ -28,9 +28,11 @@
 #include <memory>
 #include <optional>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -66,6 +68,9 @@ QString FileErrorOf(const std::function<void()>& action) {
 const Combination Files{"Files", "", "Personal"};
 const Combination Music{"Files", "Personal", "Music"};
 const Combination Empty{"", "", ""};
+
+// A home after loads and saves: the file and its lock file.
+const QStringList FileAndLock{".TrinodeRun.cmb.lock", "TrinodeRun.cmb"};
 
 // A home whose combination file is the default one with Files bound, and
 // a table loaded from it.
@@ -142,7 +147,7 @@ TEST_F(StoreFile, ReadOnlyFileLoadsButRefusesAssignmentBeforeAnythingChanges) {
         EXPECT_EQ(ReadAll(File()), m_old) << mode;
         EXPECT_EQ(StatOf(File()).st_ino, inode) << mode;
         EXPECT_EQ(StatOf(File()).st_mode & 07777, mode);
-        EXPECT_EQ(DirectoryEntries(), QStringList{"TrinodeRun.cmb"}) << mode;
+        EXPECT_EQ(DirectoryEntries(), FileAndLock) << mode;
     }
 }
 
@@ -156,6 +161,68 @@ TEST_F(StoreFile, PermissionsSurviveASave) {
         EXPECT_NE(st.st_ino, inode) << "saved in place";
         EXPECT_EQ(st.st_mode & 07777, mode);
         EXPECT_EQ(m_table.FindCombination(Music), (Binding{QString::number(mode, 8), "/p"}));
+    }
+}
+
+namespace {
+
+// Tells what it hears, and makes an edit of the file's the first time it
+// hears "Finalizing...": the new file is written, and not yet in place.
+class EditingProgress final : public AssignProgress {
+public:
+    explicit EditingProgress(std::function<void()> edit) : m_edit(std::move(edit)) {}
+    void Stage(const QString& text) override {
+        events << text;
+        if (text == "Finalizing..." && m_edit)
+            std::exchange(m_edit, nullptr)();
+    }
+    void Position(int position) override { events << QString::number(position); }
+    QStringList events;
+
+private:
+    std::function<void()> m_edit;
+};
+
+} // namespace
+
+TEST_F(StoreFile, AnEditThatLandsDuringASaveIsKept) {
+    const QByteArray edited = WithRecord(m_old, Empty, "Edited", "/edited");
+    const QByteArray editedRecord = edited.mid(qsizetype(NumberOf(Empty)) * RecordSize, RecordSize);
+    const QString file = File();
+    const struct {
+        const char* scenario;
+        std::function<void()> edit;
+    } rows[] = {
+        {"a new file renamed over it",
+         [&] {
+             WriteAll(file + ".new", edited);
+             ASSERT_EQ(::rename(QFile::encodeName(file + ".new").constData(),
+                                QFile::encodeName(file).constData()),
+                       0);
+         }},
+        {"truncated and written again", [&] { WriteAll(file, edited); }},
+        {"written in place",
+         [&] {
+             QFile in(file);
+             ASSERT_TRUE(in.open(QIODevice::ReadWrite));
+             ASSERT_TRUE(in.seek(qsizetype(NumberOf(Empty)) * RecordSize));
+             ASSERT_EQ(in.write(editedRecord), RecordSize);
+         }},
+    };
+    QStringList once{"Processing...", "0"};
+    for (int position = 1; position <= 811; ++position)
+        once << QString::number(position);
+    once << "Saving File..."
+         << "Finalizing...";
+    for (const auto& row : rows) {
+        WriteAll(File(), m_old);
+        m_table.LoadFile();
+        EditingProgress progress(row.edit);
+        m_table.AssignCombination(Music, "Media Player", "/usr/bin/player", progress);
+        EXPECT_EQ(progress.events, once) << row.scenario;
+        EXPECT_TRUE(ReadAll(File()) == WithRecord(edited, Music, "Media Player", "/usr/bin/player"))
+            << row.scenario << ": the edit or the assignment is missing";
+        EXPECT_EQ(m_table.Bytes(), ReadAll(File())) << row.scenario;
     }
 }
 
@@ -212,7 +279,7 @@ TEST_F(StoreFile, FullDiskDuringASaveLeavesTheOldFileAndNoTemporaryFile) {
         EXPECT_EQ(ReadAll(File()),
                   done ? WithRecord(m_old, Music, "Media Player", "/usr/bin/player") : m_old)
             << row.limit;
-        EXPECT_EQ(DirectoryEntries(), QStringList{"TrinodeRun.cmb"}) << row.limit;
+        EXPECT_EQ(DirectoryEntries(), FileAndLock) << row.limit;
     }
 }
 
@@ -369,8 +436,9 @@ TEST(StoreFileLinks, TheFileAtTheEndOfTheChainIsUpdatedAndTheLinksStay) {
                           .absoluteFilePath())
                 << row.scenario << ": " << parts[0].toStdString() << " is no longer that link";
         }
+        const QString name = QFileInfo(row.real).fileName();
         EXPECT_EQ(QDir(home.FilePath("real")).entryList(QDir::Files | QDir::Hidden),
-                  QStringList{QFileInfo(row.real).fileName()})
+                  (QStringList{'.' + name + ".lock", name}))
             << row.scenario;
     }
 }
@@ -426,11 +494,17 @@ TEST_F(StoreFile, LeftoversOfKilledSavesGoAndEverythingElseStays) {
                             "TrinodeRun.cmbXXXXXX"};
     for (const QString& name : users)
         WriteAll(m_home.FilePath(name), m_old);
+    // The temporary file of a save that still runs: it holds its lock.
+    QFile running(m_home.FilePath(".TrinodeRun.cmb.saving-Runs01"));
+    ASSERT_TRUE(running.open(QIODevice::WriteOnly));
+    ASSERT_EQ(::flock(running.handle(), LOCK_EX), 0);
     NoProgress none;
     m_table.AssignCombination(Music, "Media Player", "/usr/bin/player", none);
     EXPECT_EQ(ReadAll(File()), WithRecord(m_old, Music, "Media Player", "/usr/bin/player"));
-    QStringList expected = users + QStringList{"TrinodeRun.cmb", ".TrinodeRun.cmb.saving-Folder",
-                                               ".TrinodeRun.cmb.saving-Linked"};
+    QStringList expected =
+        users + FileAndLock +
+        QStringList{".TrinodeRun.cmb.saving-Folder", ".TrinodeRun.cmb.saving-Linked",
+                    ".TrinodeRun.cmb.saving-Runs01"};
     QStringList entries = DirectoryEntries();
     expected.sort();
     entries.sort();

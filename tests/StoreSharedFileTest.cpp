@@ -15,8 +15,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
+#include <cstdio>
 #include <tuple>
 
 #include <sys/stat.h>
@@ -69,16 +71,26 @@ protected:
 
 } // namespace
 
-// The first writer stops while it holds the file; the second, started through
-// another path, must wait for it and then save on top of its result.
+// The first writer stops while it holds the file, after it has read it, and
+// a hand edit renames a new file over the name meanwhile; the second writer,
+// started through another path, must wait for the first, which saves on top
+// of the edit, and then save on top of its result.
 class WaitingWriter : public SharedFile, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(WaitingWriter, SavesOnTopOfTheFirstWritersResult) {
+    const Combination empty{"", "", ""};
     for (const QString& secondPath :
          {m_home.FilePath("other/TrinodeRun.cmb"), m_home.FilePath("linked/TrinodeRun.cmb")}) {
         CombinationTable(File()).CreateDefaultFile();
         Child first(File(), Music, "First", {"--stop-at", GetParam()});
         ASSERT_TRUE(first.WaitFor(GetParam()));
+        QByteArray edited = ReadAll(File());
+        edited.replace(edited.size() - RecordSize, RecordSize,
+                       SpelledRecord("", "", "", "Edited", "/edited"));
+        WriteAll(m_home.FilePath("edited"), edited);
+        ASSERT_EQ(::rename(QFile::encodeName(m_home.FilePath("edited")).constData(),
+                           QFile::encodeName(File()).constData()),
+                  0);
         Child second(secondPath, Files, "Second", {"--no-load"});
         ASSERT_TRUE(second.WaitFor("Processing..."));
         first.Continue();
@@ -91,7 +103,9 @@ TEST_P(WaitingWriter, SavesOnTopOfTheFirstWritersResult) {
         table.LoadFile();
         EXPECT_EQ(table.FindCombination(Music), (Binding{"First", "/usr/bin/first"}));
         EXPECT_EQ(table.FindCombination(Files), (Binding{"Second", "/usr/bin/second"}));
-        EXPECT_EQ(EntriesOf(m_home.Path()), (QStringList{"linked", "other", "TrinodeRun.cmb"}));
+        EXPECT_EQ(table.FindCombination(empty), (Binding{"Edited", "/edited"}));
+        EXPECT_EQ(EntriesOf(m_home.Path()),
+                  (QStringList{".TrinodeRun.cmb.lock", "linked", "other", "TrinodeRun.cmb"}));
         EXPECT_EQ(StatOf(m_home.FilePath("other/TrinodeRun.cmb")).st_mode & S_IFMT, S_IFLNK);
     }
 }
@@ -132,7 +146,70 @@ TEST_F(SharedFile, TwoWritersInLoopsLoseNothingAndNoReaderSeesAPartFile) {
         }
     }
     EXPECT_EQ(saved, 2 * count);
-    EXPECT_EQ(EntriesOf(m_home.Path()), (QStringList{"linked", "other", "TrinodeRun.cmb"}));
+    EXPECT_EQ(EntriesOf(m_home.Path()),
+              (QStringList{".TrinodeRun.cmb.lock", "linked", "other", "TrinodeRun.cmb"}));
+}
+
+// Whoever holds the file, nothing waits for long: another user's lock (taken
+// by the real flock) holds up nothing, and a stopped save of this user
+// holds up a save and a load for a bounded time only, the save failing with
+// a message and writing nothing.
+TEST_F(SharedFile, NoHolderKeepsASaveOrALoadWaiting) {
+    const uid_t other = ::geteuid() == 0 ? UnusedId() : 0;
+    if (other == 0)
+        std::fprintf(stderr, "not root: the rows of another user's locks are skipped\n");
+    const QString held = "FileError 5 File access denied: another program holds " +
+                         QFileInfo(File()).canonicalFilePath() +
+                         " and did not let go within 3 seconds; nothing was written";
+    const QStringList holdsOn{"sh", "-c", "echo held; exec cat"};
+    const QStringList stopped =
+        QStringList{File(),  Music[0],         Music[1],    Music[2],
+                    "First", "/usr/bin/first", "--stop-at", "Saving File..."};
+    const struct {
+        const char* scenario;
+        QString program;
+        QStringList arguments;
+        uid_t user;
+        const char* holding; // the holder's line once it holds the lock
+        QString outcome;     // the saver's line before its last
+    } rows[] = {
+        {"another user's exclusive lock", "flock", QStringList{"--exclusive", File()} + holdsOn,
+         other, "held", "Done"},
+        {"another user's shared lock", "flock", QStringList{"--shared", File()} + holdsOn, other,
+         "held", "Done"},
+        {"a stopped save of this user", TRINODE_STORE_CHILD, stopped, 0, "Saving File...", held},
+    };
+    // Readable to others, as files were made before they were made private.
+    ASSERT_EQ(::chmod(QFile::encodeName(m_home.Path()).constData(), 0755), 0);
+    for (const auto& row : rows) {
+        if (row.program == "flock" && other == 0)
+            continue;
+        CombinationTable(File()).CreateDefaultFile();
+        ASSERT_EQ(::chmod(QFile::encodeName(File()).constData(), 0644), 0);
+        const QByteArray before = ReadAll(File());
+        LineChild holder(row.program, row.arguments, row.user);
+        ASSERT_TRUE(holder.WaitFor(row.holding)) << row.scenario;
+
+        const QStringList lines = Child(File(), Files, "Second", {}).Finish();
+        ASSERT_GE(lines.size(), 2) << row.scenario;
+        EXPECT_EQ(lines.at(lines.size() - 2), row.outcome) << row.scenario;
+        EXPECT_EQ(lines.last(), "Table equals file") << row.scenario << ": not loaded";
+        if (row.outcome != "Done") {
+            EXPECT_TRUE(ReadAll(File()) == before) << row.scenario << ": written";
+        }
+
+        // Once the holder has ended, the next save saves.
+        if (row.user == 0)
+            holder.Continue();
+        else
+            holder.Kill();
+        holder.Finish();
+        EXPECT_TRUE(Child(File(), Files, "Third", {}).Finish().contains("Done")) << row.scenario;
+        CombinationTable table(File());
+        table.LoadFile();
+        EXPECT_EQ(table.FindCombination(Files), (Binding{"Third", "/usr/bin/third"}))
+            << row.scenario;
+    }
 }
 
 // --- Another user --------------------------------------------------------
@@ -262,7 +339,8 @@ TEST_F(UsersFile, SavedInPlaceOnlyWhereItChangesAndNeverShortened) {
         EXPECT_EQ(st.st_ino, inode) << row.scenario;
         EXPECT_EQ(st.st_uid, m_user) << row.scenario;
         EXPECT_EQ(st.st_mode & 07777, 0640u) << row.scenario;
-        EXPECT_EQ(EntriesOf(m_home.Path()), QStringList{"TrinodeRun.cmb"}) << row.scenario;
+        EXPECT_EQ(EntriesOf(m_home.Path()), (QStringList{".TrinodeRun.cmb.lock", "TrinodeRun.cmb"}))
+            << row.scenario;
     }
 }
 

@@ -255,12 +255,14 @@ public:
         SetReadOnly(false);
         QFile::remove(m_path);
     }
-    // Everything in the directory but the file itself and the user's own
-    // files: temporary files of saves that were not finished.
+    // Everything in the directory but the file itself, its lock file (made
+    // once, kept for good) and the user's own files: temporary files of saves
+    // that were not finished.
     QStringList Strays() const {
         const QFileInfo info(m_path);
         QStringList names = info.dir().entryList(QDir::Files | QDir::Hidden | QDir::System);
         names.removeAll(info.fileName());
+        names.removeAll('.' + info.fileName() + QStringLiteral(".lock"));
         for (const QString& name : UserFiles())
             names.removeAll(name);
         return names;

@@ -297,9 +297,12 @@ void Soak::PlantStray() {
 }
 
 QStringList Soak::Strays() const {
+    // The lock file stays for good; anything else beside the file is a
+    // save's.
     const QFileInfo info(m_path);
     QStringList names = info.dir().entryList(QDir::Files | QDir::Hidden | QDir::System);
     names.removeAll(info.fileName());
+    names.removeAll('.' + info.fileName() + QStringLiteral(".lock"));
     return names;
 }
 
