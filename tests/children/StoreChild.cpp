@@ -2,7 +2,7 @@
 // test can make its writes fail or kill it in the middle of a save.
 //
 //   trinode_store_child FILE SOCKET1 SOCKET2 SOCKET3 INFO PATH [--fsize BYTES] [--pause-at LINE]
-//                       [--stop-at LINE] [--records FIRST COUNT] [--no-load]
+//                       [--stop-at LINE] [--records FIRST COUNT] [--no-load] [--eio CALL]
 //
 // Prints every stage text and position on a line of its own as it is told,
 // then "Done", or "FileError <code> <message>" / "Error <message>" (exit
@@ -13,7 +13,8 @@
 // one combination, the COUNT records from number FIRST one after the other (information INFO
 // and the record's number, path PATH), silently, printing "Saved <number>" after each save
 // that succeeded, and stops at the first failure. --no-load assigns without loading the file
-// first.
+// first. --eio makes every call of one system call (pwrite64, fsync) of the assignment fail with
+// EIO, as a failing disk would, through the kernel's own system call filter.
 
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
@@ -22,12 +23,19 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -54,6 +62,20 @@ private:
     std::string m_stopAt;
 };
 
+// Every later call of the system call fails with EIO.
+bool FailWithEio(const std::string& call) {
+    const long number = call == "pwrite64" ? SYS_pwrite64 : call == "fsync" ? SYS_fsync : -1;
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __u32(number), 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{sizeof filter / sizeof filter[0], filter};
+    return number >= 0 && ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -61,7 +83,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "usage: %s FILE SOCKET1 SOCKET2 SOCKET3 INFO PATH "
                      "[--fsize BYTES] [--pause-at LINE] [--stop-at LINE] [--records FIRST COUNT] "
-                     "[--no-load]\n",
+                     "[--no-load] [--eio CALL]\n",
                      argv[0]);
         return 2;
     }
@@ -71,12 +93,15 @@ int main(int argc, char** argv) {
     int first = -1;
     int count = 0;
     bool load = true;
+    std::string eio;
     for (int i = 7; i < argc; i += 2) {
         const char* value = i + 1 < argc ? argv[i + 1] : "";
         if (std::strcmp(argv[i], "--fsize") == 0) {
             fsize = std::atoll(value);
         } else if (std::strcmp(argv[i], "--pause-at") == 0) {
             pauseAt = value;
+        } else if (std::strcmp(argv[i], "--eio") == 0) {
+            eio = value;
         } else if (std::strcmp(argv[i], "--stop-at") == 0) {
             stopAt = value;
         } else if (std::strcmp(argv[i], "--no-load") == 0) {
@@ -113,6 +138,10 @@ int main(int argc, char** argv) {
                 std::perror("setrlimit");
                 return 2;
             }
+        }
+        if (!eio.empty() && !FailWithEio(eio)) {
+            std::perror("seccomp");
+            return 2;
         }
         if (first >= 0) {
             NoProgress none;
