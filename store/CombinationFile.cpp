@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHashFunctions>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <time.h>
@@ -131,11 +133,15 @@ bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// The same file, not written to since: the same size, modification and
-// change times.
-bool SameVersion(const struct stat& a, const struct stat& b) {
+// The same file, not written to since: the same size and modification time.
+bool SameContent(const struct stat& a, const struct stat& b) {
     return SameFile(a, b) && a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
-           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// Nor changed in any other way (its owner, its mode): the same change time.
+bool SameVersion(const struct stat& a, const struct stat& b) {
+    return SameContent(a, b) && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
            a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
@@ -215,6 +221,35 @@ qsizetype ReadAllAt(int fd, char* buffer, qsizetype size, off_t offset) {
         total += n;
     }
     return total;
+}
+
+// The hash of a file's bytes as read a chunk at a time, and of the same
+// bytes in memory: what a save read, to be known again before it replaces
+// the file.
+size_t HashOfChunk(const char* chunk, qsizetype size, size_t hash) {
+    return qHashBits(chunk, size_t(size), hash);
+}
+
+size_t HashOf(QByteArrayView bytes) {
+    size_t hash = 0;
+    for (qsizetype offset = 0; offset < bytes.size(); offset += ChunkSize)
+        hash = HashOfChunk(bytes.data() + offset, std::min(ChunkSize, bytes.size() - offset), hash);
+    return hash;
+}
+
+// Reads the file's first size bytes and returns their hash; given expected
+// bytes, none as soon as the file's differ from them.
+std::optional<size_t> HashOfFile(int fd, qsizetype size, const char* expected = nullptr) {
+    QByteArray chunk(ChunkSize, Qt::Uninitialized);
+    size_t hash = 0;
+    for (qsizetype offset = 0; offset < size; offset += ChunkSize) {
+        const qsizetype n = std::min(ChunkSize, size - offset);
+        if (ReadAllAt(fd, chunk.data(), n, offset) != n ||
+            (expected && std::memcmp(chunk.constData(), expected + offset, size_t(n)) != 0))
+            return std::nullopt;
+        hash = HashOfChunk(chunk.constData(), n, hash);
+    }
+    return hash;
 }
 
 // A save's temporary file is locked while the save lives, so that another
@@ -358,9 +393,13 @@ CombinationFile::Replacement::Replacement(const CombinationFile& file, AssignPro
 }
 
 CombinationFile::Replacement::~Replacement() {
-    // The temporary file goes while it is still locked; the lock on the
-    // combination file last, as the members close in reverse order.
-    if (!m_finished && !m_temporary.isEmpty())
+    // The temporary file goes while it is still locked, and only while its
+    // name is still its own; the lock on the combination file last, as the
+    // members close in reverse order.
+    struct stat mine {};
+    struct stat named {};
+    if (!m_finished && !m_temporary.isEmpty() && ::fstat(m_fd.Get(), &mine) == 0 &&
+        ::lstat(m_temporary.constData(), &named) == 0 && SameFile(mine, named))
         ::unlink(m_temporary.constData());
 }
 
@@ -508,19 +547,37 @@ void CombinationFile::Replacement::OpenInPlace() {
     m_inPlace = true;
 }
 
-qsizetype CombinationFile::Replacement::ReadCurrent(char* buffer, qsizetype maxBytes) {
+bool CombinationFile::Replacement::CurrentEquals(QByteArrayView bytes, qsizetype maxBytes) {
     if (!HasCurrent()) {
         m_read = Read::NoFile;
-        return 0;
+        return true;
     }
     // The file's state is taken before its bytes: an edit that lands while
     // they are read shows as a change later.
     if (::fstat(m_current.Get(), &m_status) != 0)
         throw FileError::FromErrno(LastErrno(EIO));
-    const qsizetype n = ReadAllAt(m_current.Get(), buffer, maxBytes, 0);
-    m_asRead = QByteArrayView(buffer, n);
+    if (std::min<qsizetype>(m_status.st_size, maxBytes) != bytes.size())
+        return false;
+    const std::optional<size_t> hash = HashOfFile(m_current.Get(), bytes.size(), bytes.data());
+    if (!hash)
+        return false;
     m_read = Read::File;
-    return n;
+    m_readSize = bytes.size();
+    m_readHash = *hash;
+    return true;
+}
+
+qsizetype CombinationFile::Replacement::ReadCurrent(char* buffer, qsizetype maxBytes) {
+    if (!HasCurrent()) {
+        m_read = Read::NoFile;
+        return 0;
+    }
+    if (::fstat(m_current.Get(), &m_status) != 0)
+        throw FileError::FromErrno(LastErrno(EIO));
+    m_readSize = ReadAllAt(m_current.Get(), buffer, maxBytes, 0);
+    m_readHash = HashOf(QByteArrayView(buffer, m_readSize));
+    m_read = Read::File;
+    return m_readSize;
 }
 
 void CombinationFile::Replacement::Write(QByteArrayView bytes) {
@@ -615,36 +672,47 @@ bool CombinationFile::Replacement::StillAsRead() const {
     case Read::File:
         break;
     }
+    // The bytes first, as the times move by clock ticks and two writes
+    // within one tick leave them as they were; then the times, for a write
+    // while the bytes were read; the name last, as close to the rename as
+    // can be.
     struct stat now {};
-    if (::stat(m_final.constData(), &named) != 0 || !SameFile(named, m_status) ||
-        ::fstat(m_current.Get(), &now) != 0 || !SameVersion(now, m_status))
-        return false;
-    // The times move by clock ticks, and two writes within one tick leave
-    // them as they were: the bytes say the rest.
-    QByteArray chunk(ChunkSize, Qt::Uninitialized);
-    for (qsizetype offset = 0; offset < m_asRead.size(); offset += ChunkSize) {
-        const qsizetype n = std::min(ChunkSize, m_asRead.size() - offset);
-        if (ReadAllAt(m_current.Get(), chunk.data(), n, offset) != n ||
-            std::memcmp(chunk.constData(), m_asRead.data() + offset, size_t(n)) != 0)
-            return false;
-    }
-    return true;
+    return HashOfFile(m_current.Get(), m_readSize) == m_readHash &&
+           ::fstat(m_current.Get(), &now) == 0 && SameVersion(now, m_status) &&
+           ::stat(m_final.constData(), &named) == 0 && SameFile(named, m_status);
 }
 
 bool CombinationFile::Replacement::Rename() {
+    const char* temporary = m_temporary.constData();
+    const char* final = m_final.constData();
     if (m_read == Read::NoFile) {
         // No file was read, so none is replaced: one made meanwhile stays.
-        if (::renameat2(AT_FDCWD, m_temporary.constData(), AT_FDCWD, m_final.constData(),
-                        RENAME_NOREPLACE) == 0)
+        if (::renameat2(AT_FDCWD, temporary, AT_FDCWD, final, RENAME_NOREPLACE) == 0)
             return true;
         if (errno == EEXIST)
             return false;
-        if (errno != EINVAL && errno != ENOSYS)
-            throw AboutFile(LastErrno(EIO), m_final);
-        // A file system that cannot refuse to replace: the look just before
-        // stands.
+    } else if (m_read == Read::File) {
+        // The two files swap names in one step, so that the one taken out is
+        // known for certain: when it is not the one read (an edit renamed
+        // over it an instant ago, or wrote to it), they swap back.
+        if (::renameat2(AT_FDCWD, temporary, AT_FDCWD, final, RENAME_EXCHANGE) == 0) {
+            struct stat out {};
+            struct stat now {};
+            // (The swap itself gives the file a new change time.)
+            if (::lstat(temporary, &out) == 0 && SameFile(out, m_status) &&
+                ::fstat(m_current.Get(), &now) == 0 && SameContent(now, m_status)) {
+                ::unlink(temporary);
+                return true;
+            }
+            ::renameat2(AT_FDCWD, temporary, AT_FDCWD, final, RENAME_EXCHANGE);
+            return false;
+        }
     }
-    if (::rename(m_temporary.constData(), m_final.constData()) != 0)
+    if (m_read != Read::Nothing && errno != EINVAL && errno != ENOSYS)
+        throw AboutFile(LastErrno(EIO), m_final);
+    // A file system that cannot swap or refuse to replace: the look just
+    // before stands.
+    if (::rename(temporary, final) != 0)
         throw AboutFile(LastErrno(EIO), m_final);
     return true;
 }

@@ -88,9 +88,12 @@ public:
 
         // Whether there was a file when the lock was taken.
         bool HasCurrent() const { return m_current.IsOpen(); }
+        // Whether the file, as the lock shows it, holds these bytes (its
+        // first maxBytes); no file counts as equal, having nothing that a
+        // write could lose. When it does, Finish replaces only this file.
+        bool CurrentEquals(QByteArrayView bytes, qsizetype maxBytes);
         // Reads the file as it is under the lock (nothing when there is
-        // none) and remembers what it read, in buffer, which must stay as it
-        // is until Finish.
+        // none); Finish replaces only the file read.
         qsizetype ReadCurrent(char* buffer, qsizetype maxBytes);
 
         bool InPlace() const { return m_inPlace; }
@@ -135,7 +138,8 @@ public:
         FileDescriptor m_fd; // where the new content goes
         struct stat m_status {}; // of m_current, as last read
         Read m_read = Read::Nothing;
-        QByteArrayView m_asRead;
+        qsizetype m_readSize = 0;
+        size_t m_readHash = 0;
         QByteArrayView m_inPlaceContent;
         std::optional<FileError> m_unsynced;
         bool m_locked = false;

@@ -4,6 +4,8 @@
 #include "store/CombinationRecord.h"
 #include "store/TrinodeError.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -141,17 +143,30 @@ quint8 EntryOf(const char* field, int likely) {
     return OtherValue;
 }
 
-// The observer of a save that starts over: its stages and positions were
-// told once already; only the waits for the lock go on to the caller's.
-class Retrying final : public AssignProgress {
+// The observer of an assignment whose save may start over: the caller's
+// hears each stage and position once, however often the save starts, and
+// every wait for the lock.
+class TellingOnce final : public AssignProgress {
 public:
-    explicit Retrying(AssignProgress& caller) : m_caller(caller) {}
-    void Stage(const QString&) override {}
-    void Position(int) override {}
+    explicit TellingOnce(AssignProgress& caller) : m_caller(caller) {}
+    void Stage(const QString& text) override {
+        if (m_stages.contains(text))
+            return;
+        m_stages.append(text);
+        m_caller.Stage(text);
+    }
+    void Position(int position) override {
+        if (position <= m_position)
+            return;
+        m_position = position;
+        m_caller.Position(position);
+    }
     void Waiting() override { m_caller.Waiting(); }
 
 private:
     AssignProgress& m_caller;
+    QStringList m_stages;
+    int m_position = -1;
 };
 
 } // namespace
@@ -324,15 +339,20 @@ void CombinationTable::LoadFile(AssignProgress& waiting) {
     Take(bytes);
 }
 
-void CombinationTable::TakeExternalEdits(CombinationFile::Replacement& replacement, char* read,
-                                         char* bytes) {
-    const qsizetype size = replacement.ReadCurrent(read, FileSize);
-    if (!replacement.HasCurrent())
-        return; // nothing on disk that a write could lose
-    if (size == m_diskSize && std::memcmp(read, bytes, size_t(size)) == 0)
-        return;
-    Take(QByteArrayView(read, size));
+bool CombinationTable::TakeExternalEdits(CombinationFile::Replacement& replacement, char* bytes,
+                                         bool lastAttempt) {
+    if (replacement.CurrentEquals(QByteArrayView(bytes, m_diskSize), FileSize))
+        return true;
+    FileImage file;
+    const qsizetype size = replacement.ReadCurrent(file.Data(), FileSize);
+    // A file that an editor writes whole again is short for an instant: one
+    // found short is read again, and taken (and refused) only when it stays
+    // short.
+    if (size < FileSize && !lastAttempt)
+        return false;
+    Take(file.View(size));
     CopyTo(bytes);
+    return true;
 }
 
 int CombinationTable::FindRecord(const char* key, int from) const {
@@ -423,14 +443,14 @@ void CombinationTable::AssignCombination(const Combination& combination,
     char key[Record::KeySize];
     const bool storable = Record::KeyOf(combination, key);
 
-    progress.Stage(QStringLiteral("Processing..."));
+    TellingOnce told(progress);
+    told.Stage(QStringLiteral("Processing..."));
     if (m_file.IsReadOnly())
         throw FileError(FileError::AccessDenied);
     // An edit that lands while the file is saved makes the save start over
-    // on the edited file; the observer hears its stages and positions once.
-    Retrying retrying(progress);
+    // on the edited file.
     for (int attempt = 1; attempt <= SaveAttempts; ++attempt) {
-        if (SaveOnce(storable ? key : nullptr, stored, attempt == 1 ? progress : retrying))
+        if (SaveOnce(storable ? key : nullptr, stored, told, attempt == SaveAttempts))
             return;
     }
     throw TrinodeError(
@@ -438,18 +458,17 @@ void CombinationTable::AssignCombination(const Combination& combination,
 }
 
 bool CombinationTable::SaveOnce(const char* key, const StoredBinding& stored,
-                                AssignProgress& progress) {
+                                AssignProgress& progress, bool lastAttempt) {
     // From here to the rename the save holds the file's lock: a second
     // Trinode on the same file waits, and then builds on this one's result.
     CombinationFile::Replacement replacement(m_file, progress);
     // The new file is made once, from the table as it stands, and the
-    // rebuilt records are written into it as into the table; the file as it
-    // was read stays beside it until the rename.
-    FileImage read;
+    // rebuilt records are written into it as into the table.
     FileImage image;
     char* const bytes = image.Data();
     CopyTo(bytes);
-    TakeExternalEdits(replacement, read.Data(), bytes);
+    if (!TakeExternalEdits(replacement, bytes, lastAttempt))
+        return false;
     progress.Position(0);
     Rebuilt rebuilt(*this);
     Rebuild(key, stored, bytes, rebuilt, progress);

@@ -115,13 +115,16 @@ private:
     // KeySize bytes) at or after from, or -1.
     int FindRecord(const char* key, int from = 0) const;
     int FindRecord(const Combination& combination) const;
-    // Reads the file, as the save's lock shows it, into read, and takes its
-    // content when it differs from what was last loaded or saved; bytes
-    // holds the table as it stands and follows it.
-    void TakeExternalEdits(CombinationFile::Replacement& replacement, char* read, char* bytes);
+    // Takes the file's content, as the save's lock shows it, when it differs
+    // from what was last loaded or saved; bytes holds the table as it stands
+    // and follows it. False, with nothing taken, for a short file but at the
+    // last attempt.
+    bool TakeExternalEdits(CombinationFile::Replacement& replacement, char* bytes,
+                           bool lastAttempt);
     // One save under one lock: false when the file changed under it, with
     // the table as the file was read.
-    bool SaveOnce(const char* key, const StoredBinding& stored, AssignProgress& progress);
+    bool SaveOnce(const char* key, const StoredBinding& stored, AssignProgress& progress,
+                  bool lastAttempt);
     class Rebuilt;
     // Rebuilds in bytes, and in the table, every record whose key is key
     // (none when there is no key), noting the old ones in rebuilt.
