@@ -21,4 +21,10 @@ std::optional<int> ButtonIndex(const QString& name) {
     return std::nullopt;
 }
 
+Combination CombinationOf(int recordNumber) {
+    return {ButtonName(recordNumber / (EntryCount * EntryCount)),
+            ButtonName(recordNumber / EntryCount % EntryCount),
+            ButtonName(recordNumber % EntryCount)};
+}
+
 } // namespace ButtonCatalogue

@@ -4,6 +4,8 @@
 // names and, last, the empty value. The order is the record order of the
 // combination file, so it never changes.
 
+#include "store/Combination.h"
+
 #include <QString>
 
 #include <array>
@@ -28,5 +30,8 @@ std::optional<int> ButtonIndex(const QString& name);
 constexpr int RecordNumber(int a, int b, int c) {
     return a * EntryCount * EntryCount + b * EntryCount + c;
 }
+
+// The combination whose record a new file holds at a record number.
+Combination CombinationOf(int recordNumber);
 
 } // namespace ButtonCatalogue
