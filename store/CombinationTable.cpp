@@ -20,24 +20,18 @@ const QString CombinationTable::NotFoundText = QStringLiteral("Not found!");
 
 namespace {
 
-constexpr QByteArrayView PlaceholderText("|");
-
 QString ShownText(QByteArrayView field) {
-    return field == PlaceholderText ? QString() : Record::Decode(field);
+    return field == Record::Placeholder ? QString() : Record::Decode(field);
 }
 
 QByteArray StoredBytes(QByteArrayView field) {
-    return field == PlaceholderText ? QByteArray() : field.toByteArray();
+    return field == Record::Placeholder ? QByteArray() : field.toByteArray();
 }
 
 // Refuses bytes that do not fit their field before anything changes.
-void CheckFits(Record::Field field, QByteArrayView bytes, const char* what) {
+void CheckFits(Record::Field field, QByteArrayView bytes) {
     if (!Record::Fits(field, bytes))
-        throw TrinodeError(QStringLiteral("The %1 is too long to be stored: it takes %2 bytes and "
-                                          "the file holds at most %3")
-                               .arg(QLatin1String(what))
-                               .arg(bytes.size())
-                               .arg(Record::PlaceOf(field).width));
+        throw TrinodeError(Record::TooLong(field, bytes.size()));
 }
 
 constexpr quint8 OtherValue = 0xff;
@@ -89,7 +83,7 @@ const std::array<std::array<char, Record::SocketWidth>, Entries>& EntryFields() 
 const std::array<char, Record::Size>& DefaultTemplate() {
     static const auto made = [] {
         std::array<char, Record::Size> record{};
-        Record::Build(record.data(), {}, {}, {}, PlaceholderText, PlaceholderText);
+        Record::Build(record.data(), {}, {}, {}, Record::Placeholder, Record::Placeholder);
         return record;
     }();
     return made;
@@ -101,16 +95,11 @@ const int SocketOffsets[] = {Record::PlaceOf(Record::Field::Socket1).offset,
 // The texts follow the sockets to the record's end.
 const int TextsOffset = Record::PlaceOf(Record::Field::Info).offset;
 
-// The catalogue entries of a place's three socket values.
-std::array<int, 3> EntriesAt(int number) {
-    return {number / (Entries * Entries), number / Entries % Entries, number % Entries};
-}
-
 // What a new file holds at a place: the place's three catalogue values and
 // the placeholder for both texts.
 void BuildDefault(int number, char* out) {
     std::memcpy(out, DefaultTemplate().data(), Record::Size);
-    const auto entries = EntriesAt(number);
+    const auto entries = ButtonCatalogue::EntriesOf(number);
     for (int s = 0; s < 3; ++s)
         std::memcpy(out + SocketOffsets[s], EntryFields()[size_t(entries[size_t(s)])].data(),
                     Record::SocketWidth);
@@ -121,7 +110,7 @@ bool IsDefault(int number, const char* record) {
     if (record[0] != made[0] ||
         std::memcmp(record + TextsOffset, made + TextsOffset, Record::Size - TextsOffset) != 0)
         return false;
-    const auto entries = EntriesAt(number);
+    const auto entries = ButtonCatalogue::EntriesOf(number);
     for (int s = 0; s < 3; ++s) {
         if (std::memcmp(record + SocketOffsets[s], EntryFields()[size_t(entries[size_t(s)])].data(),
                         Record::SocketWidth) != 0)
@@ -241,7 +230,7 @@ void CombinationTable::EnsureKeys() const {
     char scratch[Record::Size];
     char key[Record::KeySize];
     for (int i = 0; i < RecordCount; ++i) {
-        const auto likely = EntriesAt(i);
+        const auto likely = ButtonCatalogue::EntriesOf(i);
         if (m_places[size_t(i)] == DefaultRecord) {
             m_keys[size_t(i)] = {quint8(likely[0]), quint8(likely[1]), quint8(likely[2])};
             continue;
@@ -435,11 +424,11 @@ private:
 
 void CombinationTable::AssignCombination(const Combination& combination,
                                          const StoredBinding& binding, AssignProgress& progress) {
-    CheckFits(Record::Field::Info, binding.info, "information");
-    CheckFits(Record::Field::Path, binding.path, "path");
+    CheckFits(Record::Field::Info, binding.info);
+    CheckFits(Record::Field::Path, binding.path);
     const StoredBinding stored{
-        binding.info.isEmpty() ? PlaceholderText.toByteArray() : binding.info,
-        binding.path.isEmpty() ? PlaceholderText.toByteArray() : binding.path};
+        binding.info.isEmpty() ? Record::Placeholder.toByteArray() : binding.info,
+        binding.path.isEmpty() ? Record::Placeholder.toByteArray() : binding.path};
     char key[Record::KeySize];
     const bool storable = Record::KeyOf(combination, key);
 

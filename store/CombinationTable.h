@@ -15,6 +15,7 @@
 // makes again on top of it.
 
 #include "store/AssignProgress.h"
+#include "store/ButtonCatalogue.h"
 #include "store/Combination.h"
 #include "store/CombinationFile.h"
 #include "store/CombinationRecord.h"
@@ -29,8 +30,8 @@
 
 class CombinationTable final {
 public:
-    static constexpr int RecordCount = 12167;
-    static constexpr qsizetype FileSize = qsizetype(RecordCount) * 176;
+    static constexpr int RecordCount = ButtonCatalogue::RecordCount;
+    static constexpr qsizetype FileSize = qsizetype(RecordCount) * CombinationRecord::Size;
     static constexpr int PositionStep = 15;
 
     static const QString NotFoundText;

@@ -41,9 +41,7 @@ constexpr int RecordSize = CombinationRecord::Size;
 constexpr qsizetype FileSize = CombinationTable::FileSize;
 
 int NumberOf(const Combination& c) {
-    return ButtonCatalogue::RecordNumber(*ButtonCatalogue::ButtonIndex(c[0]),
-                                         *ButtonCatalogue::ButtonIndex(c[1]),
-                                         *ButtonCatalogue::ButtonIndex(c[2]));
+    return *ButtonCatalogue::RecordNumber(c);
 }
 
 QByteArray WithRecord(QByteArray table, const Combination& c, const QByteArray& info,

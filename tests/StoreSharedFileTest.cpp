@@ -248,9 +248,7 @@ protected:
 };
 
 QByteArray WithMusic(QByteArray table) {
-    const int n = ButtonCatalogue::RecordNumber(*ButtonCatalogue::ButtonIndex(Music[0]),
-                                                *ButtonCatalogue::ButtonIndex(Music[1]),
-                                                *ButtonCatalogue::ButtonIndex(Music[2]));
+    const int n = *ButtonCatalogue::RecordNumber(Music);
     CombinationRecord::Build(table.data() + qsizetype(n) * RecordSize, "Files", "Personal", "Music",
                              "Player", "/usr/bin/player");
     return table;

@@ -146,10 +146,7 @@ int main(int argc, char** argv) {
         if (first >= 0) {
             NoProgress none;
             for (int n = first; n < first + count; ++n) {
-                const Combination combination{ButtonCatalogue::ButtonName(n / 529),
-                                              ButtonCatalogue::ButtonName(n / 23 % 23),
-                                              ButtonCatalogue::ButtonName(n % 23)};
-                table.AssignCombination(combination,
+                table.AssignCombination(ButtonCatalogue::CombinationOf(n),
                                         QString::fromLocal8Bit(argv[5]) + QString::number(n),
                                         QString::fromLocal8Bit(argv[6]), none);
                 std::printf("Saved %d\n", n);

@@ -569,12 +569,12 @@ private:
         const QByteArray pathBytes = Record::Encode(path);
         QString refusal;
         if (infoBytes.size() > 30)
-            refusal = QStringLiteral("The information is too long to be stored: it takes %1 "
-                                     "bytes and the file holds at most 30")
+            refusal = QStringLiteral("The information takes %1 bytes, more than the 30 that a "
+                                     "shortcut can hold")
                           .arg(infoBytes.size());
         else if (pathBytes.size() > 100)
-            refusal = QStringLiteral("The path is too long to be stored: it takes %1 bytes "
-                                     "and the file holds at most 100")
+            refusal = QStringLiteral("The path takes %1 bytes, more than the 100 that a shortcut "
+                                     "can hold")
                           .arg(pathBytes.size());
         else if (m_disk.ReadOnly())
             refusal = FileError::MessageFor(FileError::AccessDenied);

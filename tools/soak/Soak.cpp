@@ -56,12 +56,6 @@ QByteArray ReadWhole(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-Combination CombinationOf(int record) {
-    return {ButtonCatalogue::ButtonName(record / 529),
-            ButtonCatalogue::ButtonName(record / 23 % 23),
-            ButtonCatalogue::ButtonName(record % 23)};
-}
-
 } // namespace
 
 Soak::Soak(SoakOptions options) : m_options(std::move(options)), m_random(m_options.seed) {}
@@ -102,7 +96,7 @@ void Soak::ChildMain(int index, const QString& file, long long sizeLimit, int sa
         CombinationTable table(file);
         table.LoadFile();
         SavingSignal progress(savingPipe);
-        table.AssignCombination(CombinationOf(record), info, path, progress);
+        table.AssignCombination(ButtonCatalogue::CombinationOf(record), info, path, progress);
     } catch (const FileError& error) {
         code = error.Code() == FileError::DiskFull ? DiskFull : Failed;
         if (code == Failed)
@@ -181,12 +175,12 @@ QByteArray Soak::After(const QByteArray& before, int index) {
     AssignmentOf(index, record, info, path);
     QByteArray after = before;
     if (after.size() == CombinationTable::FileSize) {
-        const QByteArray infoBytes = info.isEmpty() ? QByteArray("|") : info.toLatin1();
-        const QByteArray pathBytes = path.isEmpty() ? QByteArray("|") : path.toLatin1();
-        CombinationRecord::Build(after.data() + qsizetype(record) * CombinationRecord::Size,
-                                 ButtonCatalogue::Names[record / 529],
-                                 ButtonCatalogue::Names[record / 23 % 23],
-                                 ButtonCatalogue::Names[record % 23], infoBytes, pathBytes);
+        const Combination combination = ButtonCatalogue::CombinationOf(record);
+        CombinationRecord::Build(
+            after.data() + qsizetype(record) * CombinationRecord::Size, combination[0].toLatin1(),
+            combination[1].toLatin1(), combination[2].toLatin1(),
+            info.isEmpty() ? CombinationRecord::Placeholder : QByteArrayView(info.toLatin1()),
+            path.isEmpty() ? CombinationRecord::Placeholder : QByteArrayView(path.toLatin1()));
     }
     return after;
 }
@@ -415,8 +409,9 @@ SoakCounts Soak::Run(const QString& dir) {
             CombinationTable table(m_path);
             table.LoadFile();
             NoProgress progress;
-            table.AssignCombination(CombinationOf(i % CombinationTable::RecordCount), QString(),
-                                    QString(), progress);
+            table.AssignCombination(
+                ButtonCatalogue::CombinationOf(i % CombinationTable::RecordCount), QString(),
+                QString(), progress);
             CheckNoStrayAfterSave("the save after a kill");
         }
         if (m_options.verbose)
