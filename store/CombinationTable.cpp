@@ -250,9 +250,6 @@ void CombinationTable::CreateDefaultFile() {
 }
 
 void CombinationTable::CreateDefaultFile(AssignProgress& waiting) {
-    // Whatever a prefetch found (no file, or one that creation replaces) is
-    // of no use now; dropping it waits for its thread.
-    m_prefetch = {};
     CombinationFile::Replacement replacement(m_file, waiting);
     m_places.assign(RecordCount, DefaultRecord);
     m_records.clear();
@@ -296,36 +293,16 @@ void CombinationTable::Take(QByteArrayView bytes) {
         throw FileError(FileError::ReadBeyondEnd);
 }
 
-template <class Read> void CombinationTable::Load(Read read) {
-    // The file is read aside, so that a failed read leaves the table as it
-    // was; the buffer goes once its records are taken.
-    FileImage buffer;
-    const qsizetype size = read(buffer.Data());
-    Take(buffer.View(size));
-}
-
-void CombinationTable::PrefetchFile() {
-    m_prefetch = std::async(std::launch::async, [file = m_file]() {
-        QByteArray bytes(FileSize, Qt::Uninitialized);
-        NoProgress none;
-        bytes.truncate(file.ReadInto(bytes.data(), FileSize, none));
-        return bytes;
-    });
-}
-
 void CombinationTable::LoadFile() {
     NoProgress none;
     LoadFile(none);
 }
 
 void CombinationTable::LoadFile(AssignProgress& waiting) {
-    if (!m_prefetch.valid()) {
-        Load([&](char* buffer) { return m_file.ReadInto(buffer, FileSize, waiting); });
-        return;
-    }
-    // A prefetched read is taken once; later loads read the file again.
-    const QByteArray bytes = m_prefetch.get();
-    Take(bytes);
+    // The file is read aside, so that a failed read leaves the table as it
+    // was; the buffer goes once its records are taken.
+    FileImage buffer;
+    Take(buffer.View(m_file.ReadInto(buffer.Data(), FileSize, waiting)));
 }
 
 bool CombinationTable::TakeExternalEdits(CombinationFile::Replacement& replacement, char* bytes,

@@ -25,7 +25,6 @@
 #include <QString>
 
 #include <array>
-#include <future>
 #include <vector>
 
 class CombinationTable final {
@@ -60,11 +59,6 @@ public:
     // Waiting is told while a save of another program holds the lock.
     void LoadFile();
     void LoadFile(AssignProgress& waiting);
-    // Starts reading the file on a thread of its own, for the next LoadFile
-    // to take: at start-up the read, and the first touch of the fresh 2 MB
-    // buffer it fills, then overlap with making the window instead of
-    // delaying its first paint. Failures wait for LoadFile, which raises them.
-    void PrefetchFile();
 
     // The first record, from record 0 upwards, whose trimmed socket fields
     // equal the combination; "Not found!" and an empty path when none does.
@@ -104,10 +98,9 @@ private:
     void CopyTo(char* out) const;
     // Gives the record these bytes.
     void Put(int number, const char* bytes);
-    // Reads the file through read (which fills a buffer of FileSize bytes and
-    // says how many it read): the bytes read replace the start of the table,
-    // the rest keeps its content. A failed read changes nothing.
-    template <class Read> void Load(Read read);
+    // The bytes read from the file replace the start of the table, the rest
+    // keeps its content; fewer than a whole file raise "Read beyond end of
+    // file" once taken.
     void Take(QByteArrayView bytes);
     // The keys follow the table lazily: a load only marks them stale, and
     // the first lookup, after the window is up, builds them.
@@ -144,6 +137,4 @@ private:
     // The file, as last loaded or saved, is the table's first m_diskSize
     // bytes (0: none).
     qsizetype m_diskSize = 0;
-    // A read started by PrefetchFile that no LoadFile has taken yet.
-    std::future<QByteArray> m_prefetch;
 };

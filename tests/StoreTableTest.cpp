@@ -1,5 +1,5 @@
 // The combination table against a real file in a temporary home: what the
-// observer is told, combinations that have no record, and the prefetched load.
+// observer is told, and combinations that have no record.
 // The file's bytes under assignments, hand edits and odd records are checked
 // against a model of the format by the store's fuzz target, whose seed corpus
 // the test command replays.
@@ -125,78 +125,4 @@ TEST_F(StoreTable, ObserverHearsEveryStageAndPositionInOrder) {
         EXPECT_EQ(progress.events, row.events) << row.scenario;
         EXPECT_EQ(InodeOf(File()) == inode, row.events.isEmpty()) << row.scenario;
     }
-}
-
-namespace {
-
-struct PrefetchCase {
-    const char* scenario;
-    enum class File { Assigned, Short, Missing } file;
-    bool createInstead; // the start finds no file and creates it
-    int errorCode;      // of LoadFile; 0 for none
-};
-
-void PrintTo(const PrefetchCase& row, std::ostream* out) {
-    *out << row.scenario;
-}
-
-class PrefetchedLoad : public StoreTable, public ::testing::WithParamInterface<PrefetchCase> {};
-
-} // namespace
-
-TEST_P(PrefetchedLoad, GivesWhatAPlainLoadGives) {
-    const PrefetchCase& row = GetParam();
-    QByteArray onDisk = m_default;
-    PutRecord(onDisk, 7, SpelledRecord("Files", "", "", "Prefetched", "/tmp"));
-    switch (row.file) {
-    case PrefetchCase::File::Assigned:
-        WriteAll(File(), onDisk);
-        break;
-    case PrefetchCase::File::Short:
-        onDisk.truncate(1000);
-        WriteAll(File(), onDisk);
-        break;
-    case PrefetchCase::File::Missing:
-        ASSERT_TRUE(QFile::remove(File()));
-        break;
-    }
-    m_table.PrefetchFile();
-    if (row.createInstead) {
-        m_table.CreateDefaultFile();
-        EXPECT_EQ(ReadAll(File()), m_default);
-        // The prefetch that found nothing is not taken for the file later.
-        EXPECT_NO_THROW(m_table.LoadFile());
-        EXPECT_EQ(m_table.Bytes(), m_default);
-        return;
-    }
-    try {
-        m_table.LoadFile();
-        EXPECT_EQ(row.errorCode, 0);
-    } catch (const FileError& error) {
-        EXPECT_EQ(error.Code(), row.errorCode) << error.what();
-    }
-    if (row.file != PrefetchCase::File::Missing) {
-        EXPECT_EQ(m_table.Bytes().first(onDisk.size()), onDisk);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PrefetchedLoad,
-    ::testing::Values(
-        PrefetchCase{"WholeFile", PrefetchCase::File::Assigned, false, 0},
-        PrefetchCase{"ShortFile", PrefetchCase::File::Short, false, FileError::ReadBeyondEnd},
-        PrefetchCase{"NoFile", PrefetchCase::File::Missing, false, FileError::FileNotFound},
-        PrefetchCase{"NoFileThenCreated", PrefetchCase::File::Missing, true, 0}),
-    [](const auto& info) { return std::string(info.param.scenario); });
-
-TEST_F(StoreTable, APrefetchIsTakenOnceAndLaterLoadsReadTheFileAgain) {
-    m_table.PrefetchFile();
-    m_table.LoadFile();
-    EXPECT_EQ(m_table.Bytes(), m_default);
-    QByteArray edited = m_default;
-    PutRecord(edited, 3, SpelledRecord("Control", "", "", "Edited", "/bin"));
-    WriteAll(File(), edited);
-    m_table.LoadFile();
-    EXPECT_EQ(m_table.Bytes(), edited);
-    EXPECT_EQ(m_table.FindCombination({"Control", "", ""}).info, "Edited");
 }
