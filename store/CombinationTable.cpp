@@ -403,6 +403,11 @@ void CombinationTable::AssignCombination(const Combination& combination,
                                          const StoredBinding& binding, AssignProgress& progress) {
     CheckFits(Record::Field::Info, binding.info);
     CheckFits(Record::Field::Path, binding.path);
+    // The system reads a file name up to a NUL byte: such a path would open
+    // another file.
+    if (binding.path.contains('\0'))
+        throw TrinodeError(
+            QStringLiteral("The path holds a NUL byte, which no file name can hold"));
     const StoredBinding stored{
         binding.info.isEmpty() ? Record::Placeholder.toByteArray() : binding.info,
         binding.path.isEmpty() ? Record::Placeholder.toByteArray() : binding.path};

@@ -70,8 +70,9 @@ public:
     // Rebuilds every record of the combination with the texts (an empty text
     // stores the placeholder) and rewrites the whole file. Texts longer than
     // their field (30 and 100 bytes in the stored encoding) are refused
-    // before anything changes. Progress hears its stages and positions once,
-    // even when an edit on disk makes the save start over.
+    // before anything changes, and so is a path holding a NUL byte. Progress
+    // hears its stages and positions once, even when an edit on disk makes
+    // the save start over.
     void AssignCombination(const Combination& combination, const QString& info, const QString& path,
                            AssignProgress& progress);
     // The same with the bytes to store, taken as they are.

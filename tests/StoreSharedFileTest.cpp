@@ -247,10 +247,14 @@ protected:
     QByteArray m_old;
 };
 
+// The table with every record of Music bound to Player.
 QByteArray WithMusic(QByteArray table) {
-    const int n = *ButtonCatalogue::RecordNumber(Music);
-    CombinationRecord::Build(table.data() + qsizetype(n) * RecordSize, "Files", "Personal", "Music",
-                             "Player", "/usr/bin/player");
+    const QByteArray key = SpelledRecord("Files", "Personal", "Music", "|", "|").mid(1, 45);
+    for (qsizetype at = 0; at + RecordSize <= table.size(); at += RecordSize) {
+        if (table.mid(at + 1, 45) == key)
+            table.replace(at, RecordSize,
+                          SpelledRecord("Files", "Personal", "Music", "Player", "/usr/bin/player"));
+    }
     return table;
 }
 
@@ -259,6 +263,14 @@ QByteArray WithMusic(QByteArray table) {
 TEST_F(UsersFile, SavedInPlaceOnlyWhereItChangesAndNeverShortened) {
     enum class Expect { Old, New, OldOrNew };
     const QByteArray shortFile = m_old.left(FileSize - 1000);
+    // Copies of Music whose new bytes run from the last byte of the first
+    // 64 KiB to the first of the next (record 372's information), and up to
+    // the file's last byte.
+    QByteArray copies = m_old;
+    copies.replace(372 * RecordSize, RecordSize,
+                   SpelledRecord("Files", "Personal", "Music", QByteArray(30, 'x'), "|"));
+    copies.replace(FileSize - RecordSize, RecordSize,
+                   SpelledRecord("Files", "Personal", "Music", "|", "|"));
     const struct {
         const char* scenario;
         QByteArray before; // the file as the user has it
@@ -270,6 +282,7 @@ TEST_F(UsersFile, SavedInPlaceOnlyWhereItChangesAndNeverShortened) {
         {"a whole file", m_old, {}, nullptr, Expect::New, "Done"},
         {"bytes after the last record", m_old + "tail", {}, nullptr, Expect::New, "Done"},
         {"a short file", shortFile, {}, nullptr, Expect::New, "Done"},
+        {"copies at a 64 KiB boundary and at the end", copies, {}, nullptr, Expect::New, "Done"},
         {"stopped after the load", m_old, {"--pause-at", "0"}, "0", Expect::Old, nullptr},
         {"stopped before the write",
          m_old,

@@ -95,6 +95,32 @@ TEST_F(StoreTable, CombinationWithoutARecordIsNotFoundButAssigningItRewritesTheF
     }
 }
 
+// A record is matched by its content from record 0 on: a hand-edited record 0
+// is the first match, and every one of two adjacent records of one
+// combination is rebuilt.
+TEST_F(StoreTable, RecordsAreMatchedByContentFromTheFirstOn) {
+    const Combination files{"Files", "", "Personal"};
+    const int own = *ButtonCatalogue::RecordNumber(files);
+    const struct {
+        const char* scenario;
+        int copy;      // a record edited to hold files, bound to "Copy"
+        QString found; // what a lookup finds
+    } rows[] = {
+        {"a copy at record 0", 0, "Copy"},
+        {"a copy right after the combination's own", own + 1, ""},
+    };
+    for (const auto& row : rows) {
+        QByteArray bytes = m_default;
+        PutRecord(bytes, row.copy, SpelledRecord("Files", "", "Personal", "Copy", "/copy"));
+        LoadFrom(bytes);
+        EXPECT_EQ(m_table.FindCombination(files).info, row.found) << row.scenario;
+        Assign(files, "New", "/new");
+        for (const int n : {row.copy, own})
+            PutRecord(bytes, n, SpelledRecord("Files", "", "Personal", "New", "/new"));
+        EXPECT_TRUE(ReadAll(File()) == bytes) << row.scenario << ": not every copy rebuilt";
+    }
+}
+
 TEST_F(StoreTable, ObserverHearsEveryStageAndPositionInOrder) {
     QStringList saved{"Processing...", "0"};
     for (int position = 1; position <= 811; ++position)
@@ -108,17 +134,23 @@ TEST_F(StoreTable, ObserverHearsEveryStageAndPositionInOrder) {
         Combination combination;
         QString info;
         QStringList events;
+        QString path = "/path";
     } rows[] = {
         {"assigned", {"Files", "", "Personal"}, "Info", saved},
         {"no record", {"Nobody", "", ""}, "Info", saved},
         // Refused before anything is read or written: the file stays as it is.
         {"too long", {"Files", "", "Personal"}, QString(29, 'x') + QChar(0xe9), {}},
+        {"a path holding a NUL byte",
+         {"Files", "", "Personal"},
+         "Info",
+         {},
+         QString("/usr/bin/player") + QChar(0) + ".txt"},
     };
     for (const auto& row : rows) {
         RecordingProgress progress;
         const ino_t inode = InodeOf(File());
         try {
-            m_table.AssignCombination(row.combination, row.info, "/path", progress);
+            m_table.AssignCombination(row.combination, row.info, row.path, progress);
         } catch (const TrinodeError& e) {
             EXPECT_TRUE(row.events.isEmpty()) << row.scenario << ": " << e.what();
         }

@@ -615,6 +615,8 @@ private:
             return QStringLiteral("The path takes %1 bytes, more than the 100 that a shortcut "
                                   "can hold")
                 .arg(pathBytes.size());
+        if (pathBytes.contains('\0'))
+            return QStringLiteral("The path holds a NUL byte, which no file name can hold");
         if (m_disk.ReadOnly())
             return FileError::MessageFor(FileError::AccessDenied);
         if (before && before->left(FileSize) != m_model.synced) {
