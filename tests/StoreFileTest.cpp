@@ -162,26 +162,18 @@ TEST_F(StoreFile, PermissionsSurviveASave) {
     }
 }
 
-namespace {
-
-// Tells what it hears, and makes an edit of the file's the first time it
-// hears "Finalizing...": the new file is written, and not yet in place.
-class EditingProgress final : public AssignProgress {
-public:
-    explicit EditingProgress(std::function<void()> edit) : m_edit(std::move(edit)) {}
+// Tells what it hears, and makes an edit the first time it hears
+// "Finalizing...": the new file is written, and not yet in place.
+struct EditingProgress final : AssignProgress {
     void Stage(const QString& text) override {
         events << text;
-        if (text == "Finalizing..." && m_edit)
-            std::exchange(m_edit, nullptr)();
+        if (text == "Finalizing..." && edit)
+            std::exchange(edit, nullptr)();
     }
     void Position(int position) override { events << QString::number(position); }
+    std::function<void()> edit;
     QStringList events;
-
-private:
-    std::function<void()> m_edit;
 };
-
-} // namespace
 
 TEST_F(StoreFile, AnEditThatLandsDuringASaveIsKept) {
     const QByteArray edited = WithRecord(m_old, Empty, "Edited", "/edited");
@@ -215,7 +207,8 @@ TEST_F(StoreFile, AnEditThatLandsDuringASaveIsKept) {
     for (const auto& row : rows) {
         WriteAll(File(), m_old);
         m_table.LoadFile();
-        EditingProgress progress(row.edit);
+        EditingProgress progress;
+        progress.edit = row.edit;
         m_table.AssignCombination(Music, "Media Player", "/usr/bin/player", progress);
         EXPECT_EQ(progress.events, once) << row.scenario;
         EXPECT_TRUE(ReadAll(File()) == WithRecord(edited, Music, "Media Player", "/usr/bin/player"))

@@ -162,9 +162,6 @@ TEST_F(SharedFile, NoHolderKeepsASaveOrALoadWaiting) {
                          QFileInfo(File()).canonicalFilePath() +
                          " and did not let go within 3 seconds; nothing was written";
     const QStringList holdsOn{"sh", "-c", "echo held; exec cat"};
-    const QStringList stopped =
-        QStringList{File(),  Music[0],         Music[1],    Music[2],
-                    "First", "/usr/bin/first", "--stop-at", "Saving File..."};
     const struct {
         const char* scenario;
         QString program;
@@ -173,11 +170,16 @@ TEST_F(SharedFile, NoHolderKeepsASaveOrALoadWaiting) {
         const char* holding; // the holder's line once it holds the lock
         QString outcome;     // the saver's line before its last
     } rows[] = {
-        {"another user's exclusive lock", "flock", QStringList{"--exclusive", File()} + holdsOn,
-         other, "held", "Done"},
-        {"another user's shared lock", "flock", QStringList{"--shared", File()} + holdsOn, other,
+        {"another user's exclusive lock", "flock", QStringList{"-x", File()} + holdsOn, other,
          "held", "Done"},
-        {"a stopped save of this user", TRINODE_STORE_CHILD, stopped, 0, "Saving File...", held},
+        {"another user's shared lock", "flock", QStringList{"-s", File()} + holdsOn, other, "held",
+         "Done"},
+        {"a stopped save of this user",
+         TRINODE_STORE_CHILD,
+         {File(), "Files", "Personal", "Music", "First", "/first", "--stop-at", "Saving File..."},
+         0,
+         "Saving File...",
+         held},
     };
     // Readable to others, as files were made before they were made private.
     ASSERT_EQ(::chmod(QFile::encodeName(m_home.Path()).constData(), 0755), 0);
@@ -189,26 +191,14 @@ TEST_F(SharedFile, NoHolderKeepsASaveOrALoadWaiting) {
         const QByteArray before = ReadAll(File());
         LineChild holder(row.program, row.arguments, row.user);
         ASSERT_TRUE(holder.WaitFor(row.holding)) << row.scenario;
-
         const QStringList lines = Child(File(), Files, "Second", {}).Finish();
         ASSERT_GE(lines.size(), 2) << row.scenario;
         EXPECT_EQ(lines.at(lines.size() - 2), row.outcome) << row.scenario;
         EXPECT_EQ(lines.last(), "Table equals file") << row.scenario << ": not loaded";
-        if (row.outcome != "Done") {
-            EXPECT_TRUE(ReadAll(File()) == before) << row.scenario << ": written";
-        }
-
+        EXPECT_TRUE(row.outcome == "Done" || ReadAll(File()) == before) << row.scenario;
         // Once the holder has ended, the next save saves.
-        if (row.user == 0)
-            holder.Continue();
-        else
-            holder.Kill();
-        holder.Finish();
+        holder.Kill();
         EXPECT_TRUE(Child(File(), Files, "Third", {}).Finish().contains("Done")) << row.scenario;
-        CombinationTable table(File());
-        table.LoadFile();
-        EXPECT_EQ(table.FindCombination(Files), (Binding{"Third", "/usr/bin/third"}))
-            << row.scenario;
     }
 }
 

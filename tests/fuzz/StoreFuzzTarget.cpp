@@ -377,21 +377,6 @@ int RecordFrom(Input& in) {
     return int(in.Number(2) % RecordCount);
 }
 
-// A field written by hand into a record (when there is one): any text,
-// right-justified when it fits, else spilling into the fields after it.
-void WriteField(char* record, Input& in) {
-    const FieldSpan span = Fields[in.Byte() % 5];
-    const QByteArray text = Record::Encode(TextFrom(in));
-    const char pad = char(in.Byte() % 33);
-    if (!record)
-        return;
-    const qsizetype start =
-        text.size() <= span.width ? span.offset + span.width - text.size() : span.offset;
-    std::memset(record + span.offset, pad, span.width);
-    for (qsizetype i = 0; i < text.size() && start + i < RecordSize; ++i)
-        record[start + i] = text[i];
-}
-
 void Edit(QByteArray& file, Input& in) {
     const auto recordAt = [&file](int number) -> char* {
         const qsizetype offset = qsizetype(number) * RecordSize;
@@ -431,9 +416,21 @@ void Edit(QByteArray& file, Input& in) {
         file.append(QByteArray(count, char(in.Byte())));
         break;
     }
-    case 6:
-        WriteField(recordAt(RecordFrom(in)), in);
+    case 6: { // a field written by hand: any text, right-justified, spilling over
+        char* record = recordAt(RecordFrom(in));
+        const FieldSpan span = Fields[in.Byte() % 5];
+        const QByteArray text = Record::Encode(TextFrom(in));
+        const char pad = char(in.Byte() % 33);
+        if (!record)
+            break;
+        // Right-justified when it fits, else spilling into the fields after it.
+        const qsizetype start =
+            text.size() <= span.width ? span.offset + span.width - text.size() : span.offset;
+        std::memset(record + span.offset, pad, span.width);
+        for (qsizetype i = 0; i < text.size() && start + i < RecordSize; ++i)
+            record[start + i] = text[i];
         break;
+    }
     default: { // padding of any byte over part of a record
         char* record = recordAt(RecordFrom(in));
         const int from = in.Byte() % RecordSize;
