@@ -4,8 +4,9 @@
 // Exit status: 0 when the program ran, or when a running Trinode's window
 // became the active one; 1 for an unknown argument or without a usable
 // display; 2 when a running Trinode was found but its window did not become
-// active.
+// active; options that set something give their own (CommandLine).
 
+#include "app/CommandLine.h"
 #include "launcher/TrinodeApplication.h"
 #include "platform/SessionBus.h"
 #include "platform/X11ServerTime.h"
@@ -19,21 +20,8 @@
 
 namespace {
 
-constexpr int ExitUsage = 1;
 constexpr int ExitNoDisplay = 1;
 constexpr int ExitNotActivated = 2;
-
-const char* const Usage = "Usage: trinode [--help | --version]\n"
-                          "\n"
-                          "Shows the Trinode launcher, full screen. When Trinode already runs for\n"
-                          "this user and combination file, brings that one to the front instead.\n"
-                          "\n"
-                          "  -h, --help     show this text and exit\n"
-                          "  -v, --version  show the version and exit\n"
-                          "\n"
-                          "Exit status: 0 when the window came up (or the running one became\n"
-                          "active), 1 for an unknown option or without a usable display, 2 when\n"
-                          "the running Trinode's window did not become active.\n";
 
 // Warnings while the display is opened, held back (and shown once it is up):
 // when no display can be used, one line says why instead of Qt's abort.
@@ -72,19 +60,9 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     SessionBus::PreventAutolaunch();
 
-    for (int i = 1; i < argc; ++i) {
-        const QByteArrayView arg(argv[i]);
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(Usage, stdout);
-            return 0;
-        }
-        if (arg == "--version" || arg == "-v") {
-            std::printf("Trinode %s\n", TRINODE_VERSION);
-            return 0;
-        }
-        std::fprintf(stderr, "trinode: unknown option %s (see trinode --help)\n", argv[i]);
-        return ExitUsage;
-    }
+    const CommandLine commandLine(argc, argv);
+    if (const std::optional<int> status = commandLine.Run())
+        return *status;
 
     // A desktop platform needs its display named; say so before anything
     // else looks for one.
@@ -134,7 +112,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Trinode"));
     QApplication::setDesktopFileName(QStringLiteral("trinode"));
 
-    trinode.Start();
+    trinode.Start(!commandLine.Background());
     const int status = QApplication::exec();
     // The windows end while the application they belong to still exists;
     // trinode outlives app, which is made only after the hand-over.

@@ -9,10 +9,9 @@
 // resolution for high-resolution ones (2x), under the same name.
 namespace Art {
 
-// Names: "Background", "Buffer1" to "Buffer50", "BuffSocket1" to
-// "BuffSocket23" and "SocketStart" (the start picture of the three sockets).
-// scale is 1 or 2: the set to decode from. The picture's device pixel ratio
-// is the scale, so that it covers the same layout box at either.
+// Names are those of PictureTable (AllPictures). scale is 1 or 2: the set to
+// decode from. The picture's device pixel ratio is the scale, so that it
+// covers the same layout box at either.
 QImage Load(const QString& name, int scale = 1);
 
 // Whether a picture that cannot be decoded is told as a warning, or only

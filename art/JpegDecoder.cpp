@@ -48,21 +48,14 @@ void PackRow(uchar* row, JDIMENSION width) {
         pixels[x] = qRgb(row[3 * x], row[3 * x + 1], row[3 * x + 2]);
 }
 
-} // namespace
-
-QImage DecodeJpeg(QByteArrayView jpeg, QString* error, int eighths, QSize* fullSize) {
-    if (jpeg.isEmpty())
-        return Fail(error, QStringLiteral("Empty JPEG data"));
-
-    jpeg_decompress_struct info{};
-    Jpeg::ErrorManager errors{};
-    info.err = Jpeg::Install(errors);
-    errors.pub.emit_message = EmitMessage;
-
+// Reads the header and starts the decompression, scaled by eighths / 8;
+// false when libjpeg refused, or with tooLarge set for a picture above
+// MaxSide.
+bool Start(jpeg_decompress_struct& info, Jpeg::ErrorManager& errors, QByteArrayView jpeg,
+           int eighths, bool& tooLarge) {
     const auto* data = reinterpret_cast<const unsigned char*>(jpeg.data());
     const auto size = static_cast<unsigned long>(jpeg.size());
-    bool tooLarge = false;
-    const bool started = Jpeg::Guarded(errors, [&] {
+    return Jpeg::Guarded(errors, [&] {
         jpeg_create_decompress(&info);
         jpeg_mem_src(&info, data, size);
         jpeg_read_header(&info, TRUE);
@@ -78,6 +71,43 @@ QImage DecodeJpeg(QByteArrayView jpeg, QString* error, int eighths, QSize* fullS
         info.dct_method = JDCT_IFAST;
         jpeg_start_decompress(&info);
     });
+}
+
+// Decodes every row into the image, which has the output's size; false when
+// libjpeg reported an error.
+bool ReadRows(jpeg_decompress_struct& info, Jpeg::ErrorManager& errors, QImage& image) {
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    return Jpeg::Guarded(errors, [&] {
+        JSAMPROW rows[8];
+        while (info.output_scanline < info.output_height) {
+            const JDIMENSION first = info.output_scanline;
+            const JDIMENSION count = std::min<JDIMENSION>(8, info.output_height - first);
+            for (JDIMENSION i = 0; i < count; ++i)
+                rows[i] = bits + stride * (first + i);
+            const JDIMENSION read = jpeg_read_scanlines(&info, rows, count);
+            if (read == 0) // only a suspending source stops early; a memory one never does
+                break;
+            if (!PacksItself)
+                for (JDIMENSION i = 0; i < read; ++i)
+                    PackRow(rows[i], info.output_width);
+        }
+        jpeg_finish_decompress(&info);
+    });
+}
+
+} // namespace
+
+QImage DecodeJpeg(QByteArrayView jpeg, QString* error, int eighths, QSize* fullSize) {
+    if (jpeg.isEmpty())
+        return Fail(error, QStringLiteral("Empty JPEG data"));
+
+    jpeg_decompress_struct info{};
+    Jpeg::ErrorManager errors{};
+    info.err = Jpeg::Install(errors);
+    errors.pub.emit_message = EmitMessage;
+    bool tooLarge = false;
+    const bool started = Start(info, errors, jpeg, eighths, tooLarge);
 
     // Whatever happened, libjpeg's memory goes with info.
     struct Destroy {
@@ -97,26 +127,7 @@ QImage DecodeJpeg(QByteArrayView jpeg, QString* error, int eighths, QSize* fullS
     QImage image(int(info.output_width), int(info.output_height), QImage::Format_RGB32);
     if (image.isNull())
         return Fail(error, QStringLiteral("Out of memory for the JPEG picture"));
-    uchar* const bits = image.bits();
-    const qsizetype stride = image.bytesPerLine();
-
-    const bool finished = Jpeg::Guarded(errors, [&] {
-        JSAMPROW rows[8];
-        while (info.output_scanline < info.output_height) {
-            const JDIMENSION first = info.output_scanline;
-            const JDIMENSION count = std::min<JDIMENSION>(8, info.output_height - first);
-            for (JDIMENSION i = 0; i < count; ++i)
-                rows[i] = bits + stride * (first + i);
-            const JDIMENSION read = jpeg_read_scanlines(&info, rows, count);
-            if (read == 0) // only a suspending source stops early; a memory one never does
-                break;
-            if (!PacksItself)
-                for (JDIMENSION i = 0; i < read; ++i)
-                    PackRow(rows[i], info.output_width);
-        }
-        jpeg_finish_decompress(&info);
-    });
-    if (!finished)
+    if (!ReadRows(info, errors, image))
         return Fail(error, QString::fromLocal8Bit(errors.message));
     return image;
 }

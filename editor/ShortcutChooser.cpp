@@ -1,8 +1,9 @@
 #include "editor/ShortcutChooser.h"
 
 #include "editor/LaunchableFilter.h"
+#include "store/UserHome.h"
 
-#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 
 namespace ShortcutChooser {
@@ -20,7 +21,7 @@ std::optional<QString> Show(QWidget* parent, const QString& startPath) {
     dialog.setSizeGripEnabled(true);
     // Like the desktop, it starts in the user's home, not in whatever folder
     // Trinode was started from; a remembered path takes it to that path.
-    dialog.setDirectory(QDir::homePath());
+    dialog.setDirectory(QFile::decodeName(UserHome::LocalPath()));
     if (!startPath.isEmpty())
         dialog.selectFile(startPath);
     if (dialog.exec() != QDialog::Accepted)

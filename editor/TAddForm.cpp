@@ -1,16 +1,18 @@
 #include "editor/TAddForm.h"
 
+#include "editor/ApplicationChooser.h"
 #include "editor/ByteLimitValidator.h"
 #include "editor/EditorHost.h"
 #include "editor/ProgressDisplay.h"
 #include "editor/ShortcutChooser.h"
 #include "editor/SocketList.h"
-#include "platform/ButtonPictures.h"
-#include "platform/ClassicColours.h"
+#include "look/ButtonPictures.h"
+#include "look/ClassicColours.h"
+#include "look/MnemonicLabel.h"
+#include "look/PixelFont.h"
+#include "look/ScreenCentre.h"
+#include "platform/ApplicationCatalogue.h"
 #include "platform/ErrorGuard.h"
-#include "platform/MnemonicLabel.h"
-#include "platform/PixelFont.h"
-#include "platform/ScreenCentre.h"
 #include "store/CombinationRecord.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
@@ -118,6 +120,15 @@ protected:
     }
 };
 
+// A chosen path is refused, before the box changes, when the file cannot
+// hold it.
+void CheckChosenPath(const QByteArray& bytes) {
+    const CombinationRecord::Field field = CombinationRecord::Field::Path;
+    if (!CombinationRecord::Fits(field, bytes))
+        throw TrinodeError(CombinationRecord::TooLong(field, bytes.size()) +
+                           QStringLiteral(", so the path is left as it was"));
+}
+
 } // namespace
 
 TAddForm::TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent)
@@ -134,6 +145,7 @@ TAddForm::TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent)
     setAutoFillBackground(true);
     setFont(PixelFont::Named("Trebuchet MS", 11));
 
+    m_catalogue = new ApplicationCatalogue(this);
     m_fileChooser = [this](const QString& remembered) {
         return ShortcutChooser::Show(this, remembered);
     };
@@ -163,7 +175,6 @@ void TAddForm::BuildControls() {
                                "CurrentAlloc", QRect(240, 40, 465, 97));
     auto* changeTo = Place(new QGroupBox(QStringLiteral("Change To"), this), "ChangeTo",
                            QRect(240, 144, 465, 89));
-
     const auto holderWidget = [&](Holder holder) -> QWidget* {
         switch (holder) {
         case Holder::SocketFrame:
@@ -179,10 +190,21 @@ void TAddForm::BuildControls() {
         Place(new QLabel(QString::fromLatin1(caption.text), holderWidget(caption.holder)),
               caption.objectName, QRect(caption.left, caption.top, caption.width, caption.height));
 
+    MakeSocketLists(*socketFrame);
+    MakeBindingBoxes(*currentAlloc, *changeTo);
+    MakeButtonsAndProgress();
+    const QList<QWidget*> tabOrder{m_sockets[0],  m_sockets[1], m_sockets[2],   m_infoInput,
+                                   m_pathInput,   m_browse,     m_applications, m_copyButton,
+                                   m_clearButton, m_okButton,   m_cancelButton};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+}
+
+void TAddForm::MakeSocketLists(QWidget& socketFrame) {
     const QColor systemWindow = ClassicColours::Palette().color(QPalette::Base);
-    for (int n = 1; n <= 3; ++n) {
+    for (int n = 1; n <= int(m_sockets.size()); ++n) {
         const QByteArray name = "Socket" + QByteArray::number(n);
-        SocketList* list = Place(new SocketList(socketFrame), name.constData(),
+        SocketList* list = Place(new SocketList(&socketFrame), name.constData(),
                                  QRect(8 + (n - 1) * 72, 32, 65, 305));
         QPalette colours = list->palette();
         colours.setColor(QPalette::Text, Qt::black);
@@ -191,15 +213,20 @@ void TAddForm::BuildControls() {
         list->setAccessibleName(QStringLiteral("Socket %1").arg(n));
         m_sockets[n - 1] = list;
     }
+}
 
-    m_infoStat = MakeStat(currentAlloc, "InfoStat", QRect(80, 24, 233, 21));
-    m_pathStat = MakeStat(currentAlloc, "PathStat", QRect(80, 56, 377, 21));
-
+void TAddForm::MakeBindingBoxes(QWidget& currentAlloc, QWidget& changeTo) {
+    m_infoStat = MakeStat(&currentAlloc, "InfoStat", QRect(80, 24, 233, 21));
+    m_pathStat = MakeStat(&currentAlloc, "PathStat", QRect(80, 56, 377, 21));
     m_infoInput =
-        MakeInput(changeTo, "InfoInput", QRect(80, 20, 233, 21), CombinationRecord::Field::Info);
+        MakeInput(&changeTo, "InfoInput", QRect(80, 20, 233, 21), CombinationRecord::Field::Info);
     m_pathInput =
-        MakeInput(changeTo, "PathInput", QRect(80, 52, 353, 21), CombinationRecord::Field::Path);
-    m_browse = MakeButton(changeTo, "Browse", QRect(432, 52, 25, 21), "...");
+        MakeInput(&changeTo, "PathInput", QRect(80, 52, 353, 21), CombinationRecord::Field::Path);
+    m_browse = MakeButton(&changeTo, "Browse", QRect(432, 52, 25, 21), "...");
+    // Below the Change To group, on the row of OK and Cancel.
+    m_applications =
+        MakeButton(this, "ApplicationsButton", QRect(240, 240, 105, 25), "&Applications...");
+    m_applications->setAccessibleName(QStringLiteral("Applications"));
     // The boxes' captions are shared by both groups and the browse button
     // shows only dots, so a screen reader gets names of their own.
     m_infoStat->setAccessibleName(QStringLiteral("Currently allocated information"));
@@ -207,9 +234,11 @@ void TAddForm::BuildControls() {
     m_infoInput->setAccessibleName(QStringLiteral("New information"));
     m_pathInput->setAccessibleName(QStringLiteral("New path"));
     m_browse->setAccessibleName(QStringLiteral("Browse"));
-    m_copyButton = MakeButton(changeTo, "CopyButton", QRect(320, 20, 65, 21), "Copy");
-    m_clearButton = MakeButton(changeTo, "ClearButton", QRect(392, 20, 65, 21), "Clear");
+    m_copyButton = MakeButton(&changeTo, "CopyButton", QRect(320, 20, 65, 21), "Copy");
+    m_clearButton = MakeButton(&changeTo, "ClearButton", QRect(392, 20, 65, 21), "Clear");
+}
 
+void TAddForm::MakeButtonsAndProgress() {
     m_okButton = MakeButton(this, "OKButton", QRect(632, 240, 73, 25), "OK");
     m_okButton->setIcon(ButtonPictures::CheckMark());
     m_okButton->setIconSize(QSize(ButtonPictures::Size, ButtonPictures::Size));
@@ -225,12 +254,6 @@ void TAddForm::BuildControls() {
     m_progressBar->setValue(0);
     m_progressBar->setTextVisible(false);
     m_progressBar->hide();
-
-    const QList<QWidget*> tabOrder{m_sockets[0], m_sockets[1],  m_sockets[2], m_infoInput,
-                                   m_pathInput,  m_browse,      m_copyButton, m_clearButton,
-                                   m_okButton,   m_cancelButton};
-    for (qsizetype i = 1; i < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }
 
 void TAddForm::ConnectHandlers() {
@@ -249,6 +272,7 @@ void TAddForm::ConnectHandlers() {
     guardedClick(m_copyButton, &TAddForm::CopyButtonClick);
     guardedClick(m_clearButton, &TAddForm::ClearButtonClick);
     guardedClick(m_browse, &TAddForm::BrowseClick);
+    guardedClick(m_applications, &TAddForm::ApplicationsClick);
     // The result is OK before the handler runs, and the dialog closes with it
     // however the handler ends: declined, done or failed.
     connect(m_okButton, &QPushButton::clicked, this, [this] {
@@ -278,6 +302,9 @@ void TAddForm::FormActivate() {
         m_sockets[i]->SelectValue(values[i]);
     m_selection = values;
     ShowBinding();
+    // Whoever opens the editor may well pick an application: the catalogue
+    // is read while the user looks at the dialog.
+    m_catalogue->Read();
 }
 
 void TAddForm::SocketClick(int n) {
@@ -312,12 +339,22 @@ void TAddForm::BrowseClick() {
     if (file.isSymLink())
         path = file.exists() ? file.canonicalFilePath() : file.symLinkTarget();
     m_rememberedPath = path;
-    const QByteArray bytes = CombinationRecord::Encode(path);
-    const CombinationRecord::Field field = CombinationRecord::Field::Path;
-    if (!CombinationRecord::Fits(field, bytes))
-        throw TrinodeError(CombinationRecord::TooLong(field, bytes.size()) +
-                           QStringLiteral(", so the path is left as it was"));
+    CheckChosenPath(CombinationRecord::Encode(path));
     m_pathInput->setText(path);
+}
+
+void TAddForm::ApplicationsClick() {
+    const std::optional<DesktopApplication> chosen = ApplicationChooser::Choose(*m_catalogue, this);
+    if (!chosen)
+        return;
+    CheckChosenPath(chosen->desktopFile);
+    // The entry's file runs as a launcher. Its name is kept as the bytes the
+    // system gave, for as long as the box shows it unchanged.
+    m_pathInput->setText(CombinationRecord::Decode(chosen->desktopFile));
+    m_copied.path = chosen->desktopFile;
+    if (m_infoInput->text().isEmpty())
+        m_infoInput->setText(
+            CombinationRecord::CutToFit(CombinationRecord::Field::Info, chosen->name));
 }
 
 bool TAddForm::ConfirmOverwrite() {

@@ -11,9 +11,12 @@
 //   long as the box shows it unchanged;
 // - the progress display of an assignment (ProgressLabel, ProgressBar).
 // It calls the store (FindCombination, AssignCombination), the host's
-// RefreshCurrent after an assignment, and the file chooser behind Browse.
+// RefreshCurrent after an assignment, the file chooser behind Browse, and
+// the chooser of the desktop's applications behind Applications, whose
+// catalogue it starts reading at its first opening.
 
 #include "store/Combination.h"
+#include "store/CombinationTable.h"
 
 #include <QDialog>
 
@@ -21,7 +24,7 @@
 #include <functional>
 #include <optional>
 
-class CombinationTable;
+class ApplicationCatalogue;
 class EditorHost;
 class MnemonicLabel;
 class QLabel;
@@ -38,7 +41,11 @@ public:
     // full path, or nothing when the user cancels.
     using FileChooser = std::function<std::optional<QString>(const QString& remembered)>;
 
-    static constexpr int ProgressMaximum = 538;
+    // The bar is full after 8070 of the 12167 records, about two thirds of
+    // the scan, and stays full for the rest: a position for every
+    // PositionStep records up to there.
+    static constexpr int FullBarRecords = 8070;
+    static constexpr int ProgressMaximum = FullBarRecords / CombinationTable::PositionStep;
 
     TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent = nullptr);
 
@@ -50,6 +57,9 @@ protected:
 
 private:
     void BuildControls();
+    void MakeSocketLists(QWidget& socketFrame);
+    void MakeBindingBoxes(QWidget& currentAlloc, QWidget& changeTo);
+    void MakeButtonsAndProgress();
     void ConnectHandlers();
 
     void FormActivate();
@@ -60,6 +70,7 @@ private:
     void CopyButtonClick();
     void ClearButtonClick();
     void BrowseClick();
+    void ApplicationsClick();
     void OKButtonClick();
     void ShowBinding();
     bool ConfirmOverwrite();
@@ -79,6 +90,8 @@ private:
     QLineEdit* m_infoInput = nullptr;
     QLineEdit* m_pathInput = nullptr;
     QPushButton* m_browse = nullptr;
+    QPushButton* m_applications = nullptr;
+    ApplicationCatalogue* m_catalogue = nullptr;
     QPushButton* m_copyButton = nullptr;
     QPushButton* m_clearButton = nullptr;
     QPushButton* m_okButton = nullptr;

@@ -1,10 +1,10 @@
 #include "help/THelpForm.h"
 
 #include "help/HelpText.h"
-#include "platform/ButtonPictures.h"
-#include "platform/ClassicColours.h"
-#include "platform/PixelFont.h"
-#include "platform/ScreenCentre.h"
+#include "look/ButtonPictures.h"
+#include "look/ClassicColours.h"
+#include "look/PixelFont.h"
+#include "look/ScreenCentre.h"
 
 #include <QKeyEvent>
 #include <QPlainTextEdit>

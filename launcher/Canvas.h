@@ -9,6 +9,8 @@
 // Every layout coordinate is mapped edge by edge, so that neighbouring
 // pictures still meet without a gap or an overlap at any scale.
 
+#include "art/PictureTable.h"
+
 #include <QPoint>
 #include <QRect>
 #include <QRegion>
@@ -16,7 +18,7 @@
 
 class Canvas final {
 public:
-    static constexpr QSize LayoutSize{1024, 746};
+    static constexpr QSize LayoutSize = PictureTable::LayoutSize;
 
     explicit Canvas(QSize window);
 

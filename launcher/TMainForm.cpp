@@ -1,12 +1,11 @@
 #include "launcher/TMainForm.h"
 
-#include "launcher/PicturePrefetch.h"
-
 #include "launcher/Canvas.h"
+#include "launcher/MainKeys.h"
 #include "launcher/PictureHolder.h"
 #include "launcher/PicturePrefetch.h"
+#include "look/MnemonicLabel.h"
 #include "platform/ErrorGuard.h"
-#include "platform/MnemonicLabel.h"
 #include "platform/PathOpener.h"
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
@@ -24,70 +23,57 @@
 
 namespace {
 
-constexpr QRect BackgroundPlace(212, 73, 600, 600);
-constexpr QRect InfoLabelPlace(360, 240, 297, 81);
+using PictureTable::Image;
+using PictureTable::Role;
+
 constexpr int InfoPixelSize = 27;
 
-enum class Release { Place, Run, Exit, Editor, Clear };
+// The hidden holders stand in a column near the left edge, a 9 x 9 box every
+// 4 pixels: Buffer n at 100 + 4n, BuffSocket n below them at 320 + 4n.
+constexpr int HolderSpacing = 4;
+constexpr int ButtonHoldersTop = 100;
+constexpr int SocketHoldersTop = 320;
 
-// One row for every picture the user presses: where it stands, its hint, its
-// pressed and normal holders (Buffer n; none for the sockets) and what its
-// release does. Catalogue buttons place their own name.
-struct ImageSpec {
-    const char* objectName;
-    int left;
-    int top;
-    int width;
-    int height;
-    const char* hint;
-    int pressedHolder;
-    int normalHolder;
-    Release release;
-    int socket; // 1 to 3 for the sockets
-};
+const Image& RowOf(const ImageButton& image) {
+    return PictureTable::Images()[image.Tag()];
+}
 
-constexpr ImageSpec ImageSpecs[] = {
-    {"MainButton", 412, 352, 200, 75, "Click to Run", 27, 28, Release::Run, 0},
-    {"EmptySocket1", 428, 442, 44, 44, "Empty Socket", 0, 0, Release::Clear, 1},
-    {"EmptySocket2", 488, 442, 44, 44, "Empty Socket", 0, 0, Release::Clear, 2},
-    {"EmptySocket3", 549, 442, 44, 44, "Empty Socket", 0, 0, Release::Clear, 3},
-    {"AddShortcutButton", 0, 0, 32, 32, "Add Shortcut", 49, 50, Release::Editor, 0},
-    {"ExitButton", 992, 0, 32, 32, "Exit Trinode", 5, 6, Release::Exit, 0},
-    // Row 1.
-    {"SystemButton", 320, 680, 32, 32, "System", 23, 24, Release::Place, 0},
-    {"FilesButton", 352, 680, 32, 32, "Files", 7, 8, Release::Place, 0},
-    {"NetworkButton", 384, 680, 32, 32, "Network", 15, 16, Release::Place, 0},
-    {"ControlButton", 416, 680, 32, 32, "Control", 1, 2, Release::Place, 0},
-    {"ApplicationsButton", 448, 680, 32, 32, "Applications", 29, 30, Release::Place, 0},
-    {"PersonalButton", 480, 680, 32, 32, "Personal", 17, 18, Release::Place, 0},
-    {"GamesButton", 512, 680, 32, 32, "Games", 43, 44, Release::Place, 0},
-    {"VideosButton", 544, 680, 32, 32, "Videos", 25, 26, Release::Place, 0},
-    {"MusicButton", 576, 680, 32, 32, "Music", 13, 14, Release::Place, 0},
-    {"PicturesButton", 608, 680, 32, 32, "Pictures", 19, 20, Release::Place, 0},
-    {"InternetButton", 640, 680, 32, 32, "Internet", 11, 12, Release::Place, 0},
-    {"MailButton", 672, 680, 32, 32, "Mail", 31, 32, Release::Place, 0},
-    // Row 2.
-    {"ProjectsButton", 352, 712, 32, 32, "Projects", 47, 48, Release::Place, 0},
-    {"OfficeButton", 384, 712, 32, 32, "Office", 33, 34, Release::Place, 0},
-    {"DisplayButton", 416, 712, 32, 32, "Display", 3, 4, Release::Place, 0},
-    {"SettingsButton", 448, 712, 32, 32, "Settings", 21, 22, Release::Place, 0},
-    {"TrashButton", 480, 712, 32, 32, "Trash", 45, 46, Release::Place, 0},
-    {"HelpButton", 512, 712, 32, 32, "Help", 9, 10, Release::Place, 0},
-    {"UserButton", 544, 712, 32, 32, "User", 35, 36, Release::Place, 0},
-    {"OneButton", 576, 712, 32, 32, "One", 37, 38, Release::Place, 0},
-    {"TwoButton", 608, 712, 32, 32, "Two", 39, 40, Release::Place, 0},
-    {"ThreeButton", 640, 712, 32, 32, "Three", 41, 42, Release::Place, 0},
-};
-
-constexpr int ButtonHolderCount = 50;
-constexpr int SocketHolderCount = 23;
-constexpr int EmptySocketPicture = 23;
-const QString EmptySocketHint = QStringLiteral("Empty Socket");
+bool IsModifierKey(int key) {
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_CapsLock:
+        return true;
+    default:
+        return false;
+    }
+}
 
 } // namespace
 
 TMainForm::TMainForm(CombinationTable& table, QWidget* parent, PicturePrefetch* prefetch)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_table(table), m_panel(table) {
+    SetUpWindow();
+    // The background first, so that it lies behind everything else.
+    MakeBackgroundAndLabel();
+    MakeHolders();
+    MakeImages();
+    // The pictures come last: the prefetch's thread may still be decoding
+    // them while the widgets are made.
+    ShowFirstPictures(prefetch);
+
+    // Centred when not maximised.
+    resize(Canvas::LayoutSize);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TMainForm::SetUpWindow() {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Trinode"));
     setAttribute(Qt::WA_AlwaysShowToolTips);
@@ -109,15 +95,16 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent, PicturePrefetch* 
     // The pictures are decoded for the screen the window starts on; the
     // first paint needs only the background and the pictures at rest.
     m_ratio = devicePixelRatioF();
+}
 
-    // The background first, so that it lies behind everything else.
+void TMainForm::MakeBackgroundAndLabel() {
     m_background = new QLabel(this);
     m_background->setObjectName(QStringLiteral("Background"));
-    m_background->setGeometry(BackgroundPlace);
+    m_background->setGeometry(PictureTable::BackgroundPlace);
 
     m_infoLabel = new MnemonicLabel(this);
     m_infoLabel->setObjectName(QStringLiteral("InfoLabel"));
-    m_infoLabel->setGeometry(InfoLabelPlace);
+    m_infoLabel->setGeometry(PictureTable::InfoLabelPlace);
     m_infoLabel->setAlignment(Qt::AlignCenter);
     QFont infoFont(QStringLiteral("Trebuchet MS"));
     infoFont.setPixelSize(InfoPixelSize);
@@ -126,41 +113,44 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent, PicturePrefetch* 
     infoPalette.setColor(QPalette::WindowText, Qt::white);
     m_infoLabel->setPalette(infoPalette);
     m_infoLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_canvasItems.push_back({m_background, BackgroundPlace, true});
-    m_canvasItems.push_back({m_infoLabel, InfoLabelPlace, false});
+    m_canvasItems.push_back({m_background, PictureTable::BackgroundPlace, true});
+    m_canvasItems.push_back({m_infoLabel, PictureTable::InfoLabelPlace, false});
+}
 
-    // The hidden holders: 9 x 9 boxes near the left edge, never drawn. Each
-    // decodes its picture when the picture is first shown.
-    for (int n = 1; n <= ButtonHolderCount; ++n)
-        new PictureHolder(QStringLiteral("Buffer%1").arg(n), 100 + 4 * n, this);
-    for (int n = 1; n <= SocketHolderCount; ++n)
-        new PictureHolder(QStringLiteral("BuffSocket%1").arg(n), 320 + 4 * n, this);
-    m_addPressed = FindHolder(QStringLiteral("Buffer49"));
-    m_addNormal = FindHolder(QStringLiteral("Buffer50"));
+void TMainForm::MakeHolders() {
+    // Never drawn; each decodes its picture when the picture is first shown.
+    for (int n = 1; n <= PictureTable::ButtonPictureCount(); ++n)
+        new PictureHolder(PictureTable::ButtonPicture(n), ButtonHoldersTop + HolderSpacing * n,
+                          this);
+    for (int n = 1; n <= PictureTable::SocketPictureCount(); ++n)
+        new PictureHolder(PictureTable::SocketPicture(n), SocketHoldersTop + HolderSpacing * n,
+                          this);
+    const Image& add = *PictureTable::ImageNamed(QStringLiteral("AddShortcutButton"));
+    m_addPressed = FindHolder(PictureTable::ButtonPicture(add.pressed));
+    m_addNormal = FindHolder(PictureTable::ButtonPicture(add.normal));
+}
 
-    m_shown.resize(std::size(ImageSpecs), nullptr);
-    std::vector<ImageButton*> images;
-    for (int i = 0; i < int(std::size(ImageSpecs)); ++i) {
-        const ImageSpec& row = ImageSpecs[i];
-        const bool socket = row.release == Release::Clear;
+void TMainForm::MakeImages() {
+    const std::span<const Image> rows = PictureTable::Images();
+    m_shown.resize(rows.size(), nullptr);
+    for (int i = 0; i < int(rows.size()); ++i) {
+        const Image& row = rows[i];
+        const bool socket = row.role == Role::Socket;
         auto* image = new ImageButton(
             socket ? ImageButton::Kind::Socket : ImageButton::Kind::Button, i, this);
         connect(image, &ImageButton::MouseDown, this, [this, image] { ImageMouseDown(*image); });
         connect(image, &ImageButton::Clicked, this, [this, image] { ImageClick(*image); });
         connect(image, &ImageButton::MouseUp, this, [this, image] { ImageMouseUp(*image); });
         image->setObjectName(QLatin1String(row.objectName));
-        const QRect place(row.left, row.top, row.width, row.height);
-        image->setGeometry(place);
-        m_canvasItems.push_back({image, place, true});
+        image->setGeometry(row.place);
+        m_canvasItems.push_back({image, row.place, true});
         image->setToolTip(QLatin1String(row.hint));
-        m_shown[i] = socket
-                         ? &m_socketStart
-                         : &FindHolder(QStringLiteral("Buffer%1").arg(row.normalHolder))->Picture();
-        images.push_back(image);
+        m_shown[i] = socket ? &m_socketStart
+                            : &FindHolder(PictureTable::ButtonPicture(row.normal))->Picture();
     }
+}
 
-    // The pictures come last: the prefetch's thread may still be decoding
-    // them while the widgets are made.
+void TMainForm::ShowFirstPictures(PicturePrefetch* prefetch) {
     const auto takePrefetched = [this, prefetch](LazyPicture& picture) {
         if (!prefetch || picture.IsDecoded())
             return;
@@ -169,25 +159,19 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent, PicturePrefetch* 
     };
     takePrefetched(m_backgroundPicture);
     m_background->setPixmap(m_backgroundPicture.Pixmap(m_ratio));
-    for (ImageButton* image : images) {
+    for (ImageButton* image : findChildren<ImageButton*>(Qt::FindDirectChildrenOnly)) {
         takePrefetched(*m_shown[image->Tag()]);
         SetPicture(*image, *m_shown[image->Tag()]);
     }
-
-    // Centred when not maximised.
-    resize(Canvas::LayoutSize);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
 }
 
 TMainForm::~TMainForm() = default;
 
 QStringList TMainForm::FirstPaintPictures() {
-    QStringList names{QStringLiteral("Background")};
-    for (const ImageSpec& row : ImageSpecs) {
-        const QString name = row.release == Release::Clear
-                                 ? QStringLiteral("SocketStart")
-                                 : QStringLiteral("Buffer%1").arg(row.normalHolder);
+    QStringList names{PictureTable::BackgroundPicture()};
+    for (const Image& row : PictureTable::Images()) {
+        const QString name = row.role == Role::Socket ? PictureTable::SocketStartPicture()
+                                                      : PictureTable::ButtonPicture(row.normal);
         if (!names.contains(name))
             names.append(name);
     }
@@ -289,29 +273,30 @@ void TMainForm::RebuildImageTables() {
     };
     for (int n = 1; n <= int(m_buttonPictures.size()); ++n)
         m_buttonPictures[n - 1] =
-            qobject_cast<PictureHolder*>(lookUp(QStringLiteral("Buffer%1").arg(n)));
+            qobject_cast<PictureHolder*>(lookUp(PictureTable::ButtonPicture(n)));
     for (int n = 1; n <= int(m_socketPictures.size()); ++n)
         m_socketPictures[n - 1] =
-            qobject_cast<PictureHolder*>(lookUp(QStringLiteral("BuffSocket%1").arg(n)));
-    for (int n = 1; n <= int(m_socketImages.size()); ++n)
-        m_socketImages[n - 1] =
-            qobject_cast<ImageButton*>(lookUp(QStringLiteral("EmptySocket%1").arg(n)));
+            qobject_cast<PictureHolder*>(lookUp(PictureTable::SocketPicture(n)));
+    for (const Image& row : PictureTable::Images())
+        if (row.role == Role::Socket)
+            m_socketImages[row.socket - 1] =
+                qobject_cast<ImageButton*>(lookUp(QLatin1String(row.objectName)));
 }
 
 PictureHolder* TMainForm::FindHolder(const QString& name) const {
     return findChild<PictureHolder*>(name, Qt::FindDirectChildrenOnly);
 }
 
-PictureHolder* TMainForm::Holder(int n) const {
-    // 0 is "no holder" in the image table (the sockets have none).
-    if (n < 1 || n > ButtonHolderCount)
+PictureHolder* TMainForm::HolderOf(const ImageButton& image, bool pressed) const {
+    const Image& row = RowOf(image);
+    // The Add image's pair stands outside the image table; its handlers use
+    // the holders themselves.
+    if (row.role == Role::Add)
+        return pressed ? m_addPressed : m_addNormal;
+    // The sockets have none.
+    const int n = pressed ? row.pressed : row.normal;
+    if (n < 1 || n > int(m_buttonPictures.size()))
         return nullptr;
-    // The Add image's pair stands outside the table; its handlers use the
-    // holders themselves.
-    if (n == 49)
-        return m_addPressed;
-    if (n == 50)
-        return m_addNormal;
     return m_buttonPictures[n - 1];
 }
 
@@ -344,8 +329,8 @@ void TMainForm::FollowScreenRatio() {
 
 void TMainForm::UpdateColourKey() {
     const Canvas canvas(size());
-    QRegion keyed =
-        canvas.Map(m_backgroundPicture.KeyedPixels(m_ratio).translated(BackgroundPlace.topLeft()));
+    QRegion keyed = canvas.Map(m_backgroundPicture.KeyedPixels(m_ratio).translated(
+        PictureTable::BackgroundPlace.topLeft()));
     for (const CanvasItem& item : m_canvasItems)
         if (const auto* image = qobject_cast<const ImageButton*>(item.widget))
             keyed += canvas.Map(image->KeyedPixels().translated(item.layout.topLeft()));
@@ -381,42 +366,41 @@ void TMainForm::ImageMouseDown(ImageButton& image) {
         // The mouse ends whatever was being typed.
         if (!m_candidates.isEmpty())
             EndTypedPrefix();
-        const ImageSpec& row = ImageSpecs[image.Tag()];
-        if (PictureHolder* pressed = Holder(row.pressedHolder))
+        if (PictureHolder* pressed = HolderOf(image, true))
             ShowPicture(image, *pressed);
     });
 }
 
 void TMainForm::ImageMouseUp(ImageButton& image) {
     ErrorGuard::Guarded([&]() {
-        const ImageSpec& row = ImageSpecs[image.Tag()];
-        if (row.release == Release::Clear) {
+        const Image& row = RowOf(image);
+        if (row.role == Role::Socket) {
             ClearSocket(row.socket);
             return;
         }
         // The normal picture is back before the action starts, so it already
         // shows when a modal window opens or a program starts.
-        if (PictureHolder* normal = Holder(row.normalHolder))
+        if (PictureHolder* normal = HolderOf(image, false))
             ShowPicture(image, *normal);
-        switch (row.release) {
-        case Release::Place:
-            PlaceButton(QLatin1String(row.hint));
+        switch (row.role) {
+        case Role::Catalogue:
+            PlaceButton(QLatin1String(row.button));
             break;
-        case Release::Run:
+        case Role::Run:
             RunCurrent();
             break;
-        case Release::Editor:
+        case Role::Add:
             OpenEditor();
             break;
-        case Release::Exit:
-        case Release::Clear:
+        case Role::Exit:
+        case Role::Socket:
             break;
         }
     });
 }
 
 void TMainForm::ImageClick(ImageButton& image) {
-    if (ImageSpecs[image.Tag()].release == Release::Exit)
+    if (RowOf(image).role == Role::Exit)
         ErrorGuard::Guarded([this]() { ExitButtonClick(); });
 }
 
@@ -429,10 +413,11 @@ void TMainForm::RefreshCurrent() {
 void TMainForm::ShowSocket(int n) {
     const QString& value = m_panel.SocketValues()[n - 1];
     ImageButton* socket = m_socketImages[n - 1];
-    socket->setToolTip(value.isEmpty() ? EmptySocketHint : value);
-    const int picture =
-        value.isEmpty() ? EmptySocketPicture : *ButtonCatalogue::ButtonIndex(value) + 1;
-    ShowPicture(*socket, *m_socketPictures[picture - 1]);
+    socket->setToolTip(value.isEmpty() ? QLatin1String(RowOf(*socket).hint) : value);
+    // The empty value is the catalogue's last entry, whose picture is the
+    // empty socket.
+    const int entry = *ButtonCatalogue::ButtonIndex(value);
+    ShowPicture(*socket, *m_socketPictures[entry]);
     m_infoLabel->setText(m_panel.Info());
 }
 
@@ -491,78 +476,42 @@ void TMainForm::ExitButtonClick() {
 
 void TMainForm::keyPressEvent(QKeyEvent* event) {
     bool handled = false;
-    ErrorGuard::Guarded([&]() { handled = HandleKey(*event); });
+    const bool repeat = IsRepeat(*event);
+    ErrorGuard::Guarded([&]() { handled = HandleKey(*event, repeat); });
     if (handled)
         event->accept();
     else
         QWidget::keyPressEvent(event);
 }
 
-bool TMainForm::HandleKey(const QKeyEvent& event) {
-    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
-    const int key = event.key();
-    // A held key repeats only where doing it again is harmless.
-    if (event.isAutoRepeat() && key != Qt::Key_Backspace)
-        return modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier;
+void TMainForm::keyReleaseEvent(QKeyEvent* event) {
+    m_released = {event->key(), event->timestamp()};
+    QWidget::keyReleaseEvent(event);
+}
 
-    if (modifiers == Qt::ControlModifier) {
-        if (key != Qt::Key_E && key != Qt::Key_Q)
-            return false;
-        EndTypedPrefix();
-        const QString image =
-            key == Qt::Key_E ? QStringLiteral("AddShortcutButton") : QStringLiteral("ExitButton");
-        if (ImageButton* button = ImageNamed(image))
-            button->Click();
-        return true;
-    }
-    if (modifiers != Qt::NoModifier && modifiers != Qt::ShiftModifier)
-        return false;
+bool TMainForm::IsRepeat(const QKeyEvent& event) const {
+    // An X server repeats a held key as a release and a press of the same
+    // moment; Qt tells that as a repeat only when it sees the press in time.
+    return event.isAutoRepeat() || (m_released.time != 0 && m_released.key == event.key() &&
+                                    m_released.time == event.timestamp());
+}
 
-    switch (key) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        EndTypedPrefix();
-        if (ImageButton* run = ImageNamed(QStringLiteral("MainButton")))
-            run->Click();
-        return true;
-    case Qt::Key_Backspace:
-        EndTypedPrefix();
-        ClearLastFilledSocket();
-        return true;
-    case Qt::Key_Delete:
-        EndTypedPrefix();
-        for (int n = 1; n <= SocketPanel::SocketCount; ++n)
-            ClearSocket(n);
-        return true;
-    case Qt::Key_F1:
-        EndTypedPrefix();
-        ShowHelp();
-        return true;
-    case Qt::Key_Escape:
-        EndTypedPrefix();
-        GetOutOfTheWay();
-        return true;
-    case Qt::Key_Space:
-        // Space presses the picture that Tab has reached.
-        EndTypedPrefix();
-        if (auto* focused = qobject_cast<ImageButton*>(focusWidget())) {
-            focused->Click();
+bool TMainForm::HandleKey(const QKeyEvent& event, bool repeat) {
+    if (const KeyBinding* binding = MainKeys::BindingOf(event)) {
+        // A held key does it again only where that is harmless; the other
+        // repeats are taken and dropped.
+        if (repeat && !binding->repeats)
             return true;
-        }
-        return false;
-    case Qt::Key_Shift:
-    case Qt::Key_Control:
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr:
-    case Qt::Key_Meta:
-    case Qt::Key_Super_L:
-    case Qt::Key_Super_R:
-    case Qt::Key_CapsLock:
-        // Shift on its way to a capital is part of the typing.
-        return false;
-    default:
-        break;
+        EndTypedPrefix();
+        return ActOnKey(binding->action);
     }
+    const bool plain = MainKeys::ChordOf(event).keyboardModifiers() == Qt::NoModifier;
+    // A held letter types once.
+    if (repeat || !plain)
+        return repeat && plain;
+    // Shift on its way to a capital is part of the typing.
+    if (IsModifierKey(event.key()))
+        return false;
     const QString text = event.text();
     if (text.size() != 1 || !text.front().isPrint()) {
         EndTypedPrefix();
@@ -572,13 +521,51 @@ bool TMainForm::HandleKey(const QKeyEvent& event) {
     return true;
 }
 
+bool TMainForm::ActOnKey(KeyAction action) {
+    switch (action) {
+    case KeyAction::Run:
+        return ClickImage(QStringLiteral("MainButton"));
+    case KeyAction::ClearLastSocket:
+        ClearLastFilledSocket();
+        return true;
+    case KeyAction::ClearAllSockets:
+        for (int n = 1; n <= SocketPanel::SocketCount; ++n)
+            ClearSocket(n);
+        return true;
+    case KeyAction::ShowHelp:
+        ShowHelp();
+        return true;
+    case KeyAction::OpenEditor:
+        return ClickImage(QStringLiteral("AddShortcutButton"));
+    case KeyAction::GetOutOfTheWay:
+        GetOutOfTheWay();
+        return true;
+    case KeyAction::Exit:
+        return ClickImage(QStringLiteral("ExitButton"));
+    case KeyAction::PressFocused:
+        if (auto* focused = qobject_cast<ImageButton*>(focusWidget())) {
+            focused->Click();
+            return true;
+        }
+        return false;
+    }
+    return false;
+}
+
+bool TMainForm::ClickImage(const QString& objectName) {
+    ImageButton* image = ImageNamed(objectName);
+    if (image)
+        image->Click();
+    return image != nullptr;
+}
+
 void TMainForm::TypeCharacter(QChar typed) {
     const TypedPrefix::Result result = m_typedPrefix.Type(typed);
     ShowCandidates(result.candidates);
     if (result.press.isEmpty())
         return;
-    if (ImageButton* button = ImageNamed(result.press + QLatin1String("Button")))
-        button->Click();
+    if (const Image* row = PictureTable::ImageOfButton(result.press))
+        ClickImage(QLatin1String(row->objectName));
 }
 
 void TMainForm::EndTypedPrefix() {
@@ -592,11 +579,11 @@ ImageButton* TMainForm::ImageNamed(const QString& objectName) const {
 
 void TMainForm::ShowCandidates(const QStringList& names) {
     const auto show = [this](const QString& name, bool pressed) {
-        ImageButton* button = ImageNamed(name + QLatin1String("Button"));
+        const Image* row = PictureTable::ImageOfButton(name);
+        ImageButton* button = row ? ImageNamed(QLatin1String(row->objectName)) : nullptr;
         if (!button)
             return;
-        const ImageSpec& row = ImageSpecs[button->Tag()];
-        if (PictureHolder* holder = Holder(pressed ? row.pressedHolder : row.normalHolder))
+        if (PictureHolder* holder = HolderOf(*button, pressed))
             ShowPicture(*button, *holder);
     };
     for (const QString& name : std::as_const(m_candidates))

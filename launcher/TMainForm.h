@@ -3,7 +3,7 @@
 // The main window: the whole visible face of Trinode. It owns
 // - the components at their fixed places: the background, the information
 //   label, the Run, Add and Exit images, the 22 catalogue buttons and the
-//   three sockets, all made from one table (ImageSpecs in the .cpp), at the
+//   three sockets, all made from one table (art/PictureTable), at the
 //   coordinates of the 1024 x 746 layout, which Canvas maps into the window
 //   (centred, or scaled down to fit; black around it);
 // - the hidden picture holders Buffer1-Buffer50 and BuffSocket1-BuffSocket23,
@@ -12,17 +12,22 @@
 // - which picture each image shows, so that all of them follow when the
 //   window moves to a screen with another device pixel ratio (a picture is
 //   decoded when first shown, for the ratio it is shown at);
-// - the socket panel (SocketPanel), whose state RefreshCurrent shows.
+// - the socket panel (SocketPanel), whose state RefreshCurrent shows;
+// - what keys do: MainKeys' table, and the typed start of a button's name
+//   (TypedPrefix).
 // It calls the store (load or create right after the first paint, lookups
 // through the panel), a PathOpener to run (the window goes on while the
 // desktop answers; a press on Run while an open is pending does nothing, see
 // PathOpener), and shows the editor and help windows modally.
 
+#include "art/PictureTable.h"
 #include "editor/EditorHost.h"
 #include "launcher/ImageButton.h"
 #include "launcher/LazyPicture.h"
+#include "launcher/MainKeys.h"
 #include "launcher/SocketPanel.h"
 #include "launcher/TypedPrefix.h"
+#include "store/ButtonCatalogue.h"
 
 #include <QWidget>
 
@@ -96,10 +101,16 @@ protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void SetUpWindow();
+    void MakeBackgroundAndLabel();
+    void MakeHolders();
+    void MakeImages();
+    void ShowFirstPictures(PicturePrefetch* prefetch);
     void FormActivate();
     void MakeDialogs();
     void RebuildImageTables();
@@ -107,12 +118,18 @@ private:
     void UpdateColourKey();
     void FollowScreenRatio();
     void ShowSocket(int n);
-    PictureHolder* Holder(int n) const;
+    // The pressed or the normal picture of an image; none for a socket.
+    PictureHolder* HolderOf(const ImageButton& image, bool pressed) const;
     PictureHolder* FindHolder(const QString& name) const;
     void SetPicture(ImageButton& image, LazyPicture& picture);
     void ShowPicture(ImageButton& image, PictureHolder& holder);
 
-    bool HandleKey(const QKeyEvent& event);
+    // Whether a press is a held key's repeat.
+    bool IsRepeat(const QKeyEvent& event) const;
+    bool HandleKey(const QKeyEvent& event, bool repeat);
+    bool ActOnKey(KeyAction action);
+    // Presses and releases the image as a click inside it does.
+    bool ClickImage(const QString& objectName);
     void TypeCharacter(QChar typed);
     void EndTypedPrefix();
     ImageButton* ImageNamed(const QString& objectName) const;
@@ -134,6 +151,11 @@ private:
     bool m_painted = false;
     std::function<void()> m_dialogMaker;
     TypedPrefix m_typedPrefix;
+    // The last key released, and when (the window system's time).
+    struct Released {
+        int key = 0;
+        quint64 time = 0;
+    } m_released;
     // The catalogue buttons showing their pressed pictures as candidates.
     QStringList m_candidates;
 
@@ -147,16 +169,17 @@ private:
 
     // The device pixel ratio the shown pictures were decoded for.
     qreal m_ratio = 1;
-    LazyPicture m_backgroundPicture{QStringLiteral("Background")};
-    LazyPicture m_socketStart{QStringLiteral("SocketStart")};
+    LazyPicture m_backgroundPicture{PictureTable::BackgroundPicture()};
+    LazyPicture m_socketStart{PictureTable::SocketStartPicture()};
     QLabel* m_background = nullptr;
     MnemonicLabel* m_infoLabel = nullptr;
     PictureHolder* m_addPressed = nullptr;
     PictureHolder* m_addNormal = nullptr;
 
+    // Buffer1-Buffer48: the Add image's pair stands outside the table.
     std::array<PictureHolder*, 48> m_buttonPictures{};
-    std::array<PictureHolder*, 23> m_socketPictures{};
-    std::array<ImageButton*, 3> m_socketImages{};
+    std::array<PictureHolder*, ButtonCatalogue::EntryCount> m_socketPictures{};
+    std::array<ImageButton*, SocketPanel::SocketCount> m_socketImages{};
     // The picture each image shows, by its row of the image table.
     std::vector<LazyPicture*> m_shown;
 };

@@ -5,12 +5,9 @@
 #include "launcher/TMainForm.h"
 #include "launcher/WindowActivator.h"
 #include "store/UserHome.h"
+#include "summon/KeyGrab.h"
 
 #include <QApplication>
-
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
 
 TrinodeApplication::TrinodeApplication() : m_instance(m_table.FilePath()) {}
 
@@ -21,6 +18,7 @@ TrinodeApplication::~TrinodeApplication() {
 // The activator goes first; the main window takes its children, the editor
 // and help window, with it.
 void TrinodeApplication::EndWindows() {
+    m_keyGrab.reset();
     m_activator.reset();
     m_mainForm.reset();
 }
@@ -56,15 +54,11 @@ void TrinodeApplication::PrefetchPictures() {
     m_prefetch.Start(TMainForm::FirstPaintPictures(), PicturePrefetch::GuessedRatio());
 }
 
-void TrinodeApplication::Start() {
+void TrinodeApplication::Start(bool show) {
     // A desktop starts programs in the user's home folder, whatever folder
-    // the launcher itself was started from; everything Trinode starts (a
-    // program, a launcher or document through GIO) and the file chooser
-    // begin there.
-    const QByteArray home = UserHome::LocalPath();
-    if (home.startsWith('/') && ::chdir(home.constData()) != 0)
-        qWarning("trinode: cannot change to the home folder %s: %s", home.constData(),
-                 std::strerror(errno));
+    // the launcher itself was started from.
+    if (QString why; !UserHome::EnterHome(&why))
+        qWarning("trinode: %s", qPrintable(why));
 
     // The window loads the file right after its first paint, on this thread:
     // a reading thread would keep its own malloc arena for as long as the
@@ -78,5 +72,11 @@ void TrinodeApplication::Start() {
         [this](const SummonRequest& request, std::function<void(SingleInstance::Answer)> done) {
             Summon(request, std::move(done));
         });
-    m_mainForm->PlaceOnPointerScreen();
+    m_keyGrab = std::make_unique<KeyGrab>([this](quint32 time) {
+        SummonRequest request;
+        request.x11Time = time;
+        Summon(request, [](SingleInstance::Answer) {});
+    });
+    if (show)
+        m_mainForm->PlaceOnPointerScreen();
 }

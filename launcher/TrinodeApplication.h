@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class KeyGrab;
 class TMainForm;
 class WindowActivator;
 
@@ -32,9 +33,10 @@ public:
     // own, to overlap the toolkit's start-up; before the QApplication.
     void PrefetchPictures();
 
-    // Makes the main window and shows it; the file is loaded, and the editor
-    // and help windows are made, in that order right after its first paint.
-    void Start();
+    // Makes the main window and shows it (unless show is false: the first
+    // summon shows it); the file is loaded, and the editor and help windows
+    // are made, in that order right after its first paint.
+    void Start(bool show);
 
     TMainForm& MainForm() { return *m_mainForm; }
     // Destroys the windows (the destructor does too): before the
@@ -52,4 +54,5 @@ private:
     // alone deletes them.
     std::unique_ptr<TMainForm> m_mainForm;
     std::unique_ptr<WindowActivator> m_activator;
+    std::unique_ptr<KeyGrab> m_keyGrab;
 };

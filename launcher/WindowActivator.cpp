@@ -134,6 +134,14 @@ void WindowActivator::Activate(QWidget& window, QWidget* below, const SummonRequ
             qputenv("XDG_ACTIVATION_TOKEN", request.activationToken);
         if (below)
             below->raise();
+        // Without a token a compositor such as mutter declines the request,
+        // but gives the keyboard to a window that maps anew: the main window
+        // (never a modal one, whose hiding would end it) is mapped again.
+        if (wayland && request.activationToken.isEmpty() && !below && window.isVisible() &&
+            !window.isActiveWindow()) {
+            window.hide();
+            window.show();
+        }
         window.raise();
         window.activateWindow();
         qunsetenv("XDG_ACTIVATION_TOKEN");

@@ -2,26 +2,25 @@
 
 #include "platform/SessionBus.h"
 #include "store/TrinodeError.h"
-#include "store/UserHome.h"
 
-#include <gio/gdesktopappinfo.h>
-#include <gio/gio.h>
+#include "platform/GioLibrary.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QUrl>
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
-#include <type_traits>
+#include <utility>
 #include <vector>
 
-#include <dlfcn.h>
+#include <csignal>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -35,64 +34,6 @@ void NoteWait(OpenWait wait) {
         t_waiting->store(wait);
 }
 
-// GIO is loaded the first time something is opened, not with the program:
-// loading it and the libraries it pulls in is a noticeable share of start-up,
-// and a start opens nothing before the user presses Run. GLib itself is
-// loaded with Qt already.
-struct GioFunctions {
-    decltype(&::g_object_unref) object_unref;
-    decltype(&::g_app_launch_context_new) app_launch_context_new;
-    decltype(&::g_app_launch_context_unsetenv) app_launch_context_unsetenv;
-    decltype(&::g_app_info_launch_default_for_uri) app_info_launch_default_for_uri;
-    decltype(&::g_app_info_get_default_for_uri_scheme) app_info_get_default_for_uri_scheme;
-    decltype(&::g_file_new_for_path) file_new_for_path;
-    decltype(&::g_file_get_uri) file_get_uri;
-    decltype(&::g_desktop_app_info_new_from_filename) desktop_app_info_new_from_filename;
-    decltype(&::g_app_info_launch) app_info_launch;
-    decltype(&::g_io_error_quark) io_error_quark;
-};
-
-const GioFunctions& Gio() {
-    static const GioFunctions functions = [] {
-        void* gio = ::dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
-        if (!gio)
-            throw TrinodeError(QString::fromLocal8Bit(::dlerror()));
-        GioFunctions f{};
-        const auto Load = [gio](auto& slot, const char* name) {
-            slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(::dlsym(gio, name));
-            if (!slot)
-                throw TrinodeError(QString::fromLocal8Bit(::dlerror()));
-        };
-        Load(f.object_unref, "g_object_unref");
-        Load(f.app_launch_context_new, "g_app_launch_context_new");
-        Load(f.app_launch_context_unsetenv, "g_app_launch_context_unsetenv");
-        Load(f.app_info_launch_default_for_uri, "g_app_info_launch_default_for_uri");
-        Load(f.app_info_get_default_for_uri_scheme, "g_app_info_get_default_for_uri_scheme");
-        Load(f.file_new_for_path, "g_file_new_for_path");
-        Load(f.file_get_uri, "g_file_get_uri");
-        Load(f.desktop_app_info_new_from_filename, "g_desktop_app_info_new_from_filename");
-        Load(f.app_info_launch, "g_app_info_launch");
-        Load(f.io_error_quark, "g_io_error_quark");
-        return f;
-    }();
-    return functions;
-}
-
-// Owning handles for the GLib objects used here, released on every path out,
-// exceptions included.
-struct GLibFree {
-    void operator()(gpointer memory) const { g_free(memory); }
-    void operator()(gchar** vector) const { g_strfreev(vector); }
-    void operator()(GKeyFile* keys) const { g_key_file_free(keys); }
-    void operator()(GError* error) const { g_error_free(error); }
-    void operator()(GAppLaunchContext* object) const { Gio().object_unref(object); }
-    void operator()(GDesktopAppInfo* object) const { Gio().object_unref(object); }
-    void operator()(GAppInfo* object) const { Gio().object_unref(object); }
-    void operator()(GFile* object) const { Gio().object_unref(object); }
-};
-template <class T> using GOwned = std::unique_ptr<T, GLibFree>;
-using GText = GOwned<gchar>;
-
 [[noreturn]] void Fail(const QString& message) {
     throw TrinodeError(message);
 }
@@ -101,6 +42,22 @@ using GText = GOwned<gchar>;
     const GOwned<GError> owned(error);
     Fail(QString::fromUtf8(error->message));
 }
+
+class FileDescriptor final {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() { Close(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return m_fd; }
+    void Close() {
+        if (m_fd >= 0)
+            ::close(std::exchange(m_fd, -1));
+    }
+
+private:
+    int m_fd;
+};
 
 QString SystemText(int errorNumber) {
     return QString::fromLocal8Bit(std::strerror(errorNumber));
@@ -264,33 +221,15 @@ void OpenLauncher(const QByteArray& localPath) {
         FailWith(error);
 }
 
-// QProcess names the failing call before the system's text ("execv: Exec
-// format error"); the user is shown only the system's part.
-QString SystemPartOf(const QString& processError) {
-    static const QRegularExpression callPrefix(QStringLiteral("^[a-z_]+: "));
-    QString text = processError;
-    return text.remove(callPrefix);
-}
-
-void StartExecutable(const QString& path) {
-    NoteWait(OpenWait::Program);
-    QProcess process;
-    process.setProgram(path);
-    process.setArguments({});
-    // As from a desktop, the program starts in the user's home folder, not
-    // in whatever folder Trinode was started from (where a home's name is
-    // not UTF-8, Qt could not name it, and the program starts in Trinode's).
-    const QByteArray home = UserHome::LocalPath();
-    if (!home.isEmpty() && QFile::encodeName(QFile::decodeName(home)) == home)
-        process.setWorkingDirectory(QFile::decodeName(home));
-    process.setProcessEnvironment(CleanEnvironment());
-    if (!process.startDetached())
-        Fail(SystemPartOf(process.errorString()));
-}
-
-// A program whose name Qt cannot hold as text, started by its bytes: no
-// arguments, no shell, the clean environment, in the home folder.
-void StartExecutableByBytes(const QByteArray& path) {
+// A program started by the bytes of its name: no arguments, no shell (a
+// file that is no program the system knows stays unstarted), the clean
+// environment. It starts in Trinode's own folder, the home folder (see
+// UserHome::EnterHome), as every program the desktop starts for Trinode
+// does. Forked twice, so that the program is nobody's child here and is never
+// waited for; the system's answer to the start comes back through a pipe
+// that closes as the program starts. Between fork and start only calls that
+// are safe in a copy of a threaded process are made.
+void StartProgram(const QByteArray& path) {
     NoteWait(OpenWait::Program);
     const QProcessEnvironment environment = CleanEnvironment();
     QList<QByteArray> variables;
@@ -302,19 +241,48 @@ void StartExecutableByBytes(const QByteArray& path) {
     envp.push_back(nullptr);
     QByteArray program = path;
     char* argv[] = {program.data(), nullptr};
-    QByteArray home = UserHome::LocalPath();
-    GError* error = nullptr;
-    if (!g_spawn_async(home.isEmpty() ? nullptr : home.constData(), argv, envp.data(),
-                       G_SPAWN_DEFAULT, nullptr, nullptr, nullptr, &error))
-        FailWith(error);
+
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        Fail(SystemText(errno));
+    const FileDescriptor reading(ends[0]);
+    FileDescriptor writing(ends[1]);
+    const pid_t middle = ::fork();
+    if (middle < 0)
+        Fail(SystemText(errno));
+    if (middle == 0) {
+        ::setsid();
+        const pid_t started = ::fork();
+        if (started > 0)
+            ::_exit(0);
+        if (started == 0) {
+            // What Trinode itself ignores is the program's own business.
+            ::signal(SIGXFSZ, SIG_DFL);
+            ::execve(program.constData(), argv, envp.data());
+        }
+        // The start, or the second fork, failed.
+        const int failure = errno;
+        [[maybe_unused]] const ssize_t told = ::write(writing.Get(), &failure, sizeof failure);
+        ::_exit(127);
+    }
+    writing.Close();
+    while (::waitpid(middle, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    int failure = 0;
+    ssize_t n;
+    do {
+        n = ::read(reading.Get(), &failure, sizeof failure);
+    } while (n < 0 && errno == EINTR);
+    if (n == sizeof failure)
+        Fail(SystemText(failure));
 }
 
 // Relative texts are joined to the current directory without any cleaning of
 // "." or "..", so that symbolic links resolve as the kernel resolves them.
-QString AbsolutePathOf(const QString& text) {
-    if (text.startsWith(QLatin1Char('/')))
+QByteArray AbsolutePathOf(const QByteArray& text) {
+    if (text.startsWith('/'))
         return text;
-    return QDir::currentPath() + QLatin1Char('/') + text;
+    return QFile::encodeName(QDir::currentPath()) + '/' + text;
 }
 
 } // namespace
@@ -334,43 +302,20 @@ bool IsTrinodeOnlyVariable(const QString& name) {
     return name.startsWith(QLatin1String("TRINODE_"));
 }
 
-void OpenPath(const QString& text) {
+void OpenPath(const QByteArray& text) {
     if (text.isEmpty())
         return;
-    if (HasUrlScheme(text)) {
-        LaunchDefaultForUrl(UriOfUrlText(text));
+    // Only a text can be a URL: bytes that are not UTF-8 name a file.
+    const QString decoded = QFile::decodeName(text);
+    if (QFile::encodeName(decoded) == text && HasUrlScheme(decoded)) {
+        LaunchDefaultForUrl(UriOfUrlText(decoded));
         return;
     }
     // A file name cannot hold a NUL; the system would see a shorter name.
-    if (text.contains(QChar(0)))
-        Fail(SystemText(EINVAL));
-
-    const QString path = AbsolutePathOf(text);
-    const QByteArray localPath = QFile::encodeName(path);
-    struct stat status {};
-    if (::stat(localPath.constData(), &status) != 0)
-        Fail(SystemText(errno));
-
-    const bool regular = S_ISREG(status.st_mode);
-    if (regular && path.endsWith(QLatin1String(".desktop")))
-        OpenLauncher(localPath);
-    else if (regular && ::access(localPath.constData(), X_OK) == 0)
-        StartExecutable(path);
-    else
-        LaunchDefaultForFile(localPath);
-}
-
-void OpenPath(const QByteArray& text) {
-    const QString decoded = QFile::decodeName(text);
-    if (QFile::encodeName(decoded) == text) {
-        OpenPath(decoded);
-        return;
-    }
-    // Not UTF-8, so no URL: a file named by these bytes.
     if (text.contains('\0'))
         Fail(SystemText(EINVAL));
-    const QByteArray localPath =
-        text.startsWith('/') ? text : QFile::encodeName(QDir::currentPath()) + '/' + text;
+
+    const QByteArray localPath = AbsolutePathOf(text);
     struct stat status {};
     if (::stat(localPath.constData(), &status) != 0)
         Fail(SystemText(errno));
@@ -378,7 +323,7 @@ void OpenPath(const QByteArray& text) {
     if (regular && localPath.endsWith(".desktop"))
         OpenLauncher(localPath);
     else if (regular && ::access(localPath.constData(), X_OK) == 0)
-        StartExecutableByBytes(localPath);
+        StartProgram(localPath);
     else
         LaunchDefaultForFile(localPath);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <atomic>
@@ -14,15 +15,14 @@
 //  5. a folder or a document: its default application.
 // The whole text is the one thing opened; it is never split into arguments and
 // never passes through a shell. A relative path is taken from Trinode's current
-// directory, exactly as the kernel would; "~" means nothing special. An empty
-// text does nothing. A failure raises a TrinodeError whose message is the
+// directory (the home folder), exactly as the kernel would; "~" means nothing
+// special. An empty text does nothing. The text is given as the bytes stored:
+// a path whose name is not UTF-8 is opened by those bytes, and only a text
+// that is UTF-8 can be a URL. A failure raises a TrinodeError whose message is the
 // system's text. What is started never inherits the variables that only
 // Trinode's own start needed (see IsTrinodeOnlyVariable). It waits for each
 // answer it needs, however long (a session bus may never give one): windows
 // open through PathOpener, which keeps the event loop going meanwhile.
-void OpenPath(const QString& text);
-// The same for a text given as the bytes stored: a path whose name is not
-// UTF-8 is opened by those bytes, which a QString could not hold.
 void OpenPath(const QByteArray& text);
 
 // What an open is waiting on at the moment: the file system (the path, a

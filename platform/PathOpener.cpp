@@ -1,6 +1,7 @@
 #include "platform/PathOpener.h"
 
 #include "platform/OpenPath.h"
+#include "platform/Settings.h"
 #include "store/TrinodeError.h"
 
 #include <atomic>
@@ -22,26 +23,27 @@ struct PathOpener::Job {
 
 namespace {
 
-QString NoAnswerText(OpenWait waiting) {
+// How long the end of the program waits for an open that is still going.
+constexpr std::chrono::seconds BusyOpenAtExit(1);
+
+QString NoAnswerText(OpenWait waiting, int seconds) {
     switch (waiting) {
     case OpenWait::FileSystem:
-        return QStringLiteral("The file system did not answer within %1 seconds")
-            .arg(PathOpener::WaitSeconds);
+        return QStringLiteral("The file system did not answer within %1 seconds").arg(seconds);
     case OpenWait::Desktop:
-        return QStringLiteral("The desktop session did not answer within %1 seconds")
-            .arg(PathOpener::WaitSeconds);
+        return QStringLiteral("The desktop session did not answer within %1 seconds").arg(seconds);
     case OpenWait::Program:
-        return QStringLiteral("The program did not start within %1 seconds")
-            .arg(PathOpener::WaitSeconds);
+        return QStringLiteral("The program did not start within %1 seconds").arg(seconds);
     }
     return QString();
 }
 
 } // namespace
 
-PathOpener::PathOpener(QObject* parent) : QObject(parent) {
+PathOpener::PathOpener(QObject* parent)
+    : QObject(parent), m_waitSeconds(Settings::OpenWaitSeconds()) {
     m_deadline.setSingleShot(true);
-    m_deadline.setInterval(std::chrono::seconds(WaitSeconds));
+    m_deadline.setInterval(std::chrono::seconds(m_waitSeconds));
     connect(&m_deadline, &QTimer::timeout, this, &PathOpener::GiveUp);
 }
 
@@ -53,7 +55,7 @@ PathOpener::~PathOpener() {
     // An open that is merely busy (the user pressed Exit right after Run)
     // ends in moments, before the process tears down what it uses; one that
     // waits on an answer that does not come must not hold up the exit.
-    m_job->ended.wait_for(lock, std::chrono::seconds(1), [this] { return m_job->done; });
+    m_job->ended.wait_for(lock, BusyOpenAtExit, [this] { return m_job->done; });
 }
 
 bool PathOpener::Open(const QByteArray& text) {
@@ -97,7 +99,7 @@ void PathOpener::GiveUp() {
         return;
     const OpenWait waiting = m_job->waiting.load();
     Abandon();
-    Q_EMIT Finished(std::make_exception_ptr(TrinodeError(NoAnswerText(waiting))));
+    Q_EMIT Finished(std::make_exception_ptr(TrinodeError(NoAnswerText(waiting, m_waitSeconds))));
 }
 
 void PathOpener::Abandon() {

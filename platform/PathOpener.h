@@ -6,7 +6,7 @@
 // on a session bus that accepts a connection and then says nothing, and the
 // file system may hang on a path. So each open runs on a thread of its own and
 // its outcome comes back through the event loop. An open that has not ended
-// after WaitSeconds ends for the user with a message naming what did not
+// after WaitSeconds() ends for the user with a message naming what did not
 // answer; should the answer come later after all, the thing may still open,
 // but nothing more is said. GIO's own asynchronous calls would not do: the
 // checks before them (the path's status, a launcher's text) can hang on a
@@ -30,8 +30,7 @@ class PathOpener final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PathOpener)
 public:
-    static constexpr int WaitSeconds = 10;
-
+    // The wait comes from Trinode's settings (Settings::OpenWaitSeconds).
     explicit PathOpener(QObject* parent = nullptr);
     // Does not wait for an open that does not answer: its thread is left to
     // end with the process, and its outcome goes nowhere.
@@ -41,6 +40,7 @@ public:
     // nothing, while an earlier open is pending.
     bool Open(const QByteArray& text);
     bool Pending() const { return m_job != nullptr; }
+    int WaitSeconds() const { return m_waitSeconds; }
 
 Q_SIGNALS:
     // The open has ended: no failure when it succeeded, otherwise the error
@@ -53,6 +53,7 @@ private:
     void GiveUp();
     void Abandon();
 
+    const int m_waitSeconds;
     std::shared_ptr<Job> m_job;
     QTimer m_deadline;
 };

@@ -1,5 +1,7 @@
 #include "store/CombinationRecord.h"
 
+#include <QTextBoundaryFinder>
+
 #include <algorithm>
 #include <cstring>
 
@@ -121,6 +123,17 @@ bool KeyOf(const Combination& combination, char* key) {
         PutField(key + i * SocketWidth, SocketWidth, value);
     }
     return true;
+}
+
+QString CutToFit(Field field, const QString& text) {
+    if (Fits(field, Encode(text)))
+        return text;
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text);
+    qsizetype fitting = 0;
+    for (qsizetype end = characters.toNextBoundary();
+         end > 0 && Fits(field, Encode(text.left(end))); end = characters.toNextBoundary())
+        fitting = end;
+    return text.left(fitting);
 }
 
 QString Decode(QByteArrayView bytes) {

@@ -38,6 +38,10 @@ bool Fits(Field field, QByteArrayView bytes);
 // path), wherever they are refused.
 QString TooLong(Field field, qsizetype bytes);
 
+// The longest start of a text that fits the field, cut between two
+// characters (never inside one, nor between a letter and its accent).
+QString CutToFit(Field field, const QString& text);
+
 // Removes leading and trailing bytes with codes up to 32.
 QByteArrayView Trim(QByteArrayView text);
 

@@ -1,5 +1,8 @@
 #include "store/UserHome.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -23,6 +26,20 @@ QByteArray LocalPath() {
     while (home.size() > 1 && home.endsWith('/'))
         home.chop(1);
     return home;
+}
+
+bool EnterHome(QString* why) {
+    const QByteArray home = LocalPath();
+    if (!home.startsWith('/')) {
+        *why = QStringLiteral("no home folder is known");
+        return false;
+    }
+    if (::chdir(home.constData()) != 0) {
+        *why = QStringLiteral("cannot change to the home folder %1: %2")
+                   .arg(QString::fromLocal8Bit(home), QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    return true;
 }
 
 } // namespace UserHome

@@ -445,15 +445,15 @@ TEST_F(AddFormTest, TabVisitsTheControlsInOrder) {
     QStringList visited;
     Open([&] {
         ASSERT_TRUE(FocusOn(Find<QWidget>("Socket1")));
-        for (int i = 0; i < 10; ++i) {
+        for (int i = 0; i < 11; ++i) {
             QWidget* focused = QApplication::focusWidget();
             ASSERT_NE(focused, nullptr) << visited.join(' ').toStdString();
             visited.append(focused->objectName());
             QTest::keyClick(focused, Qt::Key_Tab);
         }
     });
-    EXPECT_EQ(visited.join(' '), "Socket1 Socket2 Socket3 InfoInput PathInput Browse CopyButton "
-                                 "ClearButton OKButton CancelButton");
+    EXPECT_EQ(visited.join(' '), "Socket1 Socket2 Socket3 InfoInput PathInput Browse "
+                                 "ApplicationsButton CopyButton ClearButton OKButton CancelButton");
 }
 
 // Records what the progress display shows each time it is painted.

@@ -1,5 +1,7 @@
 #include "art/Art.h"
 #include "art/JpegDecoder.h"
+#include "art/PictureTable.h"
+#include "store/ButtonCatalogue.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +14,10 @@
 #include <ostream>
 #include <vector>
 
-// The 75 pictures of the main window: each one compiled in, of the right size and
-// format, free of the colour key, and holding the button it belongs to; and
-// a decoder that refuses corrupt data instead of crashing.
+// The pictures of the main window's table: each one compiled in, of the right
+// size and format, free of the colour key, and holding the button it belongs
+// to; and a decoder that refuses corrupt data instead of crashing. That art/
+// holds exactly the table's pictures the build itself checks.
 
 namespace {
 
@@ -25,15 +28,9 @@ struct PictureSize {
 };
 
 std::vector<PictureSize> AllPictures(int scale = 1) {
-    std::vector<PictureSize> pictures{
-        {QStringLiteral("Background"), QSize(600, 600) * scale, scale},
-        {QStringLiteral("SocketStart"), QSize(44, 44) * scale, scale}};
-    for (int n = 1; n <= 50; ++n)
-        pictures.push_back({QStringLiteral("Buffer%1").arg(n),
-                            ((n == 27 || n == 28) ? QSize(200, 75) : QSize(32, 32)) * scale,
-                            scale});
-    for (int n = 1; n <= 23; ++n)
-        pictures.push_back({QStringLiteral("BuffSocket%1").arg(n), QSize(44, 44) * scale, scale});
+    std::vector<PictureSize> pictures;
+    for (const PictureTable::Picture& picture : PictureTable::AllPictures())
+        pictures.push_back({picture.name, picture.size * scale, scale});
     return pictures;
 }
 
@@ -222,57 +219,33 @@ INSTANTIATE_TEST_SUITE_P(AllPictures, ArtPicture, ::testing::ValuesIn(AllPicture
 INSTANTIATE_TEST_SUITE_P(AllPicturesAt2x, ArtPicture, ::testing::ValuesIn(AllPictures(2)),
                          [](const auto& info) { return CaseName(info.param.name); });
 
-TEST(ArtFolder, HoldsExactlyTheSeventyFivePictures) {
-    for (const int scale : {1, 2}) {
-        SCOPED_TRACE(scale);
-        QStringList expected;
-        for (const PictureSize& picture : AllPictures(scale))
-            expected << picture.name + QStringLiteral(".jpg");
-        expected.sort();
-        QStringList present = ArtFolder(scale).entryList(
-            {QStringLiteral("*.jpg"), QStringLiteral("*.jpeg"), QStringLiteral("*.JPG")},
-            QDir::Files);
-        present.sort();
-        EXPECT_EQ(present, expected);
-    }
-}
-
 // --- Pairs of pressed and normal pictures -----------------------------------
 
 namespace {
 
-struct ButtonPair {
-    int pressed; // Buffer number; the normal picture is the next one
-    const char* button;
-    const char* colour; // the catalogue's colour, or the look of Exit, Add and Run
-    int socket;         // BuffSocket number (catalogue entry number - 1); 0: none
-};
-
-// The picture holders in Buffer order.
-const std::vector<ButtonPair> Pairs{
-    {1, "Control", "blue", 1},     {3, "Display", "purple", 2},   {5, "Exit", "red", 0},
-    {7, "Files", "blue", 3},       {9, "Help", "teal", 4},        {11, "Internet", "orange", 5},
-    {13, "Music", "yellow", 6},    {15, "Network", "blue", 7},    {17, "Personal", "green", 8},
-    {19, "Pictures", "yellow", 9}, {21, "Settings", "white", 10}, {23, "System", "blue", 11},
-    {25, "Videos", "yellow", 12},  {27, "Run", "red", 0},         {29, "Applications", "green", 13},
-    {31, "Mail", "orange", 14},    {33, "Office", "pink", 15},    {35, "User", "gray", 16},
-    {37, "One", "purple", 17},     {39, "Two", "purple", 18},     {41, "Three", "purple", 19},
-    {43, "Games", "green", 20},    {45, "Trash", "white", 21},    {47, "Projects", "pink", 22},
-    {49, "Add", "brown", 0},
-};
-
-void PrintTo(const ButtonPair& pair, std::ostream* out) {
-    *out << "Buffer" << pair.pressed << "/" << pair.pressed + 1 << " " << pair.button;
+// Every image with a pressed and a normal picture.
+std::vector<PictureTable::Image> Pairs() {
+    std::vector<PictureTable::Image> pairs;
+    for (const PictureTable::Image& row : PictureTable::Images())
+        if (row.pressed != 0)
+            pairs.push_back(row);
+    return pairs;
 }
 
 } // namespace
 
-class ArtPair : public ::testing::TestWithParam<ButtonPair> {
+// Beside the type, where the test's printer looks for it.
+namespace PictureTable {
+void PrintTo(const Image& row, std::ostream* out) {
+    *out << row.objectName;
+}
+} // namespace PictureTable
+
+class ArtPair : public ::testing::TestWithParam<PictureTable::Image> {
 protected:
-    QImage Pressed() const { return Art::Load(QStringLiteral("Buffer%1").arg(GetParam().pressed)); }
-    QImage Normal() const {
-        return Art::Load(QStringLiteral("Buffer%1").arg(GetParam().pressed + 1));
-    }
+    QImage Pressed() const { return Art::Load(PictureTable::ButtonPicture(GetParam().pressed)); }
+    QImage Normal() const { return Art::Load(PictureTable::ButtonPicture(GetParam().normal)); }
+    bool IsRun() const { return GetParam().role == PictureTable::Role::Run; }
 };
 
 TEST_P(ArtPair, PressedAndNormalDiffer) {
@@ -287,19 +260,18 @@ TEST_P(ArtPair, PressedAndNormalDiffer) {
 TEST_P(ArtPair, NormalAndSocketPicturesHaveTheButtonsColour) {
     const QImage normal = Normal();
     ASSERT_FALSE(normal.isNull());
-    const QString colour = QLatin1String(GetParam().button) == QLatin1String("Run")
-                               ? RunColour(normal)
-                               : BallColour(normal);
+    const QString colour = IsRun() ? RunColour(normal) : BallColour(normal);
     EXPECT_EQ(colour.toStdString(), GetParam().colour);
-    if (GetParam().socket != 0) {
-        const QImage socket = Art::Load(QStringLiteral("BuffSocket%1").arg(GetParam().socket));
+    if (const auto entry = ButtonCatalogue::ButtonIndex(QLatin1String(GetParam().button));
+        GetParam().role == PictureTable::Role::Catalogue) {
+        const QImage socket = Art::Load(PictureTable::SocketPictureOf(*entry));
         ASSERT_FALSE(socket.isNull());
         EXPECT_EQ(BallColour(socket).toStdString(), GetParam().colour) << "in the socket";
     }
 }
 
 TEST_P(ArtPair, PressedPictureIsTheSameBallLighter) {
-    if (QLatin1String(GetParam().button) == QLatin1String("Run")) {
+    if (IsRun()) {
         EXPECT_EQ(RunColour(Pressed()).toStdString(), "green");
         return;
     }
@@ -319,13 +291,23 @@ TEST_P(ArtPair, BallsStandOnBlack) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(HolderTable, ArtPair, ::testing::ValuesIn(Pairs),
-                         [](const auto& info) { return std::string(info.param.button); });
+INSTANTIATE_TEST_SUITE_P(HolderTable, ArtPair, ::testing::ValuesIn(Pairs()),
+                         [](const auto& info) { return std::string(info.param.objectName); });
 
 // --- The empty socket and the background ---------------------------------------
 
+QImage EmptySocket() {
+    return Art::Load(PictureTable::SocketPictureOf(ButtonCatalogue::EmptyIndex));
+}
+
+// A place of the window in the background's own coordinates.
+QRect OnBackground(const char* objectName) {
+    return PictureTable::ImageNamed(QLatin1String(objectName))
+        ->place.translated(-PictureTable::BackgroundPlace.topLeft());
+}
+
 TEST(ArtSocketRing, EmptySocketIsARingAroundBlack) {
-    const QImage empty = Art::Load(QStringLiteral("BuffSocket23"));
+    const QImage empty = EmptySocket();
     ASSERT_FALSE(empty.isNull());
     EXPECT_LE(Luma(empty.pixel(22, 22)), 8) << "the middle is black";
     EXPECT_GE(Luma(empty.pixel(22, 3)), 150) << "the ring is silver";
@@ -333,21 +315,20 @@ TEST(ArtSocketRing, EmptySocketIsARingAroundBlack) {
 }
 
 TEST(ArtSocketRing, StartPictureLooksLikeTheEmptySocket) {
-    const QImage start = Art::Load(QStringLiteral("SocketStart"));
-    const QImage empty = Art::Load(QStringLiteral("BuffSocket23"));
+    const QImage start = Art::Load(PictureTable::SocketStartPicture());
+    const QImage empty = EmptySocket();
     ASSERT_FALSE(start.isNull());
     ASSERT_FALSE(empty.isNull());
     EXPECT_LT(MeanDifference(start, empty), 1.0);
 }
 
 TEST(ArtSocketRing, BackgroundRingsLieExactlyUnderTheSockets) {
-    // Window places (428, 442), (488, 442), (549, 442) less the background's
-    // place (212, 73).
-    const QImage background = Art::Load(QStringLiteral("Background"));
-    const QImage start = Art::Load(QStringLiteral("SocketStart"));
+    const QImage background = Art::Load(PictureTable::BackgroundPicture());
+    const QImage start = Art::Load(PictureTable::SocketStartPicture());
     ASSERT_FALSE(background.isNull());
     ASSERT_FALSE(start.isNull());
-    for (const QPoint place : {QPoint(216, 369), QPoint(276, 369), QPoint(337, 369)}) {
+    for (const char* socket : {"EmptySocket1", "EmptySocket2", "EmptySocket3"}) {
+        const QPoint place = OnBackground(socket).topLeft();
         const QImage under = background.copy(QRect(place, start.size()));
         EXPECT_LT(MeanDifference(under, start), 3.0) << "socket at " << place.x();
         // One pixel off would show as a double edge.
@@ -357,12 +338,14 @@ TEST(ArtSocketRing, BackgroundRingsLieExactlyUnderTheSockets) {
 }
 
 TEST(ArtBackground, DarkBehindTheLabelAndBlackUnderTheRunBar) {
-    const QImage background = Art::Load(QStringLiteral("Background"));
+    const QImage background = Art::Load(PictureTable::BackgroundPicture());
     ASSERT_FALSE(background.isNull());
-    // InfoLabel's box (148, 167, 297 x 81) holds white text: its panel is dark.
-    EXPECT_LT(Luma(background.pixel(296, 220)), 60);
+    // The information text is white: its panel is dark.
+    const QPoint origin = PictureTable::BackgroundPlace.topLeft();
+    EXPECT_LT(Luma(background.pixel(PictureTable::InfoLabelPlace.center() - origin)), 60);
     // The Run bar's corners show the background: black there.
-    for (const QPoint p : {QPoint(200, 279), QPoint(399, 279), QPoint(200, 353), QPoint(399, 353)})
+    const QRect run = OnBackground("MainButton");
+    for (const QPoint p : {run.topLeft(), run.topRight(), run.bottomLeft(), run.bottomRight()})
         EXPECT_LE(Luma(background.pixel(p)), 6);
     // Pale lilac outside the disc: more blue than green.
     const QRgb burst = background.pixel(300, 62);

@@ -1,11 +1,14 @@
 // The main window on the offscreen platform: its components where they
 // belong, the pictures through press and release, and the socket panel.
 
+#include "art/PictureTable.h"
 #include "launcher/ImageButton.h"
+#include "launcher/MainKeys.h"
 #include "launcher/PictureHolder.h"
 #include "launcher/TMainForm.h"
+#include "look/MnemonicLabel.h"
 #include "platform/ColourKey.h"
-#include "platform/MnemonicLabel.h"
+#include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
 #include "tests/TestSupport.h"
@@ -16,6 +19,8 @@
 #include <QDialog>
 #include <QFile>
 #include <QImage>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
@@ -25,41 +30,8 @@
 
 namespace {
 
-// Image button, pressed holder, normal holder, socket picture (0: none).
-struct Pairing {
-    const char* button;
-    int pressed;
-    int normal;
-    int socketPicture;
-};
-
-const Pairing Pairings[] = {
-    {"ControlButton", 1, 2, 1},
-    {"DisplayButton", 3, 4, 2},
-    {"ExitButton", 5, 6, 0},
-    {"FilesButton", 7, 8, 3},
-    {"HelpButton", 9, 10, 4},
-    {"InternetButton", 11, 12, 5},
-    {"MusicButton", 13, 14, 6},
-    {"NetworkButton", 15, 16, 7},
-    {"PersonalButton", 17, 18, 8},
-    {"PicturesButton", 19, 20, 9},
-    {"SettingsButton", 21, 22, 10},
-    {"SystemButton", 23, 24, 11},
-    {"VideosButton", 25, 26, 12},
-    {"MainButton", 27, 28, 0},
-    {"ApplicationsButton", 29, 30, 13},
-    {"MailButton", 31, 32, 14},
-    {"OfficeButton", 33, 34, 15},
-    {"UserButton", 35, 36, 16},
-    {"OneButton", 37, 38, 17},
-    {"TwoButton", 39, 40, 18},
-    {"ThreeButton", 41, 42, 19},
-    {"GamesButton", 43, 44, 20},
-    {"TrashButton", 45, 46, 21},
-    {"ProjectsButton", 47, 48, 22},
-    {"AddShortcutButton", 49, 50, 0},
-};
+using Row = PictureTable::Image;
+using PictureTable::Role;
 
 QImage ImageOf(const QLabel* label) {
     return label->pixmap().toImage();
@@ -146,39 +118,37 @@ TEST_F(MainForm, BackgroundAndInformationStandInTheirPlacesOnABlackFramelessWind
 }
 
 TEST_F(MainForm, HoldersAreHiddenAndHoldPicturesOfTheirSize) {
-    for (int n = 1; n <= 50; ++n) {
-        SCOPED_TRACE(n);
-        PictureHolder* holder = Buffer(n);
+    for (const PictureTable::Picture& picture : PictureTable::AllPictures()) {
+        if (picture.name == PictureTable::BackgroundPicture() ||
+            picture.name == PictureTable::SocketStartPicture())
+            continue; // held by the images themselves
+        SCOPED_TRACE(picture.name.toStdString());
+        auto* holder = Child<PictureHolder>(picture.name);
         ASSERT_NE(holder, nullptr);
         EXPECT_FALSE(holder->isVisible());
         EXPECT_EQ(holder->size(), QSize(9, 9));
-        EXPECT_EQ(holder->Pixmap().deviceIndependentSize(),
-                  (n == 27 || n == 28) ? QSizeF(200, 75) : QSizeF(32, 32));
-    }
-    for (int n = 1; n <= 23; ++n) {
-        PictureHolder* holder = BuffSocket(n);
-        ASSERT_NE(holder, nullptr);
-        EXPECT_FALSE(holder->isVisible());
-        EXPECT_EQ(holder->Pixmap().deviceIndependentSize(), QSizeF(44, 44));
+        EXPECT_EQ(holder->Pixmap().deviceIndependentSize(), QSizeF(picture.size));
     }
 }
 
 TEST_F(MainForm, EachButtonShowsItsPressedPictureWhileHeldAndItsNormalOneAfter) {
-    for (const Pairing& pairing : Pairings) {
-        SCOPED_TRACE(pairing.button);
-        const QString name = QLatin1String(pairing.button);
-        if (name == QLatin1String("ExitButton") || name == QLatin1String("AddShortcutButton") ||
-            name == QLatin1String("HelpButton") || name == QLatin1String("MainButton"))
-            continue; // their releases leave the window or open one; below
+    for (const Row& row : PictureTable::Images()) {
+        // Help's release opens a window, and the others' are below.
+        if (row.role != Role::Catalogue || QLatin1String(row.button) == QLatin1String("Help"))
+            continue;
+        SCOPED_TRACE(row.objectName);
+        const QString name = QLatin1String(row.objectName);
         ImageButton* image = Image(name);
-        EXPECT_EQ(ImageOf(image), ImageOf(Buffer(pairing.normal)));
+        EXPECT_EQ(ImageOf(image), ImageOf(Buffer(row.normal)));
         Press(name);
-        EXPECT_EQ(ImageOf(image), ImageOf(Buffer(pairing.pressed)));
+        EXPECT_EQ(ImageOf(image), ImageOf(Buffer(row.pressed)));
         Release(name);
-        EXPECT_EQ(ImageOf(image), ImageOf(Buffer(pairing.normal)));
+        EXPECT_EQ(ImageOf(image), ImageOf(Buffer(row.normal)));
         // The button went into socket 1 with its own socket picture.
-        EXPECT_EQ(ImageOf(Image("EmptySocket1")), ImageOf(BuffSocket(pairing.socketPicture)));
-        EXPECT_EQ(Image("EmptySocket1")->toolTip(), pairing.button ? name.chopped(6) : QString());
+        const int entry = *ButtonCatalogue::ButtonIndex(QLatin1String(row.button));
+        EXPECT_EQ(ImageOf(Image("EmptySocket1")),
+                  ImageOf(Child<PictureHolder>(PictureTable::SocketPictureOf(entry))));
+        EXPECT_EQ(Image("EmptySocket1")->toolTip(), QLatin1String(row.button));
         Click("EmptySocket1");
     }
 }
@@ -422,6 +392,128 @@ TEST_F(MainForm, NoPictureCutsHolesThroughTheColourKey) {
     Click("FilesButton");
     Press("MainButton");
     EXPECT_TRUE(m_form.mask().isEmpty());
+}
+
+// --- Keys ---------------------------------------------------------------------
+
+// What each action of the key table does through the real window: the buttons
+// placed before, the picture that has the focus, and what the window shows
+// after the key is held (a repeat that Qt tells as one, then one that an X
+// server sends as a release and a press of the same moment) and after it is
+// pressed: the sockets, then what opened, or the window gone.
+struct KeyScenario {
+    KeyAction action;
+    QStringList placed;
+    const char* focused;
+    const char* afterRepeats;
+    const char* afterPress;
+};
+
+const KeyScenario KeyScenarios[] = {
+    {KeyAction::Run, {"Files"}, nullptr, "Files,,", "Files,,|No such file or directory."},
+    // Held, Backspace empties one socket after another, socket 1 too.
+    {KeyAction::ClearLastSocket, {"Files", "Music", "One"}, nullptr, "Files,,", ",,"},
+    {KeyAction::ClearAllSockets, {"Files", "Music"}, nullptr, "Files,Music,", ",,"},
+    {KeyAction::ShowHelp, {}, nullptr, ",,", ",,|help"},
+    {KeyAction::OpenEditor, {}, nullptr, ",,", ",,|editor"},
+    {KeyAction::GetOutOfTheWay, {}, nullptr, ",,", ",,|hidden"},
+    {KeyAction::Exit, {}, nullptr, ",,", ",,|closed"},
+    {KeyAction::PressFocused, {}, "FilesButton", ",,", "Files,,"},
+};
+
+} // namespace
+
+// Beside the type, where the test's printer looks for it.
+void PrintTo(const KeyBinding& binding, std::ostream* out) {
+    *out << QKeySequence(binding.chord).toString().toStdString();
+}
+
+namespace {
+
+class Keys : public MainForm, public ::testing::WithParamInterface<KeyBinding> {
+protected:
+    enum class Stroke { QtRepeat, ServerRepeat, Press };
+
+    void Send(Stroke stroke) {
+        const QKeyCombination chord = GetParam().chord;
+        const auto key = [&](QEvent::Type type, bool autoRepeat, quint64 time) {
+            QKeyEvent event(type, chord.key(), chord.keyboardModifiers(), QString(), autoRepeat);
+            event.setTimestamp(time);
+            QApplication::sendEvent(&m_form, &event);
+        };
+        if (stroke == Stroke::ServerRepeat)
+            key(QEvent::KeyRelease, false, 1000);
+        key(QEvent::KeyPress, stroke == Stroke::QtRepeat,
+            stroke == Stroke::ServerRepeat ? 1000 : 0);
+    }
+
+    QString After(std::initializer_list<Stroke> strokes) {
+        QString opened;
+        {
+            ModalWatcher watcher([&](QWidget* modal) {
+                const auto* box = qobject_cast<QMessageBox*>(modal);
+                opened = box ? box->text() : modal == &m_help ? "help" : "editor";
+                modal->close();
+            });
+            for (const Stroke stroke : strokes) {
+                Send(stroke);
+                EXPECT_TRUE(QTest::qWaitFor([&] { return !m_form.RunPending(); }, 30000));
+            }
+        }
+        const Combination sockets = Sockets();
+        QStringList shown{QStringList(sockets.begin(), sockets.end()).join(',')};
+        if (!opened.isEmpty())
+            shown << opened;
+        if (!m_form.isVisible())
+            shown << (m_closed.seen ? "closed" : "hidden");
+        return shown.join('|');
+    }
+
+    struct CloseSeen final : QObject {
+        bool seen = false;
+        bool eventFilter(QObject*, QEvent* event) override {
+            seen = seen || event->type() == QEvent::Close;
+            return false;
+        }
+    } m_closed;
+};
+
+TEST_P(Keys, ActOnceAndWhenHeldOnlyWhereThatIsHarmless) {
+    const KeyScenario* scenario = nullptr;
+    for (const KeyScenario& row : KeyScenarios)
+        scenario = row.action == GetParam().action ? &row : scenario;
+    ASSERT_NE(scenario, nullptr) << "no scenario for this key's action";
+    Assign({"Files", "", ""}, "Gone", m_home.FilePath("missing"));
+    for (const QString& button : scenario->placed)
+        Click(QLatin1String(PictureTable::ImageOfButton(button)->objectName));
+    if (scenario->focused) {
+        ASSERT_TRUE(FocusOn(Image(scenario->focused)));
+    }
+    m_form.installEventFilter(&m_closed);
+    EXPECT_EQ(After({Stroke::QtRepeat, Stroke::ServerRepeat}), QString(scenario->afterRepeats));
+    EXPECT_EQ(After({Stroke::Press}), QString(scenario->afterPress));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Keys, ::testing::ValuesIn(MainKeys::Bindings().begin(), MainKeys::Bindings().end()),
+    [](const auto& info) {
+        std::string name = QKeySequence(info.param.chord).toString().toStdString();
+        std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
+        return name;
+    });
+
+TEST_F(MainForm, TypedStartShowsItsCandidatesPressedUntilItFitsOne) {
+    QTest::keyClick(&m_form, Qt::Key_P);
+    for (const char* name : {"PersonalButton", "PicturesButton", "ProjectsButton"}) {
+        const Row& row = *PictureTable::ImageNamed(QLatin1String(name));
+        EXPECT_EQ(ImageOf(Image(name)), ImageOf(Buffer(row.pressed))) << name;
+    }
+    QTest::keyClick(&m_form, Qt::Key_I);
+    EXPECT_EQ(Sockets(), (Combination{"Pictures", "", ""}));
+    for (const char* name : {"PersonalButton", "PicturesButton", "ProjectsButton"}) {
+        const Row& row = *PictureTable::ImageNamed(QLatin1String(name));
+        EXPECT_EQ(ImageOf(Image(name)), ImageOf(Buffer(row.normal))) << name;
+    }
 }
 
 // The window loads the file after its first paint; whatever the user does

@@ -66,7 +66,7 @@ public:
 
         Write("/record.sh", RecorderScript, true);
         Write("/files/run me.sh", RecorderScript, true);
-        Write("/files/-dash.sh", RecorderScript, true);
+        Write("/home/-dash.sh", RecorderScript, true);
         Write("/files/no interpreter", "echo started\n", true);
         Write("/data/applications/trinode-files.desktop",
               "[Desktop Entry]\nType=Application\nName=Files\nExec=\"{root}/record.sh\" %f\n"
@@ -82,7 +82,7 @@ public:
         Write("/data/mime/globs2", "50:application/x-trinode-test:*.trinodetest\n");
         Write("/files/notes.txt", "plain text\n");
         Write("/files/it's \"my\" notes; #1.txt", "plain text\n");
-        Write("/files/-rf.txt", "plain text\n");
+        Write("/home/-rf.txt", "plain text\n");
         Write("/files/report.trinodetest", QByteArray("\x01\x02\x03\x00", 4));
         Write("/files/blob.bin", QByteArray("\x01\x02\x03\x00", 4));
         Write("/files/app.desktop",
@@ -104,9 +104,10 @@ public:
         Write("/files/folder program.desktop",
               "[Desktop Entry]\nType=Application\nName=Folder\nExec={root}/files\n");
 
-        // Relative texts are taken from here.
+        // Trinode works in the home folder: relative texts are taken from
+        // there, and programs begin there.
         s_previousDirectory = QDir::currentPath();
-        QDir::setCurrent(root + "/files");
+        QDir::setCurrent(root + "/home");
     }
 
     static void TearDownTestSuite() {
@@ -176,15 +177,14 @@ class OpensWith : public OpenPathTest, public ::testing::WithParamInterface<Open
 
 TEST_P(OpensWith, ExactlyTheOneThingInACleanEnvironment) {
     const Opened& row = GetParam();
-    ASSERT_NO_THROW(OpenPath(Rooted(row.text)));
+    ASSERT_NO_THROW(OpenPath(QFile::encodeName(Rooted(row.text))));
     const Launch launch = AwaitLaunch();
     EXPECT_EQ(launch.program, Rooted(row.program));
     QStringList expected;
     for (const QString& argument : row.arguments)
         expected << Rooted(argument);
     EXPECT_EQ(launch.arguments, expected);
-    // The test runs in {root}/files; a program started itself begins in the
-    // home.
+    // A program started itself begins where Trinode works.
     if (!row.program.endsWith("/record.sh")) {
         EXPECT_EQ(launch.directory, QDir(Rooted("{root}/home")).canonicalPath());
     }
@@ -199,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(
     Scenarios, OpensWith,
     ::testing::Values(
         Opened{"Executable", "{root}/files/run me.sh", "{root}/files/run me.sh", {}},
-        Opened{"RelativeExecutableWithDash", "-dash.sh", "{root}/files/-dash.sh", {}},
+        Opened{"RelativeExecutableWithDash", "-dash.sh", "{root}/home/-dash.sh", {}},
         Opened{"ApplicationLauncher", "{root}/files/app.desktop", "{root}/record.sh", {}},
         Opened{"ExecutableLauncher", "{root}/files/trusted.desktop", "{root}/record.sh", {}},
         Opened{"LinkLauncher",
@@ -216,7 +216,7 @@ INSTANTIATE_TEST_SUITE_P(
                "{root}/files/it's \"my\" notes; #1.txt",
                "{root}/record.sh",
                {"{root}/files/it's \"my\" notes; #1.txt"}},
-        Opened{"RelativeDocumentWithDash", "-rf.txt", "{root}/record.sh", {"{root}/files/-rf.txt"}},
+        Opened{"RelativeDocumentWithDash", "-rf.txt", "{root}/record.sh", {"{root}/home/-rf.txt"}},
         Opened{"DocumentByTypeName",
                "{root}/files/report.trinodetest",
                "{root}/record.sh",
@@ -251,7 +251,7 @@ TEST_P(Refuses, WithTheSystemsTextAndStartsNothing) {
     const Refused& row = GetParam();
     QString message;
     try {
-        OpenPath(Rooted(row.text));
+        OpenPath(QFile::encodeName(Rooted(row.text)));
         ADD_FAILURE() << "no error";
     } catch (const TrinodeError& error) {
         message = error.Message();
@@ -324,7 +324,7 @@ TEST_F(OpenPathTest, ANameThatIsNotUtf8RunsByItsBytes) {
 }
 
 TEST_F(OpenPathTest, EmptyTextDoesNothing) {
-    EXPECT_NO_THROW(OpenPath(QString()));
+    EXPECT_NO_THROW(OpenPath(QByteArray()));
     EXPECT_FALSE(QFile::exists(MarkerPath()));
 }
 

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QEvent>
+#include <QImage>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScreen>
 #include <QTest>
 #include <QWidget>
 
@@ -61,9 +63,8 @@ void PrintTo(const ProgressCase& c, std::ostream* out) {
 }
 
 // A window with the label and the bar where the dialog has them.
-class ProgressWindow : public ::testing::Test {
-protected:
-    void SetUp() override {
+struct ProgressParts {
+    ProgressParts() {
         window.resize(600, 400);
         label = new QLabel(&window);
         label->move(240, 304);
@@ -71,12 +72,18 @@ protected:
         bar->setGeometry(40, 360, 465, 25);
         bar->setTextVisible(false);
         window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
+    // What the window shows on the screen.
+    QImage OnScreen() { return window.screen()->grabWindow(window.winId()).toImage(); }
 
     QWidget window;
     QLabel* label = nullptr;
     QProgressBar* bar = nullptr;
+};
+
+class ProgressWindow : public ::testing::Test, protected ProgressParts {
+protected:
+    void SetUp() override { ASSERT_TRUE(QTest::qWaitForWindowExposed(&window)); }
 };
 
 class ProgressDisplayTest : public ProgressWindow,
@@ -132,6 +139,14 @@ TEST_F(ProgressWindow, ANewStageTextIsPaintedAndTheSameTextIsNot) {
     display.Stage("A");
     display.Stage("Saving File...");
     EXPECT_EQ(painted.label.join('|'), "A|Saving File...");
+
+    // A shorter text leaves no pixel of the longer one on the screen: the
+    // window shows what a window that only ever showed the shorter one shows.
+    display.Stage("A");
+    ProgressParts fresh;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&fresh.window));
+    ProgressDisplay(*fresh.label, *fresh.bar).Stage("A");
+    EXPECT_EQ(OnScreen(), fresh.OnScreen());
 }
 
 } // namespace

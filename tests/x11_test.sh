@@ -5,34 +5,34 @@ source "$(dirname "$0")/x11/harness.sh"
 case_held_button_shows_pressed_picture() {
     start_trinode || return 1
     local rest socket_before
-    rest=$(region 352 680 32 32)
-    socket_before=$(region 428 442 44 44)
-    point_at $((352 + 31)) $((680 + 31))
+    rest=$(picture FilesButton)
+    socket_before=$(picture EmptySocket1)
+    point_at $(corner_of FilesButton)
     xdotool mousedown 1
-    wait_until "Files shows its pressed picture" region_differs 352 680 32 32 "$rest" || return 1
-    [[ $(region 428 442 44 44) == "$socket_before" ]] || fail "the socket filled before the release" || return 1
+    wait_until "Files shows its pressed picture" picture_differs FilesButton "$rest" || return 1
+    [[ $(picture EmptySocket1) == "$socket_before" ]] || fail "the socket filled before the release" || return 1
     xdotool mouseup 1
-    wait_until "Files shows its normal picture again" region_is 352 680 32 32 "$rest" || return 1
-    wait_until "socket 1 shows Files" region_differs 428 442 44 44 "$socket_before"
+    wait_until "Files shows its normal picture again" picture_is FilesButton "$rest" || return 1
+    wait_until "socket 1 shows Files" picture_differs EmptySocket1 "$socket_before"
 }
 
 case_exit_click_ends_program() {
     start_trinode || return 1
-    click_at $((992 + 31)) 31
+    click_on ExitButton
     wait_until "trinode ends" eval '! trinode_running'
 }
 
 case_exit_released_outside_keeps_running() {
     start_trinode || return 1
     local socket_before
-    socket_before=$(region 428 442 44 44)
-    point_at $((992 + 31)) 31
+    socket_before=$(picture EmptySocket1)
+    point_at $(corner_of ExitButton)
     xdotool mousedown 1
     point_at 900 200
     xdotool mouseup 1
     # The program goes on: a button press still takes effect.
-    click_at $((352 + 31)) $((680 + 31))
-    wait_until "socket 1 shows Files" region_differs 428 442 44 44 "$socket_before" || return 1
+    click_on FilesButton
+    wait_until "socket 1 shows Files" picture_differs EmptySocket1 "$socket_before" || return 1
     trinode_running || fail "trinode ended"
 }
 
@@ -43,7 +43,7 @@ click_in() {
 
 case_help_opens_from_an_empty_first_socket() {
     start_trinode || return 1
-    click_at $((512 + 31)) $((712 + 31))
+    click_on HelpButton
     local help
     wait_until "the help window opens" eval 'help=$(window_of_size "^Help$" 441x521)' || return 1
     # Esc does not close it; Tab to OK and Enter do.
@@ -58,7 +58,7 @@ case_bind_a_combination_in_the_editor_and_run_it() {
     printf '#!/bin/sh\ntouch "%s"\n' "$marker" >"$script"
     chmod +x "$script"
 
-    click_at 31 31
+    click_on AddShortcutButton
     local dialog
     wait_until "the editor opens" eval 'dialog=$(window_of_size "^Trinode$" 713x393)' || return 1
     # The lists stand at x 16, 88 and 160 from y 72, one item every 13
@@ -80,10 +80,10 @@ case_bind_a_combination_in_the_editor_and_run_it() {
     actual=$(dd if="$CASE_HOME/TrinodeRun.cmb" bs=176 skip=1224 count=1 2>/dev/null | od -An -tx1)
     [[ "$actual" == "$expected" ]] || fail "record 1224 is not what was typed" || return 1
 
-    click_at $((352 + 31)) $((680 + 31))
-    click_at $((480 + 31)) $((680 + 31))
-    click_at $((576 + 31)) $((680 + 31))
-    click_at $((412 + 100)) $((352 + 37))
+    click_on FilesButton
+    click_on PersonalButton
+    click_on MusicButton
+    click_on MainButton
     wait_until "Run starts the script" test -f "$marker"
 }
 
@@ -105,7 +105,7 @@ case_a_session_without_a_bus_keeps_none_after_trinode() {
     start_trinode || started=1
     [[ -n $address ]] && export DBUS_SESSION_BUS_ADDRESS=$address
     ((started == 0)) || return 1
-    click_at $((992 + 31)) 31
+    click_on ExitButton
     wait_until "trinode ends" eval '! trinode_running' || return 1
     local left
     left=$(processes_of_case dbus-daemon; processes_of_case dbus-launch)

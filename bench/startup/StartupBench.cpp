@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Trinode"));
     EndOnFirstPaint endOnPaint;
     QTimer poll;
-    trinode.Start();
+    trinode.Start(true);
     const QByteArray until = qgetenv("TRINODE_BENCH_UNTIL");
     if (until == "dialogs" || until == "rest") {
         const bool rest = until == "rest";

@@ -6,15 +6,23 @@ anything is missing.
 Usage: read_trinode.py INFO_OF_FILES
 where INFO_OF_FILES is the information bound to (Files, empty, empty).
 """
+import os
+import subprocess
 import sys
 import time
 
 import pyatspi
 
-HINTS = ["Click to Run", "Add Shortcut", "Exit Trinode",
-         "System", "Files", "Network", "Control", "Applications", "Personal", "Games",
-         "Videos", "Music", "Pictures", "Internet", "Mail", "Projects", "Office", "Display",
-         "Settings", "Trash", "Help", "User", "One", "Two", "Three"]
+
+def table_hints():
+    """The hints of the window's pictures, from the window's own table: a
+    screen reader reads them as the pictures' names."""
+    places = subprocess.run([os.environ["TRINODE_PICTURES"], "places"],
+                            capture_output=True, text=True, check=True).stdout
+    return [line.split(" ", 5)[5] for line in places.splitlines() if line.count(" ") >= 5]
+
+
+HINTS = table_hints()
 EDITOR_BOXES = ["Currently allocated information", "Currently allocated path",
                 "New information", "New path"]
 EDITOR_LISTS = ["Socket 1", "Socket 2", "Socket 3"]
@@ -98,11 +106,10 @@ def main():
         return 1
 
     buttons = names(app, pyatspi.ROLE_PUSH_BUTTON)
-    for hint in HINTS:
-        if buttons.count(hint) != 1:
-            fail("push button %r found %d times" % (hint, buttons.count(hint)))
-    if buttons.count("Empty Socket") != 3:
-        fail("%d empty sockets, not 3" % buttons.count("Empty Socket"))
+    for hint in set(HINTS):
+        if buttons.count(hint) != HINTS.count(hint):
+            fail("push button %r found %d times, not %d"
+                 % (hint, buttons.count(hint), HINTS.count(hint)))
     for n in nodes(app, pyatspi.ROLE_PUSH_BUTTON):
         if not n.getState().contains(pyatspi.STATE_FOCUSABLE):
             fail("%r cannot take the focus" % n.name)

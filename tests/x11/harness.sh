@@ -6,11 +6,23 @@
 # fails with `fail "why"`. Window coordinates are those of the 1024 x 746
 # layout; the helpers map them onto the screen through the canvas (the layout
 # centred in the window, or scaled down to fit it) and the window's position.
-# UI_SCALE is the screen's scale factor that trinode is started with.
+# The places of the window's pictures come from the window's own table:
+# PLACE[FilesButton] is "352 680 32 32" (x y width height), PLACE[Layout] the
+# layout's. UI_SCALE is the screen's scale factor that trinode is started with.
 
 set -uo pipefail
 
 : "${TRINODE_BIN:?TRINODE_BIN names the trinode executable}"
+# trinode_pictures gives the places; by default the one built beside trinode.
+: "${TRINODE_PICTURES:=$(dirname "$TRINODE_BIN")/../tools/pictures/trinode_pictures}"
+export TRINODE_PICTURES
+
+declare -A PLACE
+while read -r name left top width height _; do
+    PLACE[$name]="$left $top $width $height"
+done < <("$TRINODE_PICTURES" places)
+[[ -n ${PLACE[Layout]:-} ]] || { echo "trinode_pictures gave no places" >&2; exit 1; }
+read -r _ _ LAYOUT_W LAYOUT_H <<<"${PLACE[Layout]}"
 
 X_SCREEN=${X_SCREEN:-1280x800x24}
 UI_SCALE=${UI_SCALE:-1}
@@ -93,10 +105,11 @@ read_window_geometry() {
 # Where the canvas stands in a window of WIN_W x WIN_H screen pixels:
 # CANVAS_SCALE, and CANVAS_X, CANVAS_Y in the window's logical pixels.
 canvas_in_window() {
-    read -r CANVAS_SCALE CANVAS_X CANVAS_Y < <(awk -v w="$WIN_W" -v h="$WIN_H" -v f="$UI_SCALE" 'BEGIN {
+    read -r CANVAS_SCALE CANVAS_X CANVAS_Y < <(awk -v w="$WIN_W" -v h="$WIN_H" -v f="$UI_SCALE" \
+        -v lw="$LAYOUT_W" -v lh="$LAYOUT_H" 'BEGIN {
         w = int(w / f + 0.5); h = int(h / f + 0.5)
-        s = 1; if (w / 1024 < s) s = w / 1024; if (h / 746 < s) s = h / 746
-        x = int((w - int(1024 * s + 0.5)) / 2); y = int((h - int(746 * s + 0.5)) / 2)
+        s = 1; if (w / lw < s) s = w / lw; if (h / lh < s) s = h / lh
+        x = int((w - int(lw * s + 0.5)) / 2); y = int((h - int(lh * s + 0.5)) / 2)
         printf "%.9f %d %d\n", s, (x < 0 ? 0 : x), (y < 0 ? 0 : y) }')
 }
 
@@ -114,8 +127,11 @@ screen_edges() {
         'BEGIN { printf "%d %d\n", wx + int((cx + x * s) * f + 0.5), wy + int((cy + y * s) * f + 0.5) }'
 }
 
+# The middle of the Run picture is never black.
 window_painted() {
-    [[ "$(pixel 512 373)" != "000000" ]]
+    local left top width height
+    read -r left top width height <<<"${PLACE[MainButton]}"
+    [[ "$(pixel $((left + width / 2)) $((top + height / 2)))" != "000000" ]]
 }
 
 trinode_running() {
@@ -192,6 +208,32 @@ point_at() {
 click_at() {
     point_at "$1" "$2"
     xdotool click 1
+}
+
+# The bottom-right pixel of a picture of the window (an object name of the
+# table), where the pointer rests to press it.
+corner_of() {
+    local left top width height
+    read -r left top width height <<<"${PLACE[$1]}"
+    echo $((left + width - 1)) $((top + height - 1))
+}
+
+# Left click on a picture of the window.
+click_on() {
+    click_at $(corner_of "$1")
+}
+
+# A fingerprint of a picture of the window, and whether it still has one.
+picture() {
+    region ${PLACE[$1]}
+}
+
+picture_is() {
+    region_is ${PLACE[$1]} "$2"
+}
+
+picture_differs() {
+    ! picture_is "$@"
 }
 
 # The visible window named $1 (a pattern) of size $2 (WIDTHxHEIGHT): prints its

@@ -18,10 +18,10 @@ namespace {
 // Pictures are painted this many times larger and averaged down.
 constexpr int Oversampling = 8;
 
-constexpr QSize ButtonSize(32, 32);
-constexpr QSize SocketSize(44, 44);
-constexpr QSize RunSize(200, 75);
-constexpr QSize BackgroundSize(600, 600);
+// The sizes each picture is designed for; another size is fitted to it.
+constexpr QSizeF ButtonDesign(32, 32);
+constexpr QSizeF SocketDesign(44, 44);
+constexpr QSizeF RunDesign(200, 75);
 
 // The ball of a button picture: centred a little high, leaving room below for
 // its shadow; the corners stay black, as the window around the buttons is.
@@ -34,14 +34,12 @@ constexpr qreal RingOuter = 21.2;
 constexpr qreal RingInner = 16.0;
 constexpr qreal SocketBallRadius = 14.4;
 
-// Places on the background, in its own coordinates: the window coordinates
-// of the main window less the background's place (212, 73).
-constexpr QRect InfoLabelBox(148, 167, 297, 81);
-constexpr std::array<QPoint, 3> SocketPlaces{QPoint(216, 369), QPoint(276, 369), QPoint(337, 369)};
-// The black disc that carries the label panel, the Run bar and the sockets;
-// its edge is where the star burst starts.
-constexpr QPointF DiscCentre(300.0, 300.0);
+// The black disc in the middle of the background that carries the label
+// panel, the Run bar and the sockets; its edge is where the star burst
+// starts, and the burst fades out before the picture's edge.
 constexpr qreal DiscRadius = 234.0;
+constexpr qreal FadeStart = 266.0;
+constexpr qreal FadeEnd = 298.0;
 
 QColor Mix(const QColor& a, const QColor& b, qreal t) {
     return QColor::fromRgbF(float(a.redF() + (b.redF() - a.redF()) * t),
@@ -78,16 +76,19 @@ qreal Luma(const QColor& c) {
 
 // Paints on black (or on nothing) at Oversampling times the size, then
 // averages down to scale device pixels per layout pixel. The paint function
-// always works in layout pixels, so every scale shows the same drawing.
+// always works in the layout pixels of the design size, so every scale shows
+// the same drawing, fitted to the size.
 template <typename Paint>
-QImage Render(QSize size, int scale, const Paint& paint, Qt::GlobalColor ground = Qt::black) {
+QImage Render(QSize size, QSizeF design, int scale, const Paint& paint,
+              Qt::GlobalColor ground = Qt::black) {
     QImage large(size * Oversampling * scale, QImage::Format_ARGB32_Premultiplied);
     large.fill(ground);
     {
         QPainter painter(&large);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.scale(Oversampling * scale, Oversampling * scale);
+        painter.scale(Oversampling * scale * (size.width() / design.width()),
+                      Oversampling * scale * (size.height() / design.height()));
         paint(painter);
     }
     const QImage small =
@@ -245,12 +246,11 @@ struct Ray {
     qreal width;
 };
 
-// The pale lilac star burst: a bright rim just outside the disc, a broad glow
-// and rays of many lengths, all fading out before the picture's edge so that
-// the square sits invisibly on the black window. Each device pixel is
-// computed at its own centre, in layout pixels.
-QImage StarBurst(int scale) {
-    std::array<Ray, 120> rays{};
+using Rays = std::array<Ray, 120>;
+
+// Rays of many lengths around the disc, the same every time.
+Rays MakeRays() {
+    Rays rays{};
     for (std::size_t i = 0; i < rays.size(); ++i) {
         const bool major = i % 2 == 0;
         const qreal step = 2 * M_PI / rays.size();
@@ -259,39 +259,50 @@ QImage StarBurst(int scale) {
         rays[i].length = major ? 22 + 42 * Noise(4 * i + 2) : 12 + 26 * Noise(4 * i + 2);
         rays[i].width = major ? 1.6 + 2.6 * Noise(4 * i + 3) : 0.8 + 1.2 * Noise(4 * i + 3);
     }
-    constexpr qreal Fade0 = 266.0, Fade1 = 298.0;
+    return rays;
+}
+
+// The light of the burst at (dx, dy) from the disc's centre, in layout
+// pixels, for a device pixel 1 / scale wide: a bright rim just outside the
+// disc, a broad glow and the rays, all fading out before the picture's edge.
+qreal BurstLight(const Rays& rays, qreal dx, qreal dy, int scale) {
+    const qreal r = std::hypot(dx, dy);
+    const qreal d = r - DiscRadius;
+    if (d < -0.5 / scale || r >= FadeEnd)
+        return 0;
+    // The disc's edge, antialiased over one device pixel.
+    const qreal cover = std::clamp(d * scale + 0.5, 0.0, 1.0);
+    const qreal t = std::clamp((FadeEnd - r) / (FadeEnd - FadeStart), 0.0, 1.0);
+    const qreal fade = t * t * (3 - 2 * t);
+    const qreal out = std::max(d, 0.0);
+    qreal light = 0.95 * std::exp(-out / 4.5) + 0.42 * std::exp(-out / 26.0);
+    const qreal phi = std::atan2(dy, dx);
+    for (const Ray& ray : rays) {
+        const qreal delta = std::remainder(phi - ray.angle, 2 * M_PI);
+        if (std::abs(delta) > 0.25)
+            continue;
+        const qreal across = r * std::sin(std::abs(delta));
+        const qreal width = ray.width * (1.0 - 0.6 * std::min(out / (1.6 * ray.length), 1.0));
+        light += ray.strength * std::exp(-out / ray.length) *
+                 std::exp(-(across * across) / (2 * width * width));
+    }
+    return light * cover * fade;
+}
+
+// The pale lilac star burst around the black disc in the middle, so that the
+// square sits invisibly on the black window. Each device pixel is computed at
+// its own centre, in layout pixels.
+QImage StarBurst(QSize size, int scale) {
+    const Rays rays = MakeRays();
+    const QPointF centre(size.width() / 2.0, size.height() / 2.0);
     const std::array<qreal, 3> lilac{0.80, 0.64, 1.00};
 
-    QImage image(BackgroundSize * scale, QImage::Format_RGB32);
+    QImage image(size * scale, QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
-            const qreal dx = (x + 0.5) / scale - DiscCentre.x();
-            const qreal dy = (y + 0.5) / scale - DiscCentre.y();
-            const qreal r = std::hypot(dx, dy);
-            const qreal d = r - DiscRadius;
-            if (d < -0.5 / scale || r >= Fade1) {
-                line[x] = qRgb(0, 0, 0);
-                continue;
-            }
-            // The disc's edge, antialiased over one device pixel.
-            const qreal cover = std::clamp(d * scale + 0.5, 0.0, 1.0);
-            const qreal t = std::clamp((Fade1 - r) / (Fade1 - Fade0), 0.0, 1.0);
-            const qreal fade = t * t * (3 - 2 * t);
-            const qreal out = std::max(d, 0.0);
-            qreal light = 0.95 * std::exp(-out / 4.5) + 0.42 * std::exp(-out / 26.0);
-            const qreal phi = std::atan2(dy, dx);
-            for (const Ray& ray : rays) {
-                const qreal delta = std::remainder(phi - ray.angle, 2 * M_PI);
-                if (std::abs(delta) > 0.25)
-                    continue;
-                const qreal across = r * std::sin(std::abs(delta));
-                const qreal width =
-                    ray.width * (1.0 - 0.6 * std::min(out / (1.6 * ray.length), 1.0));
-                light += ray.strength * std::exp(-out / ray.length) *
-                         std::exp(-(across * across) / (2 * width * width));
-            }
-            light *= cover * fade;
+            const qreal light = BurstLight(rays, (x + 0.5) / scale - centre.x(),
+                                           (y + 0.5) / scale - centre.y(), scale);
             std::array<int, 3> rgb{};
             for (int k = 0; k < 3; ++k)
                 rgb[k] = qRound(255.0 * (1.0 - std::exp(-1.7 * light * lilac[k])));
@@ -301,57 +312,62 @@ QImage StarBurst(int scale) {
     return image;
 }
 
-// The dark glass panel behind InfoLabel, in a transparent picture of its own;
-// returns the picture and where it goes.
-QImage InfoPanel(int scale, QPoint* place) {
+// The dark glass panel, its glow, depth, gloss and edge.
+void PaintPanel(QPainter& p, const QRectF& panel) {
+    constexpr qreal Round = 18.0;
+    QPainterPath shape;
+    shape.addRoundedRect(panel, Round, Round);
+
+    // A faint lilac glow around it, echoing the star burst.
+    for (int i = 6; i >= 1; --i)
+        p.strokePath(shape, QPen(QColor(150, 120, 230, 9), 2.0 * i));
+
+    QLinearGradient body(panel.topLeft(), panel.bottomLeft());
+    body.setColorAt(0.0, QColor(58, 48, 96));
+    body.setColorAt(0.5, QColor(24, 18, 44));
+    body.setColorAt(1.0, QColor(12, 9, 22));
+    p.fillPath(shape, body);
+
+    QRadialGradient depth(QPointF(panel.center().x(), panel.bottom()), panel.width() * 0.5);
+    depth.setColorAt(0.0, QColor(120, 90, 200, 60));
+    depth.setColorAt(1.0, QColor(120, 90, 200, 0));
+    p.save();
+    p.setClipPath(shape);
+    p.translate(panel.center().x(), panel.bottom());
+    p.scale(1.0, 0.45);
+    p.translate(-panel.center().x(), -panel.bottom());
+    p.setBrush(depth);
+    p.drawEllipse(QPointF(panel.center().x(), panel.bottom()), panel.width() * 0.5,
+                  panel.width() * 0.5);
+    p.restore();
+
+    const QRectF shine = panel.adjusted(4, 3, -4, -panel.height() * 0.54);
+    QPainterPath gloss;
+    gloss.addRoundedRect(shine, Round - 4, Round - 4);
+    QLinearGradient glossFill(shine.topLeft(), shine.bottomLeft());
+    glossFill.setColorAt(0.0, QColor(255, 255, 255, 62));
+    glossFill.setColorAt(1.0, QColor(255, 255, 255, 8));
+    p.fillPath(gloss, glossFill);
+
+    QLinearGradient edge(panel.topLeft(), panel.bottomLeft());
+    edge.setColorAt(0.0, QColor(232, 224, 255, 220));
+    edge.setColorAt(0.5, QColor(140, 128, 180, 150));
+    edge.setColorAt(1.0, QColor(96, 84, 140, 180));
+    p.strokePath(shape, QPen(QBrush(edge), 1.4));
+}
+
+// The panel behind the information text's box, in a transparent picture of
+// its own; returns the picture and where it goes.
+QImage InfoPanel(const QRect& box, int scale, QPoint* place) {
     constexpr int Margin = 12;
-    const QRectF panel = QRectF(InfoLabelBox).adjusted(-8, -6, 8, 6);
+    const QRectF panel = QRectF(box).adjusted(-8, -6, 8, 6);
     const QRect area = panel.toAlignedRect().adjusted(-Margin, -Margin, Margin, Margin);
     *place = area.topLeft();
     return Render(
-        area.size(), scale,
+        area.size(), area.size(), scale,
         [&](QPainter& p) {
             p.translate(-area.topLeft());
-            constexpr qreal Round = 18.0;
-            QPainterPath shape;
-            shape.addRoundedRect(panel, Round, Round);
-
-            // A faint lilac glow around it, echoing the star burst.
-            for (int i = 6; i >= 1; --i)
-                p.strokePath(shape, QPen(QColor(150, 120, 230, 9), 2.0 * i));
-
-            QLinearGradient body(panel.topLeft(), panel.bottomLeft());
-            body.setColorAt(0.0, QColor(58, 48, 96));
-            body.setColorAt(0.5, QColor(24, 18, 44));
-            body.setColorAt(1.0, QColor(12, 9, 22));
-            p.fillPath(shape, body);
-
-            QRadialGradient depth(QPointF(panel.center().x(), panel.bottom()), panel.width() * 0.5);
-            depth.setColorAt(0.0, QColor(120, 90, 200, 60));
-            depth.setColorAt(1.0, QColor(120, 90, 200, 0));
-            p.save();
-            p.setClipPath(shape);
-            p.translate(panel.center().x(), panel.bottom());
-            p.scale(1.0, 0.45);
-            p.translate(-panel.center().x(), -panel.bottom());
-            p.setBrush(depth);
-            p.drawEllipse(QPointF(panel.center().x(), panel.bottom()), panel.width() * 0.5,
-                          panel.width() * 0.5);
-            p.restore();
-
-            const QRectF shine = panel.adjusted(4, 3, -4, -panel.height() * 0.54);
-            QPainterPath gloss;
-            gloss.addRoundedRect(shine, Round - 4, Round - 4);
-            QLinearGradient glossFill(shine.topLeft(), shine.bottomLeft());
-            glossFill.setColorAt(0.0, QColor(255, 255, 255, 62));
-            glossFill.setColorAt(1.0, QColor(255, 255, 255, 8));
-            p.fillPath(gloss, glossFill);
-
-            QLinearGradient edge(panel.topLeft(), panel.bottomLeft());
-            edge.setColorAt(0.0, QColor(232, 224, 255, 220));
-            edge.setColorAt(0.5, QColor(140, 128, 180, 150));
-            edge.setColorAt(1.0, QColor(96, 84, 140, 180));
-            p.strokePath(shape, QPen(QBrush(edge), 1.4));
+            PaintPanel(p, panel);
         },
         Qt::transparent);
 }
@@ -363,25 +379,25 @@ void Blit(QImage& target, QPoint place, const QImage& source) {
 
 } // namespace
 
-QImage Button(const BallLook& look, bool pressed, int scale) {
-    return Render(ButtonSize, scale, [&](QPainter& p) {
+QImage Button(const BallLook& look, bool pressed, QSize size, int scale) {
+    return Render(size, ButtonDesign, scale, [&](QPainter& p) {
         PaintShadow(p, ButtonCentre, ButtonRadius,
                     pressed ? Mix(look.colour, Qt::white, 0.38) : look.colour);
         PaintBall(p, ButtonCentre, ButtonRadius, look, pressed);
     });
 }
 
-QImage Socket(const std::optional<BallLook>& look, int scale) {
-    return Render(SocketSize, scale, [&](QPainter& p) {
+QImage Socket(const std::optional<BallLook>& look, QSize size, int scale) {
+    return Render(size, SocketDesign, scale, [&](QPainter& p) {
         PaintRing(p, SocketCentre, RingOuter, RingInner);
         if (look)
             PaintBall(p, SocketCentre, SocketBallRadius, *look, false);
     });
 }
 
-QImage RunBar(bool pressed, int scale) {
+QImage RunBar(bool pressed, QSize size, int scale) {
     const QColor base = pressed ? QColor(36, 162, 66) : QColor(212, 34, 34);
-    return Render(RunSize, scale, [&](QPainter& p) {
+    return Render(size, RunDesign, scale, [&](QPainter& p) {
         const QRectF frame(3.5, 6.5, 193.0, 62.0);
         QPainterPath outer;
         outer.addRoundedRect(frame, frame.height() / 2, frame.height() / 2);
@@ -422,22 +438,21 @@ QImage RunBar(bool pressed, int scale) {
     });
 }
 
-QImage Background(int scale) {
-    QImage image = StarBurst(scale);
+QImage Background(const BackdropLayout& layout, int scale) {
+    QImage image = StarBurst(layout.size, scale);
     QPoint panelPlace;
-    const QImage panel = InfoPanel(scale, &panelPlace);
+    const QImage panel = InfoPanel(layout.infoLabel, scale, &panelPlace);
     Blit(image, panelPlace * scale, panel);
     // The very pixels of the empty socket picture, so the socket images sit on
     // their rings without a seam.
-    const QImage ring = Socket(std::nullopt, scale);
-    for (const QPoint& place : SocketPlaces)
-        Blit(image, place * scale, ring);
+    for (const QRect& socket : layout.sockets)
+        Blit(image, socket.topLeft() * scale, Socket(std::nullopt, socket.size(), scale));
     return image;
 }
 
 QImage Icon(int size, const std::array<BallLook, 3>& balls) {
     return Render(
-        QSize(size, size), 1,
+        QSize(size, size), QSizeF(size, size), 1,
         [&](QPainter& p) {
             const qreal s = size;
             const QPointF c(s / 2, s / 2);

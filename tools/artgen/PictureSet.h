@@ -1,7 +1,8 @@
 #pragma once
 
-// The 75 pictures of the main window by holder name: which button
-// each Buffer pair and each BuffSocket shows, and how it looks.
+// The pictures of the main window by holder name, drawn from the window's
+// table (art/PictureTable): which image each Buffer pair belongs to, which
+// button each BuffSocket shows, and how each looks.
 
 #include <QImage>
 #include <QString>
@@ -15,8 +16,8 @@ struct Picture {
 
 namespace PictureSet {
 
-// Every picture, drawn: Background, Buffer1-Buffer50, BuffSocket1-BuffSocket23
-// and SocketStart, at scale device pixels per layout pixel (1 or 2).
+// Every picture of the table, drawn at scale device pixels per layout pixel
+// (1 or 2).
 std::vector<Picture> DrawAll(int scale);
 
 // The program's icon at each size of the desktop's icon theme, named by size

@@ -1,4 +1,4 @@
-#include "platform/ScreenCentre.h"
+#include "look/ScreenCentre.h"
 
 #include <QScreen>
 #include <QWidget>

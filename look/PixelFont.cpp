@@ -1,4 +1,4 @@
-#include "platform/PixelFont.h"
+#include "look/PixelFont.h"
 
 namespace PixelFont {
 

@@ -1,4 +1,4 @@
-#include "platform/MnemonicLabel.h"
+#include "look/MnemonicLabel.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "platform/ClassicColours.h"
+#include "look/ClassicColours.h"
 
 #include <array>
 #include <utility>

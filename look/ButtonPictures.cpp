@@ -1,4 +1,4 @@
-#include "platform/ButtonPictures.h"
+#include "look/ButtonPictures.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,0 +1,173 @@
+#include "app/CommandLine.h"
+
+#include "summon/Autostart.h"
+#include "summon/SummonKey.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+const char* const Usage =
+    "Usage: trinode [--background]\n"
+    "       trinode --bind-key [SHORTCUT] | --unbind-key | --autostart on|off\n"
+    "       trinode --help | --version\n"
+    "\n"
+    "Shows the Trinode launcher, full screen. When Trinode already runs for\n"
+    "this user and combination file, brings that one to the front instead.\n"
+    "\n"
+    "      --background         start Trinode without showing its window; the\n"
+    "                           first summon (its key, or trinode) shows it\n"
+    "      --bind-key [SHORTCUT]\n"
+    "                           bind SHORTCUT (Qt's notation, such as\n"
+    "                           Ctrl+Alt+Space or Meta+T; Ctrl+Alt+Space when\n"
+    "                           left out) to summon Trinode, in the desktop's own\n"
+    "                           keyboard settings (GNOME, Budgie, Unity, Cinnamon,\n"
+    "                           MATE, Xfce, KDE Plasma), by a grab of the running\n"
+    "                           Trinode (other X11 window managers), or say the\n"
+    "                           line to add (sway, i3); a shortcut the desktop\n"
+    "                           already uses is refused, naming what holds it\n"
+    "      --unbind-key         remove what --bind-key made\n"
+    "      --autostart on|off   start Trinode (--background) when you log in, or not\n"
+    "  -h, --help               show this text and exit\n"
+    "  -v, --version            show the version and exit\n"
+    "\n"
+    "The desktop is the first one named in XDG_CURRENT_DESKTOP that Trinode\n"
+    "knows; where that is unset, the one whose service answers on the session\n"
+    "bus.\n"
+    "\n"
+    "Exit status: 0 when the window came up (or the running one became\n"
+    "active), or the key or autostart entry was set; 1 for a wrong option or\n"
+    "shortcut, or without a usable display; 2 when the running Trinode's\n"
+    "window did not become active; 3 when the desktop refused the key or could\n"
+    "not be reached; 4 when a step by hand remains (sway, i3, other desktops).\n";
+
+int Report(const SummonKey::Outcome& outcome) {
+    switch (outcome.kind) {
+    case SummonKey::Outcome::Kind::Done:
+        std::printf("%s\n", qPrintable(outcome.message));
+        return 0;
+    case SummonKey::Outcome::Kind::ByHand:
+        std::printf("%s\n", qPrintable(outcome.message));
+        return CommandLine::ExitByHand;
+    case SummonKey::Outcome::Kind::Refused:
+        std::fprintf(stderr, "trinode: %s\n", qPrintable(outcome.message));
+        return CommandLine::ExitRefused;
+    }
+    return CommandLine::ExitRefused;
+}
+
+} // namespace
+
+CommandLine::CommandLine(int argc, char** argv) {
+    for (int i = 1; i < argc && m_action != Action::Usage; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        const QString option = arg.section(QLatin1Char('='), 0, 0);
+        const bool inlineValue = arg.contains(QLatin1Char('='));
+        const QString value = arg.section(QLatin1Char('='), 1);
+        // An option's value may follow as the next argument, unless it is an
+        // option itself.
+        const bool nextIsValue = !inlineValue && i + 1 < argc && argv[i + 1][0] != '-';
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
+            Take(Action::Help);
+        else if (arg == QLatin1String("--version") || arg == QLatin1String("-v"))
+            Take(Action::Version);
+        else if (arg == QLatin1String("--background"))
+            Take(Action::Background);
+        else if (arg == QLatin1String("--unbind-key"))
+            Take(Action::UnbindKey);
+        else if (option == QLatin1String("--bind-key"))
+            Take(Action::BindKey, inlineValue   ? value
+                                  : nextIsValue ? QString::fromLocal8Bit(argv[++i])
+                                                : QLatin1String(SummonKey::DefaultShortcut));
+        else if (option == QLatin1String("--autostart") && (inlineValue || nextIsValue))
+            Take(Action::Autostart, inlineValue ? value : QString::fromLocal8Bit(argv[++i]));
+        else if (option == QLatin1String("--autostart"))
+            Refuse(QStringLiteral("--autostart needs on or off"));
+        else
+            Refuse(QStringLiteral("unknown option %1").arg(arg));
+    }
+    if (m_action == Action::Autostart && m_value != QLatin1String("on") &&
+        m_value != QLatin1String("off"))
+        Refuse(QStringLiteral("--autostart needs on or off, not \"%1\"").arg(m_value));
+}
+
+void CommandLine::Refuse(const QString& why) {
+    m_error = why;
+    m_action = Action::Usage;
+}
+
+// --help and --version win over anything else, as they always did; of the
+// options that do something, one at a time.
+void CommandLine::Take(Action action, const QString& value) {
+    const auto informs = [](Action a) { return a == Action::Help || a == Action::Version; };
+    if (informs(m_action))
+        return;
+    if (!informs(action) && m_action != Action::Start)
+        return Refuse(
+            QStringLiteral("give one of --background, --bind-key, --unbind-key and --autostart"));
+    m_action = action;
+    m_value = value;
+}
+
+std::optional<int> CommandLine::Run() const {
+    switch (m_action) {
+    case Action::Start:
+    case Action::Background:
+        return std::nullopt;
+    case Action::Help:
+        std::fputs(Usage, stdout);
+        return 0;
+    case Action::Version:
+        std::printf("Trinode %s\n", TRINODE_VERSION);
+        return 0;
+    case Action::Usage:
+        std::fprintf(stderr, "trinode: %s (see trinode --help)\n", qPrintable(m_error));
+        return ExitUsage;
+    case Action::BindKey:
+        return BindKey();
+    case Action::UnbindKey:
+        return UnbindKey();
+    case Action::Autostart:
+        return SetAutostart();
+    }
+    return ExitUsage;
+}
+
+// The session bus needs an application object; no window is made.
+static SummonKey::Outcome WithApplication(const std::function<SummonKey::Outcome()>& work) {
+    int argc = 1;
+    char name[] = "trinode";
+    char* argv[] = {name, nullptr};
+    const QCoreApplication app(argc, argv);
+    return work();
+}
+
+int CommandLine::BindKey() const {
+    QString why;
+    const auto shortcut = Shortcut::FromPortableText(m_value, &why);
+    if (!shortcut) {
+        std::fprintf(stderr, "trinode: %s\n", qPrintable(why));
+        return ExitUsage;
+    }
+    return Report(WithApplication([&shortcut]() { return SummonKey::Bind(*shortcut); }));
+}
+
+int CommandLine::UnbindKey() const {
+    return Report(WithApplication(&SummonKey::Unbind));
+}
+
+int CommandLine::SetAutostart() const {
+    const bool on = m_value == QLatin1String("on");
+    const QString failed = on ? Autostart::Enable() : Autostart::Disable();
+    if (!failed.isEmpty()) {
+        std::fprintf(stderr, "trinode: %s\n", qPrintable(failed));
+        return ExitRefused;
+    }
+    std::printf(on ? "Trinode starts in the background when you log in (%s)\n"
+                   : "Trinode no longer starts when you log in (%s removed)\n",
+                qPrintable(Autostart::FilePath()));
+    return 0;
+}

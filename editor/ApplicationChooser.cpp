@@ -1,0 +1,256 @@
+#include "editor/ApplicationChooser.h"
+
+#include "look/ClassicColours.h"
+#include "look/PixelFont.h"
+#include "look/ScreenCentre.h"
+#include "store/WordMatch.h"
+
+#include <QAbstractListModel>
+#include <QBoxLayout>
+#include <QCoreApplication>
+#include <QDir>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPixmap>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSortFilterProxyModel>
+
+#include <algorithm>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+constexpr QSize StartSize(440, 500);
+constexpr int FontPixels = 13;
+constexpr int IconPixels = 24;
+const QString FallbackIcon = QStringLiteral("application-x-executable");
+
+const QIcon& BlankIcon() {
+    static const QIcon blank = [] {
+        QPixmap pixmap(IconPixels, IconPixels);
+        pixmap.fill(Qt::transparent);
+        return QIcon(pixmap);
+    }();
+    return blank;
+}
+
+} // namespace
+
+// The catalogue's applications as rows, each with its icon from the current
+// icon theme (hicolor behind it), looked up only when its row is first shown.
+class ApplicationList final : public QAbstractListModel {
+public:
+    static constexpr int SearchRole = Qt::UserRole;
+
+    explicit ApplicationList(QObject* parent) : QAbstractListModel(parent) {}
+
+    void SetApplications(const std::vector<DesktopApplication>* applications) {
+        beginResetModel();
+        m_applications = applications;
+        m_icons.assign(applications ? applications->size() : 0, QIcon());
+        endResetModel();
+    }
+    const DesktopApplication& At(int row) const { return (*m_applications)[size_t(row)]; }
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() || !m_applications ? 0 : int(m_applications->size());
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || index.row() >= rowCount())
+            return {};
+        const DesktopApplication& application = At(index.row());
+        switch (role) {
+        case Qt::DisplayRole:
+            return application.name;
+        case Qt::ToolTipRole:
+        case Qt::AccessibleDescriptionRole:
+            return application.genericName;
+        case Qt::DecorationRole:
+            return IconOf(index.row());
+        case SearchRole:
+            return application.searchText;
+        default:
+            return {};
+        }
+    }
+
+private:
+    const QIcon& IconOf(int row) const {
+        QIcon& icon = m_icons[size_t(row)];
+        if (icon.isNull()) {
+            const QString& name = At(row).icon;
+            icon = QDir::isAbsolutePath(name) ? QIcon(name) : QIcon::fromTheme(name);
+            if (icon.isNull())
+                icon = QIcon::fromTheme(FallbackIcon);
+            // An application without any icon keeps its name in line.
+            if (icon.isNull())
+                icon = BlankIcon();
+        }
+        return icon;
+    }
+
+    const std::vector<DesktopApplication>* m_applications = nullptr;
+    mutable std::vector<QIcon> m_icons;
+};
+
+class ApplicationFilter final : public QSortFilterProxyModel {
+public:
+    explicit ApplicationFilter(QObject* parent) : QSortFilterProxyModel(parent) {}
+
+    void SetText(const QString& text) {
+        const QStringList words = WordMatch::WordsOf(text);
+        if (words == m_words)
+            return;
+        m_words = words;
+        invalidateRowsFilter();
+    }
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override {
+        const QModelIndex index = sourceModel()->index(sourceRow, 0, sourceParent);
+        return WordMatch::Matches(index.data(ApplicationList::SearchRole).toString(), m_words);
+    }
+
+private:
+    QStringList m_words;
+};
+
+ApplicationChooser::ApplicationChooser(ApplicationCatalogue& catalogue, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      m_catalogue(catalogue) {
+    setObjectName(QStringLiteral("ApplicationChooser"));
+    setWindowTitle(QStringLiteral("Applications"));
+    setFont(PixelFont::Named("Tahoma", FontPixels));
+    // The editor's colours: readable under any theme.
+    setPalette(ClassicColours::WithWindow(Qt::black, Qt::white));
+    setAutoFillBackground(true);
+    resize(StartSize);
+    // Without a desktop's icon theme the freedesktop one still names every
+    // application's icon.
+    if (QIcon::themeName().isEmpty())
+        QIcon::setThemeName(QStringLiteral("hicolor"));
+
+    m_filterBox = new QLineEdit(this);
+    m_filterBox->setObjectName(QStringLiteral("FilterBox"));
+    m_filterBox->setPalette(ClassicColours::Palette());
+    m_filterBox->setClearButtonEnabled(true);
+    m_filterBox->setAccessibleName(QStringLiteral("Find"));
+    auto* findLabel = new QLabel(QStringLiteral("&Find:"), this);
+    findLabel->setBuddy(m_filterBox);
+
+    m_model = new ApplicationList(this);
+    m_filter = new ApplicationFilter(this);
+    m_filter->setSourceModel(m_model);
+    m_list = new QListView(this);
+    m_list->setObjectName(QStringLiteral("ApplicationList"));
+    m_list->setAccessibleName(QStringLiteral("Applications"));
+    m_list->setPalette(ClassicColours::Palette());
+    m_list->setModel(m_filter);
+    m_list->setIconSize(QSize(IconPixels, IconPixels));
+    m_list->setUniformItemSizes(true);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(m_list, &QListView::doubleClicked, this, &ApplicationChooser::Pick);
+
+    m_count = new QLabel(this);
+    m_count->setObjectName(QStringLiteral("CountLabel"));
+    auto* choose = new QPushButton(QStringLiteral("&Choose"), this);
+    choose->setObjectName(QStringLiteral("ChooseButton"));
+    choose->setPalette(ClassicColours::Palette());
+    choose->setDefault(true);
+    connect(choose, &QPushButton::clicked, this, &ApplicationChooser::Pick);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("CancelButton"));
+    cancel->setPalette(ClassicColours::Palette());
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(findLabel);
+    top->addWidget(m_filterBox, 1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_count, 1);
+    bottom->addWidget(choose);
+    bottom->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_list, 1);
+    layout->addLayout(bottom);
+
+    connect(m_filterBox, &QLineEdit::textChanged, this, &ApplicationChooser::FilterChanged);
+    connect(&m_catalogue, &ApplicationCatalogue::Ready, this, &ApplicationChooser::Fill);
+    m_filterBox->installEventFilter(this);
+    setTabOrder(m_filterBox, m_list);
+    setFocusProxy(m_filterBox);
+}
+
+std::optional<DesktopApplication> ApplicationChooser::Choose(ApplicationCatalogue& catalogue,
+                                                             QWidget* parent) {
+    ApplicationChooser chooser(catalogue, parent);
+    if (chooser.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return chooser.m_picked;
+}
+
+void ApplicationChooser::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    ScreenCentre::Centre(*this);
+    m_catalogue.Read();
+    Fill();
+    m_filterBox->setFocus();
+}
+
+void ApplicationChooser::Fill() {
+    m_model->SetApplications(m_catalogue.IsRead() ? &m_catalogue.Applications() : nullptr);
+    FilterChanged(m_filterBox->text());
+}
+
+void ApplicationChooser::FilterChanged(const QString& text) {
+    m_filter->SetText(text);
+    m_list->setCurrentIndex(m_filter->index(0, 0));
+    ShowCount();
+}
+
+void ApplicationChooser::ShowCount() {
+    if (!m_catalogue.IsRead()) {
+        m_count->setText(QStringLiteral("Reading the desktop's applications..."));
+        return;
+    }
+    if (!m_catalogue.Failure().isEmpty()) {
+        m_count->setText(m_catalogue.Failure());
+        return;
+    }
+    const int all = m_model->rowCount();
+    const int shown = m_filter->rowCount();
+    m_count->setText(shown == all ? QStringLiteral("%1 applications").arg(all)
+                                  : QStringLiteral("%1 of %2 applications").arg(shown).arg(all));
+}
+
+bool ApplicationChooser::eventFilter(QObject* watched, QEvent* event) {
+    // The filter box keeps the focus; the keys that move in a list move in
+    // this one.
+    static const int Moves[] = {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown};
+    if (watched == m_filterBox && event->type() == QEvent::KeyPress &&
+        std::find(std::begin(Moves), std::end(Moves), static_cast<QKeyEvent*>(event)->key()) !=
+            std::end(Moves)) {
+        QCoreApplication::sendEvent(m_list, event);
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ApplicationChooser::Pick() {
+    const QModelIndex current = m_list->currentIndex();
+    if (!current.isValid())
+        return;
+    m_picked = m_model->At(m_filter->mapToSource(current).row());
+    accept();
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+// The desktop's applications by name and icon, found by typing: the filter
+// box keeps the focus, every word narrows the list (by name, generic name,
+// keywords and executable), the first application left is selected as the
+// user types, so Enter picks it at once; Up and Down move, Esc cancels, a
+// double click picks. It shows at once and fills its list when the
+// catalogue has been read.
+
+#include "platform/ApplicationCatalogue.h"
+
+#include <QDialog>
+
+#include <optional>
+
+class ApplicationFilter;
+class ApplicationList;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QSortFilterProxyModel;
+
+class ApplicationChooser final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ApplicationChooser)
+public:
+    ApplicationChooser(ApplicationCatalogue& catalogue, QWidget* parent = nullptr);
+
+    // Shows the chooser modally: the application picked, or nothing when the
+    // user cancels.
+    static std::optional<DesktopApplication> Choose(ApplicationCatalogue& catalogue,
+                                                    QWidget* parent);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Fill();
+    void FilterChanged(const QString& text);
+    void ShowCount();
+    void Pick();
+
+    ApplicationCatalogue& m_catalogue;
+    std::optional<DesktopApplication> m_picked;
+    QLineEdit* m_filterBox = nullptr;
+    QListView* m_list = nullptr;
+    QLabel* m_count = nullptr;
+    ApplicationList* m_model = nullptr;
+    ApplicationFilter* m_filter = nullptr;
+};

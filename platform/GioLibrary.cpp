@@ -1,0 +1,74 @@
+#include "platform/GioLibrary.h"
+
+#include "store/TrinodeError.h"
+
+#include <QString>
+
+#include <type_traits>
+
+#include <dlfcn.h>
+
+void* GioSymbol(const char* name) {
+    static void* const gio = ::dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (!gio)
+        throw TrinodeError(QString::fromLocal8Bit(::dlerror()));
+    void* symbol = ::dlsym(gio, name);
+    if (!symbol)
+        throw TrinodeError(QString::fromLocal8Bit(::dlerror()));
+    return symbol;
+}
+
+const GioFunctions& Gio() {
+    static const GioFunctions functions = [] {
+        GioFunctions f{};
+        const auto load = [](auto& slot, const char* name) {
+            slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(GioSymbol(name));
+        };
+        load(f.object_unref, "g_object_unref");
+        load(f.app_launch_context_new, "g_app_launch_context_new");
+        load(f.app_launch_context_unsetenv, "g_app_launch_context_unsetenv");
+        load(f.app_info_launch_default_for_uri, "g_app_info_launch_default_for_uri");
+        load(f.app_info_get_default_for_uri_scheme, "g_app_info_get_default_for_uri_scheme");
+        load(f.app_info_get_all, "g_app_info_get_all");
+        load(f.app_info_should_show, "g_app_info_should_show");
+        load(f.app_info_get_name, "g_app_info_get_name");
+        load(f.app_info_get_executable, "g_app_info_get_executable");
+        load(f.app_info_get_icon, "g_app_info_get_icon");
+        load(f.icon_to_string, "g_icon_to_string");
+        load(f.file_new_for_path, "g_file_new_for_path");
+        load(f.file_get_uri, "g_file_get_uri");
+        load(f.desktop_app_info_new_from_filename, "g_desktop_app_info_new_from_filename");
+        load(f.desktop_app_info_get_filename, "g_desktop_app_info_get_filename");
+        load(f.desktop_app_info_get_generic_name, "g_desktop_app_info_get_generic_name");
+        load(f.desktop_app_info_get_keywords, "g_desktop_app_info_get_keywords");
+        load(f.app_info_launch, "g_app_info_launch");
+        load(f.io_error_quark, "g_io_error_quark");
+        return f;
+    }();
+    return functions;
+}
+
+void GLibFree::operator()(gpointer memory) const {
+    g_free(memory);
+}
+void GLibFree::operator()(gchar** vector) const {
+    g_strfreev(vector);
+}
+void GLibFree::operator()(GKeyFile* keys) const {
+    g_key_file_free(keys);
+}
+void GLibFree::operator()(GError* error) const {
+    g_error_free(error);
+}
+void GLibFree::operator()(GAppLaunchContext* object) const {
+    Gio().object_unref(object);
+}
+void GLibFree::operator()(GDesktopAppInfo* object) const {
+    Gio().object_unref(object);
+}
+void GLibFree::operator()(GAppInfo* object) const {
+    Gio().object_unref(object);
+}
+void GLibFree::operator()(GFile* object) const {
+    Gio().object_unref(object);
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+// Trinode's own settings: a file of its own in the XDG configuration folder
+// ($XDG_CONFIG_HOME/trinode/trinode.conf, by default under ~/.config), for
+// what the user may set and what Trinode remembers besides the bindings,
+// which live in the combination file alone.
+
+#include <QString>
+
+namespace Settings {
+
+QString FilePath();
+
+// How long an open may take before the user is told that the desktop or the
+// file system did not answer: OpenWaitSeconds, a whole number of seconds
+// from 1 up; 10 when it is not set, or not such a number.
+int OpenWaitSeconds();
+
+} // namespace Settings

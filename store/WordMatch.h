@@ -1,0 +1,21 @@
+#pragma once
+
+// The one rule for finding by typed words, wherever Trinode lets the user
+// type to find something (bound combinations, the desktop's applications):
+// every word, ignoring case, is somewhere in what is searched.
+
+#include <QString>
+#include <QStringList>
+
+namespace WordMatch {
+
+// The words of a filter: what white space separates.
+QStringList WordsOf(const QString& text);
+
+// What is searched is given as its parts, one a line, so that no word spans
+// two of them (a word holds no white space).
+QString SearchText(const QStringList& parts);
+
+bool Matches(const QString& searchText, const QStringList& words);
+
+} // namespace WordMatch

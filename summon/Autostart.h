@@ -1,0 +1,17 @@
+#pragma once
+
+// Trinode's XDG autostart entry, $XDG_CONFIG_HOME/autostart/trinode.desktop,
+// which starts `trinode --background` with the session: the resident Trinode
+// is then running before the first press of its key, which only hands over.
+
+#include <QString>
+
+namespace Autostart {
+
+QString FilePath();
+bool Enabled();
+// Both return an empty text, or why the entry could not be written or removed.
+QString Enable();
+QString Disable();
+
+} // namespace Autostart

@@ -1,0 +1,135 @@
+// The editor's chooser of the desktop's applications over made-up entries
+// in XDG_DATA_HOME and XDG_DATA_DIRS: what is listed, what typed words keep,
+// and what picking fills in. GIO reads the entries once a process, so they
+// are made before anything asks.
+
+#include "editor/EditorHost.h"
+#include "editor/TAddForm.h"
+#include "store/CombinationTable.h"
+#include "tests/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModel>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+const QByteArray LongFolder(60, 'f');
+// 31 bytes: the last letter takes two, and does not fit.
+const QString CafeName = QStringLiteral("Caf\u00e9 cr\u00e8me br\u00fbl\u00e9e du mati\u00e9");
+
+struct Entries {
+    Entries() {
+        const auto write = [this](const QString& file, const QByteArray& keys) {
+            QDir().mkpath(QFileInfo(Path(file)).path());
+            WriteAll(Path(file), "[Desktop Entry]\nType=Application\nExec=/usr/bin/true\n" + keys);
+        };
+        write("home/applications/zeta.desktop",
+              "Name=Zeta Editor\nKeywords=text;write;\nIcon=accessories-text-editor\n");
+        write("home/applications/omega.desktop", "Name=Omega Player\nIcon=no-such-icon\n");
+        write("home/applications/cafe.desktop", "Name=" + CafeName.toUtf8() + "\n");
+        write("dirs/applications/secret.desktop", "Name=Secret Tool\nNoDisplay=true\n");
+        write("dirs/applications/gone.desktop", "Name=Gone Tool\nHidden=true\n");
+        write("dirs/applications/" + LongFolder + "/long.desktop", "Name=Long Path Tool\n");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(Path("home")));
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(Path("dirs")));
+    }
+    QString Path(const QString& name) const { return root.filePath(name); }
+    QTemporaryDir root;
+};
+
+const Entries& MadeUp() {
+    static const Entries entries;
+    return entries;
+}
+
+class NoHost final : public EditorHost {
+public:
+    Combination SocketValues() const override { return {}; }
+    void RefreshCurrent() override {}
+};
+
+struct Pick {
+    const char* scenario;
+    QString typed;
+    QStringList listed;
+    QString info;  // what the information box holds afterwards ("" as it was)
+    QString path;  // relative to the entries' root; "" as it was
+    QString error; // the start of the error box's text
+};
+
+void PrintTo(const Pick& row, std::ostream* out) {
+    *out << row.scenario;
+}
+
+class PicksAnApplication : public ::testing::TestWithParam<Pick> {};
+
+TEST_P(PicksAnApplication, AndFillsInItsPathAndName) {
+    const Pick& row = GetParam();
+    const Entries& entries = MadeUp();
+    TemporaryHome home;
+    CombinationTable table(home.CombinationFile());
+    table.CreateDefaultFile();
+    NoHost host;
+    TAddForm form(table, host);
+    auto* info = form.findChild<QLineEdit*>("InfoInput");
+    auto* path = form.findChild<QLineEdit*>("PathInput");
+    info->setText(row.info.isEmpty() ? QStringLiteral("Kept") : QString());
+    path->setText(QStringLiteral("kept"));
+
+    QStringList listed;
+    const QString error = ErrorBoxTextOf([&] {
+        ModalWatcher chooser([&](QWidget* window) {
+            auto* count = window->findChild<QLabel*>("CountLabel");
+            ASSERT_TRUE(
+                QTest::qWaitFor([&] { return !count->text().startsWith("Reading"); }, 20000));
+            QTest::keyClicks(window->findChild<QLineEdit*>("FilterBox"), row.typed);
+            const QAbstractItemModel* shown = window->findChild<QListView*>()->model();
+            for (int r = 0; r < shown->rowCount(); ++r)
+                listed << shown->index(r, 0).data().toString();
+            QTest::keyClick(window->findChild<QLineEdit*>("FilterBox"),
+                            listed.isEmpty() ? Qt::Key_Escape : Qt::Key_Return);
+        });
+        form.findChild<QPushButton*>("ApplicationsButton")->click();
+        EXPECT_TRUE(chooser.Seen());
+    });
+    EXPECT_EQ(listed, row.listed);
+    EXPECT_EQ(error.left(row.error.size()), row.error);
+    EXPECT_EQ(info->text(), row.info.isEmpty() ? QStringLiteral("Kept") : row.info);
+    EXPECT_EQ(path->text(), row.path.isEmpty() ? QStringLiteral("kept") : entries.Path(row.path));
+}
+
+const QStringList All{CafeName, "Long Path Tool", "Omega Player", "Zeta Editor"};
+
+INSTANTIATE_TEST_SUITE_P(
+    MadeUpEntries, PicksAnApplication,
+    ::testing::Values(
+        Pick{"FirstOfAllSortedByName", "", All, CafeName.chopped(1),
+             "home/applications/cafe.desktop", ""},
+        Pick{
+            "ByName", "zeta", {"Zeta Editor"}, "Zeta Editor", "home/applications/zeta.desktop", ""},
+        Pick{"ByKeywordIgnoringCase",
+             "TEXT",
+             {"Zeta Editor"},
+             "Zeta Editor",
+             "home/applications/zeta.desktop",
+             ""},
+        Pick{"EveryWordAndAMissingIcon",
+             "omega play",
+             {"Omega Player"},
+             "Omega Player",
+             "home/applications/omega.desktop",
+             ""},
+        Pick{
+            "NeverNoDisplayNorHidden", "tool", {"Long Path Tool"}, "", "", "The path takes"},
+        Pick{"NothingLeft", "secret", {}, "", "", ""}),
+    [](const auto& info) { return std::string(info.param.scenario); });
+
+} // namespace

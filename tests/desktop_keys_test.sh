@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# trinode --bind-key and --unbind-key against each desktop's real settings
+# store, each in a session bus of its own and a home of its own: per row,
+# bind, bind again (no second entry), a shortcut the desktop's defaults hold
+# (refused, naming the holder), unbind (nothing of Trinode's left). Then the
+# grab of the running Trinode under openbox, and the autostart entry with
+# trinode --background.
+source "$(dirname "$0")/x11/harness.sh"
+: "${TRINODE_SOURCE_DIR:?TRINODE_SOURCE_DIR names the source folder}"
+
+# Never the user's own desktop or bus.
+unset XDG_CURRENT_DESKTOP DBUS_SESSION_BUS_ADDRESS XDG_CONFIG_HOME XDG_DATA_HOME
+
+# name | XDG_CURRENT_DESKTOP | a shortcut the shipped defaults hold | what the
+# refusal names
+ROWS=(
+    'gnome|GNOME|Alt+F4|"Close window" (org.gnome.desktop.wm.keybindings close)'
+    'cinnamon|X-Cinnamon|Alt+Space|org.cinnamon.desktop.keybindings.wm activate-window-menu'
+    'xfce|XFCE|Meta+E|the command "thunar"'
+    'kde|KDE|Alt+F4|"KWin: Close Window" (kwin, Window Close)'
+)
+
+# How many entries of the store run this trinode: through the desktop's own
+# tools.
+gsettings_entries() { # list schema, list key, entry schema, path prefix
+    local id
+    for id in $(gsettings get "$1" "$2" | tr -d "[],'" | sed 's/^@as//'); do
+        [[ "$id" == /* ]] || id="$4$id/"
+        gsettings get "$3:$id" command
+    done | grep -c "$TRINODE_BIN"
+}
+entries_gnome() {
+    gsettings_entries org.gnome.settings-daemon.plugins.media-keys custom-keybindings \
+        org.gnome.settings-daemon.plugins.media-keys.custom-keybinding
+}
+entries_cinnamon() {
+    gsettings_entries org.cinnamon.desktop.keybindings custom-list \
+        org.cinnamon.desktop.keybindings.custom-keybinding /org/cinnamon/desktop/keybindings/custom-keybindings/
+}
+entries_xfce() { xfconf-query -c xfce4-keyboard-shortcuts -l -v | grep -c "$TRINODE_BIN"; }
+# kglobalaccel writes its file half a second after a change.
+entries_kde() {
+    local want=$1
+    wait_until "kglobalshortcutsrc holds $want" eval '[[ $(kreadconfig5 --file kglobalshortcutsrc \
+        --group trinode.desktop --key _launch | grep -c Ctrl+Alt+Space) == $want ]]' && echo "$want"
+}
+
+# One row, inside its own session bus.
+desktop_row() {
+    local name=$1 taken=$2 holder=$3 out
+    if [[ $name == kde ]]; then
+        kglobalaccel5 >/dev/null 2>&1 &
+        local kglobalaccel=$!
+        wait_until "kglobalaccel is on the bus" eval 'gdbus call --session --dest org.freedesktop.DBus \
+            --object-path /org/freedesktop/DBus --method org.freedesktop.DBus.NameHasOwner \
+            org.kde.kglobalaccel | grep -q true' || return 1
+    fi
+    local ok=0
+    for try in first second; do
+        out=$("$TRINODE_BIN" --bind-key 2>&1) || { fail "$try bind: $out"; ok=1; break; }
+        [[ "$(entries_$name 1)" == 1 ]] || { fail "$try bind: not one entry: $out"; ok=1; break; }
+    done
+    grep -q '^Shortcut=Ctrl+Alt+Space' "$HOME/.config/trinode/trinode.conf" || fail "not remembered" || ok=1
+    out=$("$TRINODE_BIN" --bind-key "$taken" 2>&1)
+    (($? == 3)) && [[ "$out" == *"$holder"* ]] || fail "$taken was not refused naming $holder: $out" || ok=1
+    out=$("$TRINODE_BIN" --unbind-key 2>&1) || fail "unbind: $out" || ok=1
+    [[ "$(entries_$name 0)" == 0 ]] || fail "unbind left an entry" || ok=1
+    [[ -n "${kglobalaccel:-}" ]] && kill "$kglobalaccel" && wait "$kglobalaccel" 2>/dev/null
+    return $ok
+}
+export -f desktop_row entries_gnome entries_cinnamon entries_xfce entries_kde gsettings_entries fail wait_until
+export TRINODE_BIN
+
+desktop_case() {
+    local name desktop taken holder
+    IFS='|' read -r name desktop taken holder <<<"$1"
+    # Plasma finds Trinode's desktop entry where it finds applications; its
+    # own KWin holds Alt+F4.
+    mkdir -p "$CASE_HOME/.local/share/applications" "$CASE_HOME/.config"
+    cp "$TRINODE_SOURCE_DIR/app/trinode.desktop" "$CASE_HOME/.local/share/applications/"
+    printf '[kwin]\nWindow Close=Alt+F4,Alt+F4,Close Window\n_k_friendly_name=KWin\n' \
+        >"$CASE_HOME/.config/kglobalshortcutsrc"
+    HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" XDG_CURRENT_DESKTOP=$desktop \
+        dbus-run-session -- bash -c 'desktop_row "$@"' _ "$name" "$taken" "$holder" \
+        2> >(grep -v 'fd limit\|ctivat' >&2)
+}
+
+for row in "${ROWS[@]}"; do
+    eval "case_${row%%|*}() { desktop_case '$row'; }"
+done
+
+trinode_in_case() {
+    env -u QT_QPA_PLATFORM HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" QT_QPA_PLATFORM=xcb \
+        "$TRINODE_BIN" "$@"
+}
+
+# No desktop settings under openbox: the running Trinode grabs the key that
+# --bind-key remembers, and its press brings the hidden window up active.
+case_openbox_grab_summons() {
+    start_openbox || return 1
+    start_trinode || return 1
+    local out
+    out=$(trinode_in_case --bind-key 2>&1) || fail "bind: $out" || return 1
+    xdotool windowfocus --sync "$WINDOW" key Escape
+    wait_until "Esc hides the window" eval '! xdotool search --onlyvisible --name "^Trinode$" >/dev/null' || return 1
+    wait_until "Ctrl+Alt+Space brings it up active" eval 'xdotool key ctrl+alt+space
+        xdotool search --onlyvisible --name "^Trinode$" | grep -qx "$WINDOW" &&
+        [[ "$(xdotool getactivewindow 2>/dev/null)" == "$WINDOW" ]]'
+}
+
+# The autostart entry is valid and starts trinode --background, which shows
+# no window until the first summon shows it active.
+case_autostart_and_background() {
+    start_openbox || return 1
+    trinode_in_case --autostart on >/dev/null || fail "autostart on" || return 1
+    local entry="$CASE_HOME/.config/autostart/trinode.desktop"
+    desktop-file-validate "$entry" || fail "invalid autostart entry" || return 1
+    grep -qx "Exec=$TRINODE_BIN --background" "$entry" || fail "$(grep Exec "$entry")" || return 1
+    trinode_in_case --background >"$CASE_HOME/trinode.log" 2>&1 &
+    TRINODE_PID=$!
+    wait_until "the instance socket" eval 'compgen -G "$CASE_HOME/run/*" >/dev/null' || return 1
+    ! xdotool search --onlyvisible --name '^Trinode$' >/dev/null || fail "a window showed" || return 1
+    trinode_in_case || fail "the first summon exited $?" || return 1
+    WINDOW=$(xdotool search --onlyvisible --name '^Trinode$' | head -1)
+    [[ -n "$WINDOW" && "$(xdotool getactivewindow)" == "$WINDOW" ]] || fail "not active" || return 1
+    trinode_in_case --autostart off >/dev/null && [[ ! -e "$entry" ]] || fail "autostart off"
+}
+
+run_cases "$@"
