@@ -497,14 +497,14 @@ bool CombinationFile::Replacement::CreateTemporary() {
         // existing file's mode is given to it below.
         FileDescriptor fd(
             ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
-        const int e = errno;
-        if (fd.IsOpen()) {
-            if (LockTemporary(fd, name)) {
-                m_fd = std::move(fd);
-                m_temporary = name;
-            }
+        const int e = fd.IsOpen() ? EEXIST : errno;
+        if (fd.IsOpen() && LockTemporary(fd, name)) {
+            m_fd = std::move(fd);
+            m_temporary = name;
             continue;
         }
+        // Taken by another save's removal of leftovers between its making
+        // and its lock, or made by another save: another name.
         if (e == EEXIST && attempt < 100)
             continue;
         if (e == EACCES || e == EPERM || e == EROFS)

@@ -96,7 +96,6 @@ public:
         // none); Finish replaces only the file read.
         qsizetype ReadCurrent(char* buffer, qsizetype maxBytes);
 
-        bool InPlace() const { return m_inPlace; }
         // The new content, which must stay as it is until Finish.
         void Write(QByteArrayView bytes);
         // Puts the new content in the file's place. Once ReadCurrent has
@@ -125,17 +124,19 @@ public:
         bool Rename();
         void SyncFolder();
 
-        // What ReadCurrent found.
+        // What CurrentEquals or ReadCurrent found.
         enum class Read { Nothing, NoFile, File };
 
         QByteArray m_final;
         QByteArray m_directory;
         QByteArray m_temporary;
-        // Closed in the reverse order: the lock last.
-        FileDescriptor m_lock; // the lock file, or the folder while there is no file
-        FileDescriptor
-            m_current;       // the file as found, read-only; the lock where there is no lock file
-        FileDescriptor m_fd; // where the new content goes
+        // Closed in the reverse order, the lock last. The lock is the lock
+        // file, or the folder while there is no file; m_current is the file
+        // as found, read-only, and holds the lock where there is no lock
+        // file; m_fd is where the new content goes.
+        FileDescriptor m_lock;
+        FileDescriptor m_current;
+        FileDescriptor m_fd;
         struct stat m_status {}; // of m_current, as last read
         Read m_read = Read::Nothing;
         qsizetype m_readSize = 0;
