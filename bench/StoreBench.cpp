@@ -12,6 +12,7 @@
 // nothing and would flatter the save.
 
 #include "BenchReport.h"
+#include "store/CombinationRecord.h"
 #include "store/CombinationTable.h"
 
 #include <benchmark/benchmark.h>
@@ -32,9 +33,9 @@
 namespace {
 
 constexpr int RecordCount = CombinationTable::RecordCount;
-constexpr int RecordSize = 176;
-constexpr int SocketOffset = 1;
-constexpr int SocketBytes = 45;
+constexpr int RecordSize = CombinationRecord::Size;
+const int SocketOffset = CombinationRecord::PlaceOf(CombinationRecord::Field::Socket1).offset;
+constexpr int SocketBytes = CombinationRecord::KeySize;
 
 const char* const FindName = "FindCombination (all-empty)";
 const char* const ScanName = "memcmp scan of the socket bytes";

@@ -1,5 +1,6 @@
 #include "editor/ProgressDisplay.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
@@ -63,6 +64,10 @@ void ProgressDisplay::Position(int position) {
         return;
     }
     PaintBar(value);
+}
+
+void ProgressDisplay::Waiting() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 int ProgressDisplay::DrawnWidth(int value) const {

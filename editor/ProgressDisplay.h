@@ -15,7 +15,9 @@ class QProgressBar;
 // than a screen shows frames. So the bar is painted only when its drawn width
 // changes, at most once per frame of its screen, and always at the end of a
 // stage, so that each stage is seen as it ended (the full bar before
-// "Saving File..."). A new stage text is painted at once.
+// "Saving File..."). A new stage text is painted at once. While the store
+// waits for a lock another program holds, the window goes on repainting and
+// answering (a summon), but takes no input until the assignment is over.
 class ProgressDisplay final : public AssignProgress {
 public:
     ProgressDisplay(QLabel& label, QProgressBar& bar);
@@ -27,6 +29,7 @@ public:
     void Stage(const QString& text) override;
     // A position past the bar's maximum shows a full bar.
     void Position(int position) override;
+    void Waiting() override;
 
 private:
     // The width of the bar's filled part for a value, in device pixels.

@@ -125,10 +125,8 @@ protected:
 void CheckChosenPath(const QByteArray& bytes) {
     const CombinationRecord::Field field = CombinationRecord::Field::Path;
     if (!CombinationRecord::Fits(field, bytes))
-        throw TrinodeError(QStringLiteral("The chosen path takes %1 bytes, more than the %2 that "
-                                          "a shortcut can hold, so the path is left as it was")
-                               .arg(bytes.size())
-                               .arg(CombinationRecord::PlaceOf(field).width));
+        throw TrinodeError(CombinationRecord::TooLong(field, bytes.size()) +
+                           QStringLiteral(", so the path is left as it was"));
 }
 
 } // namespace

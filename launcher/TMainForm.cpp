@@ -11,6 +11,7 @@
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QDialog>
 #include <QGuiApplication>
@@ -192,15 +193,31 @@ void TMainForm::MakeDialogs() {
         ErrorGuard::Guarded(maker);
 }
 
+namespace {
+
+// While the store waits for a lock that another program holds, the window
+// goes on repainting and answering a summon; input waits for the table.
+class AnsweringWhileWaiting final : public AssignProgress {
+public:
+    void Stage(const QString&) override {}
+    void Position(int) override {}
+    void Waiting() override { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+};
+
+} // namespace
+
 void TMainForm::LoadTable() {
+    // Marked first: whatever the wait lets through (a summon) and calls this
+    // again finds the load under way.
     if (m_loaded)
         return;
     m_loaded = true;
     try {
+        AnsweringWhileWaiting waiting;
         if (m_table.FileExists())
-            m_table.LoadFile();
+            m_table.LoadFile(waiting);
         else
-            m_table.CreateDefaultFile();
+            m_table.CreateDefaultFile(waiting);
     } catch (...) {
         // The window works all the same; the failure is told once it is on
         // the screen, after whatever action asked for the table.

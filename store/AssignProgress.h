@@ -5,11 +5,14 @@
 // Observer of an assignment: stage texts and a position counting up from 0.
 // It is called on the thread that assigns, with no events processed in
 // between, so whatever it shows it must paint itself, before it returns.
+// While the store waits for a lock that another program holds, it calls
+// Waiting between its tries: there the caller may keep its window answering.
 class AssignProgress {
 public:
     virtual ~AssignProgress() = default;
     virtual void Stage(const QString& text) = 0;
     virtual void Position(int position) = 0;
+    virtual void Waiting() {}
 };
 
 // For callers that show nothing.

@@ -21,4 +21,23 @@ std::optional<int> ButtonIndex(const QString& name) {
     return std::nullopt;
 }
 
+std::optional<int> RecordNumber(const Combination& combination) {
+    const std::optional<int> a = ButtonIndex(combination[0]);
+    const std::optional<int> b = ButtonIndex(combination[1]);
+    const std::optional<int> c = ButtonIndex(combination[2]);
+    if (!a || !b || !c)
+        return std::nullopt;
+    return RecordNumber(*a, *b, *c);
+}
+
+std::array<int, 3> EntriesOf(int recordNumber) {
+    return {recordNumber / (EntryCount * EntryCount), recordNumber / EntryCount % EntryCount,
+            recordNumber % EntryCount};
+}
+
+Combination CombinationOf(int recordNumber) {
+    const std::array<int, 3> entries = EntriesOf(recordNumber);
+    return {ButtonName(entries[0]), ButtonName(entries[1]), ButtonName(entries[2])};
+}
+
 } // namespace ButtonCatalogue

@@ -4,6 +4,8 @@
 // names and, last, the empty value. The order is the record order of the
 // combination file, so it never changes.
 
+#include "store/Combination.h"
+
 #include <QString>
 
 #include <array>
@@ -24,9 +26,21 @@ QString ButtonName(int buttonIndex);
 // the empty text is 22.
 std::optional<int> ButtonIndex(const QString& name);
 
+// The records of the combination file: one for every triple of entries,
+// socket 1 varying slowest.
+inline constexpr int RecordCount = EntryCount * EntryCount * EntryCount;
+
 // Record number of the triple (a, b, c) of button indexes.
 constexpr int RecordNumber(int a, int b, int c) {
     return a * EntryCount * EntryCount + b * EntryCount + c;
 }
+// The record number of a combination of catalogue values; none for a value
+// that is not one.
+std::optional<int> RecordNumber(const Combination& combination);
+
+// The button indexes of sockets 1, 2 and 3 at a record number.
+std::array<int, 3> EntriesOf(int recordNumber);
+// The combination whose record a new file holds at a record number.
+Combination CombinationOf(int recordNumber);
 
 } // namespace ButtonCatalogue

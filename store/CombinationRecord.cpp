@@ -27,6 +27,13 @@ bool Fits(Field field, QByteArrayView bytes) {
     return bytes.size() <= PlaceOf(field).width;
 }
 
+QString TooLong(Field field, qsizetype bytes) {
+    return QStringLiteral("The %1 takes %2 bytes, more than the %3 that a shortcut can hold")
+        .arg(field == Field::Info ? QLatin1String("information") : QLatin1String("path"))
+        .arg(bytes)
+        .arg(PlaceOf(field).width);
+}
+
 QByteArrayView Trim(QByteArrayView text) {
     const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     qsizetype begin = 0;

@@ -16,7 +16,9 @@ inline constexpr int MaxLength = 175;
 inline constexpr int SocketWidth = 15;
 inline constexpr int InfoWidth = 30;
 inline constexpr int PathWidth = 100;
-inline constexpr char Placeholder = '|';
+// What an information or path field holds when nothing is assigned; read
+// back as the empty text.
+inline constexpr QByteArrayView Placeholder("|");
 
 enum class Field { Socket1, Socket2, Socket3, Info, Path };
 
@@ -32,6 +34,9 @@ FieldPlace PlaceOf(Field field);
 // text or not. The editor asks this at every keystroke, the table before it
 // writes a record.
 bool Fits(Field field, QByteArrayView bytes);
+// What is said of bytes that do not fit their field (the information or the
+// path), wherever they are refused.
+QString TooLong(Field field, qsizetype bytes);
 
 // The longest start of a text that fits the field, cut between two
 // characters (never inside one, nor between a letter and its accent).

@@ -4,6 +4,8 @@
 #include "store/CombinationRecord.h"
 #include "store/TrinodeError.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -18,24 +20,18 @@ const QString CombinationTable::NotFoundText = QStringLiteral("Not found!");
 
 namespace {
 
-constexpr QByteArrayView PlaceholderText("|");
-
 QString ShownText(QByteArrayView field) {
-    return field == PlaceholderText ? QString() : Record::Decode(field);
+    return field == Record::Placeholder ? QString() : Record::Decode(field);
 }
 
 QByteArray StoredBytes(QByteArrayView field) {
-    return field == PlaceholderText ? QByteArray() : field.toByteArray();
+    return field == Record::Placeholder ? QByteArray() : field.toByteArray();
 }
 
 // Refuses bytes that do not fit their field before anything changes.
-void CheckFits(Record::Field field, QByteArrayView bytes, const char* what) {
+void CheckFits(Record::Field field, QByteArrayView bytes) {
     if (!Record::Fits(field, bytes))
-        throw TrinodeError(QStringLiteral("The %1 is too long to be stored: it takes %2 bytes and "
-                                          "the file holds at most %3")
-                               .arg(QLatin1String(what))
-                               .arg(bytes.size())
-                               .arg(Record::PlaceOf(field).width));
+        throw TrinodeError(Record::TooLong(field, bytes.size()));
 }
 
 constexpr quint8 OtherValue = 0xff;
@@ -87,7 +83,7 @@ const std::array<std::array<char, Record::SocketWidth>, Entries>& EntryFields() 
 const std::array<char, Record::Size>& DefaultTemplate() {
     static const auto made = [] {
         std::array<char, Record::Size> record{};
-        Record::Build(record.data(), {}, {}, {}, PlaceholderText, PlaceholderText);
+        Record::Build(record.data(), {}, {}, {}, Record::Placeholder, Record::Placeholder);
         return record;
     }();
     return made;
@@ -99,16 +95,11 @@ const int SocketOffsets[] = {Record::PlaceOf(Record::Field::Socket1).offset,
 // The texts follow the sockets to the record's end.
 const int TextsOffset = Record::PlaceOf(Record::Field::Info).offset;
 
-// The catalogue entries of a place's three socket values.
-std::array<int, 3> EntriesAt(int number) {
-    return {number / (Entries * Entries), number / Entries % Entries, number % Entries};
-}
-
 // What a new file holds at a place: the place's three catalogue values and
 // the placeholder for both texts.
 void BuildDefault(int number, char* out) {
     std::memcpy(out, DefaultTemplate().data(), Record::Size);
-    const auto entries = EntriesAt(number);
+    const auto entries = ButtonCatalogue::EntriesOf(number);
     for (int s = 0; s < 3; ++s)
         std::memcpy(out + SocketOffsets[s], EntryFields()[size_t(entries[size_t(s)])].data(),
                     Record::SocketWidth);
@@ -119,7 +110,7 @@ bool IsDefault(int number, const char* record) {
     if (record[0] != made[0] ||
         std::memcmp(record + TextsOffset, made + TextsOffset, Record::Size - TextsOffset) != 0)
         return false;
-    const auto entries = EntriesAt(number);
+    const auto entries = ButtonCatalogue::EntriesOf(number);
     for (int s = 0; s < 3; ++s) {
         if (std::memcmp(record + SocketOffsets[s], EntryFields()[size_t(entries[size_t(s)])].data(),
                         Record::SocketWidth) != 0)
@@ -140,6 +131,32 @@ quint8 EntryOf(const char* field, int likely) {
     }
     return OtherValue;
 }
+
+// The observer of an assignment whose save may start over: the caller's
+// hears each stage and position once, however often the save starts, and
+// every wait for the lock.
+class TellingOnce final : public AssignProgress {
+public:
+    explicit TellingOnce(AssignProgress& caller) : m_caller(caller) {}
+    void Stage(const QString& text) override {
+        if (m_stages.contains(text))
+            return;
+        m_stages.append(text);
+        m_caller.Stage(text);
+    }
+    void Position(int position) override {
+        if (position <= m_position)
+            return;
+        m_position = position;
+        m_caller.Position(position);
+    }
+    void Waiting() override { m_caller.Waiting(); }
+
+private:
+    AssignProgress& m_caller;
+    QStringList m_stages;
+    int m_position = -1;
+};
 
 } // namespace
 
@@ -213,7 +230,7 @@ void CombinationTable::EnsureKeys() const {
     char scratch[Record::Size];
     char key[Record::KeySize];
     for (int i = 0; i < RecordCount; ++i) {
-        const auto likely = EntriesAt(i);
+        const auto likely = ButtonCatalogue::EntriesOf(i);
         if (m_places[size_t(i)] == DefaultRecord) {
             m_keys[size_t(i)] = {quint8(likely[0]), quint8(likely[1]), quint8(likely[2])};
             continue;
@@ -228,10 +245,12 @@ void CombinationTable::EnsureKeys() const {
 }
 
 void CombinationTable::CreateDefaultFile() {
-    // Whatever a prefetch found (no file, or one that creation replaces) is
-    // of no use now; dropping it waits for its thread.
-    m_prefetch = {};
-    CombinationFile::Replacement replacement(m_file);
+    NoProgress none;
+    CreateDefaultFile(none);
+}
+
+void CombinationTable::CreateDefaultFile(AssignProgress& waiting) {
+    CombinationFile::Replacement replacement(m_file, waiting);
     m_places.assign(RecordCount, DefaultRecord);
     m_records.clear();
     m_keysStale = true;
@@ -239,8 +258,10 @@ void CombinationTable::CreateDefaultFile() {
     FileImage image;
     CopyTo(image.Data());
     replacement.Write(image.View());
-    replacement.Finish();
+    // Nothing was read, so whatever lies at the name is replaced.
+    (void)replacement.Finish();
     m_diskSize = FileSize;
+    replacement.RaiseUnsynced();
 }
 
 void CombinationTable::Take(QByteArrayView bytes) {
@@ -272,40 +293,32 @@ void CombinationTable::Take(QByteArrayView bytes) {
         throw FileError(FileError::ReadBeyondEnd);
 }
 
-template <class Read> void CombinationTable::Load(Read read) {
+void CombinationTable::LoadFile() {
+    NoProgress none;
+    LoadFile(none);
+}
+
+void CombinationTable::LoadFile(AssignProgress& waiting) {
     // The file is read aside, so that a failed read leaves the table as it
     // was; the buffer goes once its records are taken.
     FileImage buffer;
-    const qsizetype size = read(buffer.Data());
-    Take(buffer.View(size));
+    Take(buffer.View(m_file.ReadInto(buffer.Data(), FileSize, waiting)));
 }
 
-void CombinationTable::PrefetchFile() {
-    m_prefetch = std::async(std::launch::async, [file = m_file]() {
-        QByteArray bytes(FileSize, Qt::Uninitialized);
-        bytes.truncate(file.ReadInto(bytes.data(), FileSize));
-        return bytes;
-    });
-}
-
-void CombinationTable::LoadFile() {
-    if (!m_prefetch.valid()) {
-        Load([this](char* buffer) { return m_file.ReadInto(buffer, FileSize); });
-        return;
-    }
-    // A prefetched read is taken once; later loads read the file again.
-    const QByteArray bytes = m_prefetch.get();
-    Take(bytes);
-}
-
-void CombinationTable::TakeExternalEdits(const CombinationFile::Replacement& replacement,
-                                         char* bytes) {
-    if (!replacement.HasCurrent())
-        return; // nothing on disk that a write could lose
+bool CombinationTable::TakeExternalEdits(CombinationFile::Replacement& replacement, char* bytes,
+                                         bool lastAttempt) {
     if (replacement.CurrentEquals(QByteArrayView(bytes, m_diskSize), FileSize))
-        return;
-    Load([&replacement](char* buffer) { return replacement.ReadCurrent(buffer, FileSize); });
+        return true;
+    FileImage file;
+    const qsizetype size = replacement.ReadCurrent(file.Data(), FileSize);
+    // A file that an editor writes whole again is short for an instant: one
+    // found short is read again, and taken (and refused) only when it stays
+    // short.
+    if (size < FileSize && !lastAttempt)
+        return false;
+    Take(file.View(size));
     CopyTo(bytes);
+    return true;
 }
 
 int CombinationTable::FindRecord(const char* key, int from) const {
@@ -360,71 +373,106 @@ void CombinationTable::AssignCombination(const Combination& combination, const Q
     AssignCombination(combination, {Record::Encode(info), Record::Encode(path)}, progress);
 }
 
+// The records an assignment rebuilt, with their old bytes: unless the save
+// went through, they are put back, so that the table still equals the file.
+class CombinationTable::Rebuilt final {
+public:
+    explicit Rebuilt(CombinationTable& table) : m_table(table) {}
+    ~Rebuilt() {
+        if (m_kept)
+            return;
+        for (const auto& [number, old] : m_records)
+            m_table.Put(number, old.data());
+    }
+    Rebuilt(const Rebuilt&) = delete;
+    Rebuilt& operator=(const Rebuilt&) = delete;
+
+    void Remember(int number, const char* record) {
+        auto& old = m_records.emplace_back(number, std::array<char, Record::Size>{}).second;
+        std::memcpy(old.data(), record, Record::Size);
+    }
+    void Keep() { m_kept = true; }
+
+private:
+    CombinationTable& m_table;
+    std::vector<std::pair<int, std::array<char, Record::Size>>> m_records;
+    bool m_kept = false;
+};
+
 void CombinationTable::AssignCombination(const Combination& combination,
                                          const StoredBinding& binding, AssignProgress& progress) {
-    CheckFits(Record::Field::Info, binding.info, "information");
-    CheckFits(Record::Field::Path, binding.path, "path");
-    QByteArray infoBytes = binding.info;
-    QByteArray pathBytes = binding.path;
-    if (infoBytes.isEmpty())
-        infoBytes = PlaceholderText.toByteArray();
-    if (pathBytes.isEmpty())
-        pathBytes = PlaceholderText.toByteArray();
+    CheckFits(Record::Field::Info, binding.info);
+    CheckFits(Record::Field::Path, binding.path);
+    // The system reads a file name up to a NUL byte: such a path would open
+    // another file.
+    if (binding.path.contains('\0'))
+        throw TrinodeError(
+            QStringLiteral("The path holds a NUL byte, which no file name can hold"));
+    const StoredBinding stored{
+        binding.info.isEmpty() ? Record::Placeholder.toByteArray() : binding.info,
+        binding.path.isEmpty() ? Record::Placeholder.toByteArray() : binding.path};
+    char key[Record::KeySize];
+    const bool storable = Record::KeyOf(combination, key);
 
-    progress.Stage(QStringLiteral("Processing..."));
+    TellingOnce told(progress);
+    told.Stage(QStringLiteral("Processing..."));
     if (m_file.IsReadOnly())
         throw FileError(FileError::AccessDenied);
+    // An edit that lands while the file is saved makes the save start over
+    // on the edited file.
+    for (int attempt = 1; attempt <= SaveAttempts; ++attempt) {
+        if (SaveOnce(storable ? key : nullptr, stored, told, attempt == SaveAttempts))
+            return;
+    }
+    throw TrinodeError(
+        QStringLiteral("%1 kept changing while it was saved; nothing was written").arg(FilePath()));
+}
+
+bool CombinationTable::SaveOnce(const char* key, const StoredBinding& stored,
+                                AssignProgress& progress, bool lastAttempt) {
     // From here to the rename the save holds the file's lock: a second
     // Trinode on the same file waits, and then builds on this one's result.
-    CombinationFile::Replacement replacement(m_file);
+    CombinationFile::Replacement replacement(m_file, progress);
     // The new file is made once, from the table as it stands, and the
     // rebuilt records are written into it as into the table.
     FileImage image;
     char* const bytes = image.Data();
     CopyTo(bytes);
-    TakeExternalEdits(replacement, bytes);
+    if (!TakeExternalEdits(replacement, bytes, lastAttempt))
+        return false;
     progress.Position(0);
+    Rebuilt rebuilt(*this);
+    Rebuild(key, stored, bytes, rebuilt, progress);
 
-    char key[Record::KeySize];
-    const bool storable = Record::KeyOf(combination, key);
-    // The records are rebuilt in the table itself, their old bytes kept
-    // aside: a failed save puts them back, so that the table still equals
-    // the file.
-    struct Undo {
-        CombinationTable& table;
-        std::vector<std::pair<int, std::array<char, Record::Size>>> records;
-        bool keep = false;
-        ~Undo() {
-            if (keep)
-                return;
-            for (const auto& [number, old] : records)
-                table.Put(number, old.data());
-        }
-    } undo{*this, {}};
-    int next = storable ? FindRecord(key) : -1;
+    progress.Stage(QStringLiteral("Saving File..."));
+    replacement.Write(image.View());
+    progress.Stage(QStringLiteral("Finalizing..."));
+    if (!replacement.Finish())
+        return false;
+    // Only a file that is whole on disk changes the table: a failed save
+    // leaves the table and the file as they were, still equal.
+    rebuilt.Keep();
+    m_diskSize = FileSize;
+    replacement.RaiseUnsynced();
+    return true;
+}
+
+void CombinationTable::Rebuild(const char* key, const StoredBinding& stored, char* bytes,
+                               Rebuilt& rebuilt, AssignProgress& progress) {
+    int next = key ? FindRecord(key) : -1;
     int position = 0;
     for (int i = 0; i < RecordCount; ++i) {
         if (i == next) {
             char* record = bytes + qsizetype(i) * Record::Size;
-            auto& old = undo.records.emplace_back(i, std::array<char, Record::Size>{}).second;
-            std::memcpy(old.data(), record, Record::Size);
+            rebuilt.Remember(i, record);
             const QByteArray s1 = Record::ReadField(record, Record::Field::Socket1).toByteArray();
             const QByteArray s2 = Record::ReadField(record, Record::Field::Socket2).toByteArray();
             const QByteArray s3 = Record::ReadField(record, Record::Field::Socket3).toByteArray();
-            Record::Build(record, s1, s2, s3, infoBytes, pathBytes);
+            Record::Build(record, s1, s2, s3, stored.info, stored.path);
             Put(i, record);
             next = FindRecord(key, i + 1);
         }
         if ((i + 1) % PositionStep == 0)
             progress.Position(++position);
     }
-
-    progress.Stage(QStringLiteral("Saving File..."));
-    replacement.Write(image.View());
-    progress.Stage(QStringLiteral("Finalizing..."));
-    replacement.Finish();
-    // Only a file that is whole on disk changes the table: a failed save
-    // leaves the table and the file as they were, still equal.
-    undo.keep = true;
-    m_diskSize = FileSize;
 }

@@ -10,9 +10,12 @@
 // After a successful load or save the table and the file hold the same
 // bytes. An assignment that fails leaves both as they were, and one that
 // finds the file changed on disk since then takes that content first, so a
-// hand edit made while the program runs is never written over.
+// hand edit made while the program runs is never written over: not even one
+// that lands while the file is being saved, which the save takes and then
+// makes again on top of it.
 
 #include "store/AssignProgress.h"
+#include "store/ButtonCatalogue.h"
 #include "store/Combination.h"
 #include "store/CombinationFile.h"
 #include "store/CombinationRecord.h"
@@ -22,13 +25,12 @@
 #include <QString>
 
 #include <array>
-#include <future>
 #include <vector>
 
 class CombinationTable final {
 public:
-    static constexpr int RecordCount = 12167;
-    static constexpr qsizetype FileSize = qsizetype(RecordCount) * 176;
+    static constexpr int RecordCount = ButtonCatalogue::RecordCount;
+    static constexpr qsizetype FileSize = qsizetype(RecordCount) * CombinationRecord::Size;
     static constexpr int PositionStep = 15;
 
     static const QString NotFoundText;
@@ -44,17 +46,19 @@ public:
     const CombinationFile& File() const { return m_file; }
     bool FileExists() const { return m_file.Exists(); }
 
+    // How often a save starts over on a file that an edit changed while it
+    // was being saved, before it gives up.
+    static constexpr int SaveAttempts = 5;
+
     // Creates the file with every combination unassigned and builds the
-    // table to match.
+    // table to match. Waiting is told while another program holds the lock.
     void CreateDefaultFile();
+    void CreateDefaultFile(AssignProgress& waiting);
     // Reads the file into the table. A read-only file loads; a short one
     // replaces the start of the table and raises "Read beyond end of file".
+    // Waiting is told while a save of another program holds the lock.
     void LoadFile();
-    // Starts reading the file on a thread of its own, for the next LoadFile
-    // to take: at start-up the read, and the first touch of the fresh 2 MB
-    // buffer it fills, then overlap with making the window instead of
-    // delaying its first paint. Failures wait for LoadFile, which raises them.
-    void PrefetchFile();
+    void LoadFile(AssignProgress& waiting);
 
     // The first record, from record 0 upwards, whose trimmed socket fields
     // equal the combination; "Not found!" and an empty path when none does.
@@ -66,7 +70,9 @@ public:
     // Rebuilds every record of the combination with the texts (an empty text
     // stores the placeholder) and rewrites the whole file. Texts longer than
     // their field (30 and 100 bytes in the stored encoding) are refused
-    // before anything changes.
+    // before anything changes, and so is a path holding a NUL byte. Progress
+    // hears its stages and positions once, even when an edit on disk makes
+    // the save start over.
     void AssignCombination(const Combination& combination, const QString& info, const QString& path,
                            AssignProgress& progress);
     // The same with the bytes to store, taken as they are.
@@ -93,10 +99,9 @@ private:
     void CopyTo(char* out) const;
     // Gives the record these bytes.
     void Put(int number, const char* bytes);
-    // Reads the file through read (which fills a buffer of FileSize bytes and
-    // says how many it read): the bytes read replace the start of the table,
-    // the rest keeps its content. A failed read changes nothing.
-    template <class Read> void Load(Read read);
+    // The bytes read from the file replace the start of the table, the rest
+    // keeps its content; fewer than a whole file raise "Read beyond end of
+    // file" once taken.
     void Take(QByteArrayView bytes);
     // The keys follow the table lazily: a load only marks them stale, and
     // the first lookup, after the window is up, builds them.
@@ -107,8 +112,19 @@ private:
     int FindRecord(const Combination& combination) const;
     // Takes the file's content, as the save's lock shows it, when it differs
     // from what was last loaded or saved; bytes holds the table as it stands
-    // and follows it.
-    void TakeExternalEdits(const CombinationFile::Replacement& replacement, char* bytes);
+    // and follows it. False, with nothing taken, for a short file but at the
+    // last attempt.
+    bool TakeExternalEdits(CombinationFile::Replacement& replacement, char* bytes,
+                           bool lastAttempt);
+    // One save under one lock: false when the file changed under it, with
+    // the table as the file was read.
+    bool SaveOnce(const char* key, const StoredBinding& stored, AssignProgress& progress,
+                  bool lastAttempt);
+    class Rebuilt;
+    // Rebuilds in bytes, and in the table, every record whose key is key
+    // (none when there is no key), noting the old ones in rebuilt.
+    void Rebuild(const char* key, const StoredBinding& stored, char* bytes, Rebuilt& rebuilt,
+                 AssignProgress& progress);
 
     CombinationFile m_file;
     mutable std::vector<qint32> m_places;
@@ -122,6 +138,4 @@ private:
     // The file, as last loaded or saved, is the table's first m_diskSize
     // bytes (0: none).
     qsizetype m_diskSize = 0;
-    // A read started by PrefetchFile that no LoadFile has taken yet.
-    std::future<QByteArray> m_prefetch;
 };

@@ -601,7 +601,7 @@ TEST_F(AddFormTest, BrowsePutsTheChosenTargetIntoThePathBox) {
         {"LinkYieldsItsTarget", link, "", target, ""},
         {"CancelChangesNothing", std::nullopt, target, target, ""},
         {"TooLongIsRefused", tooLong, target, target,
-         "The chosen path takes 101 bytes, more than the 100 that a shortcut can hold, so the "
+         "The path takes 101 bytes, more than the 100 that a shortcut can hold, so the "
          "path is left as it was."},
         {"PlainFileIsTaken", script, tooLong, target, ""},
     };

@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
              "home/applications/omega.desktop",
              ""},
         Pick{
-            "NeverNoDisplayNorHidden", "tool", {"Long Path Tool"}, "", "", "The chosen path takes"},
+            "NeverNoDisplayNorHidden", "tool", {"Long Path Tool"}, "", "", "The path takes"},
         Pick{"NothingLeft", "secret", {}, "", "", ""}),
     [](const auto& info) { return std::string(info.param.scenario); });
 

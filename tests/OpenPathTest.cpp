@@ -264,6 +264,9 @@ INSTANTIATE_TEST_SUITE_P(
     Scenarios, Refuses,
     ::testing::Values(
         Refused{"MissingPath", "{root}/files/nothing.txt", "No such file or directory"},
+        // Never the shorter name up to the NUL, which names a program here.
+        Refused{"NulInsideThePath", "{root}/files/run me.sh" + QString(QChar(0)) + "x",
+                "Invalid argument"},
         Refused{"DriveLetterIsAPath", "C:\\Trinode\\run.exe", "No such file or directory"},
         Refused{"FileUsedAsFolder", "{root}/files/notes.txt/more", "Not a directory"},
         Refused{"DocumentWithoutHandler", "{root}/files/blob.bin",

@@ -15,8 +15,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
+#include <cstdio>
 #include <tuple>
 
 #include <sys/stat.h>
@@ -69,16 +71,26 @@ protected:
 
 } // namespace
 
-// The first writer stops while it holds the file; the second, started through
-// another path, must wait for it and then save on top of its result.
+// The first writer stops while it holds the file, after it has read it, and
+// a hand edit renames a new file over the name meanwhile; the second writer,
+// started through another path, must wait for the first, which saves on top
+// of the edit, and then save on top of its result.
 class WaitingWriter : public SharedFile, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(WaitingWriter, SavesOnTopOfTheFirstWritersResult) {
+    const Combination empty{"", "", ""};
     for (const QString& secondPath :
          {m_home.FilePath("other/TrinodeRun.cmb"), m_home.FilePath("linked/TrinodeRun.cmb")}) {
         CombinationTable(File()).CreateDefaultFile();
         Child first(File(), Music, "First", {"--stop-at", GetParam()});
         ASSERT_TRUE(first.WaitFor(GetParam()));
+        QByteArray edited = ReadAll(File());
+        edited.replace(edited.size() - RecordSize, RecordSize,
+                       SpelledRecord("", "", "", "Edited", "/edited"));
+        WriteAll(m_home.FilePath("edited"), edited);
+        ASSERT_EQ(::rename(QFile::encodeName(m_home.FilePath("edited")).constData(),
+                           QFile::encodeName(File()).constData()),
+                  0);
         Child second(secondPath, Files, "Second", {"--no-load"});
         ASSERT_TRUE(second.WaitFor("Processing..."));
         first.Continue();
@@ -91,7 +103,9 @@ TEST_P(WaitingWriter, SavesOnTopOfTheFirstWritersResult) {
         table.LoadFile();
         EXPECT_EQ(table.FindCombination(Music), (Binding{"First", "/usr/bin/first"}));
         EXPECT_EQ(table.FindCombination(Files), (Binding{"Second", "/usr/bin/second"}));
-        EXPECT_EQ(EntriesOf(m_home.Path()), (QStringList{"linked", "other", "TrinodeRun.cmb"}));
+        EXPECT_EQ(table.FindCombination(empty), (Binding{"Edited", "/edited"}));
+        EXPECT_EQ(EntriesOf(m_home.Path()),
+                  (QStringList{".TrinodeRun.cmb.lock", "linked", "other", "TrinodeRun.cmb"}));
         EXPECT_EQ(StatOf(m_home.FilePath("other/TrinodeRun.cmb")).st_mode & S_IFMT, S_IFLNK);
     }
 }
@@ -132,7 +146,60 @@ TEST_F(SharedFile, TwoWritersInLoopsLoseNothingAndNoReaderSeesAPartFile) {
         }
     }
     EXPECT_EQ(saved, 2 * count);
-    EXPECT_EQ(EntriesOf(m_home.Path()), (QStringList{"linked", "other", "TrinodeRun.cmb"}));
+    EXPECT_EQ(EntriesOf(m_home.Path()),
+              (QStringList{".TrinodeRun.cmb.lock", "linked", "other", "TrinodeRun.cmb"}));
+}
+
+// Whoever holds the file, nothing waits for long: another user's lock (taken
+// by the real flock) holds up nothing, and a stopped save of this user
+// holds up a save and a load for a bounded time only, the save failing with
+// a message and writing nothing.
+TEST_F(SharedFile, NoHolderKeepsASaveOrALoadWaiting) {
+    const uid_t other = ::geteuid() == 0 ? UnusedId() : 0;
+    if (other == 0)
+        std::fprintf(stderr, "not root: the rows of another user's locks are skipped\n");
+    const QString held = "FileError 5 File access denied: another program holds " +
+                         QFileInfo(File()).canonicalFilePath() +
+                         " and did not let go within 3 seconds; nothing was written";
+    const QStringList holdsOn{"sh", "-c", "echo held; exec cat"};
+    const struct {
+        const char* scenario;
+        QString program;
+        QStringList arguments;
+        uid_t user;
+        const char* holding; // the holder's line once it holds the lock
+        QString outcome;     // the saver's line before its last
+    } rows[] = {
+        {"another user's exclusive lock", "flock", QStringList{"-x", File()} + holdsOn, other,
+         "held", "Done"},
+        {"another user's shared lock", "flock", QStringList{"-s", File()} + holdsOn, other, "held",
+         "Done"},
+        {"a stopped save of this user",
+         TRINODE_STORE_CHILD,
+         {File(), "Files", "Personal", "Music", "First", "/first", "--stop-at", "Saving File..."},
+         0,
+         "Saving File...",
+         held},
+    };
+    // Readable to others, as files were made before they were made private.
+    ASSERT_EQ(::chmod(QFile::encodeName(m_home.Path()).constData(), 0755), 0);
+    for (const auto& row : rows) {
+        if (row.program == "flock" && other == 0)
+            continue;
+        CombinationTable(File()).CreateDefaultFile();
+        ASSERT_EQ(::chmod(QFile::encodeName(File()).constData(), 0644), 0);
+        const QByteArray before = ReadAll(File());
+        LineChild holder(row.program, row.arguments, row.user);
+        ASSERT_TRUE(holder.WaitFor(row.holding)) << row.scenario;
+        const QStringList lines = Child(File(), Files, "Second", {}).Finish();
+        ASSERT_GE(lines.size(), 2) << row.scenario;
+        EXPECT_EQ(lines.at(lines.size() - 2), row.outcome) << row.scenario;
+        EXPECT_EQ(lines.last(), "Table equals file") << row.scenario << ": not loaded";
+        EXPECT_TRUE(row.outcome == "Done" || ReadAll(File()) == before) << row.scenario;
+        // Once the holder has ended, the next save saves.
+        holder.Kill();
+        EXPECT_TRUE(Child(File(), Files, "Third", {}).Finish().contains("Done")) << row.scenario;
+    }
 }
 
 // --- Another user --------------------------------------------------------
@@ -170,12 +237,14 @@ protected:
     QByteArray m_old;
 };
 
+// The table with every record of Music bound to Player.
 QByteArray WithMusic(QByteArray table) {
-    const int n = ButtonCatalogue::RecordNumber(*ButtonCatalogue::ButtonIndex(Music[0]),
-                                                *ButtonCatalogue::ButtonIndex(Music[1]),
-                                                *ButtonCatalogue::ButtonIndex(Music[2]));
-    CombinationRecord::Build(table.data() + qsizetype(n) * RecordSize, "Files", "Personal", "Music",
-                             "Player", "/usr/bin/player");
+    const QByteArray key = SpelledRecord("Files", "Personal", "Music", "|", "|").mid(1, 45);
+    for (qsizetype at = 0; at + RecordSize <= table.size(); at += RecordSize) {
+        if (table.mid(at + 1, 45) == key)
+            table.replace(at, RecordSize,
+                          SpelledRecord("Files", "Personal", "Music", "Player", "/usr/bin/player"));
+    }
     return table;
 }
 
@@ -184,6 +253,14 @@ QByteArray WithMusic(QByteArray table) {
 TEST_F(UsersFile, SavedInPlaceOnlyWhereItChangesAndNeverShortened) {
     enum class Expect { Old, New, OldOrNew };
     const QByteArray shortFile = m_old.left(FileSize - 1000);
+    // Copies of Music whose new bytes run from the last byte of the first
+    // 64 KiB to the first of the next (record 372's information), and up to
+    // the file's last byte.
+    QByteArray copies = m_old;
+    copies.replace(372 * RecordSize, RecordSize,
+                   SpelledRecord("Files", "Personal", "Music", QByteArray(30, 'x'), "|"));
+    copies.replace(FileSize - RecordSize, RecordSize,
+                   SpelledRecord("Files", "Personal", "Music", "|", "|"));
     const struct {
         const char* scenario;
         QByteArray before; // the file as the user has it
@@ -195,6 +272,7 @@ TEST_F(UsersFile, SavedInPlaceOnlyWhereItChangesAndNeverShortened) {
         {"a whole file", m_old, {}, nullptr, Expect::New, "Done"},
         {"bytes after the last record", m_old + "tail", {}, nullptr, Expect::New, "Done"},
         {"a short file", shortFile, {}, nullptr, Expect::New, "Done"},
+        {"copies at a 64 KiB boundary and at the end", copies, {}, nullptr, Expect::New, "Done"},
         {"stopped after the load", m_old, {"--pause-at", "0"}, "0", Expect::Old, nullptr},
         {"stopped before the write",
          m_old,
@@ -262,7 +340,8 @@ TEST_F(UsersFile, SavedInPlaceOnlyWhereItChangesAndNeverShortened) {
         EXPECT_EQ(st.st_ino, inode) << row.scenario;
         EXPECT_EQ(st.st_uid, m_user) << row.scenario;
         EXPECT_EQ(st.st_mode & 07777, 0640u) << row.scenario;
-        EXPECT_EQ(EntriesOf(m_home.Path()), QStringList{"TrinodeRun.cmb"}) << row.scenario;
+        EXPECT_EQ(EntriesOf(m_home.Path()), (QStringList{".TrinodeRun.cmb.lock", "TrinodeRun.cmb"}))
+            << row.scenario;
     }
 }
 

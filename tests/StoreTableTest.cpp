@@ -1,5 +1,5 @@
 // The combination table against a real file in a temporary home: what the
-// observer is told, combinations that have no record, and the prefetched load.
+// observer is told, and combinations that have no record.
 // The file's bytes under assignments, hand edits and odd records are checked
 // against a model of the format by the store's fuzz target, whose seed corpus
 // the test command replays.
@@ -95,6 +95,32 @@ TEST_F(StoreTable, CombinationWithoutARecordIsNotFoundButAssigningItRewritesTheF
     }
 }
 
+// A record is matched by its content from record 0 on: a hand-edited record 0
+// is the first match, and every one of two adjacent records of one
+// combination is rebuilt.
+TEST_F(StoreTable, RecordsAreMatchedByContentFromTheFirstOn) {
+    const Combination files{"Files", "", "Personal"};
+    const int own = *ButtonCatalogue::RecordNumber(files);
+    const struct {
+        const char* scenario;
+        int copy;      // a record edited to hold files, bound to "Copy"
+        QString found; // what a lookup finds
+    } rows[] = {
+        {"a copy at record 0", 0, "Copy"},
+        {"a copy right after the combination's own", own + 1, ""},
+    };
+    for (const auto& row : rows) {
+        QByteArray bytes = m_default;
+        PutRecord(bytes, row.copy, SpelledRecord("Files", "", "Personal", "Copy", "/copy"));
+        LoadFrom(bytes);
+        EXPECT_EQ(m_table.FindCombination(files).info, row.found) << row.scenario;
+        Assign(files, "New", "/new");
+        for (const int n : {row.copy, own})
+            PutRecord(bytes, n, SpelledRecord("Files", "", "Personal", "New", "/new"));
+        EXPECT_TRUE(ReadAll(File()) == bytes) << row.scenario << ": not every copy rebuilt";
+    }
+}
+
 TEST_F(StoreTable, ObserverHearsEveryStageAndPositionInOrder) {
     QStringList saved{"Processing...", "0"};
     for (int position = 1; position <= 811; ++position)
@@ -108,95 +134,27 @@ TEST_F(StoreTable, ObserverHearsEveryStageAndPositionInOrder) {
         Combination combination;
         QString info;
         QStringList events;
+        QString path = "/path";
     } rows[] = {
         {"assigned", {"Files", "", "Personal"}, "Info", saved},
         {"no record", {"Nobody", "", ""}, "Info", saved},
         // Refused before anything is read or written: the file stays as it is.
         {"too long", {"Files", "", "Personal"}, QString(29, 'x') + QChar(0xe9), {}},
+        {"a path holding a NUL byte",
+         {"Files", "", "Personal"},
+         "Info",
+         {},
+         QString("/usr/bin/player") + QChar(0) + ".txt"},
     };
     for (const auto& row : rows) {
         RecordingProgress progress;
         const ino_t inode = InodeOf(File());
         try {
-            m_table.AssignCombination(row.combination, row.info, "/path", progress);
+            m_table.AssignCombination(row.combination, row.info, row.path, progress);
         } catch (const TrinodeError& e) {
             EXPECT_TRUE(row.events.isEmpty()) << row.scenario << ": " << e.what();
         }
         EXPECT_EQ(progress.events, row.events) << row.scenario;
         EXPECT_EQ(InodeOf(File()) == inode, row.events.isEmpty()) << row.scenario;
     }
-}
-
-namespace {
-
-struct PrefetchCase {
-    const char* scenario;
-    enum class File { Assigned, Short, Missing } file;
-    bool createInstead; // the start finds no file and creates it
-    int errorCode;      // of LoadFile; 0 for none
-};
-
-void PrintTo(const PrefetchCase& row, std::ostream* out) {
-    *out << row.scenario;
-}
-
-class PrefetchedLoad : public StoreTable, public ::testing::WithParamInterface<PrefetchCase> {};
-
-} // namespace
-
-TEST_P(PrefetchedLoad, GivesWhatAPlainLoadGives) {
-    const PrefetchCase& row = GetParam();
-    QByteArray onDisk = m_default;
-    PutRecord(onDisk, 7, SpelledRecord("Files", "", "", "Prefetched", "/tmp"));
-    switch (row.file) {
-    case PrefetchCase::File::Assigned:
-        WriteAll(File(), onDisk);
-        break;
-    case PrefetchCase::File::Short:
-        onDisk.truncate(1000);
-        WriteAll(File(), onDisk);
-        break;
-    case PrefetchCase::File::Missing:
-        ASSERT_TRUE(QFile::remove(File()));
-        break;
-    }
-    m_table.PrefetchFile();
-    if (row.createInstead) {
-        m_table.CreateDefaultFile();
-        EXPECT_EQ(ReadAll(File()), m_default);
-        // The prefetch that found nothing is not taken for the file later.
-        EXPECT_NO_THROW(m_table.LoadFile());
-        EXPECT_EQ(m_table.Bytes(), m_default);
-        return;
-    }
-    try {
-        m_table.LoadFile();
-        EXPECT_EQ(row.errorCode, 0);
-    } catch (const FileError& error) {
-        EXPECT_EQ(error.Code(), row.errorCode) << error.what();
-    }
-    if (row.file != PrefetchCase::File::Missing) {
-        EXPECT_EQ(m_table.Bytes().first(onDisk.size()), onDisk);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PrefetchedLoad,
-    ::testing::Values(
-        PrefetchCase{"WholeFile", PrefetchCase::File::Assigned, false, 0},
-        PrefetchCase{"ShortFile", PrefetchCase::File::Short, false, FileError::ReadBeyondEnd},
-        PrefetchCase{"NoFile", PrefetchCase::File::Missing, false, FileError::FileNotFound},
-        PrefetchCase{"NoFileThenCreated", PrefetchCase::File::Missing, true, 0}),
-    [](const auto& info) { return std::string(info.param.scenario); });
-
-TEST_F(StoreTable, APrefetchIsTakenOnceAndLaterLoadsReadTheFileAgain) {
-    m_table.PrefetchFile();
-    m_table.LoadFile();
-    EXPECT_EQ(m_table.Bytes(), m_default);
-    QByteArray edited = m_default;
-    PutRecord(edited, 3, SpelledRecord("Control", "", "", "Edited", "/bin"));
-    WriteAll(File(), edited);
-    m_table.LoadFile();
-    EXPECT_EQ(m_table.Bytes(), edited);
-    EXPECT_EQ(m_table.FindCombination({"Control", "", ""}).info, "Edited");
 }

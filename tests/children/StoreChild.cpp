@@ -2,7 +2,7 @@
 // test can make its writes fail or kill it in the middle of a save.
 //
 //   trinode_store_child FILE SOCKET1 SOCKET2 SOCKET3 INFO PATH [--fsize BYTES] [--pause-at LINE]
-//                       [--stop-at LINE] [--records FIRST COUNT] [--no-load]
+//                       [--stop-at LINE] [--records FIRST COUNT] [--no-load] [--eio CALL]
 //
 // Prints every stage text and position on a line of its own as it is told,
 // then "Done", or "FileError <code> <message>" / "Error <message>" (exit
@@ -13,7 +13,8 @@
 // one combination, the COUNT records from number FIRST one after the other (information INFO
 // and the record's number, path PATH), silently, printing "Saved <number>" after each save
 // that succeeded, and stops at the first failure. --no-load assigns without loading the file
-// first.
+// first. --eio makes every call of one system call (pwrite64, fsync) of the assignment fail with
+// EIO, as a failing disk would, through the kernel's own system call filter.
 
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
@@ -22,12 +23,19 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -54,6 +62,97 @@ private:
     std::string m_stopAt;
 };
 
+// Every later call of the system call fails with EIO.
+bool FailWithEio(const std::string& call) {
+    const long number = call == "pwrite64" ? SYS_pwrite64 : call == "fsync" ? SYS_fsync : -1;
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __u32(number), 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{sizeof filter / sizeof filter[0], filter};
+    return number >= 0 && ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+struct Options {
+    long long fsize = -1;
+    std::string pauseAt;
+    std::string stopAt;
+    std::string eio;
+    int first = -1;
+    int count = 0;
+    bool load = true;
+};
+
+Options Parse(int argc, char** argv) {
+    Options options;
+    for (int i = 7; i < argc; i += 2) {
+        const char* value = i + 1 < argc ? argv[i + 1] : "";
+        if (std::strcmp(argv[i], "--fsize") == 0) {
+            options.fsize = std::atoll(value);
+        } else if (std::strcmp(argv[i], "--pause-at") == 0) {
+            options.pauseAt = value;
+        } else if (std::strcmp(argv[i], "--eio") == 0) {
+            options.eio = value;
+        } else if (std::strcmp(argv[i], "--stop-at") == 0) {
+            options.stopAt = value;
+        } else if (std::strcmp(argv[i], "--no-load") == 0) {
+            options.load = false;
+            --i;
+        } else if (std::strcmp(argv[i], "--records") == 0 && i + 2 < argc) {
+            options.first = std::atoi(value);
+            options.count = std::atoi(argv[i + 2]);
+            ++i;
+        }
+    }
+    return options;
+}
+
+// A short file is loaded as far as it goes, and the program goes on, as
+// Trinode does at start-up.
+void Load(CombinationTable& table) {
+    try {
+        table.LoadFile();
+    } catch (const FileError& e) {
+        if (e.Code() != FileError::ReadBeyondEnd)
+            throw;
+        std::printf("Loaded %s\n", e.what());
+    }
+}
+
+// The size limit and the failing system call, set after the load so that
+// only the assignment meets them.
+bool Limit(const Options& options) {
+    if (options.fsize >= 0) {
+        // A write beyond the limit then fails with EFBIG instead of ending
+        // the process.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{rlim_t(options.fsize), rlim_t(options.fsize)};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+            std::perror("setrlimit");
+            return false;
+        }
+    }
+    if (!options.eio.empty() && !FailWithEio(options.eio)) {
+        std::perror("seccomp");
+        return false;
+    }
+    return true;
+}
+
+void AssignRecords(CombinationTable& table, const Options& options, const QString& info,
+                   const QString& path) {
+    NoProgress none;
+    for (int n = options.first; n < options.first + options.count; ++n) {
+        table.AssignCombination(ButtonCatalogue::CombinationOf(n), info + QString::number(n), path,
+                                none);
+        std::printf("Saved %d\n", n);
+        std::fflush(stdout);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -61,79 +160,27 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "usage: %s FILE SOCKET1 SOCKET2 SOCKET3 INFO PATH "
                      "[--fsize BYTES] [--pause-at LINE] [--stop-at LINE] [--records FIRST COUNT] "
-                     "[--no-load]\n",
+                     "[--no-load] [--eio CALL]\n",
                      argv[0]);
         return 2;
     }
-    long long fsize = -1;
-    std::string pauseAt;
-    std::string stopAt;
-    int first = -1;
-    int count = 0;
-    bool load = true;
-    for (int i = 7; i < argc; i += 2) {
-        const char* value = i + 1 < argc ? argv[i + 1] : "";
-        if (std::strcmp(argv[i], "--fsize") == 0) {
-            fsize = std::atoll(value);
-        } else if (std::strcmp(argv[i], "--pause-at") == 0) {
-            pauseAt = value;
-        } else if (std::strcmp(argv[i], "--stop-at") == 0) {
-            stopAt = value;
-        } else if (std::strcmp(argv[i], "--no-load") == 0) {
-            load = false;
-            --i;
-        } else if (std::strcmp(argv[i], "--records") == 0 && i + 2 < argc) {
-            first = std::atoi(value);
-            count = std::atoi(argv[i + 2]);
-            ++i;
-        }
-    }
-
+    const Options options = Parse(argc, argv);
+    const auto text = [argv](int i) { return QString::fromLocal8Bit(argv[i]); };
     // The file's name is taken as the bytes given, whatever their encoding.
     CombinationTable table{CombinationFile(QByteArray(argv[1]))};
     int status = 1;
     try {
-        if (load) {
-            // A short file is loaded as far as it goes, and the program goes
-            // on, as Trinode does at start-up.
-            try {
-                table.LoadFile();
-            } catch (const FileError& e) {
-                if (e.Code() != FileError::ReadBeyondEnd)
-                    throw;
-                std::printf("Loaded %s\n", e.what());
-            }
-        }
-        if (fsize >= 0) {
-            // A write beyond the limit then fails with EFBIG instead of
-            // ending the process.
-            std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{rlim_t(fsize), rlim_t(fsize)};
-            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-                std::perror("setrlimit");
-                return 2;
-            }
-        }
-        if (first >= 0) {
-            NoProgress none;
-            for (int n = first; n < first + count; ++n) {
-                const Combination combination{ButtonCatalogue::ButtonName(n / 529),
-                                              ButtonCatalogue::ButtonName(n / 23 % 23),
-                                              ButtonCatalogue::ButtonName(n % 23)};
-                table.AssignCombination(combination,
-                                        QString::fromLocal8Bit(argv[5]) + QString::number(n),
-                                        QString::fromLocal8Bit(argv[6]), none);
-                std::printf("Saved %d\n", n);
-                std::fflush(stdout);
-            }
+        if (options.load)
+            Load(table);
+        if (!Limit(options))
+            return 2;
+        if (options.first >= 0) {
+            AssignRecords(table, options, text(5), text(6));
             std::printf("Done\n");
             return 0;
         }
-        PrintingProgress progress(pauseAt, stopAt);
-        table.AssignCombination({QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
-                                 QString::fromLocal8Bit(argv[4])},
-                                QString::fromLocal8Bit(argv[5]), QString::fromLocal8Bit(argv[6]),
-                                progress);
+        PrintingProgress progress(options.pauseAt, options.stopAt);
+        table.AssignCombination({text(2), text(3), text(4)}, text(5), text(6), progress);
         std::printf("Done\n");
         status = 0;
     } catch (const FileError& e) {
@@ -142,8 +189,8 @@ int main(int argc, char** argv) {
         std::printf("Error %s\n", e.what());
     }
     // Whether or not the save went through, the table must hold what the
-    // file holds.
-    // Only a regular file is read: opening a named pipe would wait for ever.
+    // file holds. Only a regular file is read: opening a named pipe would
+    // wait for ever.
     QFile file(table.FilePath());
     const bool same = QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly) &&
                       file.readAll() == table.Bytes();

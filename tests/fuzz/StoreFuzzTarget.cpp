@@ -255,12 +255,14 @@ public:
         SetReadOnly(false);
         QFile::remove(m_path);
     }
-    // Everything in the directory but the file itself and the user's own
-    // files: temporary files of saves that were not finished.
+    // Everything in the directory but the file itself, its lock file (made
+    // once, kept for good) and the user's own files: temporary files of saves
+    // that were not finished.
     QStringList Strays() const {
         const QFileInfo info(m_path);
         QStringList names = info.dir().entryList(QDir::Files | QDir::Hidden | QDir::System);
         names.removeAll(info.fileName());
+        names.removeAll('.' + info.fileName() + QStringLiteral(".lock"));
         for (const QString& name : UserFiles())
             names.removeAll(name);
         return names;
@@ -565,24 +567,7 @@ private:
         const std::optional<QByteArray> before = m_disk.Read();
         const QByteArray infoBytes = Record::Encode(info);
         const QByteArray pathBytes = Record::Encode(path);
-        QString refusal;
-        if (infoBytes.size() > 30)
-            refusal = QStringLiteral("The information is too long to be stored: it takes %1 "
-                                     "bytes and the file holds at most 30")
-                          .arg(infoBytes.size());
-        else if (pathBytes.size() > 100)
-            refusal = QStringLiteral("The path is too long to be stored: it takes %1 bytes "
-                                     "and the file holds at most 100")
-                          .arg(pathBytes.size());
-        else if (m_disk.ReadOnly())
-            refusal = FileError::MessageFor(FileError::AccessDenied);
-        else if (before && before->left(FileSize) != m_model.synced) {
-            // A hand edit is taken before anything is written.
-            m_model.Adopt(before->left(FileSize));
-            if (before->size() < FileSize)
-                refusal = FileError::MessageFor(FileError::ReadBeyondEnd);
-        }
-
+        const QString refusal = RefusalOf(infoBytes, pathBytes, before);
         NoProgress progress;
         const bool asOther = m_asOther && m_disk.Status() && m_disk.Status()->st_uid == OtherUser();
         const auto assign = [&] {
@@ -592,34 +577,10 @@ private:
                 m_table.AssignCombination(combination, info, path, progress);
         };
         if (!refusal.isEmpty()) {
-            const QStringList strays = m_disk.Strays();
-            try {
-                assign();
-            } catch (const TrinodeError& error) {
-                if (error.Message() != refusal)
-                    Fail("an assignment was refused with the wrong message",
-                         error.Message() + QStringLiteral(" instead of ") + refusal);
-                FUZZ_CHECK(m_disk.Read() == before, "a refused assignment changed the file");
-                for (const QString& name : m_disk.Strays())
-                    FUZZ_CHECK(strays.contains(name), "a refused save left a temporary file");
-                return;
-            }
-            Fail("an assignment was not refused", refusal);
+            ExpectRefused(assign, refusal, before);
+            return;
         }
-
-        QByteArray values[3];
-        for (int s = 0; s < 3; ++s)
-            values[s] = TrimBlanks(Record::Encode(combination[s])).toByteArray();
-        const QByteArray stored[2] = {infoBytes.isEmpty() ? QByteArray("|") : infoBytes,
-                                      pathBytes.isEmpty() ? QByteArray("|") : pathBytes};
-        QByteArray table = m_model.table;
-        for (int i = 0; i < RecordCount; ++i) {
-            char* record = table.data() + qsizetype(i) * RecordSize;
-            if (Matches(record, values))
-                BuildRecord(record,
-                            {FieldOf(record, 0).toByteArray(), FieldOf(record, 1).toByteArray(),
-                             FieldOf(record, 2).toByteArray(), stored[0], stored[1]});
-        }
+        const QByteArray table = Assigned(m_model.table, combination, infoBytes, pathBytes);
         const std::optional<struct stat> status = m_disk.Status();
         try {
             assign();
@@ -637,6 +598,66 @@ private:
             FUZZ_CHECK(!asOther || now->st_ino == status->st_ino,
                        "a save in a folder that refuses new files replaced the file");
         }
+    }
+
+    // What an assignment of these bytes is refused with, if it is; a hand
+    // edit on disk is taken before anything is written.
+    QString RefusalOf(const QByteArray& infoBytes, const QByteArray& pathBytes,
+                      const std::optional<QByteArray>& before) {
+        if (infoBytes.size() > 30)
+            return QStringLiteral("The information takes %1 bytes, more than the 30 that a "
+                                  "shortcut can hold")
+                .arg(infoBytes.size());
+        if (pathBytes.size() > 100)
+            return QStringLiteral("The path takes %1 bytes, more than the 100 that a shortcut "
+                                  "can hold")
+                .arg(pathBytes.size());
+        if (pathBytes.contains('\0'))
+            return QStringLiteral("The path holds a NUL byte, which no file name can hold");
+        if (m_disk.ReadOnly())
+            return FileError::MessageFor(FileError::AccessDenied);
+        if (before && before->left(FileSize) != m_model.synced) {
+            m_model.Adopt(before->left(FileSize));
+            if (before->size() < FileSize)
+                return FileError::MessageFor(FileError::ReadBeyondEnd);
+        }
+        return {};
+    }
+
+    template <class Action>
+    void ExpectRefused(Action assign, const QString& refusal,
+                       const std::optional<QByteArray>& before) {
+        const QStringList strays = m_disk.Strays();
+        try {
+            assign();
+        } catch (const TrinodeError& error) {
+            if (error.Message() != refusal)
+                Fail("an assignment was refused with the wrong message",
+                     error.Message() + QStringLiteral(" instead of ") + refusal);
+            FUZZ_CHECK(m_disk.Read() == before, "a refused assignment changed the file");
+            for (const QString& name : m_disk.Strays())
+                FUZZ_CHECK(strays.contains(name), "a refused save left a temporary file");
+            return;
+        }
+        Fail("an assignment was not refused", refusal);
+    }
+
+    // The model's table with every record of the combination rebuilt.
+    static QByteArray Assigned(QByteArray table, const Combination& combination,
+                               const QByteArray& infoBytes, const QByteArray& pathBytes) {
+        QByteArray values[3];
+        for (int s = 0; s < 3; ++s)
+            values[s] = TrimBlanks(Record::Encode(combination[s])).toByteArray();
+        const QByteArray stored[2] = {infoBytes.isEmpty() ? QByteArray("|") : infoBytes,
+                                      pathBytes.isEmpty() ? QByteArray("|") : pathBytes};
+        for (int i = 0; i < RecordCount; ++i) {
+            char* record = table.data() + qsizetype(i) * RecordSize;
+            if (Matches(record, values))
+                BuildRecord(record,
+                            {FieldOf(record, 0).toByteArray(), FieldOf(record, 1).toByteArray(),
+                             FieldOf(record, 2).toByteArray(), stored[0], stored[1]});
+        }
+        return table;
     }
 
     void ExpectSaved(bool inPlace = false) {

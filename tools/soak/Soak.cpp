@@ -13,11 +13,11 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <fcntl.h>
-#include <set>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -54,12 +54,6 @@ void SleepMicros(long long micros) {
 QByteArray ReadWhole(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-Combination CombinationOf(int record) {
-    return {ButtonCatalogue::ButtonName(record / 529),
-            ButtonCatalogue::ButtonName(record / 23 % 23),
-            ButtonCatalogue::ButtonName(record % 23)};
 }
 
 } // namespace
@@ -102,7 +96,7 @@ void Soak::ChildMain(int index, const QString& file, long long sizeLimit, int sa
         CombinationTable table(file);
         table.LoadFile();
         SavingSignal progress(savingPipe);
-        table.AssignCombination(CombinationOf(record), info, path, progress);
+        table.AssignCombination(ButtonCatalogue::CombinationOf(record), info, path, progress);
     } catch (const FileError& error) {
         code = error.Code() == FileError::DiskFull ? DiskFull : Failed;
         if (code == Failed)
@@ -181,12 +175,12 @@ QByteArray Soak::After(const QByteArray& before, int index) {
     AssignmentOf(index, record, info, path);
     QByteArray after = before;
     if (after.size() == CombinationTable::FileSize) {
-        const QByteArray infoBytes = info.isEmpty() ? QByteArray("|") : info.toLatin1();
-        const QByteArray pathBytes = path.isEmpty() ? QByteArray("|") : path.toLatin1();
-        CombinationRecord::Build(after.data() + qsizetype(record) * CombinationRecord::Size,
-                                 ButtonCatalogue::Names[record / 529],
-                                 ButtonCatalogue::Names[record / 23 % 23],
-                                 ButtonCatalogue::Names[record % 23], infoBytes, pathBytes);
+        const Combination combination = ButtonCatalogue::CombinationOf(record);
+        CombinationRecord::Build(
+            after.data() + qsizetype(record) * CombinationRecord::Size, combination[0].toLatin1(),
+            combination[1].toLatin1(), combination[2].toLatin1(),
+            info.isEmpty() ? CombinationRecord::Placeholder : QByteArrayView(info.toLatin1()),
+            path.isEmpty() ? CombinationRecord::Placeholder : QByteArrayView(path.toLatin1()));
     }
     return after;
 }
@@ -206,10 +200,6 @@ void Soak::RunPair(int round, const Timing& timing) {
         second += 2 * m_options.kills + 1;
 
     const QByteArray before = ReadWhole(m_path);
-    const QByteArray afterFirst = After(before, first);
-    const QByteArray afterSecond = After(before, second);
-    const QByteArray afterBoth = After(afterFirst, second);
-
     const pid_t pids[2] = {Fork(first, m_path, -1, -1), Fork(second, m_linkPath, -1, -1)};
     // One of the two is killed at a random moment of the pair's run.
     const int victim = int(m_random() % 2);
@@ -230,22 +220,26 @@ void Soak::RunPair(int round, const Timing& timing) {
     }
     ++m_counts.pairs;
     ++m_counts.assignments;
-    if (saved[victim])
-        ++m_counts.finishedBeforeKill;
-    else
-        ++m_counts.killedRunning;
+    ++(saved[victim] ? m_counts.finishedBeforeKill : m_counts.killedRunning);
+    CheckPair(round, before, {first, second}, saved);
+}
 
+void Soak::CheckPair(int round, const QByteArray& before, const std::array<int, 2>& indexes,
+                     const bool saved[2]) {
+    const QByteArray afterFirst = After(before, indexes[0]);
+    const QByteArray afterSecond = After(before, indexes[1]);
+    const QByteArray afterBoth = After(afterFirst, indexes[1]);
     const QByteArray now = ReadWhole(m_path);
-    const bool hasFirst = now == afterFirst || now == afterBoth;
-    const bool hasSecond = now == afterSecond || now == afterBoth;
+    const bool has[2] = {now == afterFirst || now == afterBoth,
+                         now == afterSecond || now == afterBoth};
     m_counts.pairBoth += now == afterBoth;
     if (now.size() != CombinationTable::FileSize) {
         Violation(QStringLiteral("pair %1: the file is %2 bytes").arg(round).arg(now.size()));
-    } else if (now != before && !hasFirst && !hasSecond) {
+    } else if (now != before && !has[0] && !has[1]) {
         Violation(QStringLiteral("pair %1: the file is none of the four states").arg(round));
     }
     for (int c = 0; c < 2; ++c) {
-        if (saved[c] && !(c == 0 ? hasFirst : hasSecond)) {
+        if (saved[c] && !has[c]) {
             ++m_counts.lostSaves;
             Violation(QStringLiteral("pair %1: the save of child %2 was reported as done and is "
                                      "missing")
@@ -297,9 +291,12 @@ void Soak::PlantStray() {
 }
 
 QStringList Soak::Strays() const {
+    // The lock file stays for good; anything else beside the file is a
+    // save's.
     const QFileInfo info(m_path);
     QStringList names = info.dir().entryList(QDir::Files | QDir::Hidden | QDir::System);
     names.removeAll(info.fileName());
+    names.removeAll('.' + info.fileName() + QStringLiteral(".lock"));
     return names;
 }
 
@@ -327,100 +324,97 @@ SoakCounts Soak::Run(const QString& dir) {
     m_linkPath = QDir(dir).filePath(QStringLiteral("links/TrinodeRun.cmb"));
     QFile::link(QStringLiteral("../TrinodeRun.cmb"), m_linkPath);
     m_counts = {};
-    {
-        CombinationTable table(m_path);
-        table.CreateDefaultFile();
-    }
+    CombinationTable(m_path).CreateDefaultFile();
     const Timing timing = Calibrate();
     if (m_options.verbose)
         std::printf("assignment takes up to %lld us, its save %lld us\n", timing.wholeMicros,
                     timing.saveMicros);
-
     for (int i = 0; i < m_options.kills; ++i) {
-        if (m_options.pairEvery > 0 && i % m_options.pairEvery == m_options.pairEvery - 1) {
+        if (m_options.pairEvery > 0 && i % m_options.pairEvery == m_options.pairEvery - 1)
             RunPair(i, timing);
-            continue;
-        }
-        const QByteArray before = ReadWhole(m_path);
-        const QByteArray after = After(before, i);
-        const std::set<QString> straysBefore = [this] {
-            const QStringList list = Strays();
-            return std::set<QString>(list.begin(), list.end());
-        }();
-
-        const bool fullDisk = m_options.fullDiskEvery > 0 &&
-                              i % m_options.fullDiskEvery == m_options.fullDiskEvery - 1;
-        const Outcome outcome = RunChild(i, fullDisk, timing);
-        ++m_counts.assignments;
-        m_counts.fullDiskChildren += fullDisk;
-        if (outcome.killedRunning)
-            ++m_counts.killedRunning;
         else
-            ++m_counts.finishedBeforeKill;
-
-        const QByteArray now = ReadWhole(m_path);
-        const bool isBefore = now == before;
-        const bool isAfter = now == after;
-        if (now.size() != CombinationTable::FileSize) {
-            Violation(QStringLiteral("assignment %1: the file is %2 bytes").arg(i).arg(now.size()));
-        } else if (isAfter && !isBefore) {
-            ++m_counts.afterStates;
-            m_counts.killedAfterStates += outcome.killedRunning;
-        } else if (isBefore) {
-            ++m_counts.beforeStates;
-        } else {
-            Violation(QStringLiteral("assignment %1: the file is neither the state before nor "
-                                     "the state after")
-                          .arg(i));
-        }
-
-        if (!outcome.killedRunning) {
-            if (outcome.exitCode == DiskFull && fullDisk) {
-                ++m_counts.fullDiskFailures;
-                if (!isBefore)
-                    Violation(QStringLiteral("assignment %1: a full disk changed the file").arg(i));
-            } else if (outcome.exitCode == Saved) {
-                if (!isAfter)
-                    Violation(
-                        QStringLiteral("assignment %1: saved, but not the state after").arg(i));
-                CheckNoStrayAfterSave("a child's save");
-            } else {
-                Violation(QStringLiteral("assignment %1: the child ended with %2")
-                              .arg(i)
-                              .arg(outcome.exitCode));
-            }
-        }
-
-        QStringList strays = Strays();
-        bool newStray = false;
-        for (const QString& name : strays)
-            newStray = newStray || !straysBefore.count(name);
-        if (newStray) {
-            ++m_counts.leftoversAfterKill;
-            if (m_options.verbose)
-                std::printf("assignment %d left %s\n", i, qPrintable(strays.join(u' ')));
-        }
-        if (m_options.plantEvery > 0 && i % m_options.plantEvery == m_options.plantEvery / 2) {
-            // What a kill between naming the temporary file and renaming it
-            // leaves: that window is two system calls wide, so random kills
-            // seldom hit it.
-            PlantStray();
-            newStray = true;
-        }
-        if (newStray) {
-            // The next successful save, made here, must take them away.
-            CombinationTable table(m_path);
-            table.LoadFile();
-            NoProgress progress;
-            table.AssignCombination(CombinationOf(i % CombinationTable::RecordCount), QString(),
-                                    QString(), progress);
-            CheckNoStrayAfterSave("the save after a kill");
-        }
-        if (m_options.verbose)
-            std::printf("assignment %d: %s%s, file %s\n", i,
-                        outcome.killedRunning ? "killed" : "finished",
-                        fullDisk ? " (full disk)" : "",
-                        isAfter ? "after" : (isBefore ? "before" : "broken"));
+            RunSingle(i, timing);
     }
     return m_counts;
+}
+
+void Soak::RunSingle(int i, const Timing& timing) {
+    const QByteArray before = ReadWhole(m_path);
+    const QByteArray after = After(before, i);
+    const QStringList straysBefore = Strays();
+    const bool fullDisk =
+        m_options.fullDiskEvery > 0 && i % m_options.fullDiskEvery == m_options.fullDiskEvery - 1;
+    const Outcome outcome = RunChild(i, fullDisk, timing);
+    ++m_counts.assignments;
+    m_counts.fullDiskChildren += fullDisk;
+    if (outcome.killedRunning)
+        ++m_counts.killedRunning;
+    else
+        ++m_counts.finishedBeforeKill;
+
+    const QByteArray now = ReadWhole(m_path);
+    CheckSingle(i, now == before, now == after, now.size(), outcome, fullDisk);
+    TakeAwayStrays(i, straysBefore);
+    if (m_options.verbose)
+        std::printf("assignment %d: %s%s, file %s\n", i,
+                    outcome.killedRunning ? "killed" : "finished", fullDisk ? " (full disk)" : "",
+                    now == after ? "after" : (now == before ? "before" : "broken"));
+}
+
+void Soak::CheckSingle(int i, bool isBefore, bool isAfter, qsizetype size, const Outcome& outcome,
+                       bool fullDisk) {
+    if (size != CombinationTable::FileSize) {
+        Violation(QStringLiteral("assignment %1: the file is %2 bytes").arg(i).arg(size));
+    } else if (isAfter && !isBefore) {
+        ++m_counts.afterStates;
+        m_counts.killedAfterStates += outcome.killedRunning;
+    } else if (isBefore) {
+        ++m_counts.beforeStates;
+    } else {
+        Violation(QStringLiteral("assignment %1: the file is neither the state before nor "
+                                 "the state after")
+                      .arg(i));
+    }
+    if (outcome.killedRunning)
+        return;
+    if (outcome.exitCode == DiskFull && fullDisk) {
+        ++m_counts.fullDiskFailures;
+        if (!isBefore)
+            Violation(QStringLiteral("assignment %1: a full disk changed the file").arg(i));
+    } else if (outcome.exitCode == Saved) {
+        if (!isAfter)
+            Violation(QStringLiteral("assignment %1: saved, but not the state after").arg(i));
+        CheckNoStrayAfterSave("a child's save");
+    } else {
+        Violation(
+            QStringLiteral("assignment %1: the child ended with %2").arg(i).arg(outcome.exitCode));
+    }
+}
+
+void Soak::TakeAwayStrays(int i, const QStringList& before) {
+    const QStringList strays = Strays();
+    bool newStray = false;
+    for (const QString& name : strays)
+        newStray = newStray || !before.contains(name);
+    if (newStray) {
+        ++m_counts.leftoversAfterKill;
+        if (m_options.verbose)
+            std::printf("assignment %d left %s\n", i, qPrintable(strays.join(u' ')));
+    }
+    if (m_options.plantEvery > 0 && i % m_options.plantEvery == m_options.plantEvery / 2) {
+        // What a kill between naming the temporary file and renaming it
+        // leaves: that window is two system calls wide, so random kills
+        // seldom hit it.
+        PlantStray();
+        newStray = true;
+    }
+    if (!newStray)
+        return;
+    // The next successful save, made here, must take them away.
+    CombinationTable table(m_path);
+    table.LoadFile();
+    NoProgress progress;
+    table.AssignCombination(ButtonCatalogue::CombinationOf(i % CombinationTable::RecordCount),
+                            QString(), QString(), progress);
+    CheckNoStrayAfterSave("the save after a kill");
 }

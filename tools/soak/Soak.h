@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <cstdint>
 #include <random>
 #include <sys/types.h>
@@ -75,8 +76,16 @@ private:
     };
 
     Timing Calibrate();
+    void RunSingle(int i, const Timing& timing);
     Outcome RunChild(int index, bool fullDisk, const Timing& timing);
+    void CheckSingle(int i, bool isBefore, bool isAfter, qsizetype size, const Outcome& outcome,
+                     bool fullDisk);
+    // After a round: what it left beside the file (and one planted now and
+    // then) must go with the next successful save.
+    void TakeAwayStrays(int i, const QStringList& before);
     void RunPair(int round, const Timing& timing);
+    void CheckPair(int round, const QByteArray& before, const std::array<int, 2>& indexes,
+                   const bool saved[2]);
     pid_t Fork(int index, const QString& path, long long sizeLimit, int savingPipe);
     [[noreturn]] void ChildMain(int index, const QString& file, long long sizeLimit,
                                 int savingPipe);
