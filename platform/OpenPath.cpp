@@ -1,9 +1,9 @@
 #include "platform/OpenPath.h"
 
-#include "platform/SessionBus.h"
-#include "store/TrinodeError.h"
-
 #include "platform/GioLibrary.h"
+#include "platform/SessionBus.h"
+#include "store/FileDescriptor.h"
+#include "store/TrinodeError.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,22 +42,6 @@ void NoteWait(OpenWait wait) {
     const GOwned<GError> owned(error);
     Fail(QString::fromUtf8(error->message));
 }
-
-class FileDescriptor final {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() { Close(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return m_fd; }
-    void Close() {
-        if (m_fd >= 0)
-            ::close(std::exchange(m_fd, -1));
-    }
-
-private:
-    int m_fd;
-};
 
 QString SystemText(int errorNumber) {
     return QString::fromLocal8Bit(std::strerror(errorNumber));
@@ -265,7 +249,7 @@ void StartProgram(const QByteArray& path) {
         [[maybe_unused]] const ssize_t told = ::write(writing.Get(), &failure, sizeof failure);
         ::_exit(127);
     }
-    writing.Close();
+    writing.Reset();
     while (::waitpid(middle, nullptr, 0) < 0 && errno == EINTR) {
     }
     int failure = 0;

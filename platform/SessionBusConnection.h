@@ -11,7 +11,7 @@
 // answers at once with the ways it accepts to authenticate someone, without
 // authenticating anyone.
 
-#include "platform/FileDescriptor.h"
+#include "store/FileDescriptor.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>

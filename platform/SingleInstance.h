@@ -24,7 +24,7 @@
 //
 // Qt Core only: a second start uses it before any GUI exists.
 
-#include "platform/FileDescriptor.h"
+#include "store/FileDescriptor.h"
 #include "platform/SummonRequest.h"
 
 #include <QDeadlineTimer>

@@ -4,21 +4,23 @@
 
 #include <unistd.h>
 
-FileDescriptor::FileDescriptor(int fd) : m_fd(fd) {}
-
 FileDescriptor::~FileDescriptor() {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    Reset();
 }
 
 FileDescriptor::FileDescriptor(FileDescriptor&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)) {}
 
 FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
-    if (this != &other) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = std::exchange(other.m_fd, -1);
-    }
+    if (this != &other)
+        Reset(std::exchange(other.m_fd, -1));
     return *this;
+}
+
+void FileDescriptor::Reset(int fd) {
+    // close() is not retried on EINTR: on Linux the descriptor is gone
+    // either way, and a retry could close one another thread just opened.
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = fd;
 }

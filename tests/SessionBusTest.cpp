@@ -1,5 +1,5 @@
 #include "platform/SessionBus.h"
-#include "platform/FileDescriptor.h"
+#include "store/FileDescriptor.h"
 #include "platform/OpenPath.h"
 #include "platform/SessionBusAddress.h"
 #include "tests/TestSupport.h"
