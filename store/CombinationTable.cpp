@@ -476,3 +476,31 @@ void CombinationTable::Rebuild(const char* key, const StoredBinding& stored, cha
             progress.Position(++position);
     }
 }
+
+std::vector<BoundCombination> CombinationTable::BoundCombinations() const {
+    EnsureKeys();
+    std::vector<BoundCombination> bound;
+    // Only the first record of a combination is what its lookup finds.
+    std::vector<bool> seen(size_t(RecordCount), false);
+    char scratch[Record::Size];
+    for (int i = 0; i < RecordCount; ++i) {
+        const CompactKey& key = m_keys[size_t(i)];
+        if (std::find(key.begin(), key.end(), OtherValue) != key.end())
+            continue; // a value the main window cannot place
+        const int number = ButtonCatalogue::RecordNumber(key[0], key[1], key[2]);
+        if (seen[size_t(number)])
+            continue;
+        seen[size_t(number)] = true;
+        if (m_places[size_t(i)] == DefaultRecord)
+            continue;
+        const char* record = Peek(i, scratch);
+        StoredBinding binding{StoredBytes(Record::ReadField(record, Record::Field::Info)),
+                              StoredBytes(Record::ReadField(record, Record::Field::Path))};
+        if (binding.info.isEmpty() && binding.path.isEmpty())
+            continue;
+        bound.push_back({{ButtonCatalogue::ButtonName(key[0]), ButtonCatalogue::ButtonName(key[1]),
+                          ButtonCatalogue::ButtonName(key[2])},
+                         std::move(binding)});
+    }
+    return bound;
+}

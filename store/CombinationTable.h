@@ -15,6 +15,7 @@
 // makes again on top of it.
 
 #include "store/AssignProgress.h"
+#include "store/BindingText.h"
 #include "store/ButtonCatalogue.h"
 #include "store/Combination.h"
 #include "store/CombinationFile.h"
@@ -81,6 +82,10 @@ public:
 
     // The whole table as the file would hold it.
     QByteArray Bytes() const;
+
+    // Every combination whose lookup finds a binding (an information or a
+    // path), with the bytes stored, in the order of the records found.
+    std::vector<BoundCombination> BoundCombinations() const;
 
 private:
     // What a record holds: the new file's record at its place, 176 zero

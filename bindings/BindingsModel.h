@@ -1,0 +1,49 @@
+#pragma once
+
+#include "store/BindingText.h"
+
+#include <QAbstractTableModel>
+#include <QIcon>
+
+#include <array>
+#include <vector>
+
+// The bound combinations as rows of five columns: the three socket pictures,
+// the information and the path, in the file's order. Each row keeps the text
+// the filter looks in, made once, so that a keystroke only compares.
+class BindingsModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { Socket1, Socket2, Socket3, Information, Path, ColumnCount };
+    // The row's key for sorting, and the text a filter is matched against.
+    static constexpr int SortRole = Qt::UserRole;
+    static constexpr int SearchRole = Qt::UserRole + 1;
+
+    explicit BindingsModel(QObject* parent = nullptr);
+
+    void SetRows(std::vector<BoundCombination> rows);
+    const BoundCombination& Row(int row) const { return m_rows[size_t(row)].bound; }
+    void RemoveRow(int row);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // A row as a screen reader reads it: "Files, Personal, Music: Media
+    // Player, /usr/bin/player".
+    static QString Spoken(const BoundCombination& bound);
+
+private:
+    struct Shown {
+        BoundCombination bound;
+        QString info;
+        QString path;
+        QString search;
+    };
+    QVariant SocketData(const Shown& row, int socket, int role) const;
+    const QIcon& SocketIcon(const QString& value) const;
+
+    std::vector<Shown> m_rows;
+    mutable std::array<QIcon, 23> m_icons;
+};

@@ -1,0 +1,331 @@
+#include "bindings/TBindingsForm.h"
+
+#include "bindings/BindingsFilter.h"
+#include "bindings/BindingsHost.h"
+#include "bindings/BindingsModel.h"
+#include "editor/ProgressDisplay.h"
+#include "editor/TAddForm.h"
+#include "platform/ClassicColours.h"
+#include "platform/ErrorGuard.h"
+#include "platform/PixelFont.h"
+#include "platform/ScreenCentre.h"
+#include "store/CombinationTable.h"
+
+#include <QBoxLayout>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTreeView>
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+constexpr QSize StartSize(760, 480);
+constexpr int FontPixels = 13;
+constexpr int IconPixels = 22;
+constexpr int SocketColumnWidth = IconPixels + 12;
+constexpr int InformationColumnWidth = 230;
+
+} // namespace
+
+TBindingsForm::TBindingsForm(CombinationTable& table, BindingsHost& host, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      m_table(table), m_host(host) {
+    setObjectName(QStringLiteral("BindingsForm"));
+    setWindowTitle(QStringLiteral("Bound Combinations"));
+    setFont(PixelFont::Named("Tahoma", FontPixels));
+    // The editor's colours: a black window with white captions, and the
+    // classic palette for every control, readable under any theme.
+    setPalette(ClassicColours::WithWindow(Qt::black, Qt::white));
+    setAutoFillBackground(true);
+    resize(StartSize);
+    BuildControls();
+}
+
+QPushButton* TBindingsForm::MakeButton(const QString& text, const QString& name, Action action) {
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(name);
+    button->setPalette(ClassicColours::Palette());
+    button->setAutoDefault(false);
+    // The focus stays in the filter box; the buttons are for the mouse, and
+    // their keys are named on them.
+    button->setFocusPolicy(Qt::NoFocus);
+    connect(button, &QPushButton::clicked, this, [this, action] { Act(action); });
+    return button;
+}
+
+void TBindingsForm::BuildControls() {
+    m_filterBox = new QLineEdit(this);
+    m_filterBox->setObjectName(QStringLiteral("FilterBox"));
+    m_filterBox->setPalette(ClassicColours::Palette());
+    m_filterBox->setClearButtonEnabled(true);
+    m_filterBox->setPlaceholderText(QStringLiteral("Words of the information, path or buttons"));
+    m_filterBox->setAccessibleName(QStringLiteral("Find"));
+    auto* findLabel = new QLabel(QStringLiteral("&Find:"), this);
+    findLabel->setBuddy(m_filterBox);
+
+    m_model = new BindingsModel(this);
+    m_filter = new BindingsFilter(this);
+    m_filter->setSourceModel(m_model);
+    m_list = new QTreeView(this);
+    m_list->setObjectName(QStringLiteral("BindingsList"));
+    m_list->setAccessibleName(QStringLiteral("Bound combinations"));
+    m_list->setPalette(ClassicColours::Palette());
+    m_list->setModel(m_filter);
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setIconSize(QSize(IconPixels, IconPixels));
+    // The file's order until a column is chosen; a third click on a column
+    // brings it back.
+    m_list->header()->setSortIndicatorClearable(true);
+    m_list->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_list->setSortingEnabled(true);
+    m_list->header()->setStretchLastSection(true);
+    for (int socket = BindingsModel::Socket1; socket <= BindingsModel::Socket3; ++socket)
+        m_list->setColumnWidth(socket, SocketColumnWidth);
+    m_list->setColumnWidth(BindingsModel::Information, InformationColumnWidth);
+    connect(m_list, &QTreeView::doubleClicked, this, [this] { Act(Action::Show); });
+
+    m_count = new QLabel(this);
+    m_count->setObjectName(QStringLiteral("CountLabel"));
+    m_progressLabel = new QLabel(this);
+    m_progressLabel->setObjectName(QStringLiteral("ProgressLabel"));
+    m_progressBar = new QProgressBar(this);
+    m_progressBar->setObjectName(QStringLiteral("ProgressBar"));
+    m_progressBar->setRange(0, TAddForm::ProgressMaximum);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->hide();
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(findLabel);
+    top->addWidget(m_filterBox, 1);
+    auto* status = new QHBoxLayout;
+    status->addWidget(m_count, 1);
+    status->addWidget(m_progressLabel);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(
+        MakeButton(QStringLiteral("Show (Enter)"), QStringLiteral("ShowButton"), Action::Show));
+    buttons->addWidget(
+        MakeButton(QStringLiteral("Run (Ctrl+Enter)"), QStringLiteral("RunButton"), Action::Run));
+    buttons->addWidget(
+        MakeButton(QStringLiteral("Change (F2)"), QStringLiteral("ChangeButton"), Action::Edit));
+    buttons->addWidget(MakeButton(QStringLiteral("Unbind (Delete)"), QStringLiteral("UnbindButton"),
+                                  Action::Unbind));
+    buttons->addStretch(1);
+    auto* close = new QPushButton(QStringLiteral("Close (Esc)"), this);
+    close->setObjectName(QStringLiteral("CloseButton"));
+    close->setPalette(ClassicColours::Palette());
+    close->setAutoDefault(false);
+    close->setFocusPolicy(Qt::NoFocus);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    buttons->addWidget(close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_list, 1);
+    layout->addLayout(status);
+    layout->addWidget(m_progressBar);
+    layout->addLayout(buttons);
+
+    connect(m_filterBox, &QLineEdit::textChanged, this, &TBindingsForm::FilterChanged);
+    m_filterBox->installEventFilter(this);
+    m_list->installEventFilter(this);
+    setFocusProxy(m_filterBox);
+}
+
+void TBindingsForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    ScreenCentre::Centre(*this);
+    m_choice = Choice::None;
+    ErrorGuard::Guarded([this] { Reload(); });
+    // What was typed last time stays, ready to be typed over.
+    m_filterBox->selectAll();
+    m_filterBox->setFocus();
+}
+
+void TBindingsForm::Reload() {
+    const std::optional<int> selected = SelectedRow();
+    const std::optional<Combination> keep =
+        selected ? std::optional(m_model->Row(*selected).combination) : std::nullopt;
+    m_model->SetRows(m_table.BoundCombinations());
+    SelectFirstRow();
+    if (keep) {
+        for (int row = 0; row < m_filter->rowCount(); ++row) {
+            const QModelIndex index = m_filter->index(row, 0);
+            if (m_model->Row(m_filter->mapToSource(index).row()).combination == *keep) {
+                m_list->setCurrentIndex(index);
+                break;
+            }
+        }
+    }
+    ShowCount();
+}
+
+void TBindingsForm::FilterChanged(const QString& text) {
+    m_filter->SetText(text);
+    SelectFirstRow();
+    ShowCount();
+}
+
+void TBindingsForm::SelectFirstRow() {
+    const QModelIndex first = m_filter->index(0, 0);
+    m_list->setCurrentIndex(first);
+    if (first.isValid())
+        m_list->scrollTo(first);
+}
+
+void TBindingsForm::ShowCount() {
+    const int all = m_model->rowCount();
+    const int shown = m_filter->rowCount();
+    m_count->setText(all == 0 ? QStringLiteral("No combination is bound yet")
+                     : shown == all
+                         ? QStringLiteral("%1 bound combinations").arg(all)
+                         : QStringLiteral("%1 of %2 bound combinations").arg(shown).arg(all));
+}
+
+std::optional<int> TBindingsForm::SelectedRow() const {
+    const QModelIndex current = m_list->currentIndex();
+    if (!current.isValid() || !m_list->selectionModel()->isRowSelected(current.row(), {}))
+        return std::nullopt;
+    return m_filter->mapToSource(current).row();
+}
+
+std::optional<TBindingsForm::Action> TBindingsForm::ActionFor(const QObject* watched,
+                                                              const QKeyEvent& event) const {
+    struct KeySpec {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        Action action;
+    };
+    static const KeySpec Keys[] = {
+        {Qt::Key_Return, Qt::NoModifier, Action::Show},
+        {Qt::Key_Enter, Qt::NoModifier, Action::Show},
+        {Qt::Key_Return, Qt::ControlModifier, Action::Run},
+        {Qt::Key_Enter, Qt::ControlModifier, Action::Run},
+        {Qt::Key_F2, Qt::NoModifier, Action::Edit},
+        {Qt::Key_Delete, Qt::NoModifier, Action::Unbind},
+    };
+    const bool fromBox = watched == m_filterBox;
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    for (const KeySpec& spec : Keys) {
+        if (spec.key != event.key() || spec.modifiers != modifiers)
+            continue;
+        // Delete in the box deletes what follows its cursor, while there is
+        // something to delete.
+        if (fromBox && spec.action == Action::Unbind &&
+            (m_filterBox->hasSelectedText() ||
+             m_filterBox->cursorPosition() < m_filterBox->text().size()))
+            return std::nullopt;
+        return spec.action;
+    }
+    return std::nullopt;
+}
+
+bool TBindingsForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || (watched != m_filterBox && watched != m_list))
+        return QDialog::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    // The filter box keeps the focus; the keys that move in a list move in
+    // this one.
+    static const int Moves[] = {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown};
+    if (watched == m_filterBox &&
+        std::find(std::begin(Moves), std::end(Moves), key->key()) != std::end(Moves)) {
+        QCoreApplication::sendEvent(m_list, event);
+        return true;
+    }
+    const std::optional<Action> action = ActionFor(watched, *key);
+    if (!action)
+        return QDialog::eventFilter(watched, event);
+    Act(*action);
+    return true;
+}
+
+void TBindingsForm::Act(Action action) {
+    ErrorGuard::Guarded([&] {
+        switch (action) {
+        case Action::Show:
+            Choose(Choice::Show);
+            break;
+        case Action::Run:
+            Choose(Choice::Run);
+            break;
+        case Action::Edit:
+            EditSelected();
+            break;
+        case Action::Unbind:
+            UnbindSelected();
+            break;
+        }
+    });
+}
+
+void TBindingsForm::Choose(Choice choice) {
+    const std::optional<int> row = SelectedRow();
+    if (!row)
+        return;
+    m_chosen = m_model->Row(*row).combination;
+    m_choice = choice;
+    accept();
+}
+
+void TBindingsForm::EditSelected() {
+    const std::optional<int> row = SelectedRow();
+    if (!row)
+        return;
+    m_host.EditCombination(m_model->Row(*row).combination);
+    Reload();
+}
+
+bool TBindingsForm::ConfirmUnbind(const QString& spoken) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
+                    QStringLiteral("Are you sure you want to unbind %1?").arg(spoken),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setObjectName(QStringLiteral("ConfirmUnbind"));
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void TBindingsForm::UnbindSelected() {
+    const std::optional<int> row = SelectedRow();
+    if (!row)
+        return;
+    const BoundCombination bound = m_model->Row(*row);
+    if (!ConfirmUnbind(BindingsModel::Spoken(bound)))
+        return;
+    // The progress goes away however the save ends; a failure is then shown
+    // in the error box.
+    struct Hide {
+        TBindingsForm& form;
+        ~Hide() {
+            form.m_progressBar->hide();
+            form.m_progressBar->setValue(0);
+            form.m_progressLabel->clear();
+        }
+    } hide{*this};
+    m_progressBar->show();
+    m_progressBar->repaint();
+    {
+        ProgressDisplay progress(*m_progressLabel, *m_progressBar);
+        m_table.AssignCombination(bound.combination, StoredBinding{}, progress);
+    }
+    m_host.RefreshCurrent();
+    m_model->RemoveRow(*row);
+    SelectFirstRow();
+    ShowCount();
+}

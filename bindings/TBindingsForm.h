@@ -1,0 +1,76 @@
+#pragma once
+
+// The bindings window: every bound combination, found by typing. It owns
+// - the filter box, which keeps the focus while the user types, and the list
+//   of rows it narrows (BindingsModel behind a BindingsFilter), sortable by
+//   each column and in the file's order at first;
+// - the actions on the selected row: Enter shows its chord in the main
+//   window's sockets, Ctrl+Enter also runs it, F2 opens the editor on it,
+//   Delete asks and then unbinds it; Esc closes;
+// - the progress display of an unbinding, which is an assignment like OK's.
+// It reads the rows from the store when it opens, unbinds through the store,
+// and leaves showing, running and editing to its host, the main window,
+// which acts on the chosen chord once the window has closed.
+
+#include "store/Combination.h"
+
+#include <QDialog>
+
+#include <optional>
+
+class BindingsFilter;
+class BindingsHost;
+class BindingsModel;
+class CombinationTable;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTreeView;
+
+class TBindingsForm final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TBindingsForm)
+public:
+    // What the window closed for.
+    enum class Choice { None, Show, Run };
+
+    TBindingsForm(CombinationTable& table, BindingsHost& host, QWidget* parent = nullptr);
+
+    Choice Chosen() const { return m_choice; }
+    const Combination& ChosenCombination() const { return m_chosen; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    enum class Action { Show, Run, Edit, Unbind };
+
+    void BuildControls();
+    QPushButton* MakeButton(const QString& text, const QString& name, Action action);
+    void Reload();
+    void FilterChanged(const QString& text);
+    void SelectFirstRow();
+    void ShowCount();
+    std::optional<int> SelectedRow() const;
+    std::optional<Action> ActionFor(const QObject* watched, const QKeyEvent& event) const;
+    void Act(Action action);
+    void Choose(Choice choice);
+    void EditSelected();
+    void UnbindSelected();
+    bool ConfirmUnbind(const QString& spoken);
+
+    CombinationTable& m_table;
+    BindingsHost& m_host;
+    Choice m_choice = Choice::None;
+    Combination m_chosen;
+
+    BindingsModel* m_model = nullptr;
+    BindingsFilter* m_filter = nullptr;
+    QLineEdit* m_filterBox = nullptr;
+    QTreeView* m_list = nullptr;
+    QLabel* m_count = nullptr;
+    QLabel* m_progressLabel = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+};

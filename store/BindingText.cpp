@@ -1,0 +1,212 @@
+#include "store/BindingText.h"
+
+#include "store/ButtonCatalogue.h"
+#include "store/CombinationRecord.h"
+
+#include <QRegularExpression>
+
+#include <array>
+
+namespace Record = CombinationRecord;
+
+namespace {
+
+constexpr char Separator = '\t';
+constexpr int FieldCount = 5;
+
+bool IsControl(unsigned char byte) {
+    return byte < 0x20 || byte == 0x7f;
+}
+
+bool IsContinuation(unsigned char byte) {
+    return (byte & 0xc0) == 0x80;
+}
+
+// The length of the valid UTF-8 sequence that starts at bytes[at], or 0:
+// no overlong forms, no surrogates, nothing beyond U+10FFFF.
+qsizetype SequenceAt(QByteArrayView bytes, qsizetype at) {
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    qsizetype length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xbf;
+    if (lead >= 0xc2 && lead <= 0xdf) {
+        length = 2;
+    } else if (lead >= 0xe0 && lead <= 0xef) {
+        length = 3;
+        low = lead == 0xe0 ? 0xa0 : 0x80;
+        high = lead == 0xed ? 0x9f : 0xbf;
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        length = 4;
+        low = lead == 0xf0 ? 0x90 : 0x80;
+        high = lead == 0xf4 ? 0x8f : 0xbf;
+    } else {
+        return 0;
+    }
+    if (at + length > bytes.size())
+        return 0;
+    const auto second = static_cast<unsigned char>(bytes[at + 1]);
+    if (second < low || second > high)
+        return 0;
+    for (qsizetype i = 2; i < length; ++i)
+        if (!IsContinuation(static_cast<unsigned char>(bytes[at + i])))
+            return 0;
+    return length;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+QString Shown(QByteArrayView text) {
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+namespace BindingText {
+
+QByteArray Escaped(QByteArrayView bytes) {
+    static constexpr char Hex[] = "0123456789abcdef";
+    QByteArray out;
+    out.reserve(bytes.size());
+    for (qsizetype at = 0; at < bytes.size();) {
+        const auto byte = static_cast<unsigned char>(bytes[at]);
+        if (byte == '\\') {
+            out.append("\\\\");
+            ++at;
+            continue;
+        }
+        const qsizetype sequence = byte < 0x80 ? (IsControl(byte) ? 0 : 1) : SequenceAt(bytes, at);
+        if (sequence == 0) {
+            out.append("\\x").append(Hex[byte >> 4]).append(Hex[byte & 0xf]);
+            ++at;
+            continue;
+        }
+        out.append(bytes.sliced(at, sequence));
+        at += sequence;
+    }
+    return out;
+}
+
+std::optional<QByteArray> Unescaped(QByteArrayView text, QString* why) {
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        if (text[at] != '\\') {
+            out.append(text[at]);
+            continue;
+        }
+        if (at + 1 < text.size() && text[at + 1] == '\\') {
+            out.append('\\');
+            ++at;
+            continue;
+        }
+        const int high = at + 3 < text.size() && text[at + 1] == 'x' ? HexValue(text[at + 2]) : -1;
+        const int low = high >= 0 ? HexValue(text[at + 3]) : -1;
+        if (low < 0) {
+            *why = QStringLiteral("a backslash in \u201c%1\u201d starts neither \\\\ nor \\x and "
+                                  "two hexadecimal digits")
+                       .arg(Shown(text));
+            return std::nullopt;
+        }
+        out.append(char(high * 16 + low));
+        at += 3;
+    }
+    return out;
+}
+
+QByteArray Line(const BoundCombination& bound) {
+    QByteArray line;
+    for (const QString& value : bound.combination)
+        line.append(Escaped(value.toUtf8())).append(Separator);
+    line.append(Escaped(bound.binding.info)).append(Separator);
+    line.append(Escaped(bound.binding.path)).append('\n');
+    return line;
+}
+
+std::optional<BoundCombination> Parsed(QByteArrayView line, QString* why) {
+    if (line.endsWith('\r'))
+        line.chop(1);
+    const QList<QByteArray> fields = line.toByteArray().split(Separator);
+    if (fields.size() != FieldCount) {
+        *why = QStringLiteral("it holds %1 fields separated by tabs, where a line holds %2: three "
+                              "button names, the information and the path")
+                   .arg(fields.size())
+                   .arg(FieldCount);
+        return std::nullopt;
+    }
+    std::array<QByteArray, FieldCount> bytes;
+    for (int i = 0; i < FieldCount; ++i) {
+        std::optional<QByteArray> field = Unescaped(fields[i], why);
+        if (!field)
+            return std::nullopt;
+        bytes[size_t(i)] = std::move(*field);
+    }
+    BoundCombination bound;
+    for (int s = 0; s < 3; ++s) {
+        const QString name = QString::fromUtf8(bytes[size_t(s)]);
+        if (!ButtonCatalogue::ButtonIndex(name) || name.toUtf8() != bytes[size_t(s)]) {
+            *why = QStringLiteral("socket %1 names no button: \u201c%2\u201d").arg(s + 1).arg(name);
+            return std::nullopt;
+        }
+        bound.combination[size_t(s)] = name;
+    }
+    const std::array<std::pair<Record::Field, const char*>, 2> texts{
+        {{Record::Field::Info, "information"}, {Record::Field::Path, "path"}}};
+    for (int t = 0; t < 2; ++t) {
+        const QByteArray& text = bytes[size_t(3 + t)];
+        if (!Record::Fits(texts[size_t(t)].first, text)) {
+            *why =
+                QStringLiteral("the %1 takes %2 bytes, more than the %3 that a shortcut can hold")
+                    .arg(QLatin1String(texts[size_t(t)].second))
+                    .arg(text.size())
+                    .arg(Record::PlaceOf(texts[size_t(t)].first).width);
+            return std::nullopt;
+        }
+    }
+    bound.binding = {bytes[3], bytes[4]};
+    return bound;
+}
+
+std::optional<std::vector<BoundCombination>> ParsedLines(QByteArrayView text, QString* why) {
+    std::vector<BoundCombination> lines;
+    int number = 0;
+    for (const QByteArray& line : text.toByteArray().split('\n')) {
+        ++number;
+        if (line.isEmpty() || line == "\r" || line.startsWith('#'))
+            continue;
+        QString reason;
+        std::optional<BoundCombination> bound = Parsed(line, &reason);
+        if (!bound) {
+            *why = QStringLiteral("line %1: %2").arg(number).arg(reason);
+            return std::nullopt;
+        }
+        lines.push_back(std::move(*bound));
+    }
+    return lines;
+}
+
+QStringList WordsOf(const QString& text) {
+    return text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+}
+
+QString SearchText(const BoundCombination& bound) {
+    QStringList parts(bound.combination.begin(), bound.combination.end());
+    parts << Record::Decode(bound.binding.info) << Record::Decode(bound.binding.path);
+    return parts.join(QLatin1Char('\n'));
+}
+
+bool Matches(const QString& searchText, const QStringList& words) {
+    for (const QString& word : words)
+        if (!searchText.contains(word, Qt::CaseInsensitive))
+            return false;
+    return true;
+}
+
+} // namespace BindingText

@@ -1,0 +1,58 @@
+#pragma once
+
+// Bindings as lines of text, for backups and scripts: the three button names
+// (empty for an empty socket), the information and the path, separated by
+// tabs, one binding a line. Texts are UTF-8; every byte that is not part of
+// valid UTF-8, and every control byte (a tab or a line break among them), is
+// written as \xNN, and a backslash as \\, so that every stored byte reads
+// back as it was.
+//
+// The same words find a binding on the command line and in the bindings
+// window: each word, ignoring case, is in the information, the path or one
+// of the three button names.
+
+#include "store/Combination.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+// A combination and the binding that its lookup finds.
+struct BoundCombination {
+    Combination combination;
+    StoredBinding binding;
+    friend bool operator==(const BoundCombination&, const BoundCombination&) = default;
+};
+
+namespace BindingText {
+
+QByteArray Escaped(QByteArrayView bytes);
+// The bytes a text stands for; nothing, with the reason in why, when a
+// backslash starts no \\ or \xNN.
+std::optional<QByteArray> Unescaped(QByteArrayView text, QString* why);
+
+// The binding's line, ending in a line break.
+QByteArray Line(const BoundCombination& bound);
+
+// A line (without its line break) read back; nothing, with the reason in
+// why, when it does not hold five fields, names a button that does not
+// exist, or holds a text that its field cannot take.
+std::optional<BoundCombination> Parsed(QByteArrayView line, QString* why);
+
+// Every line of a text in that form, skipping empty lines and lines that
+// start with "#"; nothing, with "line N: " and the reason in why, at the
+// first line that does not parse.
+std::optional<std::vector<BoundCombination>> ParsedLines(QByteArrayView text, QString* why);
+
+// The words of a filter: what white space separates.
+QStringList WordsOf(const QString& text);
+// What the words are looked for in: the button names, the information and
+// the path, one a line, so that no word spans two of them.
+QString SearchText(const BoundCombination& bound);
+bool Matches(const QString& searchText, const QStringList& words);
+
+} // namespace BindingText
