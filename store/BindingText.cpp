@@ -2,8 +2,7 @@
 
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationRecord.h"
-
-#include <QRegularExpression>
+#include "store/WordMatch.h"
 
 #include <array>
 
@@ -192,21 +191,10 @@ std::optional<std::vector<BoundCombination>> ParsedLines(QByteArrayView text, QS
     return lines;
 }
 
-QStringList WordsOf(const QString& text) {
-    return text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
-}
-
 QString SearchText(const BoundCombination& bound) {
     QStringList parts(bound.combination.begin(), bound.combination.end());
     parts << Record::Decode(bound.binding.info) << Record::Decode(bound.binding.path);
-    return parts.join(QLatin1Char('\n'));
-}
-
-bool Matches(const QString& searchText, const QStringList& words) {
-    for (const QString& word : words)
-        if (!searchText.contains(word, Qt::CaseInsensitive))
-            return false;
-    return true;
+    return WordMatch::SearchText(parts);
 }
 
 } // namespace BindingText

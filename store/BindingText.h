@@ -8,15 +8,13 @@
 // back as it was.
 //
 // The same words find a binding on the command line and in the bindings
-// window: each word, ignoring case, is in the information, the path or one
-// of the three button names.
+// window, by WordMatch's rule over SearchText.
 
 #include "store/Combination.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -48,11 +46,8 @@ std::optional<BoundCombination> Parsed(QByteArrayView line, QString* why);
 // first line that does not parse.
 std::optional<std::vector<BoundCombination>> ParsedLines(QByteArrayView text, QString* why);
 
-// The words of a filter: what white space separates.
-QStringList WordsOf(const QString& text);
-// What the words are looked for in: the button names, the information and
-// the path, one a line, so that no word spans two of them.
+// What typed words are looked for in (see WordMatch): the button names, the
+// information and the path.
 QString SearchText(const BoundCombination& bound);
-bool Matches(const QString& searchText, const QStringList& words);
 
 } // namespace BindingText

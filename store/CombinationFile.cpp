@@ -307,6 +307,21 @@ bool CombinationFile::Exists() const {
     return m_path.contains('\0') || ::stat(m_path.constData(), &st) == 0 || errno != ENOENT;
 }
 
+bool operator==(const CombinationFile::Stamp& a, const CombinationFile::Stamp& b) {
+    const auto same = [](const timespec& x, const timespec& y) {
+        return x.tv_sec == y.tv_sec && x.tv_nsec == y.tv_nsec;
+    };
+    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+           same(a.modified, b.modified) && same(a.changed, b.changed);
+}
+
+std::optional<CombinationFile::Stamp> CombinationFile::CurrentStamp() const {
+    struct stat st {};
+    if (m_path.isEmpty() || m_path.contains('\0') || ::stat(m_path.constData(), &st) != 0)
+        return std::nullopt;
+    return Stamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
 bool CombinationFile::IsReadOnly() const {
     struct stat st {};
     if (m_path.contains('\0') || ::stat(m_path.constData(), &st) != 0 || !S_ISREG(st.st_mode))

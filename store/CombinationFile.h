@@ -53,6 +53,20 @@ public:
     // for this process.
     bool IsReadOnly() const;
 
+    // What tells one content of the file from another without reading it:
+    // which file has the name, its size, and when it was last modified and
+    // changed. Equal stamps, nothing written in between; none when there is
+    // no file.
+    struct Stamp {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        timespec modified{};
+        timespec changed{};
+        friend bool operator==(const Stamp& a, const Stamp& b);
+    };
+    std::optional<Stamp> CurrentStamp() const;
+
     // Reads at most maxBytes from the start of the file into buffer and
     // returns how many it read; waiting is told between tries while a save
     // holds the lock. Only a failure to open or read raises.

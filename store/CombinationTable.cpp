@@ -261,6 +261,7 @@ void CombinationTable::CreateDefaultFile(AssignProgress& waiting) {
     // Nothing was read, so whatever lies at the name is replaced.
     (void)replacement.Finish();
     m_diskSize = FileSize;
+    m_stamp = m_file.CurrentStamp();
     replacement.RaiseUnsynced();
 }
 
@@ -302,7 +303,15 @@ void CombinationTable::LoadFile(AssignProgress& waiting) {
     // The file is read aside, so that a failed read leaves the table as it
     // was; the buffer goes once its records are taken.
     FileImage buffer;
-    Take(buffer.View(m_file.ReadInto(buffer.Data(), FileSize, waiting)));
+    const std::optional<CombinationFile::Stamp> stamp = m_file.CurrentStamp();
+    const qsizetype size = m_file.ReadInto(buffer.Data(), FileSize, waiting);
+    // What was read is taken, a short file's start too.
+    m_stamp = stamp;
+    Take(buffer.View(size));
+}
+
+bool CombinationTable::FileChanged() const {
+    return m_file.CurrentStamp() != m_stamp;
 }
 
 bool CombinationTable::TakeExternalEdits(CombinationFile::Replacement& replacement, char* bytes,
@@ -401,18 +410,26 @@ private:
 
 void CombinationTable::AssignCombination(const Combination& combination,
                                          const StoredBinding& binding, AssignProgress& progress) {
-    CheckFits(Record::Field::Info, binding.info);
-    CheckFits(Record::Field::Path, binding.path);
-    // The system reads a file name up to a NUL byte: such a path would open
-    // another file.
-    if (binding.path.contains('\0'))
-        throw TrinodeError(
-            QStringLiteral("The path holds a NUL byte, which no file name can hold"));
-    const StoredBinding stored{
-        binding.info.isEmpty() ? Record::Placeholder.toByteArray() : binding.info,
-        binding.path.isEmpty() ? Record::Placeholder.toByteArray() : binding.path};
-    char key[Record::KeySize];
-    const bool storable = Record::KeyOf(combination, key);
+    AssignCombinations({{combination, binding}}, progress);
+}
+
+void CombinationTable::AssignCombinations(const std::vector<BoundCombination>& bindings,
+                                          AssignProgress& progress) {
+    std::vector<Change> changes;
+    for (const auto& [combination, binding] : bindings) {
+        CheckFits(Record::Field::Info, binding.info);
+        CheckFits(Record::Field::Path, binding.path);
+        // The system reads a file name up to a NUL byte: such a path would
+        // open another file.
+        if (binding.path.contains('\0'))
+            throw TrinodeError(
+                QStringLiteral("The path holds a NUL byte, which no file name can hold"));
+        Change& change = changes.emplace_back();
+        change.stored = {binding.info.isEmpty() ? Record::Placeholder.toByteArray() : binding.info,
+                         binding.path.isEmpty() ? Record::Placeholder.toByteArray() : binding.path};
+        if (std::array<char, Record::KeySize> key; Record::KeyOf(combination, key.data()))
+            change.key = key;
+    }
 
     TellingOnce told(progress);
     told.Stage(QStringLiteral("Processing..."));
@@ -421,15 +438,15 @@ void CombinationTable::AssignCombination(const Combination& combination,
     // An edit that lands while the file is saved makes the save start over
     // on the edited file.
     for (int attempt = 1; attempt <= SaveAttempts; ++attempt) {
-        if (SaveOnce(storable ? key : nullptr, stored, told, attempt == SaveAttempts))
+        if (SaveOnce(changes, told, attempt == SaveAttempts))
             return;
     }
     throw TrinodeError(
         QStringLiteral("%1 kept changing while it was saved; nothing was written").arg(FilePath()));
 }
 
-bool CombinationTable::SaveOnce(const char* key, const StoredBinding& stored,
-                                AssignProgress& progress, bool lastAttempt) {
+bool CombinationTable::SaveOnce(const std::vector<Change>& changes, AssignProgress& progress,
+                                bool lastAttempt) {
     // From here to the rename the save holds the file's lock: a second
     // Trinode on the same file waits, and then builds on this one's result.
     CombinationFile::Replacement replacement(m_file, progress);
@@ -442,7 +459,7 @@ bool CombinationTable::SaveOnce(const char* key, const StoredBinding& stored,
         return false;
     progress.Position(0);
     Rebuilt rebuilt(*this);
-    Rebuild(key, stored, bytes, rebuilt, progress);
+    Rebuild(changes, bytes, rebuilt, progress);
 
     progress.Stage(QStringLiteral("Saving File..."));
     replacement.Write(image.View());
@@ -453,16 +470,27 @@ bool CombinationTable::SaveOnce(const char* key, const StoredBinding& stored,
     // leaves the table and the file as they were, still equal.
     rebuilt.Keep();
     m_diskSize = FileSize;
+    m_stamp = m_file.CurrentStamp();
     replacement.RaiseUnsynced();
     return true;
 }
 
-void CombinationTable::Rebuild(const char* key, const StoredBinding& stored, char* bytes,
-                               Rebuilt& rebuilt, AssignProgress& progress) {
-    int next = key ? FindRecord(key) : -1;
+void CombinationTable::Rebuild(const std::vector<Change>& changes, char* bytes, Rebuilt& rebuilt,
+                               AssignProgress& progress) {
+    // Every record a change's key finds, from the first on, takes that
+    // change; the socket fields stay, so the keys hold while records change.
+    std::vector<int> changeOf(size_t(RecordCount), -1);
+    for (int c = 0; c < int(changes.size()); ++c) {
+        if (!changes[size_t(c)].key)
+            continue;
+        const char* key = changes[size_t(c)].key->data();
+        for (int n = FindRecord(key); n >= 0; n = FindRecord(key, n + 1))
+            changeOf[size_t(n)] = c;
+    }
     int position = 0;
     for (int i = 0; i < RecordCount; ++i) {
-        if (i == next) {
+        if (const int c = changeOf[size_t(i)]; c >= 0) {
+            const StoredBinding& stored = changes[size_t(c)].stored;
             char* record = bytes + qsizetype(i) * Record::Size;
             rebuilt.Remember(i, record);
             const QByteArray s1 = Record::ReadField(record, Record::Field::Socket1).toByteArray();
@@ -470,7 +498,6 @@ void CombinationTable::Rebuild(const char* key, const StoredBinding& stored, cha
             const QByteArray s3 = Record::ReadField(record, Record::Field::Socket3).toByteArray();
             Record::Build(record, s1, s2, s3, stored.info, stored.path);
             Put(i, record);
-            next = FindRecord(key, i + 1);
         }
         if ((i + 1) % PositionStep == 0)
             progress.Position(++position);

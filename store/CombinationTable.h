@@ -26,6 +26,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 class CombinationTable final {
@@ -60,6 +61,10 @@ public:
     // Waiting is told while a save of another program holds the lock.
     void LoadFile();
     void LoadFile(AssignProgress& waiting);
+    // Whether the file may have changed since the table last took it from
+    // the disk or put it there (a hand edit, another program's import):
+    // then a load takes the change.
+    bool FileChanged() const;
 
     // The first record, from record 0 upwards, whose trimmed socket fields
     // equal the combination; "Not found!" and an empty path when none does.
@@ -79,6 +84,10 @@ public:
     // The same with the bytes to store, taken as they are.
     void AssignCombination(const Combination& combination, const StoredBinding& binding,
                            AssignProgress& progress);
+    // Several at once, in one save, in the order given (a later one of the
+    // same combination wins); every text is checked before anything changes.
+    void AssignCombinations(const std::vector<BoundCombination>& bindings,
+                            AssignProgress& progress);
 
     // The whole table as the file would hold it.
     QByteArray Bytes() const;
@@ -121,14 +130,19 @@ private:
     // last attempt.
     bool TakeExternalEdits(CombinationFile::Replacement& replacement, char* bytes,
                            bool lastAttempt);
+    // What one assignment stores: the texts, placeholders for none, and the
+    // key of its combination (none for one that no record can hold).
+    struct Change {
+        std::optional<std::array<char, CombinationRecord::KeySize>> key;
+        StoredBinding stored;
+    };
     // One save under one lock: false when the file changed under it, with
     // the table as the file was read.
-    bool SaveOnce(const char* key, const StoredBinding& stored, AssignProgress& progress,
-                  bool lastAttempt);
+    bool SaveOnce(const std::vector<Change>& changes, AssignProgress& progress, bool lastAttempt);
     class Rebuilt;
-    // Rebuilds in bytes, and in the table, every record whose key is key
-    // (none when there is no key), noting the old ones in rebuilt.
-    void Rebuild(const char* key, const StoredBinding& stored, char* bytes, Rebuilt& rebuilt,
+    // Rebuilds in bytes, and in the table, every record whose key is a
+    // change's (the last such change's texts), noting the old ones in rebuilt.
+    void Rebuild(const std::vector<Change>& changes, char* bytes, Rebuilt& rebuilt,
                  AssignProgress& progress);
 
     CombinationFile m_file;
@@ -143,4 +157,7 @@ private:
     // The file, as last loaded or saved, is the table's first m_diskSize
     // bytes (0: none).
     qsizetype m_diskSize = 0;
+    // The file's stamp when the table last took it or put it there: taken
+    // before a read and after a save, so that a change in between shows.
+    std::optional<CombinationFile::Stamp> m_stamp;
 };
