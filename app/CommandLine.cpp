@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/BindingsCommands.h"
 #include "summon/Autostart.h"
 #include "summon/SummonKey.h"
 
@@ -12,12 +13,22 @@ namespace {
 
 const char* const Usage =
     "Usage: trinode [--background]\n"
+    "       trinode --list [WORD...] | --import FILE\n"
     "       trinode --bind-key [SHORTCUT] | --unbind-key | --autostart on|off\n"
     "       trinode --help | --version\n"
     "\n"
     "Shows the Trinode launcher, full screen. When Trinode already runs for\n"
     "this user and combination file, brings that one to the front instead.\n"
     "\n"
+    "      --list [WORD...]     print the bound combinations whose information,\n"
+    "                           path or button names hold every WORD (ignoring\n"
+    "                           case), one a line: the three button names (empty\n"
+    "                           for an empty socket), the information and the\n"
+    "                           path, separated by tabs; UTF-8, with \\xNN for a\n"
+    "                           byte that is not, and \\\\ for a backslash\n"
+    "      --import FILE        bind every line of FILE (- for standard input),\n"
+    "                           as --list prints them, in one save; a line that\n"
+    "                           does not read is named, and nothing is written\n"
     "      --background         start Trinode without showing its window; the\n"
     "                           first summon (its key, or trinode) shows it\n"
     "      --bind-key [SHORTCUT]\n"
@@ -39,10 +50,12 @@ const char* const Usage =
     "bus.\n"
     "\n"
     "Exit status: 0 when the window came up (or the running one became\n"
-    "active), or the key or autostart entry was set; 1 for a wrong option or\n"
-    "shortcut, or without a usable display; 2 when the running Trinode's\n"
-    "window did not become active; 3 when the desktop refused the key or could\n"
-    "not be reached; 4 when a step by hand remains (sway, i3, other desktops).\n";
+    "active), the key or autostart entry was set, or the list printed (even\n"
+    "empty) or imported; 1 for a wrong option, shortcut or line to import, or\n"
+    "without a usable display; 2 when the running Trinode's window did not\n"
+    "become active; 3 when the desktop refused the key or could not be\n"
+    "reached; 4 when a step by hand remains (sway, i3, other desktops); 5 when\n"
+    "the combination file could not be read or written.\n";
 
 int Report(const SummonKey::Outcome& outcome) {
     switch (outcome.kind) {
@@ -76,6 +89,15 @@ CommandLine::CommandLine(int argc, char** argv) {
             Take(Action::Version);
         else if (arg == QLatin1String("--background"))
             Take(Action::Background);
+        else if (arg == QLatin1String("--list")) {
+            Take(Action::List);
+            // The words are the rest of the line.
+            while (i + 1 < argc && m_action == Action::List)
+                m_words << QString::fromLocal8Bit(argv[++i]);
+        } else if (option == QLatin1String("--import") && (inlineValue || i + 1 < argc))
+            Take(Action::Import, inlineValue ? value : QString::fromLocal8Bit(argv[++i]));
+        else if (option == QLatin1String("--import"))
+            Refuse(QStringLiteral("--import needs a file, or - for standard input"));
         else if (arg == QLatin1String("--unbind-key"))
             Take(Action::UnbindKey);
         else if (option == QLatin1String("--bind-key"))
@@ -107,7 +129,8 @@ void CommandLine::Take(Action action, const QString& value) {
         return;
     if (!informs(action) && m_action != Action::Start)
         return Refuse(
-            QStringLiteral("give one of --background, --bind-key, --unbind-key and --autostart"));
+            QStringLiteral("give one of --background, --list, --import, --bind-key, --unbind-key "
+                           "and --autostart"));
     m_action = action;
     m_value = value;
 }
@@ -132,6 +155,10 @@ std::optional<int> CommandLine::Run() const {
         return UnbindKey();
     case Action::Autostart:
         return SetAutostart();
+    case Action::List:
+        return BindingsCommands::List(m_words);
+    case Action::Import:
+        return BindingsCommands::Import(m_value);
     }
     return ExitUsage;
 }

@@ -6,6 +6,7 @@
 // --background without showing its window.
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -25,7 +26,18 @@ public:
     static constexpr int ExitByHand = 4;
 
 private:
-    enum class Action { Start, Background, Help, Version, BindKey, UnbindKey, Autostart, Usage };
+    enum class Action {
+        Start,
+        Background,
+        Help,
+        Version,
+        BindKey,
+        UnbindKey,
+        Autostart,
+        List,
+        Import,
+        Usage
+    };
 
     void Take(Action action, const QString& value = QString());
     void Refuse(const QString& why);
@@ -35,5 +47,6 @@ private:
 
     Action m_action = Action::Start;
     QString m_value;
+    QStringList m_words;
     QString m_error;
 };
