@@ -51,6 +51,9 @@ const Image* ImageOfButton(const QString& button);
 
 inline constexpr QRect BackgroundPlace{212, 73, 600, 600};
 inline constexpr QRect InfoLabelPlace{360, 240, 297, 81};
+// The line that asks for a summon key, in the black corner left of the
+// buttons' second row.
+inline constexpr QRect SummonHintPlace{8, 716, 336, 24};
 
 // Picture names.
 QString BackgroundPicture();

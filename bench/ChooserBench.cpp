@@ -28,7 +28,7 @@ namespace {
 
 class NoHost final : public EditorHost {
 public:
-    Combination SocketValues() const override { return {}; }
+    Combination CombinationToEdit() const override { return {}; }
     void RefreshCurrent() override {}
 };
 

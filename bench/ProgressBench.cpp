@@ -36,7 +36,7 @@ constexpr int Repetitions = 9;
 
 class NoHost final : public EditorHost {
 public:
-    Combination SocketValues() const override { return {}; }
+    Combination CombinationToEdit() const override { return {}; }
     void RefreshCurrent() override {}
 };
 

@@ -1,7 +1,7 @@
 #include "bindings/BindingsFilter.h"
 
 #include "bindings/BindingsModel.h"
-#include "store/BindingText.h"
+#include "store/WordMatch.h"
 
 BindingsFilter::BindingsFilter(QObject* parent) : QSortFilterProxyModel(parent) {
     setSortRole(BindingsModel::SortRole);
@@ -10,7 +10,7 @@ BindingsFilter::BindingsFilter(QObject* parent) : QSortFilterProxyModel(parent) 
 }
 
 void BindingsFilter::SetText(const QString& text) {
-    const QStringList words = BindingText::WordsOf(text);
+    const QStringList words = WordMatch::WordsOf(text);
     if (words == m_words)
         return;
     m_words = words;
@@ -21,5 +21,5 @@ bool BindingsFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourcePa
     if (m_words.isEmpty())
         return true;
     const QModelIndex index = sourceModel()->index(sourceRow, 0, sourceParent);
-    return BindingText::Matches(index.data(BindingsModel::SearchRole).toString(), m_words);
+    return WordMatch::Matches(index.data(BindingsModel::SearchRole).toString(), m_words);
 }

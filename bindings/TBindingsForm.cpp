@@ -5,10 +5,10 @@
 #include "bindings/BindingsModel.h"
 #include "editor/ProgressDisplay.h"
 #include "editor/TAddForm.h"
-#include "platform/ClassicColours.h"
+#include "look/ClassicColours.h"
+#include "look/PixelFont.h"
+#include "look/ScreenCentre.h"
 #include "platform/ErrorGuard.h"
-#include "platform/PixelFont.h"
-#include "platform/ScreenCentre.h"
 #include "store/CombinationTable.h"
 
 #include <QBoxLayout>

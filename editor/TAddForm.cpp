@@ -297,7 +297,7 @@ void TAddForm::FormActivate() {
     m_progressBar->hide();
     m_progressLabel->clear();
     m_progressLabel->adjustSize();
-    const Combination values = m_host.SocketValues();
+    const Combination values = m_host.CombinationToEdit();
     for (int i = 0; i < 3; ++i)
         m_sockets[i]->SelectValue(values[i]);
     m_selection = values;

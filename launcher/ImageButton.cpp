@@ -4,8 +4,13 @@
 
 #include <QAccessible>
 #include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
 
 namespace {
+
+constexpr qreal FocusMarkWidth = 2;
 
 bool IsPictureButton(Qt::MouseButton button) {
     return button == Qt::LeftButton || button == Qt::RightButton || button == Qt::MiddleButton;
@@ -35,7 +40,29 @@ bool ImageButton::event(QEvent* event) {
         QAccessibleEvent changed(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&changed);
     }
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+        update();
     return QLabel::event(event);
+}
+
+void ImageButton::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    // Qt marks a window whose focus the keyboard moved (Tab), until the next
+    // mouse press in it.
+    if (!hasFocus() || !window()->testAttribute(Qt::WA_KeyboardFocusChange))
+        return;
+    // A white ring inside a black one reads on the pale star burst, on the
+    // black window and on every ball; drawn in layout pixels, it stays as
+    // sharp as the pictures at any scale.
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF box = QRectF(rect()).adjusted(1, 1, -1, -1);
+    const qreal radius = std::min(box.width(), box.height()) / 4;
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::black, FocusMarkWidth + 2));
+    painter.drawRoundedRect(box.adjusted(1, 1, -1, -1), radius, radius);
+    painter.setPen(QPen(Qt::white, FocusMarkWidth));
+    painter.drawRoundedRect(box.adjusted(1, 1, -1, -1), radius, radius);
 }
 
 void ImageButton::SetPicture(const QPixmap& picture, const QRegion& keyed) {

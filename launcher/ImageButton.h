@@ -40,6 +40,9 @@ Q_SIGNALS:
 
 protected:
     bool event(QEvent* event) override;
+    // The picture, and over it the focus mark while the keyboard moves the
+    // focus: a mouse user sees the picture alone.
+    void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

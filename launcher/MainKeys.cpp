@@ -15,7 +15,9 @@ constexpr KeyBinding Table[] = {
     {QKeyCombination(Qt::Key_Space), KeyAction::PressFocused, false},
     {Qt::ControlModifier | Qt::Key_E, KeyAction::OpenEditor, false},
     {Qt::ControlModifier | Qt::Key_Q, KeyAction::Exit, false},
-    // The bindings window (Ctrl+F, F3) and the key dialog (Ctrl+K) come here.
+    {Qt::ControlModifier | Qt::Key_F, KeyAction::FindBindings, false},
+    {QKeyCombination(Qt::Key_F3), KeyAction::FindBindings, false},
+    {Qt::ControlModifier | Qt::Key_K, KeyAction::ChooseSummonKey, false},
 };
 
 } // namespace

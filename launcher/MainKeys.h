@@ -18,8 +18,10 @@ enum class KeyAction {
     ShowHelp,
     OpenEditor, // presses Add
     GetOutOfTheWay,
-    Exit,         // presses Exit
-    PressFocused, // presses the picture that Tab has reached
+    Exit,            // presses Exit
+    PressFocused,    // presses the picture that Tab has reached
+    FindBindings,    // the bindings window
+    ChooseSummonKey, // the key dialog
 };
 
 struct KeyBinding {

@@ -26,6 +26,11 @@ bool SocketPanel::ClearSocket(int n) {
     return true;
 }
 
+void SocketPanel::SetSocketValues(const Combination& combination) {
+    m_socketValues = combination;
+    RefreshCurrent();
+}
+
 void SocketPanel::RefreshCurrent() {
     const Binding binding = m_table.FindCombination(m_socketValues);
     m_info = binding.info;

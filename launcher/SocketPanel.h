@@ -34,6 +34,9 @@ public:
     // Empties socket n (1 to 3); false when it was empty already.
     bool ClearSocket(int n);
 
+    // Puts a whole combination in the sockets and looks it up.
+    void SetSocketValues(const Combination& combination);
+
     // Looks the current combination up.
     void RefreshCurrent();
 

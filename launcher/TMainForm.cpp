@@ -1,6 +1,8 @@
 #include "launcher/TMainForm.h"
 
+#include "bindings/TBindingsForm.h"
 #include "launcher/Canvas.h"
+#include "launcher/InfoFit.h"
 #include "launcher/MainKeys.h"
 #include "launcher/PictureHolder.h"
 #include "launcher/PicturePrefetch.h"
@@ -10,12 +12,14 @@
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
+#include "summon/SummonSettings.h"
 
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
 
@@ -27,6 +31,8 @@ using PictureTable::Image;
 using PictureTable::Role;
 
 constexpr int InfoPixelSize = 27;
+constexpr int SummonHintPixelSize = 13;
+const QColor SummonHintColour(0xb0, 0xb0, 0xb0);
 
 // The hidden holders stand in a column near the left edge, a 9 x 9 box every
 // 4 pixels: Buffer n at 100 + 4n, BuffSocket n below them at 320 + 4n.
@@ -115,6 +121,27 @@ void TMainForm::MakeBackgroundAndLabel() {
     m_infoLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_canvasItems.push_back({m_background, PictureTable::BackgroundPlace, true});
     m_canvasItems.push_back({m_infoLabel, PictureTable::InfoLabelPlace, false});
+    MakeSummonHint();
+}
+
+void TMainForm::MakeSummonHint() {
+    m_summonHint = new QLabel(QLatin1String(SummonSettings::HintText), this);
+    m_summonHint->setObjectName(QStringLiteral("SummonHint"));
+    m_summonHint->setGeometry(PictureTable::SummonHintPlace);
+    m_summonHint->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(SummonHintPixelSize);
+    m_summonHint->setFont(font);
+    QPalette palette = m_summonHint->palette();
+    palette.setColor(QPalette::WindowText, SummonHintColour);
+    m_summonHint->setPalette(palette);
+    m_summonHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_canvasItems.push_back({m_summonHint, PictureTable::SummonHintPlace, false});
+    ShowSummonHint();
+}
+
+void TMainForm::ShowSummonHint() {
+    m_summonHint->setVisible(SummonSettings().HintWanted());
 }
 
 void TMainForm::MakeHolders() {
@@ -178,9 +205,8 @@ QStringList TMainForm::FirstPaintPictures() {
     return names;
 }
 
-void TMainForm::SetDialogs(QDialog* editor, QDialog* help) {
-    m_editor = editor;
-    m_help = help;
+void TMainForm::SetDialogs(const Dialogs& dialogs) {
+    m_dialogs = dialogs;
 }
 
 void TMainForm::SetDialogMaker(std::function<void()> maker) {
@@ -224,6 +250,21 @@ void TMainForm::LoadTable() {
         const QString message = ErrorGuard::MessageOf(std::current_exception());
         QTimer::singleShot(0, this, [message]() { ErrorGuard::ShowError(message); });
     }
+}
+
+void TMainForm::TakeFileChanges() {
+    if (!m_loaded || m_reloading || !m_table.FileChanged()) {
+        LoadTable();
+        return;
+    }
+    // What the wait lets through (another summon) finds the load under way.
+    m_reloading = true;
+    const auto done = qScopeGuard([this] { m_reloading = false; });
+    ErrorGuard::Guarded([this] {
+        AnsweringWhileWaiting waiting;
+        m_table.LoadFile(waiting);
+    });
+    RefreshCurrent();
 }
 
 void TMainForm::paintEvent(QPaintEvent* event) {
@@ -350,9 +391,10 @@ void TMainForm::Relayout() {
         if (item.picture)
             static_cast<QLabel*>(item.widget)->setScaledContents(scaled);
     }
-    QFont infoFont = m_infoLabel->font();
-    infoFont.setPixelSize(canvas.MapLength(InfoPixelSize));
-    m_infoLabel->setFont(infoFont);
+    ShowInfo();
+    QFont hintFont = m_summonHint->font();
+    hintFont.setPixelSize(canvas.MapLength(SummonHintPixelSize));
+    m_summonHint->setFont(hintFont);
     UpdateColourKey();
 }
 
@@ -407,7 +449,17 @@ void TMainForm::ImageClick(ImageButton& image) {
 void TMainForm::RefreshCurrent() {
     LoadTable();
     m_panel.RefreshCurrent();
-    m_infoLabel->setText(m_panel.Info());
+    ShowInfo();
+}
+
+void TMainForm::ShowInfo() {
+    // A text wider than its box is drawn smaller before it is cut.
+    QFont font = m_infoLabel->font();
+    font.setPixelSize(Canvas(size()).MapLength(InfoPixelSize));
+    const QString& info = m_panel.Info();
+    font.setPixelSize(InfoFit::PixelSize(font, info, m_infoLabel->contentsRect().width()));
+    m_infoLabel->setFont(font);
+    m_infoLabel->setText(info);
 }
 
 void TMainForm::ShowSocket(int n) {
@@ -418,7 +470,7 @@ void TMainForm::ShowSocket(int n) {
     // empty socket.
     const int entry = *ButtonCatalogue::ButtonIndex(value);
     ShowPicture(*socket, *m_socketPictures[entry]);
-    m_infoLabel->setText(m_panel.Info());
+    ShowInfo();
 }
 
 void TMainForm::PlaceButton(const QString& name) {
@@ -460,14 +512,51 @@ bool TMainForm::RunPending() const {
 
 void TMainForm::ShowHelp() {
     MakeDialogs();
-    if (m_help)
-        m_help->exec();
+    if (m_dialogs.help)
+        m_dialogs.help->exec();
 }
 
 void TMainForm::OpenEditor() {
     MakeDialogs();
-    if (m_editor)
-        m_editor->exec();
+    if (m_dialogs.editor)
+        m_dialogs.editor->exec();
+}
+
+void TMainForm::FindBindings() {
+    MakeDialogs();
+    TakeFileChanges();
+    if (!m_dialogs.bindings || m_dialogs.bindings->exec() != QDialog::Accepted)
+        return;
+    ShowCombination(m_dialogs.bindings->ChosenCombination());
+    if (m_dialogs.bindings->Chosen() == TBindingsForm::Choice::Run)
+        ClickImage(QStringLiteral("MainButton"));
+}
+
+void TMainForm::ShowCombination(const Combination& combination) {
+    LoadTable();
+    m_panel.SetSocketValues(combination);
+    for (int n = 1; n <= SocketPanel::SocketCount; ++n)
+        ShowSocket(n);
+}
+
+Combination TMainForm::CombinationToEdit() const {
+    return m_editing.value_or(m_panel.SocketValues());
+}
+
+void TMainForm::EditCombination(const Combination& combination) {
+    MakeDialogs();
+    if (!m_dialogs.editor)
+        return;
+    m_editing = combination;
+    const auto done = qScopeGuard([this] { m_editing.reset(); });
+    m_dialogs.editor->exec();
+}
+
+void TMainForm::ChooseSummonKey() {
+    MakeDialogs();
+    if (m_dialogs.summonKey)
+        m_dialogs.summonKey->exec();
+    ShowSummonHint();
 }
 
 void TMainForm::ExitButtonClick() {
@@ -542,6 +631,12 @@ bool TMainForm::ActOnKey(KeyAction action) {
         return true;
     case KeyAction::Exit:
         return ClickImage(QStringLiteral("ExitButton"));
+    case KeyAction::FindBindings:
+        FindBindings();
+        return true;
+    case KeyAction::ChooseSummonKey:
+        ChooseSummonKey();
+        return true;
     case KeyAction::PressFocused:
         if (auto* focused = qobject_cast<ImageButton*>(focusWidget())) {
             focused->Click();
@@ -628,6 +723,8 @@ QScreen* TMainForm::PlaceOnPointerScreen() {
             setWindowState(windowState() & ~Qt::WindowMaximized);
         setGeometry(target->availableGeometry());
     }
+    // A key bound from the command line meanwhile takes the hint away.
+    ShowSummonHint();
     showMaximized();
     return target;
 }

@@ -15,12 +15,16 @@
 // - the socket panel (SocketPanel), whose state RefreshCurrent shows;
 // - what keys do: MainKeys' table, and the typed start of a button's name
 //   (TypedPrefix).
+// - the information's size (InfoFit), and the line that asks for a summon
+//   key while none is bound.
 // It calls the store (load or create right after the first paint, lookups
 // through the panel), a PathOpener to run (the window goes on while the
 // desktop answers; a press on Run while an open is pending does nothing, see
-// PathOpener), and shows the editor and help windows modally.
+// PathOpener), and shows the editor, help, bindings and key windows modally;
+// it is the bindings window's host, acting on the chord chosen there.
 
 #include "art/PictureTable.h"
+#include "bindings/BindingsHost.h"
 #include "editor/EditorHost.h"
 #include "launcher/ImageButton.h"
 #include "launcher/LazyPicture.h"
@@ -33,9 +37,11 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class CombinationTable;
+class TBindingsForm;
 class MnemonicLabel;
 class PathOpener;
 class PicturePrefetch;
@@ -45,7 +51,7 @@ class QKeyEvent;
 class QLabel;
 class QScreen;
 
-class TMainForm final : public QWidget, public EditorHost {
+class TMainForm final : public QWidget, public EditorHost, public BindingsHost {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TMainForm)
 public:
@@ -58,16 +64,24 @@ public:
     // decodes them.
     static QStringList FirstPaintPictures();
 
-    // The editor and help windows, made after this one.
-    void SetDialogs(QDialog* editor, QDialog* help);
-    // Makes the editor and help windows (and hands them over with
-    // SetDialogs). It runs once: right after the window's first paint, so that
-    // nothing delays the window's appearance, or earlier if a release needs a
-    // dialog before then.
+    // The windows it opens, made after this one.
+    struct Dialogs {
+        QDialog* editor = nullptr;
+        QDialog* help = nullptr;
+        TBindingsForm* bindings = nullptr;
+        QDialog* summonKey = nullptr;
+    };
+    void SetDialogs(const Dialogs& dialogs);
+    // Makes those windows (and hands them over with SetDialogs). It runs once: right after the
+    // window's first paint, so that nothing delays the window's appearance, or earlier if a release
+    // needs a dialog before then.
     void SetDialogMaker(std::function<void()> maker);
 
-    Combination SocketValues() const override { return m_panel.SocketValues(); }
+    const Combination& SocketValues() const { return m_panel.SocketValues(); }
+    Combination CombinationToEdit() const override;
     void RefreshCurrent() override;
+    void ShowCombination(const Combination& combination) override;
+    void EditCombination(const Combination& combination) override;
 
     const QString& CurrentPath() const { return m_panel.CurrentPath(); }
     // Whether a path that Run opened has not yet ended (opened, failed or
@@ -81,6 +95,10 @@ public:
     // they come earlier, so nothing ever acts on a table that is not loaded.
     // A failure is shown in the error box once the window is up.
     void LoadTable();
+    // Loads the file again when it changed on disk since (a hand edit, an
+    // import from the command line), and shows the current combination's
+    // new binding; for every summon and the bindings window.
+    void TakeFileChanges();
 
     // Shows the window maximised on the monitor that holds the pointer, moving
     // it there from another monitor if need be; for the first start and for
@@ -98,6 +116,9 @@ public:
     void ShowHelp();
     void OpenEditor();
     void ExitButtonClick();
+    // The bindings window; it closes on the chord the user chose to see or run.
+    void FindBindings();
+    void ChooseSummonKey();
 
 protected:
     bool event(QEvent* event) override;
@@ -120,6 +141,11 @@ private:
     void UpdateColourKey();
     void FollowScreenRatio();
     void ShowSocket(int n);
+    void ShowInfo();
+    void MakeSummonHint();
+    // The hint line shows while no summon key is bound and the user has not
+    // said not to ask again.
+    void ShowSummonHint();
     // The pressed or the normal picture of an image; none for a socket.
     PictureHolder* HolderOf(const ImageButton& image, bool pressed) const;
     PictureHolder* FindHolder(const QString& name) const;
@@ -146,10 +172,13 @@ private:
     CombinationTable& m_table;
     SocketPanel m_panel;
     PathOpener* m_opener = nullptr;
-    QDialog* m_editor = nullptr;
-    QDialog* m_help = nullptr;
+    Dialogs m_dialogs;
+    // The chord the editor opens on instead of the sockets' (F2 in the
+    // bindings window), while it is open.
+    std::optional<Combination> m_editing;
     bool m_activated = false;
     bool m_loaded = false;
+    bool m_reloading = false;
     bool m_painted = false;
     std::function<void()> m_dialogMaker;
     TypedPrefix m_typedPrefix;
@@ -175,6 +204,7 @@ private:
     LazyPicture m_socketStart{PictureTable::SocketStartPicture()};
     QLabel* m_background = nullptr;
     MnemonicLabel* m_infoLabel = nullptr;
+    QLabel* m_summonHint = nullptr;
     PictureHolder* m_addPressed = nullptr;
     PictureHolder* m_addNormal = nullptr;
 

@@ -1,7 +1,9 @@
 #include "launcher/TrinodeApplication.h"
 
+#include "bindings/TBindingsForm.h"
 #include "editor/TAddForm.h"
 #include "help/THelpForm.h"
+#include "keydialog/SummonKeyDialog.h"
 #include "launcher/TMainForm.h"
 #include "launcher/WindowActivator.h"
 #include "look/ScreenCentre.h"
@@ -32,7 +34,7 @@ TrinodeApplication::HandOverToRunningInstance(const std::function<SummonRequest(
 void TrinodeApplication::Summon(const SummonRequest& request,
                                 std::function<void(SingleInstance::Answer)> done) {
     // The user acts on the window once it is summoned: the file is there.
-    m_mainForm->LoadTable();
+    m_mainForm->TakeFileChanges();
     // A summon brings the window to where the user is, and the open dialogs
     // come along, centred over it: the editor or help window, and a message
     // box or the file chooser above that. The top one comes forward: the
@@ -58,11 +60,15 @@ QList<QWidget*> TrinodeApplication::OpenWindows() const {
     return windows;
 }
 
-// Both dialogs need the font database, whose first use costs more than all the
+// The dialogs need the font database, whose first use costs more than all the
 // rest of start-up; the main window shows nothing that needs it at first.
 void TrinodeApplication::MakeDialogs() {
-    m_mainForm->SetDialogs(new TAddForm(m_table, *m_mainForm, m_mainForm.get()),
-                           new THelpForm(m_mainForm.get()));
+    TMainForm::Dialogs dialogs;
+    dialogs.editor = new TAddForm(m_table, *m_mainForm, m_mainForm.get());
+    dialogs.help = new THelpForm(m_mainForm.get());
+    dialogs.bindings = new TBindingsForm(m_table, *m_mainForm, m_mainForm.get());
+    dialogs.summonKey = new SummonKeyDialog(m_mainForm.get());
+    m_mainForm->SetDialogs(dialogs);
 }
 
 void TrinodeApplication::PrefetchPictures() {

@@ -42,7 +42,7 @@ namespace {
 class FakeHost final : public EditorHost {
 public:
     explicit FakeHost(const CombinationTable& table) : m_table(table) {}
-    Combination SocketValues() const override { return sockets; }
+    Combination CombinationToEdit() const override { return sockets; }
     void RefreshCurrent() override {
         ++refreshes;
         shown = m_table.FindCombination(sockets);

@@ -52,7 +52,7 @@ const Entries& MadeUp() {
 
 class NoHost final : public EditorHost {
 public:
-    Combination SocketValues() const override { return {}; }
+    Combination CombinationToEdit() const override { return {}; }
     void RefreshCurrent() override {}
 };
 

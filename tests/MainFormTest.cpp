@@ -2,7 +2,9 @@
 // belong, the pictures through press and release, and the socket panel.
 
 #include "art/PictureTable.h"
+#include "bindings/TBindingsForm.h"
 #include "launcher/ImageButton.h"
+#include "launcher/InfoFit.h"
 #include "launcher/MainKeys.h"
 #include "launcher/PictureHolder.h"
 #include "launcher/TMainForm.h"
@@ -15,16 +17,19 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
 #include <QImage>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
+#include <QTreeView>
 
 #include <functional>
 
@@ -44,7 +49,7 @@ QImage ImageOf(PictureHolder* holder) {
 class MainForm : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_form.SetDialogs(&m_editor, &m_help);
+        m_form.SetDialogs({&m_editor, &m_help, &m_bindings, &m_summonKey});
         m_form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form, 30000));
         // Right after its first paint the window creates the missing file;
@@ -102,6 +107,8 @@ protected:
     TMainForm m_form{m_table};
     QDialog m_editor;
     QDialog m_help;
+    TBindingsForm m_bindings{m_table, m_form};
+    QDialog m_summonKey;
 };
 
 // The pressable pictures' places are the canvas test's (every one inside the
@@ -387,6 +394,18 @@ TEST_F(MainForm, EditorRefreshShowsTheNewBindingAtOnce) {
     EXPECT_EQ(m_form.CurrentPath(), "/bin");
 }
 
+TEST_F(MainForm, ASummonTakesWhatAnotherProgramBoundMeanwhile) {
+    Click("FilesButton");
+    m_form.TakeFileChanges();
+    EXPECT_EQ(Info(), "");
+    CombinationTable other(m_home.CombinationFile());
+    other.LoadFile();
+    NoProgress none;
+    other.AssignCombination({"Files", "", ""}, "Imported", "/usr/bin/true", none);
+    m_form.TakeFileChanges();
+    EXPECT_EQ(Info(), "Imported");
+}
+
 TEST_F(MainForm, NoPictureCutsHolesThroughTheColourKey) {
     EXPECT_TRUE(m_form.mask().isEmpty());
     Click("FilesButton");
@@ -419,6 +438,8 @@ const KeyScenario KeyScenarios[] = {
     {KeyAction::GetOutOfTheWay, {}, nullptr, ",,", ",,|hidden"},
     {KeyAction::Exit, {}, nullptr, ",,", ",,|closed"},
     {KeyAction::PressFocused, {}, "FilesButton", ",,", "Files,,"},
+    {KeyAction::FindBindings, {}, nullptr, ",,", ",,|bindings"},
+    {KeyAction::ChooseSummonKey, {}, nullptr, ",,", ",,|summon key"},
 };
 
 } // namespace
@@ -452,7 +473,11 @@ protected:
         {
             ModalWatcher watcher([&](QWidget* modal) {
                 const auto* box = qobject_cast<QMessageBox*>(modal);
-                opened = box ? box->text() : modal == &m_help ? "help" : "editor";
+                opened = box                     ? box->text()
+                         : modal == &m_help      ? "help"
+                         : modal == &m_bindings  ? "bindings"
+                         : modal == &m_summonKey ? "summon key"
+                                                 : "editor";
                 modal->close();
             });
             for (const Stroke stroke : strokes) {
@@ -501,6 +526,166 @@ INSTANTIATE_TEST_SUITE_P(
         std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
         return name;
     });
+
+// The bindings window over three bindings, through the main window's Ctrl+F:
+// the rows that typed words leave (their information, in the file's order),
+// and what a key on the first of them does.
+struct FindScenario {
+    const char* name;
+    const char* typed;
+    QStringList listed;
+    QKeyCombination key;
+    QMessageBox::StandardButton answer; // to Delete's question
+    const char* sockets;                // afterwards
+    const char* shown;                  // the information, and what opened
+    const char* media;                  // what the file binds Files, Personal, Music to
+};
+
+void PrintTo(const FindScenario& row, std::ostream* out) {
+    *out << row.name;
+}
+
+const QStringList Both{"Media Player", "Open the music player quickly"};
+
+class FindsBindings : public MainForm, public ::testing::WithParamInterface<FindScenario> {};
+
+TEST_P(FindsBindings, NarrowsByEveryWordAndActsOnTheFirstRowLeft) {
+    const FindScenario& row = GetParam();
+    Assign({"Files", "Personal", "Music"}, "Media Player", m_home.FilePath("missing"));
+    Assign({"Internet", "", ""}, "Web browser", "/usr/share");
+    Assign({"Office", "Two", ""}, "Open the music player quickly", "/usr/bin/true");
+    QStringList listed;
+    QString opened;
+    {
+        ModalWatcher later([&](QWidget* modal) {
+            const auto* box = qobject_cast<QMessageBox*>(modal);
+            opened = box ? box->text() : QStringLiteral("?");
+            modal->close();
+        });
+        ModalWatcher bindings([&](QWidget* window) {
+            auto* box = window->findChild<QLineEdit*>("FilterBox");
+            QTest::keyClicks(box, row.typed);
+            const QAbstractItemModel* rows = window->findChild<QTreeView*>()->model();
+            for (int r = 0; r < rows->rowCount(); ++r)
+                listed << rows->index(r, 3).data().toString();
+            ModalWatcher nested([&](QWidget* modal) {
+                const Combination editing = m_form.CombinationToEdit();
+                if (auto* question = qobject_cast<QMessageBox*>(modal))
+                    question->button(row.answer)->click();
+                else
+                    opened = "editor on " + QStringList(editing.begin(), editing.end()).join(',');
+                modal->close();
+            });
+            QTest::keyClick(box, row.key.key(), row.key.keyboardModifiers());
+            if (window->isVisible())
+                QTest::keyClick(box, Qt::Key_Escape);
+        });
+        QTest::keyClick(&m_form, Qt::Key_F, Qt::ControlModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !m_form.RunPending(); }, 30000));
+    }
+    EXPECT_EQ(listed, row.listed);
+    const Combination sockets = Sockets();
+    EXPECT_EQ(QStringList(sockets.begin(), sockets.end()).join(','), row.sockets);
+    EXPECT_EQ(QStringList({Info(), opened}).join('|'), row.shown);
+    CombinationTable onDisk(m_home.CombinationFile());
+    onDisk.LoadFile();
+    EXPECT_EQ(onDisk.FindCombination({"Files", "Personal", "Music"}).info, row.media);
+}
+
+INSTANTIATE_TEST_SUITE_P(ThreeBindings, FindsBindings,
+                         ::testing::Values(FindScenario{"EnterShowsTheChord",
+                                                        "media",
+                                                        {"Media Player"},
+                                                        Qt::Key_Return,
+                                                        QMessageBox::NoButton,
+                                                        "Files,Personal,Music",
+                                                        "Media Player|",
+                                                        "Media Player"},
+                                           FindScenario{"WordsInNamesOrTextsIgnoringCase", "MUSIC",
+                                                        Both, Qt::Key_Enter, QMessageBox::NoButton,
+                                                        "Files,Personal,Music", "Media Player|",
+                                                        "Media Player"},
+                                           FindScenario{"CtrlEnterRunsAsRunDoes",
+                                                        "player quick",
+                                                        {Both[1]},
+                                                        Qt::ControlModifier | Qt::Key_Return,
+                                                        QMessageBox::NoButton,
+                                                        "Office,Two,",
+                                                        "Open the music player quickly|",
+                                                        "Media Player"},
+                                           FindScenario{"RunFailsWithRunsMessage",
+                                                        "media",
+                                                        {"Media Player"},
+                                                        Qt::ControlModifier | Qt::Key_Return,
+                                                        QMessageBox::NoButton,
+                                                        "Files,Personal,Music",
+                                                        "Media Player|No such file or directory.",
+                                                        "Media Player"},
+                                           FindScenario{"DeleteAndYesUnbinds",
+                                                        "media",
+                                                        {"Media Player"},
+                                                        Qt::Key_Delete,
+                                                        QMessageBox::Yes,
+                                                        ",,",
+                                                        "|",
+                                                        ""},
+                                           FindScenario{"DeleteAndNoKeeps",
+                                                        "media",
+                                                        {"Media Player"},
+                                                        Qt::Key_Delete,
+                                                        QMessageBox::No,
+                                                        ",,",
+                                                        "|",
+                                                        "Media Player"},
+                                           FindScenario{"F2EditsTheChord",
+                                                        "web",
+                                                        {"Web browser"},
+                                                        Qt::Key_F2,
+                                                        QMessageBox::NoButton,
+                                                        ",,",
+                                                        "|editor on Internet,,",
+                                                        "Media Player"},
+                                           FindScenario{"NothingLeftNothingDone",
+                                                        "nothing",
+                                                        {},
+                                                        Qt::Key_Return,
+                                                        QMessageBox::NoButton,
+                                                        ",,",
+                                                        "|",
+                                                        "Media Player"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A text wider than the information's box is drawn smaller, whole, down to
+// the size where 30 of the widest letters fit; only beyond that is it cut.
+TEST(InformationSize, SmallerBeforeItIsCut) {
+    QFont font(QStringLiteral("Trebuchet MS"));
+    font.setPixelSize(27);
+    const int box = PictureTable::InfoLabelPlace.width();
+    const auto width = [&](const QString& text, int size) {
+        QFont sized = font;
+        sized.setPixelSize(size);
+        return QFontMetricsF(sized).size(Qt::TextShowMnemonic, text).width();
+    };
+    const int smallest = InfoFit::PixelSize(font, QString(30, QLatin1Char('W')), box);
+    const struct {
+        QString text;
+        bool smaller;
+        bool whole;
+    } rows[] = {
+        {"Media Player", false, true},
+        {"Open the music player quickly", true, true},
+        {QString(30, QLatin1Char('W')), true, true},
+        {QString(30, QLatin1Char('M')), true, true},
+        {"&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&", true, true},
+        {QString(40, QLatin1Char('W')), true, false},
+    };
+    for (const auto& row : rows) {
+        const int size = InfoFit::PixelSize(font, row.text, box);
+        EXPECT_EQ(size < 27, row.smaller) << row.text.toStdString();
+        EXPECT_GE(size, smallest) << row.text.toStdString();
+        EXPECT_EQ(width(row.text, size) <= box, row.whole) << row.text.toStdString();
+    }
+}
 
 TEST_F(MainForm, TypedStartShowsItsCandidatesPressedUntilItFitsOne) {
     QTest::keyClick(&m_form, Qt::Key_P);
@@ -560,7 +745,7 @@ TEST(MainFormBeforeFirstPaint, ActionsFindTheFileLoaded) {
         TMainForm form(table);
         QDialog editor;
         QDialog help;
-        form.SetDialogs(&editor, &help);
+        form.SetDialogs({&editor, &help});
         form.show();
         ASSERT_EQ(QFile::exists(home.CombinationFile()), row.fileExists)
             << "showing the window loads or creates nothing yet";

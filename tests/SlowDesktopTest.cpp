@@ -93,7 +93,7 @@ protected:
     void SetUp() override {
         m_form.emplace(m_table);
         m_seen.form = &*m_form;
-        m_form->SetDialogs(&m_editor, &m_help);
+        m_form->SetDialogs({&m_editor, &m_help});
         m_form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&*m_form, 30000));
         // Right after its first paint the window creates the missing file;

@@ -109,6 +109,60 @@ TEST(Startup, InstancesOfDifferentHomesNeverMeet) {
               SingleInstance(two.CombinationFile()).SocketPath());
 }
 
+// --- Bindings in and out -----------------------------------------------------
+
+namespace {
+
+// trinode with the arguments and standard input, in the home: its standard
+// output, and its exit code in *code.
+QByteArray Trinode(const TemporaryHome& home, const QStringList& arguments, int* code,
+                   const QByteArray& input = {}) {
+    QProcess trinode;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.Path());
+    trinode.setProcessEnvironment(env);
+    trinode.start(QString::fromLocal8Bit(qgetenv("TRINODE_BIN")), arguments);
+    trinode.write(input);
+    trinode.closeWriteChannel();
+    EXPECT_TRUE(trinode.waitForFinished(20000));
+    *code = trinode.exitCode();
+    EXPECT_EQ(trinode.readAllStandardError(), QByteArray());
+    return trinode.readAllStandardOutput();
+}
+
+} // namespace
+
+TEST(Bindings, ListedAndImportedGiveBackTheSameFileByteForByte) {
+    TemporaryHome home;
+    {
+        CombinationTable table(home.CombinationFile());
+        table.CreateDefaultFile();
+        NoProgress none;
+        table.AssignCombination({"Files", "Personal", "Music"}, "Media Player", "/usr/bin/play",
+                                none);
+        table.AssignCombination({"Internet", "", ""}, {"Web", "/opt/caf\xe9\\web"}, none);
+        table.AssignCombination({"", "", "Two"}, "Tab\there", "", none);
+    }
+    const QByteArray before = ReadAll(home.CombinationFile());
+    int code = -1;
+    const QByteArray all = Trinode(home, {"--list"}, &code);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(all, "Files\tPersonal\tMusic\tMedia Player\t/usr/bin/play\n"
+                   "Internet\t\t\tWeb\t/opt/caf\\xe9\\\\web\n"
+                   "\t\tTwo\tTab\\x09here\t\n");
+    EXPECT_EQ(Trinode(home, {"--list", "MUSIC", "play"}, &code),
+              "Files\tPersonal\tMusic\tMedia Player\t/usr/bin/play\n");
+    EXPECT_EQ(Trinode(home, {"--list", "nothing"}, &code), "");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadAll(home.CombinationFile()), before);
+
+    ASSERT_TRUE(QFile::remove(home.CombinationFile()));
+    EXPECT_EQ(Trinode(home, {"--import", "-"}, &code, all),
+              "Bound 3 combinations in " + QFile::encodeName(home.CombinationFile()) + "\n");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadAll(home.CombinationFile()), before);
+}
+
 // --- The command line and the display -----------------------------------
 
 struct CommandLineCase {
@@ -118,6 +172,7 @@ struct CommandLineCase {
     int exitCode;
     QString standardOutput; // what it begins with
     QString standardError;  // what its only line contains
+    QByteArray input = {};  // its standard input
 };
 
 void PrintTo(const CommandLineCase& c, std::ostream* os) {
@@ -137,6 +192,8 @@ TEST_P(CommandLine, AnswersWithoutQtAbortingAndSaysWhatIsMissing) {
     QProcess trinode;
     trinode.setProcessEnvironment(env);
     trinode.start(QString::fromLocal8Bit(qgetenv("TRINODE_BIN")), c.arguments);
+    trinode.write(c.input);
+    trinode.closeWriteChannel();
     ASSERT_TRUE(trinode.waitForFinished(20000));
     const QString out = QString::fromLocal8Bit(trinode.readAllStandardOutput());
     const QString err = QString::fromLocal8Bit(trinode.readAllStandardError());
@@ -153,6 +210,8 @@ TEST_P(CommandLine, AnswersWithoutQtAbortingAndSaysWhatIsMissing) {
         EXPECT_EQ(err.count(u'\n'), 1) << err.toStdString();
         EXPECT_TRUE(err.startsWith(QLatin1String("trinode: "))) << err.toStdString();
     }
+    // Refused lines write nothing; nothing here makes a file.
+    EXPECT_FALSE(QFile::exists(home.CombinationFile()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -164,6 +223,35 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineCase{
             "UnknownOption", {"--frobnicate"}, {}, 1, "", "unknown option --frobnicate"},
         CommandLineCase{"NoDisplayNamed", {}, {}, 1, "", "neither DISPLAY nor WAYLAND_DISPLAY"},
+        CommandLineCase{"ListWithoutAFile", {"--list", "music"}, {}, 0, "", ""},
+        CommandLineCase{"ImportALineOfTooFewFields",
+                        {"--import", "-"},
+                        {},
+                        1,
+                        "",
+                        "-: line 2: it holds 2 fields",
+                        "\tMusic\t\tPlayer\t/p\nFiles\tx\n"},
+        CommandLineCase{"ImportAnUnknownButton",
+                        {"--import", "-"},
+                        {},
+                        1,
+                        "",
+                        "socket 1 names no button: “music”",
+                        "music\t\t\tPlayer\t/p\n"},
+        CommandLineCase{"ImportATooLongInformation",
+                        {"--import", "-"},
+                        {},
+                        1,
+                        "",
+                        "the information takes 31 bytes",
+                        "Music\t\t\t" + QByteArray(31, 'i') + "\t/p\n"},
+        CommandLineCase{"ImportABadEscape",
+                        {"--import", "-"},
+                        {},
+                        1,
+                        "",
+                        "neither \\\\ nor \\x",
+                        "Music\t\t\tPlayer\t/p\\q\n"},
         CommandLineCase{"XServerThatIsNotThere",
                         {},
                         {"DISPLAY=:4999"},

@@ -3,9 +3,14 @@
 // CTest runs this under the default palette; the theme test runs it again
 // under a dark Qt palette and under GTK's dark theme.
 
+#include "bindings/BindingsHost.h"
+#include "bindings/TBindingsForm.h"
+#include "editor/ApplicationChooser.h"
 #include "editor/EditorHost.h"
 #include "editor/TAddForm.h"
 #include "help/THelpForm.h"
+#include "keydialog/SummonKeyDialog.h"
+#include "platform/ApplicationCatalogue.h"
 #include "store/CombinationTable.h"
 #include "tests/TestSupport.h"
 
@@ -155,10 +160,12 @@ QList<Text> TextsOf(QWidget& window) {
     return texts;
 }
 
-class NoHost final : public EditorHost {
+class NoHost final : public EditorHost, public BindingsHost {
 public:
-    Combination SocketValues() const override { return {}; }
+    Combination CombinationToEdit() const override { return {}; }
     void RefreshCurrent() override {}
+    void ShowCombination(const Combination&) override {}
+    void EditCombination(const Combination&) override {}
 };
 
 struct WindowCase {
@@ -170,8 +177,15 @@ class ThemeContrast : public ::testing::TestWithParam<WindowCase> {
 protected:
     void SetUp() override {
         m_table.CreateDefaultFile();
-        if (QString::fromLatin1(GetParam().name) == QLatin1String("Editor"))
+        const QString name = QString::fromLatin1(GetParam().name);
+        if (name == QLatin1String("Editor"))
             m_window = std::make_unique<TAddForm>(m_table, m_host);
+        else if (name == QLatin1String("Bindings"))
+            m_window = std::make_unique<TBindingsForm>(m_table, m_host);
+        else if (name == QLatin1String("Applications"))
+            m_window = std::make_unique<ApplicationChooser>(m_catalogue);
+        else if (name == QLatin1String("SummonKey"))
+            m_window = std::make_unique<SummonKeyDialog>();
         else
             m_window = std::make_unique<THelpForm>();
         m_window->show();
@@ -180,6 +194,7 @@ protected:
     TemporaryHome m_home;
     CombinationTable m_table{m_home.CombinationFile()};
     NoHost m_host;
+    ApplicationCatalogue m_catalogue;
     std::unique_ptr<QWidget> m_window;
 };
 
@@ -202,10 +217,16 @@ TEST_P(ThemeContrast, EveryTextReadsAgainstItsBackground) {
                 qPrintable(QApplication::palette().color(QPalette::Window).name()));
 }
 
-// 7 captions and 2 titles, 3 group boxes, 6 buttons, 2 read-only boxes, a
-// progress label, 2 edit boxes and 2 items of each of the 3 lists.
+// The editor: 7 captions and 2 titles, 3 group boxes, 6 buttons, 2
+// read-only boxes, a progress label, 2 edit boxes and 2 items of each of the
+// 3 lists. The bindings window: 3 labels, 5 buttons and its filter box; the
+// application chooser: 2 labels, 2 buttons and its filter box; the key
+// dialog: 2 labels, 2 check boxes, 2 buttons and the shortcut's box. Their
+// lists take the editor's lists' colours.
 INSTANTIATE_TEST_SUITE_P(Windows, ThemeContrast,
-                         ::testing::Values(WindowCase{"Editor", 29}, WindowCase{"Help", 2}),
+                         ::testing::Values(WindowCase{"Editor", 29}, WindowCase{"Help", 2},
+                                           WindowCase{"Bindings", 9}, WindowCase{"Applications", 5},
+                                           WindowCase{"SummonKey", 7}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Under the theme test, the desktop's theme really is dark: otherwise the
