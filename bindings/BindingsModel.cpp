@@ -23,11 +23,8 @@ void BindingsModel::SetRows(std::vector<BoundCombination> rows) {
     m_rows.clear();
     m_rows.reserve(rows.size());
     for (BoundCombination& bound : rows) {
-        Shown shown{std::move(bound), {}, {}, {}};
-        shown.info = CombinationRecord::Decode(shown.bound.binding.info);
-        shown.path = CombinationRecord::Decode(shown.bound.binding.path);
-        shown.search = BindingText::SearchText(shown.bound);
-        m_rows.push_back(std::move(shown));
+        QString search = BindingText::SearchText(bound);
+        m_rows.push_back({std::move(bound), std::move(search), std::nullopt});
     }
     endResetModel();
 }
@@ -84,6 +81,13 @@ QVariant BindingsModel::SocketData(const Shown& row, int socket, int role) const
     }
 }
 
+const QString& BindingsModel::TextOf(const Shown& row, int column) const {
+    if (!row.texts)
+        row.texts = {CombinationRecord::Decode(row.bound.binding.info),
+                     CombinationRecord::Decode(row.bound.binding.path)};
+    return (*row.texts)[column == Information ? 0 : 1];
+}
+
 QVariant BindingsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= int(m_rows.size()))
         return {};
@@ -97,7 +101,7 @@ QVariant BindingsModel::data(const QModelIndex& index, int role) const {
         return SocketData(row, index.column(), role);
     case Information:
     case Path: {
-        const QString& text = index.column() == Information ? row.info : row.path;
+        const QString& text = TextOf(row, index.column());
         if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole ||
             role == SortRole)
             return text;

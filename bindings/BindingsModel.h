@@ -6,6 +6,7 @@
 #include <QIcon>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 // The bound combinations as rows of five columns: the three socket pictures,
@@ -35,12 +36,14 @@ public:
     static QString Spoken(const BoundCombination& bound);
 
 private:
+    // The texts shown are read from the bytes when a row is drawn: only the
+    // rows on the screen pay for them.
     struct Shown {
         BoundCombination bound;
-        QString info;
-        QString path;
         QString search;
+        mutable std::optional<std::array<QString, 2>> texts; // information, path
     };
+    const QString& TextOf(const Shown& row, int column) const;
     QVariant SocketData(const Shown& row, int socket, int role) const;
     const QIcon& SocketIcon(const QString& value) const;
 

@@ -162,7 +162,12 @@ void TBindingsForm::Reload() {
     const std::optional<int> selected = SelectedRow();
     const std::optional<Combination> keep =
         selected ? std::optional(m_model->Row(*selected).combination) : std::nullopt;
-    m_model->SetRows(m_table.BoundCombinations());
+    // Twelve thousand rows take a moment to make: they are made again only
+    // when the table changed.
+    if (m_shownVersion != m_table.Version()) {
+        m_model->SetRows(m_table.BoundCombinations());
+        m_shownVersion = m_table.Version();
+    }
     SelectFirstRow();
     if (keep) {
         for (int row = 0; row < m_filter->rowCount(); ++row) {

@@ -65,6 +65,8 @@ private:
     BindingsHost& m_host;
     Choice m_choice = Choice::None;
     Combination m_chosen;
+    // The table's version that the rows show.
+    std::optional<quint64> m_shownVersion;
 
     BindingsModel* m_model = nullptr;
     BindingsFilter* m_filter = nullptr;

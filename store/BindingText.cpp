@@ -192,9 +192,9 @@ std::optional<std::vector<BoundCombination>> ParsedLines(QByteArrayView text, QS
 }
 
 QString SearchText(const BoundCombination& bound) {
-    QStringList parts(bound.combination.begin(), bound.combination.end());
-    parts << Record::Decode(bound.binding.info) << Record::Decode(bound.binding.path);
-    return WordMatch::SearchText(parts);
+    return WordMatch::SearchText({bound.combination[0], bound.combination[1], bound.combination[2],
+                                  Record::Decode(bound.binding.info),
+                                  Record::Decode(bound.binding.path)});
 }
 
 } // namespace BindingText

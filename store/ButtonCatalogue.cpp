@@ -8,9 +8,17 @@ const std::array<const char*, EntryCount> Names = {
     "One",      "Two",      "Three",  "Games",  "Trash",        "Projects", ""};
 
 QString ButtonName(int buttonIndex) {
+    // Made once and shared: a list of thousands of combinations copies
+    // these rather than making a text for every socket.
+    static const std::array<QString, EntryCount> texts = [] {
+        std::array<QString, EntryCount> made;
+        for (int i = 0; i < EntryCount; ++i)
+            made[size_t(i)] = QString::fromLatin1(Names[size_t(i)]);
+        return made;
+    }();
     if (buttonIndex < 0 || buttonIndex >= EntryCount)
         return {};
-    return QString::fromLatin1(Names[buttonIndex]);
+    return texts[size_t(buttonIndex)];
 }
 
 std::optional<int> ButtonIndex(const QString& name) {

@@ -262,10 +262,12 @@ void CombinationTable::CreateDefaultFile(AssignProgress& waiting) {
     (void)replacement.Finish();
     m_diskSize = FileSize;
     m_stamp = m_file.CurrentStamp();
+    ++m_version;
     replacement.RaiseUnsynced();
 }
 
 void CombinationTable::Take(QByteArrayView bytes) {
+    ++m_version;
     if (bytes.size() == FileSize) {
         // A whole file replaces everything: records kept for an earlier
         // content go.
@@ -471,6 +473,7 @@ bool CombinationTable::SaveOnce(const std::vector<Change>& changes, AssignProgre
     rebuilt.Keep();
     m_diskSize = FileSize;
     m_stamp = m_file.CurrentStamp();
+    ++m_version;
     replacement.RaiseUnsynced();
     return true;
 }

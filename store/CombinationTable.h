@@ -65,6 +65,9 @@ public:
     // the disk or put it there (a hand edit, another program's import):
     // then a load takes the change.
     bool FileChanged() const;
+    // Counts the loads and saves: a view of the table made at one count is
+    // still true while the count stays.
+    quint64 Version() const { return m_version; }
 
     // The first record, from record 0 upwards, whose trimmed socket fields
     // equal the combination; "Not found!" and an empty path when none does.
@@ -160,4 +163,5 @@ private:
     // The file's stamp when the table last took it or put it there: taken
     // before a read and after a save, so that a change in between shows.
     std::optional<CombinationFile::Stamp> m_stamp;
+    quint64 m_version = 0;
 };
