@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr qreal FocusMarkWidth = 2;
+constexpr qreal FocusMarkWidth = 3;
 
 bool IsPictureButton(Qt::MouseButton button) {
     return button == Qt::LeftButton || button == Qt::RightButton || button == Qt::MiddleButton;
@@ -56,13 +56,14 @@ void ImageButton::paintEvent(QPaintEvent* event) {
     // sharp as the pictures at any scale.
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF box = QRectF(rect()).adjusted(1, 1, -1, -1);
+    const qreal outer = FocusMarkWidth + 2;
+    const QRectF box = QRectF(rect()).adjusted(outer / 2, outer / 2, -outer / 2, -outer / 2);
     const qreal radius = std::min(box.width(), box.height()) / 4;
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(Qt::black, FocusMarkWidth + 2));
-    painter.drawRoundedRect(box.adjusted(1, 1, -1, -1), radius, radius);
+    painter.setPen(QPen(Qt::black, outer));
+    painter.drawRoundedRect(box, radius, radius);
     painter.setPen(QPen(Qt::white, FocusMarkWidth));
-    painter.drawRoundedRect(box.adjusted(1, 1, -1, -1), radius, radius);
+    painter.drawRoundedRect(box, radius, radius);
 }
 
 void ImageButton::SetPicture(const QPixmap& picture, const QRegion& keyed) {
