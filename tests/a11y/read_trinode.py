@@ -4,7 +4,9 @@ does, and checks what it finds. Prints one line per failure; exit status 1 when
 anything is missing.
 
 Usage: read_trinode.py INFO_OF_FILES
-where INFO_OF_FILES is the information bound to (Files, empty, empty).
+       read_trinode.py --bindings ROW
+where INFO_OF_FILES is the information bound to (Files, empty, empty), and
+ROW is how the open bindings window's first row must read.
 """
 import os
 import subprocess
@@ -133,8 +135,9 @@ def main():
         for name in EDITOR_BOXES + EDITOR_LISTS:
             if shown_names.count(name) != 1:
                 fail("editor control %r found %d times" % (name, shown_names.count(name)))
-        if (pyatspi.ROLE_PUSH_BUTTON, "Browse") not in shown:
-            fail("no push button named Browse")
+        for button in ("Browse", "Applications"):
+            if (pyatspi.ROLE_PUSH_BUTTON, button) not in shown:
+                fail("no push button named " + button)
         for role, name in shown:
             if role == pyatspi.ROLE_LIST and name not in EDITOR_LISTS:
                 fail("a list named %r" % name)
@@ -147,6 +150,22 @@ def main():
     return 1 if failures else 0
 
 
+def bindings(row):
+    """The bindings window, open: its filter box and its list are named, and
+    the selected row reads as the whole binding."""
+    app = wait_for("trinode on the accessibility bus", application)
+    if app is None:
+        return 1
+    wait_for("the bindings window's list",
+             lambda: [n for n in walk(app) if n.name == "Bound combinations" and showing(n)])
+    shown = [n.name for n in walk(app) if showing(n)]
+    if "Find" not in shown:
+        fail("no control named Find")
+    wait_for("a row read as %r" % row, lambda: row in shown or row in
+             [n.name for n in walk(app) if showing(n)])
+    return 1 if failures else 0
+
+
 def selected_item(node):
     chosen = [n.name for n in walk(node)
               if n is not node and n.getState().contains(pyatspi.STATE_SELECTED)]
@@ -154,4 +173,4 @@ def selected_item(node):
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(bindings(sys.argv[2]) if sys.argv[1] == "--bindings" else main())
