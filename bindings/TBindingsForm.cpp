@@ -1,30 +1,26 @@
 #include "bindings/TBindingsForm.h"
 
-#include "bindings/BindingsFilter.h"
 #include "bindings/BindingsHost.h"
 #include "bindings/BindingsModel.h"
 #include "editor/ProgressDisplay.h"
 #include "editor/TAddForm.h"
 #include "look/ClassicColours.h"
+#include "look/FilterBox.h"
 #include "look/PixelFont.h"
 #include "look/ScreenCentre.h"
 #include "platform/ErrorGuard.h"
 #include "store/CombinationTable.h"
+#include "store/WordFilter.h"
 
 #include <QBoxLayout>
-#include <QCoreApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTreeView>
-
-#include <algorithm>
-#include <iterator>
 
 namespace {
 
@@ -64,18 +60,12 @@ QPushButton* TBindingsForm::MakeButton(const QString& text, const QString& name,
 }
 
 void TBindingsForm::BuildControls() {
-    m_filterBox = new QLineEdit(this);
-    m_filterBox->setObjectName(QStringLiteral("FilterBox"));
-    m_filterBox->setPalette(ClassicColours::Palette());
-    m_filterBox->setClearButtonEnabled(true);
-    m_filterBox->setPlaceholderText(QStringLiteral("Words of the information, path or buttons"));
-    m_filterBox->setAccessibleName(QStringLiteral("Find"));
-    auto* findLabel = new QLabel(QStringLiteral("&Find:"), this);
-    findLabel->setBuddy(m_filterBox);
-
     m_model = new BindingsModel(this);
-    m_filter = new BindingsFilter(this);
+    m_filter = new WordFilter(BindingsModel::SearchRole, this);
     m_filter->setSourceModel(m_model);
+    m_filter->setSortRole(BindingsModel::SortRole);
+    m_filter->setSortCaseSensitivity(Qt::CaseInsensitive);
+    m_filter->setSortLocaleAware(true);
     m_list = new QTreeView(this);
     m_list->setObjectName(QStringLiteral("BindingsList"));
     m_list->setAccessibleName(QStringLiteral("Bound combinations"));
@@ -98,6 +88,9 @@ void TBindingsForm::BuildControls() {
         m_list->setColumnWidth(socket, SocketColumnWidth);
     m_list->setColumnWidth(BindingsModel::Information, InformationColumnWidth);
     connect(m_list, &QTreeView::doubleClicked, this, [this] { Act(Action::Show); });
+    m_filterBox = new FilterBox(*m_list, *m_filter, this);
+    m_filterBox->setPlaceholderText(QStringLiteral("Words of the information, path or buttons"));
+    connect(m_filterBox, &FilterBox::Narrowed, this, &TBindingsForm::ShowCount);
 
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("CountLabel"));
@@ -109,9 +102,6 @@ void TBindingsForm::BuildControls() {
     m_progressBar->setTextVisible(false);
     m_progressBar->hide();
 
-    auto* top = new QHBoxLayout;
-    top->addWidget(findLabel);
-    top->addWidget(m_filterBox, 1);
     auto* status = new QHBoxLayout;
     status->addWidget(m_count, 1);
     status->addWidget(m_progressLabel);
@@ -134,14 +124,14 @@ void TBindingsForm::BuildControls() {
     buttons->addWidget(close);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
+    layout->addLayout(m_filterBox->WithLabel());
     layout->addWidget(m_list, 1);
     layout->addLayout(status);
     layout->addWidget(m_progressBar);
     layout->addLayout(buttons);
 
-    connect(m_filterBox, &QLineEdit::textChanged, this, &TBindingsForm::FilterChanged);
     m_filterBox->installEventFilter(this);
+    setTabOrder(m_filterBox, m_list);
     m_list->installEventFilter(this);
     setFocusProxy(m_filterBox);
 }
@@ -168,7 +158,7 @@ void TBindingsForm::Reload() {
         m_model->SetRows(m_table.BoundCombinations());
         m_shownVersion = m_table.Version();
     }
-    SelectFirstRow();
+    m_filterBox->SelectFirst();
     if (keep) {
         for (int row = 0; row < m_filter->rowCount(); ++row) {
             const QModelIndex index = m_filter->index(row, 0);
@@ -179,19 +169,6 @@ void TBindingsForm::Reload() {
         }
     }
     ShowCount();
-}
-
-void TBindingsForm::FilterChanged(const QString& text) {
-    m_filter->SetText(text);
-    SelectFirstRow();
-    ShowCount();
-}
-
-void TBindingsForm::SelectFirstRow() {
-    const QModelIndex first = m_filter->index(0, 0);
-    m_list->setCurrentIndex(first);
-    if (first.isValid())
-        m_list->scrollTo(first);
 }
 
 void TBindingsForm::ShowCount() {
@@ -244,16 +221,7 @@ std::optional<TBindingsForm::Action> TBindingsForm::ActionFor(const QObject* wat
 bool TBindingsForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress || (watched != m_filterBox && watched != m_list))
         return QDialog::eventFilter(watched, event);
-    auto* key = static_cast<QKeyEvent*>(event);
-    // The filter box keeps the focus; the keys that move in a list move in
-    // this one.
-    static const int Moves[] = {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown};
-    if (watched == m_filterBox &&
-        std::find(std::begin(Moves), std::end(Moves), key->key()) != std::end(Moves)) {
-        QCoreApplication::sendEvent(m_list, event);
-        return true;
-    }
-    const std::optional<Action> action = ActionFor(watched, *key);
+    const std::optional<Action> action = ActionFor(watched, *static_cast<QKeyEvent*>(event));
     if (!action)
         return QDialog::eventFilter(watched, event);
     Act(*action);
@@ -331,6 +299,6 @@ void TBindingsForm::UnbindSelected() {
     }
     m_host.RefreshCurrent();
     m_model->RemoveRow(*row);
-    SelectFirstRow();
+    m_filterBox->SelectFirst();
     ShowCount();
 }

@@ -2,7 +2,7 @@
 
 // The bindings window: every bound combination, found by typing. It owns
 // - the filter box, which keeps the focus while the user types, and the list
-//   of rows it narrows (BindingsModel behind a BindingsFilter), sortable by
+//   of rows it narrows (BindingsModel behind a WordFilter), sortable by
 //   each column and in the file's order at first;
 // - the actions on the selected row: Enter shows its chord in the main
 //   window's sockets, Ctrl+Enter also runs it, F2 opens the editor on it,
@@ -18,12 +18,12 @@
 
 #include <optional>
 
-class BindingsFilter;
 class BindingsHost;
 class BindingsModel;
 class CombinationTable;
+class FilterBox;
+class WordFilter;
 class QLabel;
-class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTreeView;
@@ -50,8 +50,6 @@ private:
     void BuildControls();
     QPushButton* MakeButton(const QString& text, const QString& name, Action action);
     void Reload();
-    void FilterChanged(const QString& text);
-    void SelectFirstRow();
     void ShowCount();
     std::optional<int> SelectedRow() const;
     std::optional<Action> ActionFor(const QObject* watched, const QKeyEvent& event) const;
@@ -69,8 +67,8 @@ private:
     std::optional<quint64> m_shownVersion;
 
     BindingsModel* m_model = nullptr;
-    BindingsFilter* m_filter = nullptr;
-    QLineEdit* m_filterBox = nullptr;
+    WordFilter* m_filter = nullptr;
+    FilterBox* m_filterBox = nullptr;
     QTreeView* m_list = nullptr;
     QLabel* m_count = nullptr;
     QLabel* m_progressLabel = nullptr;

@@ -1,26 +1,21 @@
 #include "editor/ApplicationChooser.h"
 
 #include "look/ClassicColours.h"
+#include "look/FilterBox.h"
 #include "look/PixelFont.h"
 #include "look/ScreenCentre.h"
-#include "store/WordMatch.h"
+#include "store/WordFilter.h"
 
 #include <QAbstractListModel>
 #include <QBoxLayout>
-#include <QCoreApplication>
 #include <QDir>
 #include <QIcon>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListView>
 #include <QPixmap>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QSortFilterProxyModel>
 
-#include <algorithm>
-#include <iterator>
 #include <vector>
 
 namespace {
@@ -99,28 +94,6 @@ private:
     mutable std::vector<QIcon> m_icons;
 };
 
-class ApplicationFilter final : public QSortFilterProxyModel {
-public:
-    explicit ApplicationFilter(QObject* parent) : QSortFilterProxyModel(parent) {}
-
-    void SetText(const QString& text) {
-        const QStringList words = WordMatch::WordsOf(text);
-        if (words == m_words)
-            return;
-        m_words = words;
-        invalidateRowsFilter();
-    }
-
-protected:
-    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override {
-        const QModelIndex index = sourceModel()->index(sourceRow, 0, sourceParent);
-        return WordMatch::Matches(index.data(ApplicationList::SearchRole).toString(), m_words);
-    }
-
-private:
-    QStringList m_words;
-};
-
 ApplicationChooser::ApplicationChooser(ApplicationCatalogue& catalogue, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
@@ -137,16 +110,8 @@ ApplicationChooser::ApplicationChooser(ApplicationCatalogue& catalogue, QWidget*
     if (QIcon::themeName().isEmpty())
         QIcon::setThemeName(QStringLiteral("hicolor"));
 
-    m_filterBox = new QLineEdit(this);
-    m_filterBox->setObjectName(QStringLiteral("FilterBox"));
-    m_filterBox->setPalette(ClassicColours::Palette());
-    m_filterBox->setClearButtonEnabled(true);
-    m_filterBox->setAccessibleName(QStringLiteral("Find"));
-    auto* findLabel = new QLabel(QStringLiteral("&Find:"), this);
-    findLabel->setBuddy(m_filterBox);
-
     m_model = new ApplicationList(this);
-    m_filter = new ApplicationFilter(this);
+    m_filter = new WordFilter(ApplicationList::SearchRole, this);
     m_filter->setSourceModel(m_model);
     m_list = new QListView(this);
     m_list->setObjectName(QStringLiteral("ApplicationList"));
@@ -158,6 +123,8 @@ ApplicationChooser::ApplicationChooser(ApplicationCatalogue& catalogue, QWidget*
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(m_list, &QListView::doubleClicked, this, &ApplicationChooser::Pick);
+    m_filterBox = new FilterBox(*m_list, *m_filter, this);
+    connect(m_filterBox, &FilterBox::Narrowed, this, &ApplicationChooser::ShowCount);
 
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("CountLabel"));
@@ -171,21 +138,16 @@ ApplicationChooser::ApplicationChooser(ApplicationCatalogue& catalogue, QWidget*
     cancel->setPalette(ClassicColours::Palette());
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto* top = new QHBoxLayout;
-    top->addWidget(findLabel);
-    top->addWidget(m_filterBox, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_count, 1);
     bottom->addWidget(choose);
     bottom->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
+    layout->addLayout(m_filterBox->WithLabel());
     layout->addWidget(m_list, 1);
     layout->addLayout(bottom);
 
-    connect(m_filterBox, &QLineEdit::textChanged, this, &ApplicationChooser::FilterChanged);
     connect(&m_catalogue, &ApplicationCatalogue::Ready, this, &ApplicationChooser::Fill);
-    m_filterBox->installEventFilter(this);
     setTabOrder(m_filterBox, m_list);
     setFocusProxy(m_filterBox);
 }
@@ -210,12 +172,7 @@ void ApplicationChooser::showEvent(QShowEvent* event) {
 
 void ApplicationChooser::Fill() {
     m_model->SetApplications(m_catalogue.IsRead() ? &m_catalogue.Applications() : nullptr);
-    FilterChanged(m_filterBox->text());
-}
-
-void ApplicationChooser::FilterChanged(const QString& text) {
-    m_filter->SetText(text);
-    m_list->setCurrentIndex(m_filter->index(0, 0));
+    m_filterBox->SelectFirst();
     ShowCount();
 }
 
@@ -232,19 +189,6 @@ void ApplicationChooser::ShowCount() {
     const int shown = m_filter->rowCount();
     m_count->setText(shown == all ? QStringLiteral("%1 applications").arg(all)
                                   : QStringLiteral("%1 of %2 applications").arg(shown).arg(all));
-}
-
-bool ApplicationChooser::eventFilter(QObject* watched, QEvent* event) {
-    // The filter box keeps the focus; the keys that move in a list move in
-    // this one.
-    static const int Moves[] = {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown};
-    if (watched == m_filterBox && event->type() == QEvent::KeyPress &&
-        std::find(std::begin(Moves), std::end(Moves), static_cast<QKeyEvent*>(event)->key()) !=
-            std::end(Moves)) {
-        QCoreApplication::sendEvent(m_list, event);
-        return true;
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void ApplicationChooser::Pick() {

@@ -13,12 +13,11 @@
 
 #include <optional>
 
-class ApplicationFilter;
 class ApplicationList;
+class FilterBox;
 class QLabel;
-class QLineEdit;
 class QListView;
-class QSortFilterProxyModel;
+class WordFilter;
 
 class ApplicationChooser final : public QDialog {
     Q_OBJECT
@@ -33,19 +32,17 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Fill();
-    void FilterChanged(const QString& text);
     void ShowCount();
     void Pick();
 
     ApplicationCatalogue& m_catalogue;
     std::optional<DesktopApplication> m_picked;
-    QLineEdit* m_filterBox = nullptr;
+    FilterBox* m_filterBox = nullptr;
     QListView* m_list = nullptr;
     QLabel* m_count = nullptr;
     ApplicationList* m_model = nullptr;
-    ApplicationFilter* m_filter = nullptr;
+    WordFilter* m_filter = nullptr;
 };

@@ -1,0 +1,52 @@
+#include "look/FilterBox.h"
+
+#include "look/ClassicColours.h"
+#include "store/WordFilter.h"
+
+#include <QAbstractItemView>
+#include <QBoxLayout>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+
+FilterBox::FilterBox(QAbstractItemView& list, WordFilter& filter, QWidget* parent)
+    : QLineEdit(parent), m_list(list), m_filter(filter) {
+    setObjectName(QStringLiteral("FilterBox"));
+    setPalette(ClassicColours::Palette());
+    setClearButtonEnabled(true);
+    setAccessibleName(QStringLiteral("Find"));
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
+        m_filter.SetText(text);
+        SelectFirst();
+        Q_EMIT Narrowed();
+    });
+}
+
+QLayout* FilterBox::WithLabel() {
+    auto* label = new QLabel(QStringLiteral("&Find:"), parentWidget());
+    label->setBuddy(this);
+    auto* row = new QHBoxLayout;
+    row->addWidget(label);
+    row->addWidget(this, 1);
+    return row;
+}
+
+void FilterBox::SelectFirst() {
+    const QModelIndex first = m_filter.index(0, 0);
+    m_list.setCurrentIndex(first);
+    if (first.isValid())
+        m_list.scrollTo(first);
+}
+
+void FilterBox::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        QCoreApplication::sendEvent(&m_list, event);
+        return;
+    default:
+        QLineEdit::keyPressEvent(event);
+    }
+}
