@@ -13,6 +13,7 @@
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
+#include "summon/SummonSettings.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -392,6 +393,18 @@ TEST_F(MainForm, EditorRefreshShowsTheNewBindingAtOnce) {
     m_form.RefreshCurrent();
     EXPECT_EQ(Info(), "Fresh");
     EXPECT_EQ(m_form.CurrentPath(), "/bin");
+}
+
+TEST_F(MainForm, TheKeyHintShowsUntilTheUserSaysNotToAsk) {
+    auto* hint = Child<QLabel>(QStringLiteral("SummonHint"));
+    EXPECT_TRUE(hint->isVisible());
+    ModalWatcher keyDialog([](QWidget* dialog) {
+        SummonSettings().SetDontAsk(true);
+        dialog->close();
+    });
+    QTest::keyClick(&m_form, Qt::Key_K, Qt::ControlModifier);
+    EXPECT_TRUE(keyDialog.Seen());
+    EXPECT_FALSE(hint->isVisible());
 }
 
 TEST_F(MainForm, ASummonTakesWhatAnotherProgramBoundMeanwhile) {

@@ -91,6 +91,8 @@ public:
 
 protected:
     void SetUp() override {
+        // The handlers and the opener's wait are the suite's, not the home's.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(Rooted("{root}/config")));
         m_form.emplace(m_table);
         m_seen.form = &*m_form;
         m_form->SetDialogs({&m_editor, &m_help});

@@ -73,18 +73,25 @@ void CloseModal(QWidget* window) {
 } // namespace
 
 TemporaryHome::TemporaryHome()
-    : m_previousHome(qgetenv("HOME")), m_previousRuntime(qgetenv("XDG_RUNTIME_DIR")) {
+    : m_previousHome(qgetenv("HOME")), m_previousRuntime(qgetenv("XDG_RUNTIME_DIR")),
+      m_previousConfig(qgetenv("XDG_CONFIG_HOME")) {
     qputenv("HOME", QFile::encodeName(m_dir.path()));
     // A temporary directory is made private (0700).
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
+    // Trinode's own settings, too, are the home's, whatever the session set.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral(".config"))));
 }
 
 TemporaryHome::~TemporaryHome() {
     qputenv("HOME", m_previousHome);
-    if (m_previousRuntime.isNull())
-        qunsetenv("XDG_RUNTIME_DIR");
-    else
-        qputenv("XDG_RUNTIME_DIR", m_previousRuntime);
+    const auto restore = [](const char* name, const QByteArray& previous) {
+        if (previous.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, previous);
+    };
+    restore("XDG_RUNTIME_DIR", m_previousRuntime);
+    restore("XDG_CONFIG_HOME", m_previousConfig);
 }
 
 ModalGuard::ModalGuard() {

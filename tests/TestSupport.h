@@ -32,8 +32,8 @@ class QImage;
 class QWidget;
 
 // A temporary directory that stands in for the user's home while it lives:
-// HOME points at it (and XDG_RUNTIME_DIR at a private directory beside it),
-// and it is removed afterwards.
+// HOME points at it (XDG_CONFIG_HOME at its .config, and XDG_RUNTIME_DIR at
+// a private directory beside it), and it is removed afterwards.
 class TemporaryHome final {
 public:
     TemporaryHome();
@@ -50,6 +50,7 @@ private:
     QTemporaryDir m_runtime;
     QByteArray m_previousHome;
     QByteArray m_previousRuntime;
+    QByteArray m_previousConfig;
 };
 
 // Watches every window that the test program shows; one lives in main().
