@@ -47,19 +47,22 @@ TBindingsForm::TBindingsForm(CombinationTable& table, BindingsHost& host, QWidge
     BuildControls();
 }
 
-QPushButton* TBindingsForm::MakeButton(const QString& text, const QString& name, Action action) {
-    auto* button = new QPushButton(text, this);
-    button->setObjectName(name);
-    button->setPalette(ClassicColours::Palette());
-    button->setAutoDefault(false);
-    // The focus stays in the filter box; the buttons are for the mouse, and
-    // their keys are named on them.
-    button->setFocusPolicy(Qt::NoFocus);
-    connect(button, &QPushButton::clicked, this, [this, action] { Act(action); });
-    return button;
+void TBindingsForm::BuildControls() {
+    MakeList();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(m_filterBox->WithLabel());
+    layout->addWidget(m_list, 1);
+    layout->addLayout(MakeStatus());
+    layout->addWidget(m_progressBar);
+    layout->addLayout(MakeButtons());
+
+    m_filterBox->installEventFilter(this);
+    m_list->installEventFilter(this);
+    setTabOrder(m_filterBox, m_list);
+    setFocusProxy(m_filterBox);
 }
 
-void TBindingsForm::BuildControls() {
+void TBindingsForm::MakeList() {
     m_model = new BindingsModel(this);
     m_filter = new WordFilter(BindingsModel::SearchRole, this);
     m_filter->setSourceModel(m_model);
@@ -91,7 +94,9 @@ void TBindingsForm::BuildControls() {
     m_filterBox = new FilterBox(*m_list, *m_filter, this);
     m_filterBox->setPlaceholderText(QStringLiteral("Words of the information, path or buttons"));
     connect(m_filterBox, &FilterBox::Narrowed, this, &TBindingsForm::ShowCount);
+}
 
+QLayout* TBindingsForm::MakeStatus() {
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("CountLabel"));
     m_progressLabel = new QLabel(this);
@@ -101,39 +106,40 @@ void TBindingsForm::BuildControls() {
     m_progressBar->setRange(0, TAddForm::ProgressMaximum);
     m_progressBar->setTextVisible(false);
     m_progressBar->hide();
-
     auto* status = new QHBoxLayout;
     status->addWidget(m_count, 1);
     status->addWidget(m_progressLabel);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(
-        MakeButton(QStringLiteral("Show (Enter)"), QStringLiteral("ShowButton"), Action::Show));
-    buttons->addWidget(
-        MakeButton(QStringLiteral("Run (Ctrl+Enter)"), QStringLiteral("RunButton"), Action::Run));
-    buttons->addWidget(
-        MakeButton(QStringLiteral("Change (F2)"), QStringLiteral("ChangeButton"), Action::Edit));
-    buttons->addWidget(MakeButton(QStringLiteral("Unbind (Delete)"), QStringLiteral("UnbindButton"),
-                                  Action::Unbind));
-    buttons->addStretch(1);
-    auto* close = new QPushButton(QStringLiteral("Close (Esc)"), this);
-    close->setObjectName(QStringLiteral("CloseButton"));
-    close->setPalette(ClassicColours::Palette());
-    close->setAutoDefault(false);
-    close->setFocusPolicy(Qt::NoFocus);
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    buttons->addWidget(close);
+    return status;
+}
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(m_filterBox->WithLabel());
-    layout->addWidget(m_list, 1);
-    layout->addLayout(status);
-    layout->addWidget(m_progressBar);
-    layout->addLayout(buttons);
-
-    m_filterBox->installEventFilter(this);
-    setTabOrder(m_filterBox, m_list);
-    m_list->installEventFilter(this);
-    setFocusProxy(m_filterBox);
+QLayout* TBindingsForm::MakeButtons() {
+    // Each button names its key: they are for the mouse, and the focus stays
+    // in the filter box.
+    struct ButtonSpec {
+        const char* text;
+        const char* name;
+        Action action;
+    };
+    static constexpr ButtonSpec Buttons[] = {
+        {"Show (Enter)", "ShowButton", Action::Show},
+        {"Run (Ctrl+Enter)", "RunButton", Action::Run},
+        {"Change (F2)", "ChangeButton", Action::Edit},
+        {"Unbind (Delete)", "UnbindButton", Action::Unbind},
+        {"Close (Esc)", "CloseButton", Action::Close},
+    };
+    auto* row = new QHBoxLayout;
+    for (const ButtonSpec& spec : Buttons) {
+        if (spec.action == Action::Close)
+            row->addStretch(1);
+        auto* button = new QPushButton(QLatin1String(spec.text), this);
+        button->setObjectName(QLatin1String(spec.name));
+        button->setPalette(ClassicColours::Palette());
+        button->setAutoDefault(false);
+        button->setFocusPolicy(Qt::NoFocus);
+        connect(button, &QPushButton::clicked, this, [this, action = spec.action] { Act(action); });
+        row->addWidget(button);
+    }
+    return row;
 }
 
 void TBindingsForm::showEvent(QShowEvent* event) {
@@ -242,6 +248,9 @@ void TBindingsForm::Act(Action action) {
             break;
         case Action::Unbind:
             UnbindSelected();
+            break;
+        case Action::Close:
+            reject();
             break;
         }
     });

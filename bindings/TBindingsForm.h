@@ -24,6 +24,7 @@ class CombinationTable;
 class FilterBox;
 class WordFilter;
 class QLabel;
+class QLayout;
 class QProgressBar;
 class QPushButton;
 class QTreeView;
@@ -45,10 +46,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class Action { Show, Run, Edit, Unbind };
+    enum class Action { Show, Run, Edit, Unbind, Close };
 
     void BuildControls();
-    QPushButton* MakeButton(const QString& text, const QString& name, Action action);
+    void MakeList();
+    QLayout* MakeStatus();
+    QLayout* MakeButtons();
     void Reload();
     void ShowCount();
     std::optional<int> SelectedRow() const;

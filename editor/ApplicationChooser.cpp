@@ -110,6 +110,18 @@ ApplicationChooser::ApplicationChooser(ApplicationCatalogue& catalogue, QWidget*
     if (QIcon::themeName().isEmpty())
         QIcon::setThemeName(QStringLiteral("hicolor"));
 
+    MakeList();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(m_filterBox->WithLabel());
+    layout->addWidget(m_list, 1);
+    layout->addLayout(MakeButtons());
+
+    connect(&m_catalogue, &ApplicationCatalogue::Ready, this, &ApplicationChooser::Fill);
+    setTabOrder(m_filterBox, m_list);
+    setFocusProxy(m_filterBox);
+}
+
+void ApplicationChooser::MakeList() {
     m_model = new ApplicationList(this);
     m_filter = new WordFilter(ApplicationList::SearchRole, this);
     m_filter->setSourceModel(m_model);
@@ -125,7 +137,9 @@ ApplicationChooser::ApplicationChooser(ApplicationCatalogue& catalogue, QWidget*
     connect(m_list, &QListView::doubleClicked, this, &ApplicationChooser::Pick);
     m_filterBox = new FilterBox(*m_list, *m_filter, this);
     connect(m_filterBox, &FilterBox::Narrowed, this, &ApplicationChooser::ShowCount);
+}
 
+QLayout* ApplicationChooser::MakeButtons() {
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("CountLabel"));
     auto* choose = new QPushButton(QStringLiteral("&Choose"), this);
@@ -142,14 +156,7 @@ ApplicationChooser::ApplicationChooser(ApplicationCatalogue& catalogue, QWidget*
     bottom->addWidget(m_count, 1);
     bottom->addWidget(choose);
     bottom->addWidget(cancel);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(m_filterBox->WithLabel());
-    layout->addWidget(m_list, 1);
-    layout->addLayout(bottom);
-
-    connect(&m_catalogue, &ApplicationCatalogue::Ready, this, &ApplicationChooser::Fill);
-    setTabOrder(m_filterBox, m_list);
-    setFocusProxy(m_filterBox);
+    return bottom;
 }
 
 std::optional<DesktopApplication> ApplicationChooser::Choose(ApplicationCatalogue& catalogue,

@@ -16,6 +16,7 @@
 class ApplicationList;
 class FilterBox;
 class QLabel;
+class QLayout;
 class QListView;
 class WordFilter;
 
@@ -34,6 +35,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void MakeList();
+    // The count of applications, and the buttons.
+    QLayout* MakeButtons();
     void Fill();
     void ShowCount();
     void Pick();
