@@ -56,8 +56,10 @@ int RunGuiPart(int argc, char** argv) {
     auto* guiMain =
         part ? reinterpret_cast<decltype(&TrinodeGuiMain)>(::dlsym(part, GuiPartEntry)) : nullptr;
     if (!guiMain) {
-        std::fprintf(stderr, "trinode: cannot load Trinode's GUI part %s: %s\n", path.constData(),
-                     ::dlerror());
+        // The loader's reason names the file.
+        const char* why = ::dlerror();
+        std::fprintf(stderr, "trinode: cannot load Trinode's GUI part: %s\n",
+                     why ? why : (path + ": it has no entry").constData());
         return ExitNoGuiPart;
     }
     return guiMain(argc, argv);
