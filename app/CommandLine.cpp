@@ -1,13 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "app/BindingsCommands.h"
-#include "summon/Autostart.h"
-#include "summon/SummonKey.h"
-
-#include <QCoreApplication>
-
 #include <cstdio>
-#include <functional>
 
 namespace {
 
@@ -30,7 +23,8 @@ const char* const Usage =
     "                           as --list prints them, in one save; a line that\n"
     "                           does not read is named, and nothing is written\n"
     "      --background         start Trinode without showing its window; the\n"
-    "                           first summon (its key, or trinode) shows it\n"
+    "                           first summon (its key, or trinode) shows it;\n"
+    "                           when Trinode already runs, leave it as it is\n"
     "      --bind-key [SHORTCUT]\n"
     "                           bind SHORTCUT (Qt's notation, such as\n"
     "                           Ctrl+Alt+Space or Meta+T; Ctrl+Alt+Space when\n"
@@ -56,21 +50,6 @@ const char* const Usage =
     "become active; 3 when the desktop refused the key or could not be\n"
     "reached; 4 when a step by hand remains (sway, i3, other desktops); 5 when\n"
     "the combination file could not be read or written.\n";
-
-int Report(const SummonKey::Outcome& outcome) {
-    switch (outcome.kind) {
-    case SummonKey::Outcome::Kind::Done:
-        std::printf("%s\n", qPrintable(outcome.message));
-        return 0;
-    case SummonKey::Outcome::Kind::ByHand:
-        std::printf("%s\n", qPrintable(outcome.message));
-        return CommandLine::ExitByHand;
-    case SummonKey::Outcome::Kind::Refused:
-        std::fprintf(stderr, "trinode: %s\n", qPrintable(outcome.message));
-        return CommandLine::ExitRefused;
-    }
-    return CommandLine::ExitRefused;
-}
 
 } // namespace
 
@@ -103,7 +82,7 @@ CommandLine::CommandLine(int argc, char** argv) {
         else if (option == QLatin1String("--bind-key"))
             Take(Action::BindKey, inlineValue   ? value
                                   : nextIsValue ? QString::fromLocal8Bit(argv[++i])
-                                                : QLatin1String(SummonKey::DefaultShortcut));
+                                                : std::optional<QString>());
         else if (option == QLatin1String("--autostart") && (inlineValue || nextIsValue))
             Take(Action::Autostart, inlineValue ? value : QString::fromLocal8Bit(argv[++i]));
         else if (option == QLatin1String("--autostart"))
@@ -113,7 +92,7 @@ CommandLine::CommandLine(int argc, char** argv) {
     }
     if (m_action == Action::Autostart && m_value != QLatin1String("on") &&
         m_value != QLatin1String("off"))
-        Refuse(QStringLiteral("--autostart needs on or off, not \"%1\"").arg(m_value));
+        Refuse(QStringLiteral("--autostart needs on or off, not \"%1\"").arg(*m_value));
 }
 
 void CommandLine::Refuse(const QString& why) {
@@ -123,7 +102,7 @@ void CommandLine::Refuse(const QString& why) {
 
 // --help and --version win over anything else, as they always did; of the
 // options that do something, one at a time.
-void CommandLine::Take(Action action, const QString& value) {
+void CommandLine::Take(Action action, const std::optional<QString>& value) {
     const auto informs = [](Action a) { return a == Action::Help || a == Action::Version; };
     if (informs(m_action))
         return;
@@ -135,11 +114,8 @@ void CommandLine::Take(Action action, const QString& value) {
     m_value = value;
 }
 
-std::optional<int> CommandLine::Run() const {
+std::optional<int> CommandLine::Answer() const {
     switch (m_action) {
-    case Action::Start:
-    case Action::Background:
-        return std::nullopt;
     case Action::Help:
         std::fputs(Usage, stdout);
         return 0;
@@ -149,52 +125,14 @@ std::optional<int> CommandLine::Run() const {
     case Action::Usage:
         std::fprintf(stderr, "trinode: %s (see trinode --help)\n", qPrintable(m_error));
         return ExitUsage;
+    case Action::Start:
+    case Action::Background:
     case Action::BindKey:
-        return BindKey();
     case Action::UnbindKey:
-        return UnbindKey();
     case Action::Autostart:
-        return SetAutostart();
     case Action::List:
-        return BindingsCommands::List(m_words);
     case Action::Import:
-        return BindingsCommands::Import(m_value);
+        return std::nullopt;
     }
     return ExitUsage;
-}
-
-// The session bus needs an application object; no window is made.
-static SummonKey::Outcome WithApplication(const std::function<SummonKey::Outcome()>& work) {
-    int argc = 1;
-    char name[] = "trinode";
-    char* argv[] = {name, nullptr};
-    const QCoreApplication app(argc, argv);
-    return work();
-}
-
-int CommandLine::BindKey() const {
-    QString why;
-    const auto shortcut = Shortcut::FromPortableText(m_value, &why);
-    if (!shortcut) {
-        std::fprintf(stderr, "trinode: %s\n", qPrintable(why));
-        return ExitUsage;
-    }
-    return Report(WithApplication([&shortcut]() { return SummonKey::Bind(*shortcut); }));
-}
-
-int CommandLine::UnbindKey() const {
-    return Report(WithApplication(&SummonKey::Unbind));
-}
-
-int CommandLine::SetAutostart() const {
-    const bool on = m_value == QLatin1String("on");
-    const QString failed = on ? Autostart::Enable() : Autostart::Disable();
-    if (!failed.isEmpty()) {
-        std::fprintf(stderr, "trinode: %s\n", qPrintable(failed));
-        return ExitRefused;
-    }
-    std::printf(on ? "Trinode starts in the background when you log in (%s)\n"
-                   : "Trinode no longer starts when you log in (%s removed)\n",
-                qPrintable(Autostart::FilePath()));
-    return 0;
 }

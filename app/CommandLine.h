@@ -1,9 +1,11 @@
 #pragma once
 
-// Trinode's command line: long GNU-style options. The ones that set
-// something (the summon key, the autostart entry) or print something do their
-// work and give the exit status; without them Trinode starts, with
-// --background without showing its window.
+// Trinode's command line: long GNU-style options. Without them Trinode
+// starts, with --background without showing its window; the others set
+// something (the summon key, the autostart entry), print something or read
+// bindings, and the GUI part does them (GuiMain). Qt Core only: the front
+// reads it before any GUI exists, and answers --help, --version and a
+// command line that does not read by itself.
 
 #include <QString>
 #include <QStringList>
@@ -12,20 +14,6 @@
 
 class CommandLine final {
 public:
-    CommandLine(int argc, char** argv);
-
-    // The exit status when the command line is all there is to do; nullopt
-    // when Trinode is to start.
-    std::optional<int> Run() const;
-    bool Background() const { return m_action == Action::Background; }
-
-    static constexpr int ExitUsage = 1;
-    // The desktop refused, or could not be reached: nothing changed.
-    static constexpr int ExitRefused = 3;
-    // Nothing was set: a step by hand remains, which the message names.
-    static constexpr int ExitByHand = 4;
-
-private:
     enum class Action {
         Start,
         Background,
@@ -39,14 +27,33 @@ private:
         Usage
     };
 
-    void Take(Action action, const QString& value = QString());
+    CommandLine(int argc, char** argv);
+
+    Action What() const { return m_action; }
+    bool Starts() const { return m_action == Action::Start || m_action == Action::Background; }
+    bool Background() const { return m_action == Action::Background; }
+    // --import's file and --autostart's on or off; --bind-key's shortcut
+    // when one was given.
+    const std::optional<QString>& Value() const { return m_value; }
+    // --list's words.
+    const QStringList& Words() const { return m_words; }
+
+    // --help, --version and a command line that does not read: the exit
+    // status, after the text; nullopt for every other action.
+    std::optional<int> Answer() const;
+
+    static constexpr int ExitUsage = 1;
+    // The desktop refused, or could not be reached: nothing changed.
+    static constexpr int ExitRefused = 3;
+    // Nothing was set: a step by hand remains, which the message names.
+    static constexpr int ExitByHand = 4;
+
+private:
+    void Take(Action action, const std::optional<QString>& value = std::nullopt);
     void Refuse(const QString& why);
-    int BindKey() const;
-    int UnbindKey() const;
-    int SetAutostart() const;
 
     Action m_action = Action::Start;
-    QString m_value;
+    std::optional<QString> m_value;
     QStringList m_words;
     QString m_error;
 };

@@ -224,8 +224,7 @@ bool SingleInstance::FillAddress(sockaddr_un* address) const {
     return true;
 }
 
-SingleInstance::Outcome
-SingleInstance::HandOverOrClaim(const std::function<SummonRequest()>& makeRequest) {
+SingleInstance::Outcome SingleInstance::HandOverOrClaim(const RequestMaker& makeRequest) {
     m_message.clear();
     if (!m_name.isEmpty() && Claim())
         return Outcome::Claimed;
@@ -234,10 +233,7 @@ SingleInstance::HandOverOrClaim(const std::function<SummonRequest()>& makeReques
     return Summon(makeRequest);
 }
 
-bool SingleInstance::Claim() {
-    if (m_listener.IsOpen())
-        return true;
-    const QByteArray socketName = m_name + ".socket";
+SingleInstance::Lock SingleInstance::TakeLock() {
     const QByteArray lockName = m_name + ".lock";
     if (!m_lock.IsOpen()) {
         m_lock.Reset(::openat(m_directory.Get(), lockName.constData(),
@@ -245,15 +241,34 @@ bool SingleInstance::Claim() {
         if (!m_lock.IsOpen()) {
             m_message = QStringLiteral("%1/%2: %3")
                             .arg(Text(m_directoryPath), Text(lockName), Errno(errno));
-            return false;
+            return Lock::Failed;
         }
     }
     int r;
     do {
         r = ::flock(m_lock.Get(), LOCK_EX | LOCK_NB);
     } while (r != 0 && errno == EINTR);
-    if (r != 0)
-        return false; // a running instance holds it
+    return r == 0 ? Lock::Taken : Lock::Held;
+}
+
+bool SingleInstance::HeldElsewhere() {
+    if (m_name.isEmpty() || Holds())
+        return false;
+    const Lock lock = TakeLock();
+    // Closed either way: the lock is a running instance's to take, and a
+    // second open description of the file in this process would stand in
+    // the way of its claim.
+    m_lock.Reset();
+    m_message.clear();
+    return lock == Lock::Held;
+}
+
+bool SingleInstance::Claim() {
+    if (m_listener.IsOpen())
+        return true;
+    const QByteArray socketName = m_name + ".socket";
+    if (TakeLock() != Lock::Taken)
+        return false; // a running instance holds it, or Message says why
 
     // Whatever sits at the name now is left from an instance that has ended,
     // or was put there by someone else.
@@ -278,7 +293,7 @@ bool SingleInstance::Claim() {
     return true;
 }
 
-SingleInstance::Outcome SingleInstance::Summon(const std::function<SummonRequest()>& makeRequest) {
+SingleInstance::Outcome SingleInstance::Summon(const RequestMaker& makeRequest) {
     m_message.clear();
     const FileDescriptor connection = ConnectToHolder();
     if (!connection.IsOpen())
@@ -295,6 +310,11 @@ SingleInstance::Outcome SingleInstance::Summon(const std::function<SummonRequest
                         .arg(peer.pid)
                         .arg(SocketPath());
         return Outcome::Alone;
+    }
+    if (!makeRequest) {
+        // Closing the connection unasked leaves the instance as it is.
+        m_message = QStringLiteral("Trinode already runs (process %1)").arg(peer.pid);
+        return Outcome::Running;
     }
     if (!SendAll(connection.Get(), makeRequest().Serialize(), QDeadlineTimer(GreetingWaitMs))) {
         m_message =

@@ -13,9 +13,9 @@
 // directory is held open and the socket reached through it, so that a
 // runtime directory whose path leaves no room in a socket address still
 // works. A lock held for the running instance's life says which instance
-// owns the name, so a crashed one leaves nothing that blocks the next start. A second start hands over only to a
-// server of the same uid that greets it as Trinode; anything else, and it
-// runs on its own and says why.
+// owns the name, so a crashed one leaves nothing that blocks the next start.
+// A second start hands over only to a server of the same uid that greets it
+// as Trinode; anything else, and it runs on its own and says why.
 //
 // Hand-written rather than QLocalServer: QLocalServer cannot check the
 // peer's uid, refuse a directory others can write, or bound how long an idle
@@ -24,8 +24,8 @@
 //
 // Qt Core only: a second start uses it before any GUI exists.
 
-#include "store/FileDescriptor.h"
 #include "platform/SummonRequest.h"
+#include "store/FileDescriptor.h"
 
 #include <QDeadlineTimer>
 #include <QObject>
@@ -46,6 +46,7 @@ public:
         Activated, // the running instance's window became the active one
         Refused,   // the running instance answered, its window did not become active
         Alone,     // nothing usable answered: run on our own (Message says why)
+        Running,   // a Trinode answered and was asked nothing (Message names it)
     };
 
     // The answer a listener sends back for a summon.
@@ -54,6 +55,9 @@ public:
         QString message; // why not, when not active
     };
     using SummonHandler = std::function<void(const SummonRequest&, std::function<void(Answer)>)>;
+    // Makes what a summon hands over. An empty one only asks whether a
+    // Trinode runs, and leaves it as it is (--background).
+    using RequestMaker = std::function<SummonRequest()>;
 
     explicit SingleInstance(const QString& combinationFilePath, QObject* parent = nullptr);
     ~SingleInstance() override;
@@ -68,10 +72,14 @@ public:
     // Hands over to a running instance or claims the name. makeRequest runs
     // only once a genuine instance has greeted us, so that what it costs
     // (an X server round trip) is paid only by a summon.
-    Outcome HandOverOrClaim(const std::function<SummonRequest()>& makeRequest);
+    Outcome HandOverOrClaim(const RequestMaker& makeRequest);
     // The hand-over alone, once the name is found held: Alone when no
     // instance answers there.
-    Outcome Summon(const std::function<SummonRequest()>& makeRequest);
+    Outcome Summon(const RequestMaker& makeRequest);
+    // Whether another process holds the name (a running Trinode, or one about
+    // to listen), found without claiming it: a start that only hands over
+    // looks first, and never waits for a listener that nobody is.
+    bool HeldElsewhere();
     // Why the last hand-over ended as it did (for Refused and Alone), or a
     // note about what was found (a foreign socket that was replaced).
     const QString& Message() const { return m_message; }
@@ -100,6 +108,10 @@ private:
         quint64 id = 0;
     };
 
+    enum class Lock { Taken, Held, Failed };
+    // Takes the name's lock unless a running instance holds it; Failed, with
+    // the reason in Message(), when the lock file cannot be opened.
+    Lock TakeLock();
     bool Claim();
     // A connection to the instance that holds the name, made once it listens;
     // not open, with the reason in Message(), when none could be made.

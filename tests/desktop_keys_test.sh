@@ -109,7 +109,8 @@ case_openbox_grab_summons() {
 }
 
 # The autostart entry is valid and starts trinode --background, which shows
-# no window until the first summon shows it active.
+# no window until the first summon shows it active; a second --background
+# leaves it as it is.
 case_autostart_and_background() {
     start_openbox || return 1
     trinode_in_case --autostart on >/dev/null || fail "autostart on" || return 1
@@ -120,6 +121,11 @@ case_autostart_and_background() {
     TRINODE_PID=$!
     wait_until "the instance socket" eval 'compgen -G "$CASE_HOME/run/*" >/dev/null' || return 1
     ! xdotool search --onlyvisible --name '^Trinode$' >/dev/null || fail "a window showed" || return 1
+    # A second --background only asks: the running one stays hidden.
+    local again
+    again=$(trinode_in_case --background) || fail "a second --background exited $?" || return 1
+    [[ $again == "Trinode already runs (process "*"); left as it is" ]] || fail "$again" || return 1
+    ! xdotool search --onlyvisible --name '^Trinode$' >/dev/null || fail "it was summoned" || return 1
     trinode_in_case || fail "the first summon exited $?" || return 1
     WINDOW=$(xdotool search --onlyvisible --name '^Trinode$' | head -1)
     [[ -n "$WINDOW" && "$(xdotool getactivewindow)" == "$WINDOW" ]] || fail "not active" || return 1

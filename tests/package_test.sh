@@ -12,7 +12,7 @@ source "$(dirname "$0")/x11/harness.sh"
 : "${TRINODE_SOURCE_DIR:?}"
 
 missing=()
-for tool in cpack dpkg dpkg-deb lintian desktop-file-validate man identify Xvfb xdotool; do
+for tool in cpack dpkg dpkg-deb lintian desktop-file-validate man identify readelf Xvfb xdotool; do
     command -v "$tool" >/dev/null || missing+=("$tool")
 done
 if ((${#missing[@]})); then
@@ -41,6 +41,14 @@ case_installed_and_recorded_in_the_root_only() {
     dpkg-query --admindir="$ROOT/var/lib/dpkg" -W -f='${Status}' trinode | grep -qx "install ok installed" ||
         fail "the root's database does not hold trinode" || return 1
     [[ -x $ROOT/usr/bin/trinode ]] || fail "no executable in the root"
+}
+
+# A summon runs the front alone: none of the GUI's libraries may come with it.
+case_front_loads_no_gui_library() {
+    local needed
+    needed=$(readelf -d "$ROOT/usr/bin/trinode" | grep NEEDED) || fail "readelf found nothing" || return 1
+    ! grep -E 'Qt6(Gui|Widgets|DBus)' <<<"$needed" || fail "the front needs a GUI library" || return 1
+    [[ -f $ROOT/usr/lib/trinode/gui/trinode-gui.so ]] || fail "no GUI part in the root"
 }
 
 case_dependencies_are_on_this_machine() {
