@@ -110,6 +110,11 @@ QByteArray StartBus(QProcess& daemon, const QTemporaryDir& dir) {
              "<busconfig><type>session</type><listen>unix:tmpdir=" + QFile::encodeName(dir.path()) +
                  "</listen><listen>tcp:host=127.0.0.1,port=0</listen><listen>nonce-tcp:host="
                  "127.0.0.1,port=0</listen><auth>EXTERNAL</auth></busconfig>");
+    // The nonce's file goes into a folder of its own under TMPDIR, which a
+    // killed daemon leaves behind: the test's folder takes it.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", dir.path());
+    daemon.setProcessEnvironment(environment);
     daemon.start("dbus-daemon",
                  {"--config-file=" + dir.filePath("bus.conf"), "--nofork", "--print-address"});
     return daemon.waitForReadyRead(20000) ? daemon.readLine().trimmed() : QByteArray();

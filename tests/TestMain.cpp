@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSettings>
 #include <QTemporaryDir>
 
 // One QApplication for the whole test program, on whatever platform the
@@ -17,6 +18,11 @@ int main(int argc, char** argv) {
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's own settings (a file dialog's last folder) go where Qt first
+    // looked, which would be a test's home that is gone by the next write:
+    // this home, which lives as long as the program, takes them.
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, home.filePath(QStringLiteral(".config")));
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QString());
     QApplication::setApplicationName(QStringLiteral("Trinode"));

@@ -125,9 +125,11 @@ case_copyright_is_the_licence() {
 }
 
 case_lintian_is_content() {
-    # lintian keeps its cache in the home: a throwaway one.
+    # lintian keeps its cache in the home and leaves a file in TMPDIR:
+    # throwaway ones.
     local report
-    report=$(HOME=$work XDG_CACHE_HOME=$work/cache lintian --pedantic -I "$DEB" 2>&1 |
+    mkdir -p "$work/tmp"
+    report=$(HOME=$work XDG_CACHE_HOME=$work/cache TMPDIR=$work/tmp lintian --pedantic -I "$DEB" 2>&1 |
         grep -v '^running with root privileges')
     echo "$report" | sed 's/^/    /'
     # No error, no warning, and none of the hardening or stripping notes.
