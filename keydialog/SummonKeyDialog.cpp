@@ -67,6 +67,9 @@ void SummonKeyDialog::showEvent(QShowEvent* event) {
 void SummonKeyDialog::Say(const QString& text) {
     m_outcome->setText(text);
     m_outcome->setAccessibleDescription(text);
+    // A window's least size leaves out the height a wrapped text needs at
+    // the width it has: asked for here, the window grows to show all lines.
+    m_outcome->setMinimumHeight(m_outcome->heightForWidth(m_outcome->width()));
 }
 
 void SummonKeyDialog::SetKeyClick() {

@@ -22,6 +22,10 @@ struct KeyRow {
     const char* said;
 };
 
+void PrintTo(const KeyRow& row, std::ostream* out) {
+    *out << row.scenario;
+}
+
 // A home of its own, whose settings and autostart entries the dialog writes,
 // on the desktop given.
 struct DialogHome final {
@@ -46,7 +50,7 @@ TEST_P(SummonKeyDialogKeys, SaysTheOutcome) {
     dialog.show();
     auto* edit = dialog.findChild<QKeySequenceEdit*>();
     ASSERT_TRUE(edit);
-    QTRY_VERIFY(edit->hasFocus());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return edit->hasFocus(); }));
     edit->clear();
     QTest::keyClick(edit, row.key, row.modifiers);
     dialog.findChild<QPushButton*>("SetKey")->click();
@@ -56,6 +60,10 @@ TEST_P(SummonKeyDialogKeys, SaysTheOutcome) {
             outcome = label;
     ASSERT_TRUE(outcome);
     EXPECT_TRUE(outcome->text().contains(row.said)) << outcome->text().toStdString();
+    // Every wrapped line of it shows.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return outcome->height() >= outcome->heightForWidth(outcome->width()); }))
+        << outcome->height() << " of " << outcome->heightForWidth(outcome->width());
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SummonKeyDialogKeys,
