@@ -91,9 +91,12 @@ void TBindingsForm::MakeList() {
         m_list->setColumnWidth(socket, SocketColumnWidth);
     m_list->setColumnWidth(BindingsModel::Information, InformationColumnWidth);
     connect(m_list, &QTreeView::doubleClicked, this, [this] { Act(Action::Show); });
+    // The buttons that act on a row are there only while one is chosen.
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TBindingsForm::ShowState);
     m_filterBox = new FilterBox(*m_list, *m_filter, this);
     m_filterBox->setPlaceholderText(QStringLiteral("Words of the information, path or buttons"));
-    connect(m_filterBox, &FilterBox::Narrowed, this, &TBindingsForm::ShowCount);
+    connect(m_filterBox, &FilterBox::Narrowed, this, &TBindingsForm::ShowState);
 }
 
 QLayout* TBindingsForm::MakeStatus() {
@@ -138,6 +141,8 @@ QLayout* TBindingsForm::MakeButtons() {
         button->setFocusPolicy(Qt::NoFocus);
         connect(button, &QPushButton::clicked, this, [this, action = spec.action] { Act(action); });
         row->addWidget(button);
+        if (spec.action != Action::Close)
+            m_rowButtons.append(button);
     }
     return row;
 }
@@ -174,16 +179,19 @@ void TBindingsForm::Reload() {
             }
         }
     }
-    ShowCount();
+    ShowState();
 }
 
-void TBindingsForm::ShowCount() {
+void TBindingsForm::ShowState() {
     const int all = m_model->rowCount();
     const int shown = m_filter->rowCount();
     m_count->setText(all == 0 ? QStringLiteral("No combination is bound yet")
                      : shown == all
                          ? QStringLiteral("%1 bound combinations").arg(all)
                          : QStringLiteral("%1 of %2 bound combinations").arg(shown).arg(all));
+    const bool chosen = SelectedRow().has_value();
+    for (QPushButton* button : std::as_const(m_rowButtons))
+        button->setEnabled(chosen);
 }
 
 std::optional<int> TBindingsForm::SelectedRow() const {
@@ -309,5 +317,5 @@ void TBindingsForm::UnbindSelected() {
     m_host.RefreshCurrent();
     m_model->RemoveRow(*row);
     m_filterBox->SelectFirst();
-    ShowCount();
+    ShowState();
 }

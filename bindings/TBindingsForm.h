@@ -53,7 +53,7 @@ private:
     QLayout* MakeStatus();
     QLayout* MakeButtons();
     void Reload();
-    void ShowCount();
+    void ShowState();
     std::optional<int> SelectedRow() const;
     std::optional<Action> ActionFor(const QObject* watched, const QKeyEvent& event) const;
     void Act(Action action);
@@ -76,4 +76,5 @@ private:
     QLabel* m_count = nullptr;
     QLabel* m_progressLabel = nullptr;
     QProgressBar* m_progressBar = nullptr;
+    QList<QPushButton*> m_rowButtons;
 };

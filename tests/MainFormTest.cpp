@@ -581,6 +581,8 @@ TEST_P(FindsBindings, NarrowsByEveryWordAndActsOnTheFirstRowLeft) {
             const QAbstractItemModel* rows = window->findChild<QTreeView*>()->model();
             for (int r = 0; r < rows->rowCount(); ++r)
                 listed << rows->index(r, 3).data().toString();
+            EXPECT_EQ(window->findChild<QAbstractButton*>("UnbindButton")->isEnabled(),
+                      rows->rowCount() > 0);
             ModalWatcher nested([&](QWidget* modal) {
                 const Combination editing = m_form.CombinationToEdit();
                 if (auto* question = qobject_cast<QMessageBox*>(modal))
