@@ -179,8 +179,8 @@ socket_filled() {
     [[ "$(pixel 450 464)" != "000000" ]]
 }
 
-corner_black() {
-    [[ "$(screen_pixel "$WIN_X" "$WIN_Y")" == "000000" ]]
+exit_drawn() {
+    [[ "$(pixel $((992 + 16)) 16)" != "000000" ]]
 }
 
 a_running() {
@@ -212,10 +212,10 @@ case_tiled_at_960() {
         ((sx >= WIN_X && sy >= WIN_Y && sx < WIN_X + WIN_W && sy < WIN_Y + WIN_H)) ||
             fail "layout point $point lies outside the window at $sx,$sy" || return 1
     done
-    # sway draws the tile's border around the client's last buffer until the
-    # client has drawn at the tile's size; wait for that buffer.
-    wait_until "the window's corner is black" corner_black || return 1
-    [[ "$(pixel $((992 + 16)) 16)" != "000000" ]] || fail "the Exit image is not drawn" || return 1
+    # Until the client has drawn at the tile's size, sway shows its last
+    # buffer, cut to the tile, whose corner is black as well: wait for the
+    # Exit image where the scaled canvas puts it.
+    wait_until "the Exit image is drawn" exit_drawn || return 1
 
     click_at $((512 + 16)) $((712 + 16))
     wait_until "the help window opens" help_open || return 1
