@@ -28,6 +28,11 @@ help_open() {
     [[ -n "$(xdotool search --onlyvisible --name '^Help$' 2>/dev/null)" ]]
 }
 
+canvas_framed() {
+    [[ "$(screen_pixel 0 0)" == "000000" && "$(screen_pixel 2 $((SCREEN_H / 2)))" == "000000" &&
+        "$(pixel 16 16)" != "000000" ]]
+}
+
 case_presses_act() {
     SCREEN_W=${X_SCREEN%%x*}
     local rest=${X_SCREEN#*x}
@@ -41,11 +46,9 @@ case_presses_act() {
     for point in "0 0" "1023 745" "1023 31" "352 743" "671 743"; do
         on_screen $point || return 1
     done
-    # Black around the canvas, the pictures on it.
-    [[ "$(screen_pixel 0 0)" == "000000" ]] || fail "the window's corner is not black" || return 1
-    [[ "$(screen_pixel 2 $((SCREEN_H / 2)))" == "000000" ]] ||
-        fail "the window's left edge is not black" || return 1
-    [[ "$(pixel 16 16)" != "000000" ]] || fail "the Add image is not drawn" || return 1
+    # Black around the canvas, the pictures on it, once the window has drawn
+    # at its new size.
+    wait_until "black around the canvas and the Add image on it" canvas_framed || return 1
 
     # Help into the empty first socket opens the help window.
     click_at $((512 + 31)) $((712 + 31))
