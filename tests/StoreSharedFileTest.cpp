@@ -261,6 +261,11 @@ TEST_F(UsersFile, SavedInPlaceOnlyWhereItChangesAndNeverShortened) {
                    SpelledRecord("Files", "Personal", "Music", QByteArray(30, 'x'), "|"));
     copies.replace(FileSize - RecordSize, RecordSize,
                    SpelledRecord("Files", "Personal", "Music", "|", "|"));
+    // The binding SetUp made, edited by hand.
+    const QByteArray documents = SpelledRecord("Files", "", "Personal", "Documents", "/docs");
+    QByteArray edited = m_old;
+    edited.replace(m_old.indexOf(documents), RecordSize,
+                   SpelledRecord("Files", "", "Personal", "Edited", "/edited"));
     const struct {
         const char* scenario;
         QByteArray before; // the file as the user has it
@@ -268,7 +273,15 @@ TEST_F(UsersFile, SavedInPlaceOnlyWhereItChangesAndNeverShortened) {
         const char* killAt; // killed when the child prints it
         Expect expect;
         const char* outcome; // the child's line before its last, when it ends
+        bool edit = false;   // the file is edited in place while the child is stopped
     } rows[] = {
+        {"an edit before the write",
+         m_old,
+         {"--stop-at", "Finalizing..."},
+         nullptr,
+         Expect::New,
+         "Done",
+         true},
         {"a whole file", m_old, {}, nullptr, Expect::New, "Done"},
         {"bytes after the last record", m_old + "tail", {}, nullptr, Expect::New, "Done"},
         {"a short file", shortFile, {}, nullptr, Expect::New, "Done"},
@@ -307,6 +320,13 @@ TEST_F(UsersFile, SavedInPlaceOnlyWhereItChangesAndNeverShortened) {
         Own(0640);
         const ino_t inode = StatOf(File()).st_ino;
         Child child(File(), Music, "Player", row.options, m_user);
+        if (row.edit) {
+            ASSERT_TRUE(child.WaitFor("Finalizing...")) << row.scenario;
+            QFile file(File());
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.write(edited) == FileSize);
+            file.close();
+            child.Continue();
+        }
         if (row.killAt) {
             ASSERT_TRUE(child.WaitFor(row.killAt)) << row.scenario;
             child.Kill();
@@ -321,9 +341,10 @@ TEST_F(UsersFile, SavedInPlaceOnlyWhereItChangesAndNeverShortened) {
         }
         // A short file is loaded onto a table of zeros.
         const QByteArray after =
-            WithMusic(row.before.size() >= FileSize
-                          ? row.before.left(FileSize)
-                          : row.before + QByteArray(FileSize - row.before.size(), '\0'));
+            row.edit ? WithMusic(edited)
+                     : WithMusic(row.before.size() >= FileSize
+                                     ? row.before.left(FileSize)
+                                     : row.before + QByteArray(FileSize - row.before.size(), '\0'));
         const QByteArray file = ReadAll(File());
         switch (row.expect) {
         case Expect::Old:

@@ -8,9 +8,9 @@
 // then "Done", or "FileError <code> <message>" / "Error <message>" (exit
 // status 1), and last whether the table then equals the file. --fsize limits the size of any file
 // it writes (RLIMIT_FSIZE), so a save fails as on a full disk; --pause-at stops the process for
-// good after it printed that line, for the parent to kill it there; --stop-at stops it there
-// with SIGSTOP, for the parent to let it go on with SIGCONT. --records assigns, instead of the
-// one combination, the COUNT records from number FIRST one after the other (information INFO
+// good after it printed that line, for the parent to kill it there; --stop-at stops it there the
+// first time with SIGSTOP, for the parent to let it go on with SIGCONT. --records assigns, instead
+// of the one combination, the COUNT records from number FIRST one after the other (information INFO
 // and the record's number, path PATH), silently, printing "Saved <number>" after each save
 // that succeeded, and stops at the first failure. --no-load assigns without loading the file
 // first. --eio makes every call of one system call (pwrite64, fsync) of the assignment fail with
@@ -55,8 +55,11 @@ private:
             for (;;)
                 ::pause();
         }
-        if (line == m_stopAt)
+        if (line == m_stopAt) {
+            // Once: a save that starts again after an edit passes by again.
+            m_stopAt.clear();
             ::raise(SIGSTOP);
+        }
     }
     std::string m_pauseAt;
     std::string m_stopAt;
