@@ -118,12 +118,12 @@ QLayout* TBindingsForm::MakeStatus() {
 QLayout* TBindingsForm::MakeButtons() {
     // Each button names its key: they are for the mouse, and the focus stays
     // in the filter box.
-    struct ButtonSpec {
+    struct ButtonEntry {
         const char* text;
         const char* name;
         Action action;
     };
-    static constexpr ButtonSpec Buttons[] = {
+    static constexpr ButtonEntry Buttons[] = {
         {"Show (Enter)", "ShowButton", Action::Show},
         {"Run (Ctrl+Enter)", "RunButton", Action::Run},
         {"Change (F2)", "ChangeButton", Action::Edit},
@@ -131,17 +131,18 @@ QLayout* TBindingsForm::MakeButtons() {
         {"Close (Esc)", "CloseButton", Action::Close},
     };
     auto* row = new QHBoxLayout;
-    for (const ButtonSpec& spec : Buttons) {
-        if (spec.action == Action::Close)
+    for (const ButtonEntry& entry : Buttons) {
+        if (entry.action == Action::Close)
             row->addStretch(1);
-        auto* button = new QPushButton(QLatin1String(spec.text), this);
-        button->setObjectName(QLatin1String(spec.name));
+        auto* button = new QPushButton(QLatin1String(entry.text), this);
+        button->setObjectName(QLatin1String(entry.name));
         button->setPalette(ClassicColours::Palette());
         button->setAutoDefault(false);
         button->setFocusPolicy(Qt::NoFocus);
-        connect(button, &QPushButton::clicked, this, [this, action = spec.action] { Act(action); });
+        connect(button, &QPushButton::clicked, this,
+                [this, action = entry.action] { Act(action); });
         row->addWidget(button);
-        if (spec.action != Action::Close)
+        if (entry.action != Action::Close)
             m_rowButtons.append(button);
     }
     return row;
@@ -203,12 +204,12 @@ std::optional<int> TBindingsForm::SelectedRow() const {
 
 std::optional<TBindingsForm::Action> TBindingsForm::ActionFor(const QObject* watched,
                                                               const QKeyEvent& event) const {
-    struct KeySpec {
+    struct KeyEntry {
         int key;
         Qt::KeyboardModifiers modifiers;
         Action action;
     };
-    static const KeySpec Keys[] = {
+    static const KeyEntry Keys[] = {
         {Qt::Key_Return, Qt::NoModifier, Action::Show},
         {Qt::Key_Enter, Qt::NoModifier, Action::Show},
         {Qt::Key_Return, Qt::ControlModifier, Action::Run},
@@ -218,16 +219,16 @@ std::optional<TBindingsForm::Action> TBindingsForm::ActionFor(const QObject* wat
     };
     const bool fromBox = watched == m_filterBox;
     const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
-    for (const KeySpec& spec : Keys) {
-        if (spec.key != event.key() || spec.modifiers != modifiers)
+    for (const KeyEntry& entry : Keys) {
+        if (entry.key != event.key() || entry.modifiers != modifiers)
             continue;
         // Delete in the box deletes what follows its cursor, while there is
         // something to delete.
-        if (fromBox && spec.action == Action::Unbind &&
+        if (fromBox && entry.action == Action::Unbind &&
             (m_filterBox->hasSelectedText() ||
              m_filterBox->cursorPosition() < m_filterBox->text().size()))
             return std::nullopt;
-        return spec.action;
+        return entry.action;
     }
     return std::nullopt;
 }

@@ -39,7 +39,7 @@ QFont ControlFont() {
 enum class Holder { SocketFrame, CurrentAlloc, ChangeTo };
 
 // The plain white captions inside the three group boxes.
-struct CaptionSpec {
+struct CaptionEntry {
     const char* objectName;
     Holder holder;
     int left;
@@ -49,7 +49,7 @@ struct CaptionSpec {
     const char* text;
 };
 
-constexpr CaptionSpec Captions[] = {
+constexpr CaptionEntry Captions[] = {
     {"Label2", Holder::SocketFrame, 40, 16, 6, 13, "1"},
     {"Label3", Holder::SocketFrame, 112, 16, 6, 13, "2"},
     {"Label4", Holder::SocketFrame, 184, 16, 6, 13, "3"},
@@ -186,7 +186,7 @@ void TAddForm::BuildControls() {
         }
         return this;
     };
-    for (const CaptionSpec& caption : Captions)
+    for (const CaptionEntry& caption : Captions)
         Place(new QLabel(QString::fromLatin1(caption.text), holderWidget(caption.holder)),
               caption.objectName, QRect(caption.left, caption.top, caption.width, caption.height));
 
