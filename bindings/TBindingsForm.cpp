@@ -186,10 +186,11 @@ void TBindingsForm::Reload() {
 void TBindingsForm::ShowState() {
     const int all = m_model->rowCount();
     const int shown = m_filter->rowCount();
-    m_count->setText(all == 0 ? QStringLiteral("No combination is bound yet")
-                     : shown == all
-                         ? QStringLiteral("%1 bound combinations").arg(all)
-                         : QStringLiteral("%1 of %2 bound combinations").arg(shown).arg(all));
+    const QString noun =
+        all == 1 ? QStringLiteral("bound combination") : QStringLiteral("bound combinations");
+    m_count->setText(all == 0       ? QStringLiteral("No combination is bound yet")
+                     : shown == all ? QStringLiteral("%1 %2").arg(all).arg(noun)
+                                    : QStringLiteral("%1 of %2 %3").arg(shown).arg(all).arg(noun));
     const bool chosen = SelectedRow().has_value();
     for (QPushButton* button : std::as_const(m_rowButtons))
         button->setEnabled(chosen);

@@ -194,8 +194,9 @@ void ApplicationChooser::ShowCount() {
     }
     const int all = m_model->rowCount();
     const int shown = m_filter->rowCount();
-    m_count->setText(shown == all ? QStringLiteral("%1 applications").arg(all)
-                                  : QStringLiteral("%1 of %2 applications").arg(shown).arg(all));
+    const QString noun = all == 1 ? QStringLiteral("application") : QStringLiteral("applications");
+    m_count->setText(shown == all ? QStringLiteral("%1 %2").arg(all).arg(noun)
+                                  : QStringLiteral("%1 of %2 %3").arg(shown).arg(all).arg(noun));
 }
 
 void ApplicationChooser::Pick() {
