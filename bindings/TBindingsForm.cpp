@@ -312,11 +312,14 @@ void TBindingsForm::UnbindSelected() {
     } hide{*this};
     m_progressBar->show();
     m_progressBar->repaint();
+    CombinationTable::Saved saved;
     {
         ProgressDisplay progress(*m_progressLabel, *m_progressBar);
-        m_table.AssignCombination(bound.combination, StoredBinding{}, progress);
+        saved = m_table.AssignCombination(bound.combination, StoredBinding{}, progress);
     }
     m_host.RefreshCurrent();
+    if (!saved.mended.isEmpty())
+        ErrorGuard::ShowNotice(saved.mended);
     m_model->RemoveRow(*row);
     m_filterBox->SelectFirst();
     ShowState();

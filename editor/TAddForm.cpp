@@ -369,9 +369,12 @@ void TAddForm::OKButtonClick() {
     m_progressBar->show();
     m_progressBar->repaint();
     ProgressDisplay progress(*m_progressLabel, *m_progressBar);
-    m_table.AssignCombination(m_selection, BindingToStore(), progress);
+    const CombinationTable::Saved saved =
+        m_table.AssignCombination(m_selection, BindingToStore(), progress);
     m_host.RefreshCurrent();
     m_progressBar->setValue(0);
+    if (!saved.mended.isEmpty())
+        ErrorGuard::ShowNotice(saved.mended);
 }
 
 StoredBinding TAddForm::BindingToStore() const {

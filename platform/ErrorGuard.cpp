@@ -24,15 +24,27 @@ QString BoxText(const QString& message) {
     return text;
 }
 
-void ShowError(const QString& message) {
+namespace {
+
+void ShowBox(QMessageBox::Icon icon, const QString& name, const QString& message) {
     try {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Trinode"), BoxText(message),
-                        QMessageBox::Ok, QApplication::activeWindow());
-        box.setObjectName(QStringLiteral("ErrorBox"));
+        QMessageBox box(icon, QStringLiteral("Trinode"), BoxText(message), QMessageBox::Ok,
+                        QApplication::activeWindow());
+        box.setObjectName(name);
         box.exec();
     } catch (...) {
         // Nothing is left to tell the user with; the event loop must go on.
     }
+}
+
+} // namespace
+
+void ShowError(const QString& message) {
+    ShowBox(QMessageBox::Critical, QStringLiteral("ErrorBox"), message);
+}
+
+void ShowNotice(const QString& message) {
+    ShowBox(QMessageBox::Information, QStringLiteral("NoticeBox"), message);
 }
 
 QString MessageOf(std::exception_ptr error) {

@@ -18,6 +18,10 @@ QString BoxText(const QString& message);
 // The error box: error icon, OK button, caption "Trinode".
 void ShowError(const QString& message);
 
+// A box that tells of something done besides what the user asked for (a
+// damaged file mended): information icon, OK button, caption "Trinode".
+void ShowNotice(const QString& message);
+
 // The message of whatever was thrown.
 QString MessageOf(std::exception_ptr error);
 

@@ -169,11 +169,21 @@ std::optional<BoundCombination> Parsed(QByteArrayView line, QString* why) {
             return std::nullopt;
         }
     }
+    // The system reads a file name up to a NUL byte: such a path would open
+    // another file.
+    if (bytes[4].contains('\0')) {
+        *why = QStringLiteral("the path holds a NUL byte, which no file name can hold");
+        return std::nullopt;
+    }
     bound.binding = {bytes[3], bytes[4]};
     return bound;
 }
 
-std::optional<std::vector<BoundCombination>> ParsedLines(QByteArrayView text, QString* why) {
+std::optional<std::vector<BoundCombination>> ParsedLines(QByteArrayView text, QString* why,
+                                                         std::vector<int>* numbers) {
+    // An editor's byte-order mark is no part of the first line.
+    if (text.startsWith("\xef\xbb\xbf"))
+        text = text.sliced(3);
     std::vector<BoundCombination> lines;
     int number = 0;
     for (const QByteArray& line : text.toByteArray().split('\n')) {
@@ -187,6 +197,8 @@ std::optional<std::vector<BoundCombination>> ParsedLines(QByteArrayView text, QS
             return std::nullopt;
         }
         lines.push_back(std::move(*bound));
+        if (numbers)
+            numbers->push_back(number);
     }
     return lines;
 }

@@ -41,10 +41,12 @@ QByteArray Line(const BoundCombination& bound);
 // exist, or holds a text that its field cannot take.
 std::optional<BoundCombination> Parsed(QByteArrayView line, QString* why);
 
-// Every line of a text in that form, skipping empty lines and lines that
-// start with "#"; nothing, with "line N: " and the reason in why, at the
-// first line that does not parse.
-std::optional<std::vector<BoundCombination>> ParsedLines(QByteArrayView text, QString* why);
+// Every line of a text in that form, skipping empty lines, lines that start
+// with "#" and a byte-order mark; nothing, with "line N: " and the reason in
+// why, at the first line that does not parse. numbers, when given, gets the
+// number of each line read.
+std::optional<std::vector<BoundCombination>> ParsedLines(QByteArrayView text, QString* why,
+                                                         std::vector<int>* numbers = nullptr);
 
 // What typed words are looked for in (see WordMatch): the button names, the
 // information and the path.

@@ -1,5 +1,7 @@
 #include "store/ButtonCatalogue.h"
 
+#include <QStringList>
+
 namespace ButtonCatalogue {
 
 const std::array<const char*, EntryCount> Names = {
@@ -46,6 +48,13 @@ std::array<int, 3> EntriesOf(int recordNumber) {
 Combination CombinationOf(int recordNumber) {
     const std::array<int, 3> entries = EntriesOf(recordNumber);
     return {ButtonName(entries[0]), ButtonName(entries[1]), ButtonName(entries[2])};
+}
+
+QString Spoken(const Combination& combination) {
+    QStringList names;
+    for (const QString& value : combination)
+        names << (value.isEmpty() ? QStringLiteral("(empty)") : value);
+    return names.join(QLatin1Char(' '));
 }
 
 } // namespace ButtonCatalogue

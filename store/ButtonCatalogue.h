@@ -38,6 +38,10 @@ constexpr int RecordNumber(int a, int b, int c) {
 // that is not one.
 std::optional<int> RecordNumber(const Combination& combination);
 
+// A combination as a person reads it: the three values, "(empty)" for an
+// empty socket.
+QString Spoken(const Combination& combination);
+
 // The button indexes of sockets 1, 2 and 3 at a record number.
 std::array<int, 3> EntriesOf(int recordNumber);
 // The combination whose record a new file holds at a record number.

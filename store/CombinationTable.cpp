@@ -2,15 +2,15 @@
 
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationRecord.h"
+#include "store/FileImage.h"
+#include "store/FileReplacement.h"
 #include "store/TrinodeError.h"
 
+#include <QFile>
 #include <QStringList>
 
 #include <algorithm>
 #include <cstring>
-#include <new>
-
-#include <sys/mman.h>
 #include <utility>
 #include <vector>
 
@@ -19,6 +19,11 @@ namespace Record = CombinationRecord;
 const QString CombinationTable::NotFoundText = QStringLiteral("Not found!");
 
 namespace {
+
+// How much of a damaged file a save reads to mend it: records that an
+// inserted byte pushed past the usual end are still found. Beyond that lies
+// what is no record; the copy kept beside the file holds all of it.
+constexpr qsizetype MendReadLimit = 2 * CombinationTable::FileSize;
 
 QString ShownText(QByteArrayView field) {
     return field == Record::Placeholder ? QString() : Record::Decode(field);
@@ -34,131 +39,21 @@ void CheckFits(Record::Field field, QByteArrayView bytes) {
         throw TrinodeError(Record::TooLong(field, bytes.size()));
 }
 
-constexpr quint8 OtherValue = 0xff;
-
-// The whole file's bytes for one load or save, in pages taken from the
-// system and given back the moment it ends. From malloc, a freed block of
-// two megabytes raises its threshold for direct mappings, and the next
-// block of the same size then comes from the heap and stays there.
-class FileImage final {
-public:
-    FileImage() {
-        // Populated at once: cheaper than a fault for each of its pages.
-        void* pages = ::mmap(nullptr, size_t(CombinationTable::FileSize), PROT_READ | PROT_WRITE,
-                             MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-        if (pages == MAP_FAILED)
-            throw std::bad_alloc();
-        m_data = static_cast<char*>(pages);
-    }
-    ~FileImage() { ::munmap(m_data, size_t(CombinationTable::FileSize)); }
-    FileImage(const FileImage&) = delete;
-    FileImage& operator=(const FileImage&) = delete;
-
-    char* Data() { return m_data; }
-    QByteArrayView View(qsizetype size = CombinationTable::FileSize) const {
-        return QByteArrayView(m_data, size);
-    }
-
-private:
-    char* m_data = nullptr;
-};
-constexpr int Entries = ButtonCatalogue::EntryCount;
-
-// Each catalogue entry as a socket field holds it.
-const std::array<std::array<char, Record::SocketWidth>, Entries>& EntryFields() {
-    static const auto fields = [] {
-        std::array<std::array<char, Record::SocketWidth>, Entries> made{};
-        for (int i = 0; i < Entries; ++i) {
-            char record[Record::Size];
-            Record::Build(record, ButtonCatalogue::Names[i], {}, {}, {}, {});
-            std::memcpy(made[i].data(), record + 1, Record::SocketWidth);
-        }
-        return made;
-    }();
-    return fields;
-}
-
-// A new file's record with its socket fields still to be filled in: the
-// length byte and the placeholder for both texts.
-const std::array<char, Record::Size>& DefaultTemplate() {
-    static const auto made = [] {
-        std::array<char, Record::Size> record{};
-        Record::Build(record.data(), {}, {}, {}, Record::Placeholder, Record::Placeholder);
-        return record;
-    }();
-    return made;
-}
-
-const int SocketOffsets[] = {Record::PlaceOf(Record::Field::Socket1).offset,
-                             Record::PlaceOf(Record::Field::Socket2).offset,
-                             Record::PlaceOf(Record::Field::Socket3).offset};
 // The texts follow the sockets to the record's end.
 const int TextsOffset = Record::PlaceOf(Record::Field::Info).offset;
-
-// What a new file holds at a place: the place's three catalogue values and
-// the placeholder for both texts.
-void BuildDefault(int number, char* out) {
-    std::memcpy(out, DefaultTemplate().data(), Record::Size);
-    const auto entries = ButtonCatalogue::EntriesOf(number);
-    for (int s = 0; s < 3; ++s)
-        std::memcpy(out + SocketOffsets[s], EntryFields()[size_t(entries[size_t(s)])].data(),
-                    Record::SocketWidth);
-}
-
-bool IsDefault(int number, const char* record) {
-    const char* made = DefaultTemplate().data();
-    if (record[0] != made[0] ||
-        std::memcmp(record + TextsOffset, made + TextsOffset, Record::Size - TextsOffset) != 0)
-        return false;
-    const auto entries = ButtonCatalogue::EntriesOf(number);
-    for (int s = 0; s < 3; ++s) {
-        if (std::memcmp(record + SocketOffsets[s], EntryFields()[size_t(entries[size_t(s)])].data(),
-                        Record::SocketWidth) != 0)
-            return false;
-    }
-    return true;
-}
-
-// The catalogue entry of one socket field of a normalised key, tried first
-// at the entry the record's place suggests.
-quint8 EntryOf(const char* field, int likely) {
-    const auto& fields = EntryFields();
-    if (likely >= 0 && std::memcmp(field, fields[likely].data(), Record::SocketWidth) == 0)
-        return quint8(likely);
-    for (int i = 0; i < Entries; ++i) {
-        if (std::memcmp(field, fields[i].data(), Record::SocketWidth) == 0)
-            return quint8(i);
-    }
-    return OtherValue;
-}
-
-// The observer of an assignment whose save may start over: the caller's
-// hears each stage and position once, however often the save starts, and
-// every wait for the lock.
-class TellingOnce final : public AssignProgress {
-public:
-    explicit TellingOnce(AssignProgress& caller) : m_caller(caller) {}
-    void Stage(const QString& text) override {
-        if (m_stages.contains(text))
-            return;
-        m_stages.append(text);
-        m_caller.Stage(text);
-    }
-    void Position(int position) override {
-        if (position <= m_position)
-            return;
-        m_position = position;
-        m_caller.Position(position);
-    }
-    void Waiting() override { m_caller.Waiting(); }
-
-private:
-    AssignProgress& m_caller;
-    QStringList m_stages;
-    int m_position = -1;
-};
+const int PathOffset = Record::PlaceOf(Record::Field::Path).offset;
 
 } // namespace
+
+// One assignment's save, over its attempts.
+struct CombinationTable::Attempt {
+    const std::vector<Change>& changes;
+    bool repairOnly;
+    AssignProgress& progress;
+    FileLock::Clock::time_point deadline;
+    bool last = false;
+    Saved saved;
+};
 
 CombinationTable::CombinationTable() : m_file(CombinationFile::DefaultLocalPath()) {}
 
@@ -166,82 +61,28 @@ CombinationTable::CombinationTable(const QString& filePath) : m_file(filePath) {
 
 CombinationTable::CombinationTable(const CombinationFile& file) : m_file(file) {}
 
-void CombinationTable::EnsureTable() const {
-    if (!m_places.empty())
-        return;
-    m_places.assign(RecordCount, ZeroRecord);
-    m_keysStale = true;
-}
-
-const char* CombinationTable::Peek(int number, char* scratch) const {
-    EnsureTable();
-    const qint32 place = m_places[size_t(number)];
-    if (place >= 0)
-        return m_records[size_t(place)].data();
-    if (place == DefaultRecord)
-        BuildDefault(number, scratch);
-    else
-        std::memset(scratch, 0, Record::Size);
-    return scratch;
-}
-
-void CombinationTable::Put(int number, const char* bytes) {
-    EnsureTable();
-    qint32& place = m_places[size_t(number)];
-    if (place >= 0) {
-        std::memcpy(m_records[size_t(place)].data(), bytes, Record::Size);
-        return;
-    }
-    if (IsDefault(number, bytes)) {
-        place = DefaultRecord;
-        return;
-    }
-    static const std::array<char, Record::Size> zeros{};
-    if (std::memcmp(bytes, zeros.data(), Record::Size) == 0) {
-        place = ZeroRecord;
-        return;
-    }
-    place = qint32(m_records.size());
-    auto& kept = m_records.emplace_back();
-    std::memcpy(kept.data(), bytes, Record::Size);
-}
-
-void CombinationTable::CopyTo(char* out) const {
-    for (int i = 0; i < RecordCount; ++i, out += Record::Size) {
-        const char* record = Peek(i, out);
-        if (record != out)
-            std::memcpy(out, record, Record::Size);
-    }
-}
-
 QByteArray CombinationTable::Bytes() const {
     QByteArray bytes(FileSize, Qt::Uninitialized);
-    CopyTo(bytes.data());
+    m_records.CopyTo(bytes.data());
     return bytes;
 }
 
 void CombinationTable::EnsureKeys() const {
-    EnsureTable();
-    if (!m_keysStale)
+    if (!m_keysStale && m_keysMade)
         return;
     m_keysStale = false;
-    m_keys.resize(RecordCount);
-    m_otherKeys.clear();
-    char scratch[Record::Size];
-    char key[Record::KeySize];
-    for (int i = 0; i < RecordCount; ++i) {
-        const auto likely = ButtonCatalogue::EntriesOf(i);
-        if (m_places[size_t(i)] == DefaultRecord) {
-            m_keys[size_t(i)] = {quint8(likely[0]), quint8(likely[1]), quint8(likely[2])};
-            continue;
-        }
-        Record::NormalisedKey(Peek(i, scratch), key);
-        CompactKey& compact = m_keys[size_t(i)];
-        for (int s = 0; s < 3; ++s)
-            compact[size_t(s)] = EntryOf(key + s * Record::SocketWidth, likely[size_t(s)]);
-        if (std::find(compact.begin(), compact.end(), OtherValue) != compact.end())
-            m_otherKeys.emplace_back(i, QByteArray(key, Record::KeySize));
-    }
+    m_keysMade = true;
+    m_keys.Build([this](int number, char* scratch) { return m_records.Peek(number, scratch); },
+                 [this](int number) { return m_records.IsDefault(number); });
+}
+
+void CombinationTable::MakeDefault() {
+    m_records.MakeDefault();
+    m_keysStale = true;
+}
+
+void CombinationTable::Put(int number, const char* bytes) {
+    m_records.Put(number, bytes);
 }
 
 void CombinationTable::CreateDefaultFile() {
@@ -250,50 +91,70 @@ void CombinationTable::CreateDefaultFile() {
 }
 
 void CombinationTable::CreateDefaultFile(AssignProgress& waiting) {
-    CombinationFile::Replacement replacement(m_file, waiting);
-    m_places.assign(RecordCount, DefaultRecord);
-    m_records.clear();
-    m_keysStale = true;
-    m_diskSize = 0;
-    FileImage image;
-    CopyTo(image.Data());
-    replacement.Write(image.View());
-    // Nothing was read, so whatever lies at the name is replaced.
-    (void)replacement.Finish();
-    m_diskSize = FileSize;
-    m_stamp = m_file.CurrentStamp();
-    ++m_version;
-    replacement.RaiseUnsynced();
+    const FileLock::Clock::time_point deadline = FileLock::Clock::now() + CombinationFile::LockWait;
+    for (;;) {
+        FileReplacement replacement(m_file, waiting, deadline);
+        if (replacement.HasCurrent()) {
+            // Another program made the file meanwhile: it is taken as a load
+            // takes it, never replaced.
+            FileImage file(FileSize);
+            m_stamp = m_file.CurrentStamp();
+            const qsizetype read = replacement.ReadCurrent(file.Data(), FileSize);
+            Take(file.View(read), replacement.CurrentSize());
+            RaiseDamage(read);
+            return;
+        }
+        (void)replacement.CurrentEquals({}); // no file: only a new one is made
+        MakeDefault();
+        m_diskSize = 0;
+        FileImage image(FileSize);
+        m_records.CopyTo(image.Data());
+        replacement.Write(image.View());
+        if (!replacement.Finish())
+            continue; // made by another program after all: that one is taken
+        m_diskSize = FileSize;
+        m_damage = FileDamage::Of(image.View(), FileSize);
+        m_stamp = m_file.CurrentStamp();
+        ++m_version;
+        replacement.RaiseUnsynced();
+        return;
+    }
 }
 
-void CombinationTable::Take(QByteArrayView bytes) {
+void CombinationTable::Take(QByteArrayView bytes, qsizetype fileSize) {
     ++m_version;
-    if (bytes.size() == FileSize) {
-        // A whole file replaces everything: records kept for an earlier
-        // content go.
-        m_places.assign(RecordCount, DefaultRecord);
-        m_records.clear();
+    // Whatever the file lacks reads as a new file's record, never as NUL
+    // bytes that a save would write.
+    MakeDefault();
+    const qsizetype whole = bytes.size() - bytes.size() % Record::Size;
+    for (qsizetype offset = 0; offset < whole; offset += Record::Size)
+        Put(int(offset / Record::Size), bytes.data() + offset);
+    if (whole < bytes.size()) {
+        // The file ends inside this record: its fields that the file holds
+        // whole stay, the one cut and those after it read as never bound.
+        const qsizetype cut = bytes.size() - whole;
+        const qsizetype kept = cut <= TextsOffset  ? 0
+                               : cut <= PathOffset ? TextsOffset
+                                                   : PathOffset;
+        char merged[Record::Size];
+        SparseRecords::BuildDefault(int(whole / Record::Size), merged);
+        std::memcpy(merged, bytes.data() + whole, size_t(kept));
+        Put(int(whole / Record::Size), merged);
     }
-    EnsureTable();
-    char merged[Record::Size];
-    for (qsizetype offset = 0; offset < bytes.size(); offset += Record::Size) {
-        const int number = int(offset / Record::Size);
-        const qsizetype count = std::min<qsizetype>(Record::Size, bytes.size() - offset);
-        if (count == Record::Size) {
-            Put(number, bytes.data() + offset);
-            continue;
-        }
-        // The file ends inside this record: the rest of it stays.
-        const char* old = Peek(number, merged);
-        if (old != merged)
-            std::memcpy(merged, old, Record::Size);
-        std::memcpy(merged, bytes.data() + offset, size_t(count));
-        Put(number, merged);
-    }
-    m_diskSize = bytes.size();
-    m_keysStale = true;
-    if (bytes.size() < FileSize)
-        throw FileError(FileError::ReadBeyondEnd);
+    m_damage = FileDamage::Of(bytes, fileSize);
+    m_diskSize = m_damage.IsDamaged() ? -1 : bytes.size();
+}
+
+void CombinationTable::RaiseDamage(qsizetype read) const {
+    if (!m_damage.IsDamaged())
+        return;
+    const QString what =
+        QStringLiteral("%1 is damaged: %2. Trinode goes on with what reads; the next save mends "
+                       "it and keeps the damaged file beside it (trinode --check tells more)")
+            .arg(FilePath(), m_damage.Summary());
+    if (read < FileSize)
+        throw FileError(FileError::ReadBeyondEnd, what);
+    throw TrinodeError(what);
 }
 
 void CombinationTable::LoadFile() {
@@ -304,52 +165,22 @@ void CombinationTable::LoadFile() {
 void CombinationTable::LoadFile(AssignProgress& waiting) {
     // The file is read aside, so that a failed read leaves the table as it
     // was; the buffer goes once its records are taken.
-    FileImage buffer;
+    FileImage buffer(FileSize);
     const std::optional<CombinationFile::Stamp> stamp = m_file.CurrentStamp();
-    const qsizetype size = m_file.ReadInto(buffer.Data(), FileSize, waiting);
+    const CombinationFile::ReadResult read = m_file.ReadInto(buffer.Data(), FileSize, waiting);
     // What was read is taken, a short file's start too.
     m_stamp = stamp;
-    Take(buffer.View(size));
+    Take(buffer.View(read.read), read.fileSize);
+    RaiseDamage(read.read);
 }
 
 bool CombinationTable::FileChanged() const {
     return m_file.CurrentStamp() != m_stamp;
 }
 
-bool CombinationTable::TakeExternalEdits(CombinationFile::Replacement& replacement, char* bytes,
-                                         bool lastAttempt) {
-    if (replacement.CurrentEquals(QByteArrayView(bytes, m_diskSize), FileSize))
-        return true;
-    FileImage file;
-    const qsizetype size = replacement.ReadCurrent(file.Data(), FileSize);
-    // A file that an editor writes whole again is short for an instant: one
-    // found short is read again, and taken (and refused) only when it stays
-    // short.
-    if (size < FileSize && !lastAttempt)
-        return false;
-    Take(file.View(size));
-    CopyTo(bytes);
-    return true;
-}
-
 int CombinationTable::FindRecord(const char* key, int from) const {
     EnsureKeys();
-    CompactKey compact;
-    for (int s = 0; s < 3; ++s)
-        compact[size_t(s)] = EntryOf(key + s * Record::SocketWidth, -1);
-    if (std::find(compact.begin(), compact.end(), OtherValue) != compact.end()) {
-        // Only a record with a value outside the catalogue can hold one.
-        for (const auto& [number, other] : m_otherKeys) {
-            if (number >= from && std::memcmp(other.constData(), key, Record::KeySize) == 0)
-                return number;
-        }
-        return -1;
-    }
-    for (int i = from; i < RecordCount; ++i) {
-        if (m_keys[size_t(i)] == compact)
-            return i;
-    }
-    return -1;
+    return m_keys.Find(key, from);
 }
 
 int CombinationTable::FindRecord(const Combination& combination) const {
@@ -364,7 +195,7 @@ Binding CombinationTable::FindCombination(const Combination& combination) const 
     if (number < 0)
         return {NotFoundText, QString()};
     char scratch[Record::Size];
-    const char* record = Peek(number, scratch);
+    const char* record = m_records.Peek(number, scratch);
     return {ShownText(Record::ReadField(record, Record::Field::Info)),
             ShownText(Record::ReadField(record, Record::Field::Path))};
 }
@@ -374,14 +205,78 @@ StoredBinding CombinationTable::Stored(const Combination& combination) const {
     if (number < 0)
         return {};
     char scratch[Record::Size];
-    const char* record = Peek(number, scratch);
+    const char* record = m_records.Peek(number, scratch);
     return {StoredBytes(Record::ReadField(record, Record::Field::Info)),
             StoredBytes(Record::ReadField(record, Record::Field::Path))};
 }
 
-void CombinationTable::AssignCombination(const Combination& combination, const QString& info,
-                                         const QString& path, AssignProgress& progress) {
-    AssignCombination(combination, {Record::Encode(info), Record::Encode(path)}, progress);
+CombinationTable::Saved CombinationTable::AssignCombination(const Combination& combination,
+                                                            const QString& info,
+                                                            const QString& path,
+                                                            AssignProgress& progress) {
+    return AssignCombination(combination, {Record::Encode(info), Record::Encode(path)}, progress);
+}
+
+CombinationTable::Saved CombinationTable::AssignCombination(const Combination& combination,
+                                                            const StoredBinding& binding,
+                                                            AssignProgress& progress) {
+    return AssignCombinations({{combination, binding}}, progress);
+}
+
+CombinationTable::Saved
+CombinationTable::AssignCombinations(const std::vector<BoundCombination>& bindings,
+                                     AssignProgress& progress) {
+    std::vector<Change> changes;
+    for (const auto& [combination, binding] : bindings) {
+        CheckFits(Record::Field::Info, binding.info);
+        CheckFits(Record::Field::Path, binding.path);
+        // The system reads a file name up to a NUL byte: such a path would
+        // open another file.
+        if (binding.path.contains('\0'))
+            throw TrinodeError(
+                QStringLiteral("The path holds a NUL byte, which no file name can hold"));
+        Change& change = changes.emplace_back();
+        change.combination = combination;
+        change.stored = {binding.info.isEmpty() ? Record::Placeholder.toByteArray() : binding.info,
+                         binding.path.isEmpty() ? Record::Placeholder.toByteArray() : binding.path};
+        // Only a combination of buttons is sure of a record, if need be by
+        // mending the file; any other is bound only where a hand edit made
+        // one.
+        std::array<char, Record::KeySize> key;
+        if (!Record::KeyOf(combination, key.data()) ||
+            (!ButtonCatalogue::RecordNumber(combination) && FindRecord(key.data()) < 0))
+            throw TrinodeError(QStringLiteral("%1 holds no record for %2, which names no button; "
+                                              "nothing was written")
+                                   .arg(FilePath(), ButtonCatalogue::Spoken(combination)));
+        change.key = key;
+    }
+    return Save(changes, false, progress);
+}
+
+CombinationTable::Saved CombinationTable::Repair(AssignProgress& progress) {
+    return Save({}, true, progress);
+}
+
+CombinationTable::Saved CombinationTable::Save(const std::vector<Change>& changes, bool repairOnly,
+                                               AssignProgress& progress) {
+    TellingOnce told(progress);
+    if (!repairOnly)
+        told.Stage(QStringLiteral("Processing..."));
+    if (m_file.IsReadOnly())
+        throw FileError(FileError::AccessDenied);
+    // One wait for other programs, however often the save starts over.
+    Attempt attempt{changes, repairOnly, told, FileLock::Clock::now() + CombinationFile::LockWait,
+                    false,   {}};
+    // An edit that lands while the file is saved makes the save start over
+    // on the edited file.
+    for (int n = 1; n <= SaveAttempts; ++n) {
+        attempt.last = n == SaveAttempts;
+        attempt.saved = {};
+        if (SaveOnce(attempt))
+            return attempt.saved;
+    }
+    throw TrinodeError(
+        QStringLiteral("%1 kept changing while it was saved; nothing was written").arg(FilePath()));
 }
 
 // The records an assignment rebuilt, with their old bytes: unless the save
@@ -410,84 +305,139 @@ private:
     bool m_kept = false;
 };
 
-void CombinationTable::AssignCombination(const Combination& combination,
-                                         const StoredBinding& binding, AssignProgress& progress) {
-    AssignCombinations({{combination, binding}}, progress);
-}
-
-void CombinationTable::AssignCombinations(const std::vector<BoundCombination>& bindings,
-                                          AssignProgress& progress) {
-    std::vector<Change> changes;
-    for (const auto& [combination, binding] : bindings) {
-        CheckFits(Record::Field::Info, binding.info);
-        CheckFits(Record::Field::Path, binding.path);
-        // The system reads a file name up to a NUL byte: such a path would
-        // open another file.
-        if (binding.path.contains('\0'))
-            throw TrinodeError(
-                QStringLiteral("The path holds a NUL byte, which no file name can hold"));
-        Change& change = changes.emplace_back();
-        change.stored = {binding.info.isEmpty() ? Record::Placeholder.toByteArray() : binding.info,
-                         binding.path.isEmpty() ? Record::Placeholder.toByteArray() : binding.path};
-        if (std::array<char, Record::KeySize> key; Record::KeyOf(combination, key.data()))
-            change.key = key;
-    }
-
-    TellingOnce told(progress);
-    told.Stage(QStringLiteral("Processing..."));
-    if (m_file.IsReadOnly())
-        throw FileError(FileError::AccessDenied);
-    // An edit that lands while the file is saved makes the save start over
-    // on the edited file.
-    for (int attempt = 1; attempt <= SaveAttempts; ++attempt) {
-        if (SaveOnce(changes, told, attempt == SaveAttempts))
-            return;
-    }
-    throw TrinodeError(
-        QStringLiteral("%1 kept changing while it was saved; nothing was written").arg(FilePath()));
-}
-
-bool CombinationTable::SaveOnce(const std::vector<Change>& changes, AssignProgress& progress,
-                                bool lastAttempt) {
+bool CombinationTable::SaveOnce(Attempt& attempt) {
     // From here to the rename the save holds the file's lock: a second
     // Trinode on the same file waits, and then builds on this one's result.
-    CombinationFile::Replacement replacement(m_file, progress);
+    FileReplacement replacement(m_file, attempt.progress, attempt.deadline);
     // The new file is made once, from the table as it stands, and the
     // rebuilt records are written into it as into the table.
-    FileImage image;
+    FileImage image(FileSize);
     char* const bytes = image.Data();
-    CopyTo(bytes);
-    if (!TakeExternalEdits(replacement, bytes, lastAttempt))
+    m_records.CopyTo(bytes);
+    if (!TakeCurrent(replacement, bytes, attempt))
         return false;
-    progress.Position(0);
+    if (attempt.repairOnly && attempt.saved.mended.isEmpty())
+        return true; // nothing to mend: nothing is written
+    attempt.progress.Position(0);
     Rebuilt rebuilt(*this);
-    Rebuild(changes, bytes, rebuilt, progress);
+    Rebuild(attempt.changes, bytes, rebuilt, attempt);
 
-    progress.Stage(QStringLiteral("Saving File..."));
+    attempt.progress.Stage(QStringLiteral("Saving File..."));
     replacement.Write(image.View());
-    progress.Stage(QStringLiteral("Finalizing..."));
+    Verify(attempt.changes, bytes, replacement);
+    attempt.progress.Stage(QStringLiteral("Finalizing..."));
     if (!replacement.Finish())
         return false;
     // Only a file that is whole on disk changes the table: a failed save
-    // leaves the table and the file as they were, still equal.
+    // leaves the table as the file was read.
     rebuilt.Keep();
     m_diskSize = FileSize;
+    m_damage = FileDamage::Of(image.View(), FileSize);
     m_stamp = m_file.CurrentStamp();
     ++m_version;
     replacement.RaiseUnsynced();
     return true;
 }
 
+bool CombinationTable::TakeCurrent(FileReplacement& replacement, char* bytes, Attempt& attempt) {
+    if (!replacement.HasCurrent()) {
+        // No file (any more): the save makes a new one, and only where the
+        // name is still free, so that two first saves agree on one file. A
+        // table that never took a file starts from a new one's records; one
+        // that did keeps what it shows.
+        (void)replacement.CurrentEquals({});
+        if (m_version == 0)
+            MakeDefault();
+        m_diskSize = -1;
+        m_records.CopyTo(bytes);
+    } else if (m_diskSize < 0 || !replacement.CurrentEquals(QByteArrayView(bytes, m_diskSize))) {
+        FileImage file(MendReadLimit, false);
+        const qsizetype read = replacement.ReadCurrent(file.Data(), MendReadLimit);
+        const qsizetype size = replacement.CurrentSize();
+        const FileDamage damage = FileDamage::Of(file.View(std::min(read, FileSize)), size);
+        if (damage.IsDamaged()) {
+            // A file that an editor writes whole again is short for an
+            // instant: one found short is read again, and mended only when
+            // it stays short.
+            if (size < FileSize && !attempt.last)
+                return false;
+            Mend(file.View(read), damage, replacement, bytes, attempt);
+            return true;
+        }
+        Take(file.View(read), size);
+        m_records.CopyTo(bytes);
+    }
+    const bool lacking =
+        attempt.repairOnly ? m_damage.LacksRecords() : LacksARecordFor(attempt.changes);
+    if (lacking) {
+        const QByteArray whole(bytes, FileSize);
+        Mend(whole, FileDamage::Of(whole, FileSize), replacement, bytes, attempt);
+    }
+    return true;
+}
+
+bool CombinationTable::LacksARecordFor(const std::vector<Change>& changes) const {
+    return std::any_of(changes.begin(), changes.end(), [this](const Change& change) {
+        return ButtonCatalogue::RecordNumber(change.combination) &&
+               FindRecord(change.key->data()) < 0;
+    });
+}
+
+void CombinationTable::Mend(QByteArrayView read, const FileDamage& damage,
+                            FileReplacement& replacement, char* bytes, Attempt& attempt) {
+    // Only combinations of buttons are sure of a record in a mended file.
+    for (const Change& change : attempt.changes) {
+        if (!ButtonCatalogue::RecordNumber(change.combination))
+            throw TrinodeError(QStringLiteral("%1 is damaged: %2; only a combination of buttons "
+                                              "is bound while it is mended, and %3 is none; "
+                                              "nothing was written")
+                                   .arg(FilePath(), damage.Summary(),
+                                        ButtonCatalogue::Spoken(change.combination)));
+    }
+    const FileDamage::Mend mend = FileDamage::Mended(read);
+    if (!replacement.HasCurrent()) {
+        // No file to keep: the table alone lacked the records.
+        Take(mend.bytes, FileSize);
+        m_diskSize = -1;
+        m_records.CopyTo(bytes);
+        return;
+    }
+    QByteArray kept;
+    try {
+        kept = replacement.KeepCopy(QByteArrayLiteral("damaged"));
+    } catch (const FileError& error) {
+        throw FileError(error.Code(),
+                        QStringLiteral("%1 is damaged: %2; it is not mended, as %3, and nothing "
+                                       "was written")
+                            .arg(FilePath(), damage.Summary(),
+                                 error.Message().section(QStringLiteral(": "), 1)));
+    }
+    Take(mend.bytes, FileSize);
+    m_damage = damage;
+    m_diskSize = -1;
+    m_records.CopyTo(bytes);
+    attempt.saved.mended =
+        QStringLiteral("%1 was damaged: %2. It is mended: every binding that reads is kept%3, "
+                       "%4 combinations without a record now read as unbound, and the damaged "
+                       "file is kept as %5")
+            .arg(FilePath(), damage.Summary(),
+                 mend.recovered > 0
+                     ? QStringLiteral(" (%1 records found out of their place)").arg(mend.recovered)
+                     : QString())
+            .arg(mend.madeNew)
+            .arg(QFile::decodeName(kept));
+}
+
 void CombinationTable::Rebuild(const std::vector<Change>& changes, char* bytes, Rebuilt& rebuilt,
-                               AssignProgress& progress) {
+                               Attempt& attempt) {
     // Every record a change's key finds, from the first on, takes that
     // change; the socket fields stay, so the keys hold while records change.
     std::vector<int> changeOf(size_t(RecordCount), -1);
+    std::vector<int> firstOf(changes.size(), -1);
     for (int c = 0; c < int(changes.size()); ++c) {
-        if (!changes[size_t(c)].key)
-            continue;
         const char* key = changes[size_t(c)].key->data();
-        for (int n = FindRecord(key); n >= 0; n = FindRecord(key, n + 1))
+        firstOf[size_t(c)] = FindRecord(key);
+        for (int n = firstOf[size_t(c)]; n >= 0; n = FindRecord(key, n + 1))
             changeOf[size_t(n)] = c;
     }
     int position = 0;
@@ -499,11 +449,54 @@ void CombinationTable::Rebuild(const std::vector<Change>& changes, char* bytes, 
             const QByteArray s1 = Record::ReadField(record, Record::Field::Socket1).toByteArray();
             const QByteArray s2 = Record::ReadField(record, Record::Field::Socket2).toByteArray();
             const QByteArray s3 = Record::ReadField(record, Record::Field::Socket3).toByteArray();
+            const bool wasBound =
+                !ShownText(Record::ReadField(record, Record::Field::Info)).isEmpty() ||
+                !ShownText(Record::ReadField(record, Record::Field::Path)).isEmpty();
+            char before[Record::Size];
+            std::memcpy(before, record, Record::Size);
             Record::Build(record, s1, s2, s3, stored.info, stored.path);
             Put(i, record);
+            // What a lookup finds is the first record: it tells what changed.
+            if (firstOf[size_t(c)] == i && std::memcmp(before, record, Record::Size) != 0) {
+                const bool unbinds =
+                    stored.info == Record::Placeholder && stored.path == Record::Placeholder;
+                if (!unbinds)
+                    ++attempt.saved.bound;
+                else if (wasBound)
+                    ++attempt.saved.unbound;
+            }
         }
         if ((i + 1) % PositionStep == 0)
-            progress.Position(++position);
+            attempt.progress.Position(++position);
+    }
+}
+
+void CombinationTable::Verify(const std::vector<Change>& changes, const char* bytes,
+                              const FileReplacement& replacement) const {
+    // The last change of a combination is what it must read as.
+    for (size_t c = 0; c < changes.size(); ++c) {
+        const Change& change = changes[c];
+        const bool later =
+            std::any_of(changes.begin() + qsizetype(c) + 1, changes.end(),
+                        [&](const Change& other) { return other.key == change.key; });
+        if (later)
+            continue;
+        const int number = FindRecord(change.key->data());
+        char written[Record::Size];
+        const qsizetype offset = qsizetype(std::max(number, 0)) * Record::Size;
+        const bool stored =
+            number >= 0 &&
+            std::memcmp(bytes + offset, m_records.Peek(number, written), Record::Size) == 0 &&
+            Record::ReadField(bytes + offset, Record::Field::Info) ==
+                Record::Trim(change.stored.info) &&
+            Record::ReadField(bytes + offset, Record::Field::Path) ==
+                Record::Trim(change.stored.path) &&
+            replacement.ReadBack(written, Record::Size, off_t(offset)) == Record::Size &&
+            std::memcmp(written, bytes + offset, Record::Size) == 0;
+        if (!stored)
+            throw TrinodeError(QStringLiteral("%1 holds no record for %2 that could take its "
+                                              "binding; nothing was written")
+                                   .arg(FilePath(), ButtonCatalogue::Spoken(change.combination)));
     }
 }
 
@@ -514,16 +507,16 @@ std::vector<BoundCombination> CombinationTable::BoundCombinations() const {
     std::vector<bool> seen(size_t(RecordCount), false);
     char scratch[Record::Size];
     for (int i = 0; i < RecordCount; ++i) {
-        const CompactKey& key = m_keys[size_t(i)];
-        if (std::find(key.begin(), key.end(), OtherValue) != key.end())
+        const RecordKeys::CompactKey& key = m_keys.KeyOf(i);
+        if (!RecordKeys::IsCatalogue(key))
             continue; // a value the main window cannot place
         const int number = ButtonCatalogue::RecordNumber(key[0], key[1], key[2]);
         if (seen[size_t(number)])
             continue;
         seen[size_t(number)] = true;
-        if (m_places[size_t(i)] == DefaultRecord)
+        if (m_records.IsDefault(i))
             continue;
-        const char* record = Peek(i, scratch);
+        const char* record = m_records.Peek(i, scratch);
         StoredBinding binding{StoredBytes(Record::ReadField(record, Record::Field::Info)),
                               StoredBytes(Record::ReadField(record, Record::Field::Path))};
         if (binding.info.isEmpty() && binding.path.isEmpty())

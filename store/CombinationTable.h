@@ -13,6 +13,13 @@
 // hand edit made while the program runs is never written over: not even one
 // that lands while the file is being saved, which the save takes and then
 // makes again on top of it.
+//
+// A damaged file (see FileDamage) is read as any other, and the load says
+// what is wrong with it once the table holds what reads. A save never makes
+// it worse: it keeps the damaged file beside it, byte for byte, and builds
+// on the mended file, and it says so. What a save stores is read back
+// before the file is replaced: a save that could not store what it was
+// asked to fails, rather than saying it did.
 
 #include "store/AssignProgress.h"
 #include "store/BindingText.h"
@@ -20,6 +27,9 @@
 #include "store/Combination.h"
 #include "store/CombinationFile.h"
 #include "store/CombinationRecord.h"
+#include "store/FileDamage.h"
+#include "store/RecordKeys.h"
+#include "store/SparseRecords.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -28,6 +38,9 @@
 #include <array>
 #include <optional>
 #include <vector>
+
+class FileImage;
+class FileReplacement;
 
 class CombinationTable final {
 public:
@@ -45,22 +58,36 @@ public:
     CombinationTable& operator=(const CombinationTable&) = delete;
 
     QString FilePath() const { return m_file.Path(); }
-    const CombinationFile& File() const { return m_file; }
     bool FileExists() const { return m_file.Exists(); }
 
     // How often a save starts over on a file that an edit changed while it
     // was being saved, before it gives up.
     static constexpr int SaveAttempts = 5;
 
+    // What a save did: how many combinations it bound or unbound (those
+    // whose binding was already what was asked are not counted), and, when
+    // it had to mend a damaged file first, what it says of that.
+    struct Saved {
+        int bound = 0;
+        int unbound = 0;
+        QString mended;
+    };
+
     // Creates the file with every combination unassigned and builds the
-    // table to match. Waiting is told while another program holds the lock.
+    // table to match; when another program made the file meanwhile, loads
+    // that one instead. Waiting is told while another program holds the
+    // lock.
     void CreateDefaultFile();
     void CreateDefaultFile(AssignProgress& waiting);
-    // Reads the file into the table. A read-only file loads; a short one
-    // replaces the start of the table and raises "Read beyond end of file".
-    // Waiting is told while a save of another program holds the lock.
+    // Reads the file into the table. A read-only file loads. A short one
+    // replaces the start of the table, what it lacks reads as never bound,
+    // and it raises "Read beyond end of file"; any other damage the table
+    // holds what reads and raises what is wrong. Waiting is told while a
+    // save of another program holds the lock.
     void LoadFile();
     void LoadFile(AssignProgress& waiting);
+    // What is wrong with the file, as last loaded or saved.
+    const FileDamage& Damage() const { return m_damage; }
     // Whether the file may have changed since the table last took it from
     // the disk or put it there (a hand edit, another program's import):
     // then a load takes the change.
@@ -79,18 +106,21 @@ public:
     // Rebuilds every record of the combination with the texts (an empty text
     // stores the placeholder) and rewrites the whole file. Texts longer than
     // their field (30 and 100 bytes in the stored encoding) are refused
-    // before anything changes, and so is a path holding a NUL byte. Progress
-    // hears its stages and positions once, even when an edit on disk makes
-    // the save start over.
-    void AssignCombination(const Combination& combination, const QString& info, const QString& path,
-                           AssignProgress& progress);
+    // before anything changes, and so is a path holding a NUL byte, and a
+    // combination that no record can hold. Progress hears its stages and
+    // positions once, even when an edit on disk makes the save start over.
+    Saved AssignCombination(const Combination& combination, const QString& info,
+                            const QString& path, AssignProgress& progress);
     // The same with the bytes to store, taken as they are.
-    void AssignCombination(const Combination& combination, const StoredBinding& binding,
-                           AssignProgress& progress);
+    Saved AssignCombination(const Combination& combination, const StoredBinding& binding,
+                            AssignProgress& progress);
     // Several at once, in one save, in the order given (a later one of the
     // same combination wins); every text is checked before anything changes.
-    void AssignCombinations(const std::vector<BoundCombination>& bindings,
-                            AssignProgress& progress);
+    Saved AssignCombinations(const std::vector<BoundCombination>& bindings,
+                             AssignProgress& progress);
+    // Mends the file when it is damaged (keeping it beside it), and writes
+    // nothing when it is not.
+    Saved Repair(AssignProgress& progress);
 
     // The whole table as the file would hold it.
     QByteArray Bytes() const;
@@ -100,66 +130,63 @@ public:
     std::vector<BoundCombination> BoundCombinations() const;
 
 private:
-    // What a record holds: the new file's record at its place, 176 zero
-    // bytes, or the record kept in m_records at this index.
-    enum Place : qint32 { DefaultRecord = -1, ZeroRecord = -2 };
-    // The socket values of a record as indexes into the button catalogue,
-    // one byte each; OtherValue for a value that names no entry.
-    using CompactKey = std::array<quint8, 3>;
-
-    // Until the first load or creation the table is all zero bytes; it is
-    // made only when something needs it, which a normal start never does.
-    void EnsureTable() const;
-    // The record's 176 bytes: where it is kept, or made in scratch.
-    const char* Peek(int number, char* scratch) const;
-    // Writes the whole table, FileSize bytes, to out.
-    void CopyTo(char* out) const;
     // Gives the record these bytes.
     void Put(int number, const char* bytes);
-    // The bytes read from the file replace the start of the table, the rest
-    // keeps its content; fewer than a whole file raise "Read beyond end of
-    // file" once taken.
-    void Take(QByteArrayView bytes);
+    // Makes the table a new file's.
+    void MakeDefault();
+    // The bytes read from a file of fileSize bytes replace the table; what a
+    // short file lacks reads as never bound. Notes what is wrong with them.
+    void Take(QByteArrayView bytes, qsizetype fileSize);
+    // Raises what the load of a damaged file says.
+    void RaiseDamage(qsizetype read) const;
     // The keys follow the table lazily: a load only marks them stale, and
     // the first lookup, after the window is up, builds them.
     void EnsureKeys() const;
-    // The first record whose trimmed socket fields equal the key (of
-    // KeySize bytes) at or after from, or -1.
     int FindRecord(const char* key, int from = 0) const;
     int FindRecord(const Combination& combination) const;
-    // Takes the file's content, as the save's lock shows it, when it differs
-    // from what was last loaded or saved; bytes holds the table as it stands
-    // and follows it. False, with nothing taken, for a short file but at the
-    // last attempt.
-    bool TakeExternalEdits(CombinationFile::Replacement& replacement, char* bytes,
-                           bool lastAttempt);
+
     // What one assignment stores: the texts, placeholders for none, and the
     // key of its combination (none for one that no record can hold).
     struct Change {
+        Combination combination;
         std::optional<std::array<char, CombinationRecord::KeySize>> key;
         StoredBinding stored;
     };
+    struct Attempt;
+    Saved Save(const std::vector<Change>& changes, bool repairOnly, AssignProgress& progress);
     // One save under one lock: false when the file changed under it, with
     // the table as the file was read.
-    bool SaveOnce(const std::vector<Change>& changes, AssignProgress& progress, bool lastAttempt);
+    bool SaveOnce(Attempt& attempt);
+    // Takes the file's content, as the save's lock shows it, when it differs
+    // from what was last loaded or saved, mending it (and keeping it beside
+    // it) when it is damaged; bytes then holds the table. False, with nothing
+    // taken, for a short file but at the last attempt.
+    bool TakeCurrent(FileReplacement& replacement, char* bytes, Attempt& attempt);
+    // Takes the mended file of what was read (the whole of it), keeping the
+    // file beside it first; bytes then holds the table.
+    void Mend(QByteArrayView read, const FileDamage& damage, FileReplacement& replacement,
+              char* bytes, Attempt& attempt);
+    // Whether a change binds a combination of buttons that no record holds.
+    bool LacksARecordFor(const std::vector<Change>& changes) const;
     class Rebuilt;
     // Rebuilds in bytes, and in the table, every record whose key is a
     // change's (the last such change's texts), noting the old ones in rebuilt.
     void Rebuild(const std::vector<Change>& changes, char* bytes, Rebuilt& rebuilt,
-                 AssignProgress& progress);
+                 Attempt& attempt);
+    // Reads back what the save stores for each change, from the new content
+    // and from the file it went to.
+    void Verify(const std::vector<Change>& changes, const char* bytes,
+                const FileReplacement& replacement) const;
 
     CombinationFile m_file;
-    mutable std::vector<qint32> m_places;
-    std::vector<std::array<char, CombinationRecord::Size>> m_records;
-    // Every record's key, in record order, and the full normalised socket
-    // bytes of the few records with a value that names no catalogue entry:
-    // a lookup is then one three-byte comparison per record.
-    mutable std::vector<CompactKey> m_keys;
-    mutable std::vector<std::pair<int, QByteArray>> m_otherKeys;
+    SparseRecords m_records;
+    mutable RecordKeys m_keys;
     mutable bool m_keysStale = false;
+    mutable bool m_keysMade = false;
     // The file, as last loaded or saved, is the table's first m_diskSize
-    // bytes (0: none).
+    // bytes (0: none; -1: not known, as for a file that was damaged).
     qsizetype m_diskSize = 0;
+    FileDamage m_damage;
     // The file's stamp when the table last took it or put it there: taken
     // before a read and after a save, so that a change in between shows.
     std::optional<CombinationFile::Stamp> m_stamp;

@@ -15,12 +15,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QStringList>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -30,7 +32,9 @@
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -49,6 +53,16 @@ QByteArray WithRecord(QByteArray table, const Combination& c, const QByteArray& 
     table.replace(qsizetype(NumberOf(c)) * RecordSize, RecordSize,
                   SpelledRecord(c[0].toUtf8(), c[1].toUtf8(), c[2].toUtf8(), info, path));
     return table;
+}
+
+// The message of the error that code raises, or "no error".
+QString ErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const TrinodeError& e) {
+        return e.Message();
+    }
+    return QStringLiteral("no error");
 }
 
 // Runs code that must fail with one file error and returns "<code> <message>".
@@ -162,16 +176,47 @@ TEST_F(StoreFile, PermissionsSurviveASave) {
     }
 }
 
+// Runs an edit on a thread of its own and waits until it is done, or waits
+// inside open() because a save holds the file's lease: the edit then lands
+// as soon as the save lets go.
+class EditingThread final {
+public:
+    explicit EditingThread(std::function<void()> edit)
+        : m_thread([this, edit = std::move(edit)] {
+              m_tid = ::gettid();
+              edit();
+              m_done = true;
+          }) {
+        const QDeadlineTimer deadline(30000);
+        while (!m_done && !InsideOpen() && !deadline.hasExpired())
+            std::this_thread::yield();
+        EXPECT_TRUE(m_done || InsideOpen()) << "the edit neither ended nor waited to open the file";
+    }
+    ~EditingThread() { m_thread.join(); }
+
+private:
+    bool InsideOpen() const {
+        const pid_t tid = m_tid;
+        QFile syscall(QStringLiteral("/proc/self/task/%1/syscall").arg(tid));
+        return tid > 0 && syscall.open(QIODevice::ReadOnly) &&
+               syscall.readAll().split(' ').value(0).toLong() == SYS_openat;
+    }
+    std::atomic<pid_t> m_tid{0};
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
+
 // Tells what it hears, and makes an edit the first time it hears
 // "Finalizing...": the new file is written, and not yet in place.
 struct EditingProgress final : AssignProgress {
     void Stage(const QString& text) override {
         events << text;
         if (text == "Finalizing..." && edit)
-            std::exchange(edit, nullptr)();
+            editor.emplace(std::exchange(edit, nullptr));
     }
     void Position(int position) override { events << QString::number(position); }
     std::function<void()> edit;
+    std::optional<EditingThread> editor;
     QStringList events;
 };
 
@@ -201,6 +246,7 @@ TEST_F(StoreFile, AnEditThatLandsDuringASaveIsKept) {
         EditingProgress progress;
         progress.edit = row.edit;
         m_table.AssignCombination(Music, "Media Player", "/usr/bin/player", progress);
+        progress.editor.reset();
         EXPECT_EQ(progress.events.size(), 815) << row.scenario << ": told more than once";
         EXPECT_TRUE(ReadAll(File()) == WithRecord(edited, Music, "Media Player", "/usr/bin/player"))
             << row.scenario << ": the edit or the assignment is missing";
@@ -295,6 +341,149 @@ TEST_F(StoreFile, AProcessKilledDuringASaveLeavesTheOldFile) {
         NoProgress none;
         table.AssignCombination(Files, "After", "/after", none);
         EXPECT_EQ(ReadAll(File()).size(), FileSize) << stage;
+    }
+}
+
+// An edit that lands inside the replacement itself, while the new file takes
+// the old one's name: the save puts the edited file back and starts over on
+// it, with the file system's swap of two names and without one.
+TEST_F(StoreFile, AnEditInsideTheReplacementIsKept) {
+    const QByteArray edited = WithRecord(m_old, Empty, "Edited", "/edited");
+    const qsizetype at = qsizetype(NumberOf(Empty)) * RecordSize;
+    const auto renamedOver = [&] {
+        WriteAll(File() + ".new", edited);
+        ASSERT_EQ(std::rename(qPrintable(File() + ".new"), qPrintable(File())), 0);
+    };
+    const auto writtenInPlace = [&] {
+        QFile in(File());
+        ASSERT_TRUE(in.open(QIODevice::ReadWrite) && in.seek(at));
+        ASSERT_EQ(in.write(edited.mid(at, RecordSize)), RecordSize);
+    };
+    const struct {
+        const char* scenario;
+        QStringList options;
+        std::function<void()> edit;
+    } rows[] = {
+        {"written in place as the names swap", {}, writtenInPlace},
+        {"a new file renamed over it as the names swap", {}, renamedOver},
+        {"written in place where no names swap", {"--no-swap"}, writtenInPlace},
+        {"a new file renamed over it where no names swap", {"--no-swap"}, renamedOver},
+    };
+    for (const auto& row : rows) {
+        WriteAll(File(), m_old);
+        LineChild child(QStringLiteral(TRINODE_STORE_CHILD),
+                        QStringList{File(), Music[0], Music[1], Music[2], "Media Player",
+                                    "/usr/bin/player", "--stop-before-replace"} +
+                            row.options);
+        ASSERT_TRUE(child.WaitFor("Replacing")) << row.scenario;
+        {
+            const EditingThread editor(row.edit);
+            child.Continue();
+            const QStringList lines = child.Finish();
+            ASSERT_GE(lines.size(), 2) << row.scenario;
+            EXPECT_EQ(lines.at(lines.size() - 2), "Done") << row.scenario;
+        }
+        EXPECT_TRUE(ReadAll(File()) == WithRecord(edited, Music, "Media Player", "/usr/bin/player"))
+            << row.scenario << ": the edit or the assignment is missing";
+        EXPECT_EQ(DirectoryEntries(), FileAndLock) << row.scenario;
+    }
+}
+
+// Files damaged as hand edits, full disks and killed editors damage them: what
+// the load says, and what a save makes of them. Every binding that reads is
+// kept, the file is whole again, and the damaged one is kept beside it.
+TEST(StoreFileDamaged, ALoadNamesTheDamageAndASaveMendsItKeepingTheFile) {
+    const Combination early{"Files", "", "Personal"}; // record 1571
+    const Combination middle = ButtonCatalogue::CombinationOf(2000);
+    const Combination late = ButtonCatalogue::CombinationOf(12000);
+    QByteArray whole = CombinationTable(QString()).Bytes(); // a new file's records
+    {
+        TemporaryHome home;
+        CombinationTable maker(home.CombinationFile());
+        maker.CreateDefaultFile();
+        NoProgress none;
+        maker.AssignCombination(early, "Documents", "/docs", none);
+        maker.AssignCombination(middle, "Two Thousand", "/usr/bin/two", none);
+        maker.AssignCombination(late, "Late", "/late", none);
+        whole = ReadAll(home.CombinationFile());
+    }
+    const qsizetype in2000 = 2000 * RecordSize + 50; // the information's padding
+    QByteArray inserted = whole;
+    inserted.insert(in2000, 'x');
+    QByteArray deleted = whole;
+    deleted.remove(in2000, 1);
+    QByteArray length60 = whole;
+    length60[2000 * RecordSize] = char(60);
+    QByteArray length200 = whole;
+    length200[2000 * RecordSize] = char(200);
+    const QStringList all{"Documents", "Two Thousand", "Late"};
+    const struct {
+        const char* scenario;
+        QByteArray file;
+        const char* load; // what the load says after the file's name, or nothing
+        QStringList kept; // the informations bound after a save, besides the new one
+    } rows[] = {
+        {"empty", {}, "is damaged: it holds 0 bytes where a whole file holds 2,141,392", {}},
+        {"cut by a full disk",
+         whole.left(1000000),
+         "is damaged: it holds 1,000,000 bytes where a whole file holds 2,141,392",
+         {"Documents", "Two Thousand"}},
+        {"all NUL bytes",
+         QByteArray(FileSize, '\0'),
+         "is damaged: record 0, at byte 0, does not start with a length byte and three button "
+         "names, nor do 12,166 more records",
+         {}},
+        {"one byte typed into a record",
+         inserted,
+         "is damaged: it holds 2,141,393 bytes, 1 more than the 2,141,392 of a whole file",
+         {"Documents", "x              Two Thousand", "Late"}},
+        {"one byte deleted from a record", deleted,
+         "is damaged: it holds 2,141,391 bytes where a whole file holds 2,141,392", all},
+        {"junk past the end", whole + QByteArray(858608, 'j'),
+         "is damaged: it holds 3,000,000 bytes, 858,608 more than the 2,141,392 of a whole file",
+         all},
+        {"a length byte of 60",
+         length60,
+         "is damaged: the length byte of record 2,000, at byte 352,000, is 60, which hides the "
+         "last 115 bytes of the record",
+         {"Documents", "Late"}},
+        {"a length byte of 200", length200, nullptr, all},
+    };
+    for (const auto& row : rows) {
+        TemporaryHome home;
+        WriteAll(home.CombinationFile(), row.file);
+        CombinationTable table(home.CombinationFile());
+        const QString said = ErrorOf([&] { table.LoadFile(); });
+        const QString expected =
+            row.load ? QStringLiteral("%1 %2").arg(home.CombinationFile(), QLatin1String(row.load))
+                     : QStringLiteral("no error");
+        EXPECT_TRUE(
+            said.section(QStringLiteral("Read beyond end of file: "), -1).startsWith(expected))
+            << row.scenario << ": " << said.toStdString();
+        EXPECT_EQ(said.startsWith(FileError::MessageFor(FileError::ReadBeyondEnd)),
+                  row.file.size() < FileSize)
+            << row.scenario;
+
+        NoProgress none;
+        const CombinationTable::Saved saved = table.AssignCombination(Music, "Player", "/p", none);
+        EXPECT_EQ(saved.bound, 1) << row.scenario;
+        const QStringList copies = QDir(home.Path()).entryList({"TrinodeRun.cmb.damaged-*"});
+        ASSERT_EQ(copies.size(), row.load ? 1 : 0) << row.scenario;
+        if (row.load) {
+            EXPECT_TRUE(ReadAll(home.FilePath(copies[0])) == row.file) << row.scenario;
+            EXPECT_TRUE(saved.mended.contains(copies[0]))
+                << row.scenario << ": " << saved.mended.toStdString();
+        }
+        CombinationTable reread(home.CombinationFile());
+        reread.LoadFile();
+        QStringList bound;
+        for (const BoundCombination& b : reread.BoundCombinations())
+            bound << QString::fromUtf8(b.binding.info);
+        QStringList expectedBound = QStringList(row.kept) << "Player";
+        expectedBound.sort();
+        bound.sort();
+        EXPECT_EQ(bound, expectedBound) << row.scenario;
+        EXPECT_EQ(ReadAll(home.CombinationFile()).size(), FileSize) << row.scenario;
     }
 }
 

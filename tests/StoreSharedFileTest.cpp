@@ -266,6 +266,7 @@ TEST_F(UsersFile, SavedInPlaceOnlyWhereItChangesAndNeverShortened) {
     QByteArray edited = m_old;
     edited.replace(m_old.indexOf(documents), RecordSize,
                    SpelledRecord("Files", "", "Personal", "Edited", "/edited"));
+    const char* const notMended = "FileError 5 File access denied: ";
     const struct {
         const char* scenario;
         QByteArray before; // the file as the user has it
@@ -283,8 +284,10 @@ TEST_F(UsersFile, SavedInPlaceOnlyWhereItChangesAndNeverShortened) {
          "Done",
          true},
         {"a whole file", m_old, {}, nullptr, Expect::New, "Done"},
-        {"bytes after the last record", m_old + "tail", {}, nullptr, Expect::New, "Done"},
-        {"a short file", shortFile, {}, nullptr, Expect::New, "Done"},
+        // A damaged file is mended only beside a copy of it, which a folder
+        // that takes no new file cannot hold.
+        {"bytes after the last record", m_old + "tail", {}, nullptr, Expect::Old, notMended},
+        {"a short file", shortFile, {}, nullptr, Expect::Old, notMended},
         {"copies at a 64 KiB boundary and at the end", copies, {}, nullptr, Expect::New, "Done"},
         {"stopped after the load", m_old, {"--pause-at", "0"}, "0", Expect::Old, nullptr},
         {"stopped before the write",
@@ -312,7 +315,7 @@ TEST_F(UsersFile, SavedInPlaceOnlyWhereItChangesAndNeverShortened) {
          {"--fsize", "1500000"},
          nullptr,
          Expect::Old,
-         "FileError 101 Disk full"},
+         notMended},
     };
     for (const auto& row : rows) {
         ASSERT_EQ(::chown(QFile::encodeName(File()).constData(), 0, 0), 0);
@@ -334,17 +337,13 @@ TEST_F(UsersFile, SavedInPlaceOnlyWhereItChangesAndNeverShortened) {
         const QStringList lines = child.Finish();
         if (row.outcome) {
             ASSERT_GE(lines.size(), 2) << row.scenario;
-            EXPECT_EQ(lines.at(lines.size() - 2), row.outcome) << row.scenario;
+            EXPECT_TRUE(lines.at(lines.size() - 2).startsWith(row.outcome))
+                << row.scenario << ": " << lines.at(lines.size() - 2).toStdString();
             if (row.before.size() == FileSize) { // a short file never equals a table
                 EXPECT_EQ(lines.last(), "Table equals file") << row.scenario;
             }
         }
-        // A short file is loaded onto a table of zeros.
-        const QByteArray after =
-            row.edit ? WithMusic(edited)
-                     : WithMusic(row.before.size() >= FileSize
-                                     ? row.before.left(FileSize)
-                                     : row.before + QByteArray(FileSize - row.before.size(), '\0'));
+        const QByteArray after = WithMusic(row.edit ? edited : row.before);
         const QByteArray file = ReadAll(File());
         switch (row.expect) {
         case Expect::Old:

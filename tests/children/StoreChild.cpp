@@ -3,6 +3,7 @@
 //
 //   trinode_store_child FILE SOCKET1 SOCKET2 SOCKET3 INFO PATH [--fsize BYTES] [--pause-at LINE]
 //                       [--stop-at LINE] [--records FIRST COUNT] [--no-load] [--eio CALL]
+//                       [--stop-before-replace] [--no-swap]
 //
 // Prints every stage text and position on a line of its own as it is told,
 // then "Done", or "FileError <code> <message>" / "Error <message>" (exit
@@ -15,6 +16,11 @@
 // that succeeded, and stops at the first failure. --no-load assigns without loading the file
 // first. --eio makes every call of one system call (pwrite64, fsync) of the assignment fail with
 // EIO, as a failing disk would, through the kernel's own system call filter.
+// --stop-before-replace prints "Replacing" and stops with SIGSTOP right
+// before the first call that puts a new file in the old one's place (a swap
+// of two names, or a rename), for the parent to edit the file there.
+// --no-swap makes the system refuse to swap two names, or to rename only
+// where the name is free, as some file systems do.
 
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
@@ -37,6 +43,38 @@
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <utility>
+
+namespace {
+
+bool g_stopBeforeReplace = false;
+bool g_noSwap = false;
+
+void StopBeforeReplace() {
+    if (!std::exchange(g_stopBeforeReplace, false))
+        return;
+    std::printf("Replacing\n");
+    std::fflush(stdout);
+    ::raise(SIGSTOP);
+}
+
+} // namespace
+
+// The store's own calls that replace a file come here first.
+extern "C" int renameat2(int fromDir, const char* from, int toDir, const char* to,
+                         unsigned int flags) noexcept {
+    if (g_noSwap && flags != 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    StopBeforeReplace();
+    return int(::syscall(SYS_renameat2, fromDir, from, toDir, to, flags));
+}
+
+extern "C" int rename(const char* from, const char* to) noexcept {
+    StopBeforeReplace();
+    return int(::syscall(SYS_rename, from, to));
+}
 
 namespace {
 
@@ -104,6 +142,12 @@ Options Parse(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--no-load") == 0) {
             options.load = false;
             --i;
+        } else if (std::strcmp(argv[i], "--stop-before-replace") == 0) {
+            g_stopBeforeReplace = true;
+            --i;
+        } else if (std::strcmp(argv[i], "--no-swap") == 0) {
+            g_noSwap = true;
+            --i;
         } else if (std::strcmp(argv[i], "--records") == 0 && i + 2 < argc) {
             options.first = std::atoi(value);
             options.count = std::atoi(argv[i + 2]);
@@ -118,8 +162,9 @@ Options Parse(int argc, char** argv) {
 void Load(CombinationTable& table) {
     try {
         table.LoadFile();
-    } catch (const FileError& e) {
-        if (e.Code() != FileError::ReadBeyondEnd)
+    } catch (const TrinodeError& e) {
+        // A damaged file is read as far as it reads.
+        if (!table.Damage().IsDamaged())
             throw;
         std::printf("Loaded %s\n", e.what());
     }

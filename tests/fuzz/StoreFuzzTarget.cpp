@@ -9,7 +9,11 @@
 // assignments rebuild exactly the matching records (each field within its
 // width, length byte 175), a successful save leaves a whole file of the
 // model's bytes and no temporary file, and a refused one leaves the file and
-// the table as they were.
+// the table as they were. A damaged file (the wrong size, records out of
+// place after bytes typed in or deleted, length bytes that hide a record's
+// end) must say so when loaded, and a save mends it: the file whole again,
+// every binding that read soundly at its place kept, and the damaged file
+// kept beside it byte for byte.
 //
 // The table may reach the file through a chain of links (which must stay
 // links), a killed save's temporary file may lie beside it (the next save
@@ -39,6 +43,8 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -150,14 +156,79 @@ bool Matches(const char* record, const QByteArray (&values)[3]) {
     return true;
 }
 
+// The catalogue entry a trimmed socket field names, or -1.
+int EntryNamed(QByteArrayView value) {
+    for (int i = 0; i < 23; ++i) {
+        if (value == QByteArrayView(ButtonCatalogue::Names[i]))
+            return i;
+    }
+    return -1;
+}
+
+// The record number of the combination a record at bytes[at] holds, when it
+// reads as one: a length byte that covers its socket fields, each a button
+// name or blank.
+int CombinationAt(QByteArrayView bytes, qsizetype at) {
+    if (at + RecordSize > bytes.size() || uint8_t(bytes[at]) < 45)
+        return -1;
+    int number = 0;
+    for (int s = 0; s < 3; ++s) {
+        const int entry = EntryNamed(FieldOf(bytes.data() + at, s));
+        if (entry < 0)
+            return -1;
+        number = number * 23 + entry;
+    }
+    return number;
+}
+
+// A damaged file: the wrong size, a record that does not read at its place,
+// or a length byte that hides a record's end.
+bool Damaged(const QByteArray& disk) {
+    if (disk.size() != FileSize)
+        return true;
+    for (int n = 0; n < RecordCount; ++n) {
+        const qsizetype at = qsizetype(n) * RecordSize;
+        if (CombinationAt(disk, at) < 0 || uint8_t(disk[at]) < 175)
+            return true;
+    }
+    return false;
+}
+
+// A record at its place that reads, followed by one that does or by the
+// whole file's end: what a mend keeps as it reads.
+bool Sound(const QByteArray& file, int n) {
+    const qsizetype next = qsizetype(n + 1) * RecordSize;
+    if (CombinationAt(file, next - RecordSize) < 0)
+        return false;
+    return next + RecordSize <= file.size() ? CombinationAt(file, next) >= 0
+                                            : next == FileSize && file.size() == FileSize;
+}
+
+QByteArray Shown(QByteArrayView field) {
+    return field == "|" ? QByteArray() : field.toByteArray();
+}
+
 struct Model {
     QByteArray table = QByteArray(FileSize, '\0');
-    // The file's first FileSize bytes as the store last loaded or saved them.
+    // The whole file as the store last loaded or saved it, and whether it
+    // was damaged then.
     QByteArray synced;
+    bool damaged = false;
 
+    // What a load makes of the file: its whole records; what a short file
+    // lacks is a new file's, and of a record it cuts, the fields it holds
+    // whole before the information or the path.
     void Adopt(const QByteArray& disk) {
-        std::memcpy(table.data(), disk.constData(), disk.size());
+        table = DefaultFile();
+        const qsizetype whole = std::min(disk.size() - disk.size() % RecordSize, FileSize);
+        std::memcpy(table.data(), disk.constData(), size_t(whole));
+        if (whole < FileSize && disk.size() > whole) {
+            const qsizetype cut = disk.size() - whole;
+            const qsizetype kept = cut <= 46 ? 0 : cut <= 76 ? 46 : 76;
+            std::memcpy(table.data() + whole, disk.constData() + whole, size_t(kept));
+        }
         synced = disk;
+        damaged = Damaged(disk);
     }
 };
 
@@ -265,8 +336,21 @@ public:
         names.removeAll('.' + info.fileName() + QStringLiteral(".lock"));
         for (const QString& name : UserFiles())
             names.removeAll(name);
+        for (const QString& name : Copies())
+            names.removeAll(name);
         return names;
     }
+    // Damaged files that a mend kept beside the file.
+    QStringList Copies() const {
+        const QFileInfo info(m_path);
+        return info.dir().entryList({info.fileName() + QStringLiteral(".damaged-*")},
+                                    QDir::Files | QDir::Hidden | QDir::System);
+    }
+    QByteArray ReadBeside(const QString& name) const {
+        QFile file(Beside(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    void RemoveBeside(const QString& name) { QFile::remove(Beside(name)); }
     // Files of the user's named much like a save's temporary file.
     static QStringList UserFiles() {
         return {QStringLiteral(".TrinodeRun.cmb.saving-user"),
@@ -333,7 +417,7 @@ public:
     void Clear() {
         Remove();
         const QDir dir = QFileInfo(m_path).dir();
-        for (const QString& name : Strays() + UserFiles())
+        for (const QString& name : Strays() + UserFiles() + Copies())
             QFile::remove(dir.filePath(name));
     }
 
@@ -382,7 +466,16 @@ void Edit(QByteArray& file, Input& in) {
         const qsizetype offset = qsizetype(number) * RecordSize;
         return offset + RecordSize <= file.size() ? file.data() + offset : nullptr;
     };
-    switch (in.Byte() % 8) {
+    switch (in.Byte() % 10) {
+    case 8: { // bytes typed in, anywhere: everything after them moves on
+        const qsizetype offset = in.Number(3) % (file.size() + 1);
+        file.insert(offset, in.Bytes(1 + in.Byte() % 4));
+        break;
+    }
+    case 9: // bytes deleted, anywhere: everything after them moves back
+        if (!file.isEmpty())
+            file.remove(in.Number(3) % file.size(), 1 + in.Byte() % 4);
+        break;
     case 0: // a length byte of any value
         if (char* record = recordAt(RecordFrom(in)))
             record[0] = char(in.Byte());
@@ -533,15 +626,22 @@ public:
 private:
     void Load() {
         const std::optional<QByteArray> disk = m_disk.Read();
-        std::optional<int> expected;
         if (!disk) {
-            expected = FileError::FileNotFound;
-        } else {
-            m_model.Adopt(disk->left(FileSize));
-            if (disk->size() < FileSize)
-                expected = FileError::ReadBeyondEnd;
+            ExpectFileError(FileError::FileNotFound, [&] { m_table.LoadFile(); });
+            return;
         }
-        ExpectFileError(expected, [&] { m_table.LoadFile(); });
+        m_model.Adopt(*disk);
+        try {
+            m_table.LoadFile();
+            FUZZ_CHECK(!m_model.damaged, "a damaged file loaded without a word");
+        } catch (const FileError& error) {
+            FUZZ_CHECK(m_model.damaged &&
+                           (error.Code() == FileError::ReadBeyondEnd) == (disk->size() < FileSize),
+                       "a load raised the wrong file error");
+        } catch (const TrinodeError& error) {
+            FUZZ_CHECK(m_model.damaged && error.Message().contains(" is damaged: "),
+                       "a load raised where the model expected none");
+        }
     }
 
     void Find(const Combination& combination) {
@@ -567,7 +667,6 @@ private:
         const std::optional<QByteArray> before = m_disk.Read();
         const QByteArray infoBytes = Record::Encode(info);
         const QByteArray pathBytes = Record::Encode(path);
-        const QString refusal = RefusalOf(infoBytes, pathBytes, before);
         NoProgress progress;
         const bool asOther = m_asOther && m_disk.Status() && m_disk.Status()->st_uid == OtherUser();
         const auto assign = [&] {
@@ -576,19 +675,38 @@ private:
             else
                 m_table.AssignCombination(combination, info, path, progress);
         };
+        QString refusal = RefusalOf(combination, infoBytes, pathBytes);
+        // The file the save builds on: the table, or what is on the disk
+        // when that changed or was damaged; mended first when it is
+        // damaged, or holds no record for the combination.
+        QByteArray base = m_model.table;
+        const bool reread = before && (m_model.damaged || *before != m_model.synced);
+        bool mend = reread && Damaged(*before);
+        if (reread && !mend) {
+            m_model.Adopt(*before);
+            base = m_model.table;
+        }
+        mend = mend || (IsButtons(combination) && !HasRecord(base, combination));
+        if (refusal.isEmpty() && mend && !IsButtons(combination))
+            refusal = m_table.FilePath() + QStringLiteral(" is damaged: ");
+        else if (refusal.isEmpty() && mend && before && asOther)
+            refusal = QStringLiteral("File access denied: ");
         if (!refusal.isEmpty()) {
             ExpectRefused(assign, refusal, before);
             return;
         }
-        const QByteArray table = Assigned(m_model.table, combination, infoBytes, pathBytes);
         const std::optional<struct stat> status = m_disk.Status();
         try {
             assign();
         } catch (const TrinodeError& error) {
             Fail("an assignment failed", error.Message());
         }
-        m_model.table = table;
-        m_model.synced = table;
+        if (mend)
+            ExpectMended(before ? *before : base, bool(before), combination, infoBytes, pathBytes);
+        else
+            m_model.table = Assigned(base, combination, infoBytes, pathBytes);
+        m_model.synced = m_model.table;
+        m_model.damaged = false;
         ExpectSaved(asOther);
         const std::optional<struct stat> now = m_disk.Status();
         if (status) {
@@ -600,10 +718,71 @@ private:
         }
     }
 
-    // What an assignment of these bytes is refused with, if it is; a hand
-    // edit on disk is taken before anything is written.
-    QString RefusalOf(const QByteArray& infoBytes, const QByteArray& pathBytes,
-                      const std::optional<QByteArray>& before) {
+    static bool IsButtons(const Combination& combination) {
+        return bool(ButtonCatalogue::RecordNumber(combination));
+    }
+
+    static bool HasRecord(const QByteArray& table, const Combination& combination) {
+        QByteArray values[3];
+        for (int s = 0; s < 3; ++s)
+            values[s] = TrimBlanks(Record::Encode(combination[s])).toByteArray();
+        for (int i = 0; i < RecordCount; ++i) {
+            if (Matches(table.constData() + qsizetype(i) * RecordSize, values))
+                return true;
+        }
+        return false;
+    }
+
+    // A mended file: whole, every record of its own combination at its place
+    // as a new file has it, the bound one bound, every combination whose
+    // first record read soundly at its place as it read, and the damaged
+    // file kept beside it byte for byte.
+    void ExpectMended(const QByteArray& damaged, bool kept, const Combination& combination,
+                      const QByteArray& infoBytes, const QByteArray& pathBytes) {
+        const std::optional<QByteArray> disk = m_disk.Read();
+        FUZZ_CHECK(disk && disk->size() == FileSize, "a mended file is not whole");
+        const QStringList copies = m_disk.Copies();
+        FUZZ_CHECK(copies.size() == (kept ? 1 : 0) &&
+                       (!kept || m_disk.ReadBeside(copies[0]) == damaged),
+                   "a mend did not keep the damaged file beside it");
+        if (kept)
+            m_disk.RemoveBeside(copies[0]);
+        const int bound = *ButtonCatalogue::RecordNumber(combination);
+        std::vector<bool> seen(RecordCount, false);
+        for (int n = 0; n < damaged.size() / RecordSize && n < RecordCount; ++n) {
+            if (!Sound(damaged, n))
+                continue;
+            const int c = CombinationAt(damaged, qsizetype(n) * RecordSize);
+            const bool first = !seen[size_t(c)];
+            seen[size_t(c)] = true;
+            if (!first || c == bound)
+                continue;
+            const char* was = damaged.constData() + qsizetype(n) * RecordSize;
+            const char* now = disk->constData() + qsizetype(c) * RecordSize;
+            FUZZ_CHECK(Shown(FieldOf(was, 3)) == Shown(FieldOf(now, 3)) &&
+                           Shown(FieldOf(was, 4)) == Shown(FieldOf(now, 4)),
+                       "a mend lost a binding that read");
+        }
+        for (int n = 0; n < RecordCount; ++n) {
+            const char* now = disk->constData() + qsizetype(n) * RecordSize;
+            FUZZ_CHECK(uint8_t(now[0]) == 175 &&
+                           std::memcmp(now + 1,
+                                       DefaultFile().constData() + qsizetype(n) * RecordSize + 1,
+                                       45) == 0,
+                       "a mended record is not its combination's, at its place");
+        }
+        const char* mine = disk->constData() + qsizetype(bound) * RecordSize;
+        FUZZ_CHECK(
+            FieldOf(mine, 3) == TrimBlanks(infoBytes.isEmpty() ? QByteArray("|") : infoBytes) &&
+                FieldOf(mine, 4) == TrimBlanks(pathBytes.isEmpty() ? QByteArray("|") : pathBytes),
+            "a mended file does not hold what was bound");
+        m_model.table = *disk;
+    }
+
+    // What an assignment of these bytes is refused with before anything
+    // happens, if it is.
+    QString RefusalOf(const Combination& combination, const QByteArray& infoBytes,
+                      const QByteArray& pathBytes) {
         if (infoBytes.size() > 30)
             return QStringLiteral("The information takes %1 bytes, more than the 30 that a "
                                   "shortcut can hold")
@@ -614,13 +793,15 @@ private:
                 .arg(pathBytes.size());
         if (pathBytes.contains('\0'))
             return QStringLiteral("The path holds a NUL byte, which no file name can hold");
+        bool fits = true;
+        for (const QString& value : combination)
+            fits = fits && TrimBlanks(Record::Encode(value)).size() <= 15;
+        if (!fits || (!IsButtons(combination) && !HasRecord(m_model.table, combination)))
+            return QStringLiteral("%1 holds no record for %2, which names no button; nothing "
+                                  "was written")
+                .arg(m_table.FilePath(), ButtonCatalogue::Spoken(combination));
         if (m_disk.ReadOnly())
             return FileError::MessageFor(FileError::AccessDenied);
-        if (before && before->left(FileSize) != m_model.synced) {
-            m_model.Adopt(before->left(FileSize));
-            if (before->size() < FileSize)
-                return FileError::MessageFor(FileError::ReadBeyondEnd);
-        }
         return {};
     }
 
@@ -631,10 +812,11 @@ private:
         try {
             assign();
         } catch (const TrinodeError& error) {
-            if (error.Message() != refusal)
+            if (!error.Message().startsWith(refusal))
                 Fail("an assignment was refused with the wrong message",
                      error.Message() + QStringLiteral(" instead of ") + refusal);
             FUZZ_CHECK(m_disk.Read() == before, "a refused assignment changed the file");
+            FUZZ_CHECK(m_disk.Copies().isEmpty(), "a refused assignment kept a copy");
             for (const QString& name : m_disk.Strays())
                 FUZZ_CHECK(strays.contains(name), "a refused save left a temporary file");
             return;

@@ -9,7 +9,7 @@ import os
 import struct
 
 DEFAULT, ZEROS, EMPTY, RAW, NONE = range(5)
-LEN, BYTES, DUP, SWAP, CUT, APPEND, FIELD, FILL = range(8)
+LEN, BYTES, DUP, SWAP, CUT, APPEND, FIELD, FILL, INSERT, DELETE = range(10)
 FIND, ASSIGN, HAND_EDIT, READ_ONLY, REMOVE, LOAD = 0, 3, 6, 7, 8, 9
 NAMES = ["Control", "Display", "Files", "Help", "Internet", "Music", "Network", "Personal",
          "Pictures", "Settings", "System", "Videos", "Applications", "Mail", "Office", "User",
@@ -49,6 +49,8 @@ def cut(size): return edit(CUT, n3(size))
 def append(count, byte): return edit(APPEND, bytes([count, byte]))
 def field(rec, f, text, pad=b" "): return edit(FIELD, n2(rec), bytes([f]), text, pad)
 def fill(rec, start, length, byte): return edit(FILL, n2(rec), bytes([start, length, byte]))
+def insert(offset, data): return edit(INSERT, n3(offset), bytes([len(data) - 1]), data)
+def delete(offset, count): return edit(DELETE, n3(offset), bytes([count - 1]))
 
 
 def layout(base, *edits, data=b""):
@@ -127,6 +129,18 @@ SEEDS = {
         + bytes([LOAD, READ_ONLY]) + assign(FPM, raw(b"r"), raw(b"/r")),
     "removed_while_running": layout(DEFAULT) + bytes([REMOVE]) + assign(FPM, raw(b"x"), raw(b"/x"))
         + bytes([REMOVE, LOAD]) + find(*FPM),
+    # Damaged files: a byte typed into a record's padding or its text, one
+    # deleted, NUL records, a file cut inside a text; a save mends them.
+    "byte_inserted": layout(DEFAULT, field(2000, 3, raw(b"Two Thousand")), insert(2000 * 176 + 50, b"x"))
+        + bytes([LOAD]) + find(*FPM) + assign(FPM, raw(b"i"), raw(b"/i")) + find("", "", ""),
+    "byte_deleted": layout(DEFAULT, field(2000, 4, raw(b"/usr/bin/two")), delete(2000 * 176 + 90, 1))
+        + assign(("", "", ""), raw(b"d"), raw(b"/d")) + find(*FPM),
+    "text_typed_in": layout(DEFAULT, field(7, 3, raw(b"Notes")), insert(7 * 176 + 73, b"ab"))
+        + assign(FPM, raw(b"t"), raw(b"/t")),
+    "nul_records_then_bound": layout(ZEROS, set_length(0, 175)) + assign(FPM, raw(b"z"), raw(b"/z"))
+        + find(*FPM) + bytes([LOAD]),
+    "cut_inside_path": layout(DEFAULT, field(300, 4, raw(b"/a/long/path")), cut(300 * 176 + 170))
+        + assign(("Help", "", ""), raw(b"h"), raw(b"/h")),
     "many_assignments": layout(DEFAULT) + b"".join(
         assign((NAMES[i], NAMES[i + 1], ""), raw(b"n%d" % i), raw(b"/n%d" % i)) for i in range(8)),
 }

@@ -1,0 +1,17 @@
+#include "store/FileImage.h"
+
+#include <new>
+
+#include <sys/mman.h>
+
+FileImage::FileImage(qsizetype size, bool populate) : m_size(size) {
+    void* pages = ::mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | (populate ? MAP_POPULATE : 0), -1, 0);
+    if (pages == MAP_FAILED)
+        throw std::bad_alloc();
+    m_data = static_cast<char*>(pages);
+}
+
+FileImage::~FileImage() {
+    ::munmap(m_data, size_t(m_size));
+}

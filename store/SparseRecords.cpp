@@ -1,0 +1,67 @@
+#include "store/SparseRecords.h"
+
+#include <cstring>
+
+namespace Record = CombinationRecord;
+
+void SparseRecords::BuildDefault(int number, char* out) {
+    const auto e = ButtonCatalogue::EntriesOf(number);
+    Record::Build(out, ButtonCatalogue::Names[size_t(e[0])], ButtonCatalogue::Names[size_t(e[1])],
+                  ButtonCatalogue::Names[size_t(e[2])], Record::Placeholder, Record::Placeholder);
+}
+
+void SparseRecords::EnsurePlaces() {
+    if (m_places.empty())
+        m_places.assign(Count, ZeroRecord);
+}
+
+const char* SparseRecords::Peek(int number, char* scratch) const {
+    const qint32 place = m_places.empty() ? ZeroRecord : m_places[size_t(number)];
+    if (place >= 0)
+        return m_records[size_t(place)].data();
+    if (place == DefaultRecord)
+        BuildDefault(number, scratch);
+    else
+        std::memset(scratch, 0, Record::Size);
+    return scratch;
+}
+
+void SparseRecords::Put(int number, const char* bytes) {
+    EnsurePlaces();
+    qint32& place = m_places[size_t(number)];
+    if (place >= 0) {
+        std::memcpy(m_records[size_t(place)].data(), bytes, Record::Size);
+        return;
+    }
+    char made[Record::Size];
+    BuildDefault(number, made);
+    if (std::memcmp(bytes, made, Record::Size) == 0) {
+        place = DefaultRecord;
+        return;
+    }
+    static const std::array<char, Record::Size> zeros{};
+    if (std::memcmp(bytes, zeros.data(), Record::Size) == 0) {
+        place = ZeroRecord;
+        return;
+    }
+    place = qint32(m_records.size());
+    auto& kept = m_records.emplace_back();
+    std::memcpy(kept.data(), bytes, Record::Size);
+}
+
+void SparseRecords::CopyTo(char* out) const {
+    for (int i = 0; i < Count; ++i, out += Record::Size) {
+        const char* record = Peek(i, out);
+        if (record != out)
+            std::memcpy(out, record, Record::Size);
+    }
+}
+
+void SparseRecords::MakeDefault() {
+    m_places.assign(Count, DefaultRecord);
+    m_records.clear();
+}
+
+bool SparseRecords::IsDefault(int number) const {
+    return !m_places.empty() && m_places[size_t(number)] == DefaultRecord;
+}
