@@ -1,13 +1,16 @@
 #include "app/BindingsCommands.h"
 
+#include "app/ExitStatus.h"
 #include "store/BindingText.h"
 #include "store/CombinationTable.h"
+#include "store/Counted.h"
 #include "store/TrinodeError.h"
 #include "store/WordMatch.h"
 
 #include <QFile>
 
 #include <cstdio>
+#include <map>
 
 namespace {
 
@@ -15,17 +18,19 @@ void Say(const QString& message) {
     std::fprintf(stderr, "trinode: %s\n", qPrintable(message));
 }
 
-// The table of the user's file as it is on disk.
+// Loads the user's file; a damaged one is taken as far as it reads, and
+// what is wrong with it said once. False when it could not be read at all.
 bool Loaded(CombinationTable& table) {
     try {
         table.LoadFile();
-        return true;
     } catch (const TrinodeError& error) {
-        Say(QStringLiteral("%1: %2").arg(table.FilePath(), error.Message()));
-        return false;
+        Say(error.Message());
+        return table.Damage().IsDamaged();
     }
+    return true;
 }
 
+// The whole input, as long as it is no longer than BindingsCommands::MaxInput.
 bool ReadAll(const QString& name, QByteArray* text) {
     QFile file;
     const bool opened = name == QLatin1String("-")
@@ -35,12 +40,39 @@ bool ReadAll(const QString& name, QByteArray* text) {
         Say(QStringLiteral("%1: %2").arg(name, file.errorString()));
         return false;
     }
-    *text = file.readAll();
+    *text = file.read(BindingsCommands::MaxInput + 1);
     if (file.error() != QFileDevice::NoError) {
         Say(QStringLiteral("%1: %2").arg(name, file.errorString()));
         return false;
     }
     return true;
+}
+
+// The lines that bind a combination that a later line binds again: only
+// the last one counts, and the others are named.
+void NameRepeats(const QString& file, const std::vector<BoundCombination>& lines,
+                 const std::vector<int>& numbers) {
+    std::map<Combination, size_t> last;
+    for (size_t i = 0; i < lines.size(); ++i)
+        last[lines[i].combination] = i;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const size_t kept = last[lines[i].combination];
+        if (kept != i)
+            Say(QStringLiteral("%1: line %2 binds %3, which line %4 binds again; line %4 counts")
+                    .arg(file)
+                    .arg(numbers[i])
+                    .arg(ButtonCatalogue::Spoken(lines[i].combination))
+                    .arg(numbers[kept]));
+    }
+}
+
+QString Outcome(const CombinationTable::Saved& saved, const QString& file) {
+    QString text = QStringLiteral("Bound %1")
+                       .arg(Counted::Of(saved.bound, QStringLiteral("combination"),
+                                        QStringLiteral("combinations")));
+    if (saved.unbound > 0)
+        text += QStringLiteral(" and unbound %1").arg(Counted::Grouped(saved.unbound));
+    return text + QStringLiteral(" in %1").arg(file);
 }
 
 } // namespace
@@ -51,46 +83,108 @@ int List(const QStringList& words) {
     CombinationTable table;
     // No file yet: nothing is bound.
     if (!table.FileExists())
-        return 0;
+        return ExitStatus::Done;
     if (!Loaded(table))
-        return ExitFileError;
+        return ExitStatus::FileError;
     for (const BoundCombination& bound : table.BoundCombinations()) {
         if (!WordMatch::Matches(BindingText::SearchText(bound), words))
             continue;
         const QByteArray line = BindingText::Line(bound);
         std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     }
-    return std::fflush(stdout) == 0 ? 0 : ExitFileError;
+    return std::fflush(stdout) == 0 ? ExitStatus::Done : ExitStatus::FileError;
 }
 
 int Import(const QString& file) {
     QByteArray text;
     if (!ReadAll(file, &text))
-        return ExitFileError;
+        return ExitStatus::FileError;
+    if (text.size() > MaxInput) {
+        Say(QStringLiteral("%1: more than %2 bytes, which is more than the lines of every "
+                           "combination take; nothing was bound")
+                .arg(file, Counted::Grouped(MaxInput)));
+        return ExitStatus::BadInput;
+    }
     QString why;
-    const std::optional<std::vector<BoundCombination>> lines = BindingText::ParsedLines(text, &why);
+    std::vector<int> numbers;
+    const std::optional<std::vector<BoundCombination>> lines =
+        BindingText::ParsedLines(text, &why, &numbers);
     if (!lines) {
         Say(QStringLiteral("%1: %2; nothing was bound").arg(file, why));
-        return ExitBadInput;
+        return ExitStatus::BadInput;
     }
+    NameRepeats(file, *lines, numbers);
+    // The save reads the file itself, under its lock: one wait for another
+    // program, and a damaged file is mended (and kept) rather than taken.
     CombinationTable table;
     try {
-        if (table.FileExists())
-            table.LoadFile();
-        else
-            table.CreateDefaultFile();
         NoProgress quiet;
-        table.AssignCombinations(*lines, quiet);
+        const CombinationTable::Saved saved = table.AssignCombinations(*lines, quiet);
+        if (!saved.mended.isEmpty())
+            Say(saved.mended);
+        std::printf("%s\n", qPrintable(Outcome(saved, table.FilePath())));
     } catch (const TrinodeError& error) {
         Say(QStringLiteral("%1: %2").arg(table.FilePath(), error.Message()));
-        return ExitFileError;
+        return ExitStatus::FileError;
     }
-    std::printf("%s\n", qPrintable(QStringLiteral("Bound %1 %2 in %3")
-                                       .arg(lines->size())
-                                       .arg(lines->size() == 1 ? QStringLiteral("combination")
-                                                               : QStringLiteral("combinations"))
-                                       .arg(table.FilePath())));
-    return 0;
+    return ExitStatus::Done;
+}
+
+int Check() {
+    CombinationTable table;
+    if (!table.FileExists()) {
+        std::printf("%s\n", qPrintable(QStringLiteral("%1 is not there yet; Trinode makes it "
+                                                      "at its first start")
+                                           .arg(table.FilePath())));
+        return ExitStatus::Done;
+    }
+    try {
+        table.LoadFile();
+    } catch (const TrinodeError& error) {
+        if (!table.Damage().IsDamaged()) {
+            Say(error.Message());
+            return ExitStatus::FileError;
+        }
+    }
+    const FileDamage& damage = table.Damage();
+    if (!damage.IsDamaged() && !damage.LacksRecords()) {
+        std::printf("%s\n",
+                    qPrintable(QStringLiteral("%1 is whole: %2")
+                                   .arg(table.FilePath(),
+                                        Counted::Of(qint64(table.BoundCombinations().size()),
+                                                    QStringLiteral("bound combination"),
+                                                    QStringLiteral("bound combinations")))));
+        return ExitStatus::Done;
+    }
+    std::printf("%s\n", qPrintable(QStringLiteral("%1 is damaged:").arg(table.FilePath())));
+    for (const QString& line : damage.Details())
+        std::printf("  %s\n", qPrintable(line));
+    std::printf("trinode --repair mends it, keeping every binding that reads, and keeps the "
+                "damaged file beside it\n");
+    return ExitStatus::Damaged;
+}
+
+int Repair() {
+    CombinationTable table;
+    if (!table.FileExists()) {
+        std::printf("%s\n", qPrintable(QStringLiteral("%1 is not there yet; Trinode makes it "
+                                                      "at its first start")
+                                           .arg(table.FilePath())));
+        return ExitStatus::Done;
+    }
+    try {
+        NoProgress quiet;
+        const CombinationTable::Saved saved = table.Repair(quiet);
+        std::printf(
+            "%s\n",
+            qPrintable(saved.mended.isEmpty()
+                           ? QStringLiteral("%1 is whole; nothing to mend").arg(table.FilePath())
+                           : saved.mended));
+    } catch (const TrinodeError& error) {
+        Say(error.Message());
+        return ExitStatus::FileError;
+    }
+    return ExitStatus::Done;
 }
 
 } // namespace BindingsCommands

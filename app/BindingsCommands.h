@@ -2,7 +2,9 @@
 
 // The command line's view of the bindings, for backups and scripts: --list
 // prints them as BindingText's lines, --import binds every line of such a
-// text in one save, through the same lock, temporary file and rename as OK.
+// text in one save, through the same lock, temporary file and rename as OK;
+// --check tells what is wrong with a damaged file and --repair mends it.
+// All of them need only the store: the front answers them on Qt Core alone.
 
 #include <QString>
 #include <QStringList>
@@ -10,17 +12,20 @@
 namespace BindingsCommands {
 
 // Prints every bound combination whose texts hold all the words (each
-// ignoring case), one a line, in the file's order. Never changes the file.
+// ignoring case), one a line, in the file's order. Never changes the file;
+// a damaged file is listed as far as it reads, after a line that says what
+// is wrong with it.
 int List(const QStringList& words);
 
-// Reads the lines of the file ("-": standard input) and binds every one of
-// them in one save; a line that does not parse is named with its number,
-// and then nothing is written.
+// Reads the lines of the file ("-": standard input), at most MaxInput
+// bytes, and binds every one of them in one save; a line that does not
+// parse is named with its number, and then nothing is written.
 int Import(const QString& file);
+inline constexpr qsizetype MaxInput = 16 * 1024 * 1024;
 
-// The exit status when the combination file cannot be read or written.
-inline constexpr int ExitFileError = 5;
-// The exit status for a text that does not parse.
-inline constexpr int ExitBadInput = 1;
+// Says whether the file is whole, and what is wrong with it if not.
+int Check();
+// Mends a damaged file, keeping it beside it; leaves a whole one as it is.
+int Repair();
 
 } // namespace BindingsCommands

@@ -6,7 +6,7 @@ namespace {
 
 const char* const Usage =
     "Usage: trinode [--background]\n"
-    "       trinode --list [WORD...] | --import FILE\n"
+    "       trinode --list [WORD...] | --import FILE | --check | --repair\n"
     "       trinode --bind-key [SHORTCUT] | --unbind-key | --autostart on|off\n"
     "       trinode --help | --version\n"
     "\n"
@@ -22,6 +22,11 @@ const char* const Usage =
     "      --import FILE        bind every line of FILE (- for standard input),\n"
     "                           as --list prints them, in one save; a line that\n"
     "                           does not read is named, and nothing is written\n"
+    "      --check              say whether the combination file is whole, and\n"
+    "                           what is wrong with it if not; changes nothing\n"
+    "      --repair             mend a damaged combination file: every binding\n"
+    "                           that reads is kept, every combination gets a\n"
+    "                           record, and the damaged file is kept beside it\n"
     "      --background         start Trinode without showing its window; the\n"
     "                           first summon (its key, or trinode) shows it;\n"
     "                           when Trinode already runs, leave it as it is\n"
@@ -41,15 +46,24 @@ const char* const Usage =
     "\n"
     "The desktop is the first one named in XDG_CURRENT_DESKTOP that Trinode\n"
     "knows; where that is unset, the one whose service answers on the session\n"
-    "bus.\n"
-    "\n"
-    "Exit status: 0 when the window came up (or the running one became\n"
-    "active), the key or autostart entry was set, or the list printed (even\n"
-    "empty) or imported; 1 for a wrong option, shortcut or line to import, or\n"
-    "without a usable display; 2 when the running Trinode's window did not\n"
-    "become active; 3 when the desktop refused the key or could not be\n"
-    "reached; 4 when a step by hand remains (sway, i3, other desktops); 5 when\n"
-    "the combination file could not be read or written.\n";
+    "bus.\n";
+
+// A meaning of the exit status, wrapped beside its number.
+void PrintStatus(const ExitStatus::Meaning& meaning) {
+    constexpr qsizetype Width = 76;
+    const QString number = QStringLiteral("  %1  ").arg(meaning.status);
+    QString line = number;
+    for (const QString& word : QString::fromLatin1(meaning.text).split(QLatin1Char(' '))) {
+        const bool empty = line.size() == number.size();
+        if (!empty && line.size() + 1 + word.size() > Width) {
+            std::printf("%s\n", qPrintable(line));
+            line = QString(number.size(), QLatin1Char(' ')) + word;
+            continue;
+        }
+        line += (empty ? QString() : QStringLiteral(" ")) + word;
+    }
+    std::printf("%s\n", qPrintable(line));
+}
 
 } // namespace
 
@@ -77,6 +91,10 @@ CommandLine::CommandLine(int argc, char** argv) {
             Take(Action::Import, inlineValue ? value : QString::fromLocal8Bit(argv[++i]));
         else if (option == QLatin1String("--import"))
             Refuse(QStringLiteral("--import needs a file, or - for standard input"));
+        else if (arg == QLatin1String("--check"))
+            Take(Action::Check);
+        else if (arg == QLatin1String("--repair"))
+            Take(Action::Repair);
         else if (arg == QLatin1String("--unbind-key"))
             Take(Action::UnbindKey);
         else if (option == QLatin1String("--bind-key"))
@@ -108,8 +126,8 @@ void CommandLine::Take(Action action, const std::optional<QString>& value) {
         return;
     if (!informs(action) && m_action != Action::Start)
         return Refuse(
-            QStringLiteral("give one of --background, --list, --import, --bind-key, --unbind-key "
-                           "and --autostart"));
+            QStringLiteral("give one of --background, --list, --import, --check, --repair, "
+                           "--bind-key, --unbind-key and --autostart"));
     m_action = action;
     m_value = value;
 }
@@ -118,7 +136,10 @@ std::optional<int> CommandLine::Answer() const {
     switch (m_action) {
     case Action::Help:
         std::fputs(Usage, stdout);
-        return 0;
+        std::fputs("\nExit status:\n", stdout);
+        for (const ExitStatus::Meaning& meaning : ExitStatus::Table)
+            PrintStatus(meaning);
+        return ExitStatus::Done;
     case Action::Version:
         std::printf("Trinode %s\n", TRINODE_VERSION);
         return 0;
@@ -132,6 +153,8 @@ std::optional<int> CommandLine::Answer() const {
     case Action::Autostart:
     case Action::List:
     case Action::Import:
+    case Action::Check:
+    case Action::Repair:
         return std::nullopt;
     }
     return ExitUsage;

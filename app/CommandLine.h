@@ -7,6 +7,8 @@
 // reads it before any GUI exists, and answers --help, --version and a
 // command line that does not read by itself.
 
+#include "app/ExitStatus.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +26,8 @@ public:
         Autostart,
         List,
         Import,
+        Check,
+        Repair,
         Usage
     };
 
@@ -42,11 +46,11 @@ public:
     // status, after the text; nullopt for every other action.
     std::optional<int> Answer() const;
 
-    static constexpr int ExitUsage = 1;
+    static constexpr int ExitUsage = ExitStatus::BadInput;
     // The desktop refused, or could not be reached: nothing changed.
-    static constexpr int ExitRefused = 3;
+    static constexpr int ExitRefused = ExitStatus::Refused;
     // Nothing was set: a step by hand remains, which the message names.
-    static constexpr int ExitByHand = 4;
+    static constexpr int ExitByHand = ExitStatus::ByHand;
 
 private:
     void Take(Action action, const std::optional<QString>& value = std::nullopt);

@@ -70,6 +70,10 @@ std::optional<int> Run(const CommandLine& commandLine) {
         return BindingsCommands::List(commandLine.Words());
     case CommandLine::Action::Import:
         return BindingsCommands::Import(*commandLine.Value());
+    case CommandLine::Action::Check:
+        return BindingsCommands::Check();
+    case CommandLine::Action::Repair:
+        return BindingsCommands::Repair();
     }
     return CommandLine::ExitUsage;
 }

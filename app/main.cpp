@@ -11,6 +11,7 @@
 // first start loads nothing twice: Qt Core once, and with the GUI part the
 // rest of what the program linked before.
 
+#include "app/BindingsCommands.h"
 #include "app/CommandLine.h"
 #include "app/GuiMain.h"
 #include "app/HandOver.h"
@@ -18,6 +19,7 @@
 
 #include <QByteArray>
 
+#include <csignal>
 #include <cstdio>
 #include <dlfcn.h>
 #include <limits.h>
@@ -65,11 +67,40 @@ int RunGuiPart(int argc, char** argv) {
     return guiMain(argc, argv);
 }
 
+// The commands on the bindings, which need the store alone.
+std::optional<int> RunStoreCommand(const CommandLine& commandLine) {
+    switch (commandLine.What()) {
+    case CommandLine::Action::List:
+        return BindingsCommands::List(commandLine.Words());
+    case CommandLine::Action::Import:
+        return BindingsCommands::Import(*commandLine.Value());
+    case CommandLine::Action::Check:
+        return BindingsCommands::Check();
+    case CommandLine::Action::Repair:
+        return BindingsCommands::Repair();
+    case CommandLine::Action::Start:
+    case CommandLine::Action::Background:
+    case CommandLine::Action::Help:
+    case CommandLine::Action::Version:
+    case CommandLine::Action::BindKey:
+    case CommandLine::Action::UnbindKey:
+    case CommandLine::Action::Autostart:
+    case CommandLine::Action::Usage:
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const CommandLine commandLine(argc, argv);
     if (const std::optional<int> status = commandLine.Answer())
+        return *status;
+    // A file size limit must make a save fail with "Disk full", not kill the
+    // process in the middle of it.
+    std::signal(SIGXFSZ, SIG_IGN);
+    if (const std::optional<int> status = RunStoreCommand(commandLine))
         return *status;
     if (commandLine.Starts()) {
         if (const std::optional<int> status = HandOver::RefuseWithoutDisplay())
