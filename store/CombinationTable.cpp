@@ -332,7 +332,9 @@ bool CombinationTable::SaveOnce(Attempt& attempt) {
     // leaves the table as the file was read.
     rebuilt.Keep();
     m_diskSize = FileSize;
-    m_damage = FileDamage::Of(image.View(), FileSize);
+    // What was whole stays whole; only a file that was not is looked at again.
+    if (m_damage.IsDamaged() || m_damage.LacksRecords())
+        m_damage = FileDamage::Of(image.View(), FileSize);
     m_stamp = m_file.CurrentStamp();
     ++m_version;
     replacement.RaiseUnsynced();
@@ -416,16 +418,7 @@ void CombinationTable::Mend(QByteArrayView read, const FileDamage& damage,
     m_damage = damage;
     m_diskSize = -1;
     m_records.CopyTo(bytes);
-    attempt.saved.mended =
-        QStringLiteral("%1 was damaged: %2. It is mended: every binding that reads is kept%3, "
-                       "%4 combinations without a record now read as unbound, and the damaged "
-                       "file is kept as %5")
-            .arg(FilePath(), damage.Summary(),
-                 mend.recovered > 0
-                     ? QStringLiteral(" (%1 records found out of their place)").arg(mend.recovered)
-                     : QString())
-            .arg(mend.madeNew)
-            .arg(QFile::decodeName(kept));
+    attempt.saved.mended = damage.MendedNotice(FilePath(), mend, QFile::decodeName(kept));
 }
 
 void CombinationTable::Rebuild(const std::vector<Change>& changes, char* bytes, Rebuilt& rebuilt,

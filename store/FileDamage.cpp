@@ -24,6 +24,20 @@ using Entries = std::array<int, 3>;
 constexpr Record::Field SocketFields[] = {Record::Field::Socket1, Record::Field::Socket2,
                                           Record::Field::Socket3};
 
+// Each catalogue entry as a socket field of the program's holds it.
+const std::array<std::array<char, Record::SocketWidth>, ButtonCatalogue::EntryCount>& Fields() {
+    static const auto fields = [] {
+        std::array<std::array<char, Record::SocketWidth>, ButtonCatalogue::EntryCount> made{};
+        for (int i = 0; i < ButtonCatalogue::EntryCount; ++i) {
+            char record[Record::Size];
+            Record::Build(record, ButtonCatalogue::Names[size_t(i)], {}, {}, {}, {});
+            std::memcpy(made[size_t(i)].data(), record + 1, Record::SocketWidth);
+        }
+        return made;
+    }();
+    return fields;
+}
+
 std::optional<int> EntryOf(QByteArrayView field) {
     const QByteArrayView value = Record::Trim(field);
     for (int i = 0; i < ButtonCatalogue::EntryCount; ++i) {
@@ -40,6 +54,17 @@ std::optional<Entries> EntriesAt(QByteArrayView bytes, qsizetype at) {
     if (at + 1 + Record::KeySize > bytes.size() ||
         static_cast<unsigned char>(bytes[at]) < Record::KeySize)
         return std::nullopt;
+    // Most records hold their place's combination as the program writes it.
+    if (at % Record::Size == 0 && at / Record::Size < RecordCount) {
+        const Entries likely = ButtonCatalogue::EntriesOf(int(at / Record::Size));
+        bool same = true;
+        for (int s = 0; s < 3 && same; ++s)
+            same =
+                std::memcmp(bytes.data() + at + 1 + s * Record::SocketWidth,
+                            Fields()[size_t(likely[size_t(s)])].data(), Record::SocketWidth) == 0;
+        if (same)
+            return likely;
+    }
     Entries entries{};
     for (int s = 0; s < 3; ++s) {
         const std::optional<int> entry = EntryOf(
@@ -206,6 +231,20 @@ QStringList FileDamage::Details() const {
                                               .arg(Counted::Grouped(m_missing - 1))
                                         : QString());
     return lines;
+}
+
+QString FileDamage::MendedNotice(const QString& file, const Mend& mend, const QString& kept) const {
+    QStringList done{QStringLiteral("every binding that reads is kept")};
+    if (mend.recovered > 0)
+        done << Counted::Of(mend.recovered, QStringLiteral("record was found out of its place"),
+                            QStringLiteral("records were found out of their place"));
+    if (mend.madeNew > 0)
+        done << Counted::Of(mend.madeNew,
+                            QStringLiteral("combination without a record now "
+                                           "reads as unbound"),
+                            QStringLiteral("combinations without a record now read as unbound"));
+    return QStringLiteral("%1 was damaged: %2. It is mended: %3; the damaged file is kept as %4")
+        .arg(file, Summary(), done.join(QStringLiteral(", ")), kept);
 }
 
 QString FileDamage::Summary() const {

@@ -22,7 +22,9 @@
 // new file's record. The result is a whole file in the usual order, so that
 // every combination reads as it did, or better.
 
+#include "store/ButtonCatalogue.h"
 #include "store/Combination.h"
+#include "store/CombinationRecord.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -59,9 +61,11 @@ public:
     };
     // The mended file of a file's bytes, as many as were read of it.
     static Mend Mended(QByteArrayView bytes);
+    // What a save says of the file it mended, and of the copy it kept.
+    QString MendedNotice(const QString& file, const Mend& mend, const QString& kept) const;
 
 private:
-    qsizetype m_size = 0;
+    qsizetype m_size = qsizetype(ButtonCatalogue::RecordCount) * CombinationRecord::Size;
     int m_outOfPlace = 0;
     std::optional<int> m_firstOutOfPlace;
     int m_shortLength = 0;

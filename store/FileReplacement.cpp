@@ -82,7 +82,7 @@ FileReplacement::FileReplacement(const CombinationFile& file, AssignProgress& wa
 }
 
 FileReplacement::~FileReplacement() {
-    m_lease.Release();
+    m_lease.ReleaseToWriter();
     // The temporary file goes while it is still locked, and only while its
     // name is still its own; the lock on the combination file last, as the
     // members close in reverse order.

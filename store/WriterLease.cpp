@@ -1,8 +1,17 @@
 #include "store/WriterLease.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <time.h>
+
+namespace {
+
+// How long a writer that asked in is given to open the file.
+constexpr std::chrono::milliseconds WriterOpens{250};
+
+} // namespace
 
 WriterLease::~WriterLease() {
     Release();
@@ -42,4 +51,20 @@ void WriterLease::Release() {
     if (m_fd >= 0)
         ::fcntl(m_fd, F_SETLEASE, F_UNLCK);
     m_fd = -1;
+}
+
+void WriterLease::ReleaseToWriter() {
+    const int fd = m_fd;
+    const bool broken = Broken();
+    Release();
+    if (!broken)
+        return;
+    const auto deadline = FileLock::Clock::now() + WriterOpens;
+    // A lease is granted only while nobody has the file open for writing:
+    // once it is refused, the writer is in.
+    while (FileLock::Clock::now() < deadline && ::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
+        ::fcntl(fd, F_SETLEASE, F_UNLCK);
+        const timespec pause{0, 1000 * 1000};
+        ::nanosleep(&pause, nullptr);
+    }
 }

@@ -39,6 +39,10 @@ public:
     bool Broken() const;
     // Lets a waiting writer go on.
     void Release();
+    // Lets a writer that asked in go on, and waits a moment until it has
+    // the file open: a save that starts over at once would otherwise take a
+    // new lease before the writer's open goes through, again and again.
+    void ReleaseToWriter();
 
 private:
     int m_fd = -1; // not owned: the lease goes with the descriptor it is on

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -157,10 +158,83 @@ TEST(Bindings, ListedAndImportedGiveBackTheSameFileByteForByte) {
     EXPECT_EQ(ReadAll(home.CombinationFile()), before);
 
     ASSERT_TRUE(QFile::remove(home.CombinationFile()));
+    const QByteArray file = QFile::encodeName(home.CombinationFile());
     EXPECT_EQ(Trinode(home, {"--import", "-"}, &code, all),
-              "Bound 3 combinations in " + QFile::encodeName(home.CombinationFile()) + "\n");
+              "Bound 3 combinations in " + file + "\n");
     EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadAll(home.CombinationFile()), before);
+
+    // Into a file that holds other bindings: they stay; a line that unbinds
+    // counts as such, and one that changes nothing not at all.
+    EXPECT_EQ(Trinode(home, {"--import", "-"}, &code,
+                      "Mail\t\t\tPost\t/usr/bin/mail\nInternet\t\t\t|\t|\n"
+                      "\t\tTwo\tTab\\x09here\t\n"),
+              "Bound 1 combination and unbound 1 in " + file + "\n");
+    EXPECT_EQ(Trinode(home, {"--list"}, &code),
+              "Files\tPersonal\tMusic\tMedia Player\t/usr/bin/play\n"
+              "Mail\t\t\tPost\t/usr/bin/mail\n"
+              "\t\tTwo\tTab\\x09here\t\n");
+}
+
+// Two first imports at once, with no file yet: both bindings are kept.
+TEST(Bindings, TwoFirstImportsAtOnceKeepBoth) {
+    TemporaryHome home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.Path());
+    for (int round = 0; round < 5; ++round) {
+        QFile::remove(home.CombinationFile());
+        QProcess imports[2];
+        const QByteArray lines[2] = {"Files\t\t\tF\t/f\n", "Music\t\t\tM\t/m\n"};
+        for (int i = 0; i < 2; ++i) {
+            imports[i].setProcessEnvironment(env);
+            imports[i].start(QString::fromLocal8Bit(qgetenv("TRINODE_BIN")), {"--import", "-"});
+            imports[i].write(lines[i]);
+            imports[i].closeWriteChannel();
+        }
+        for (QProcess& import : imports) {
+            ASSERT_TRUE(import.waitForFinished(20000));
+            EXPECT_EQ(import.exitCode(), 0) << import.readAllStandardError().toStdString();
+        }
+        int code = -1;
+        EXPECT_EQ(Trinode(home, {"--list"}, &code), "Files\t\t\tF\t/f\nMusic\t\t\tM\t/m\n")
+            << "round " << round;
+    }
+}
+
+// A damaged file: --check says what is wrong and changes nothing, --repair
+// mends it and keeps it beside it, and --check then finds it whole.
+TEST(Bindings, CheckNamesTheDamageAndRepairMendsIt) {
+    TemporaryHome home;
+    {
+        CombinationTable table(home.CombinationFile());
+        table.CreateDefaultFile();
+        NoProgress none;
+        table.AssignCombination({"Mail", "", ""}, "Post", "/usr/bin/mail", none);
+    }
+    QByteArray damaged = ReadAll(home.CombinationFile());
+    damaged.insert(5000 * 176 + 60, "typed");
+    WriteAll(home.CombinationFile(), damaged);
+    const QByteArray file = QFile::encodeName(home.CombinationFile());
+    int code = -1;
+    EXPECT_EQ(Trinode(home, {"--check"}, &code),
+              file + " is damaged:\n  it holds 2,141,397 bytes, 5 more than the 2,141,392 of a "
+                     "whole file\n  record 5,001, at byte 880,176, does not start with a length "
+                     "byte and three button names, nor do 7,165 more records\n  no record holds "
+                     "Settings System System, nor 7,165 more combinations\ntrinode --repair "
+                     "mends it, keeping every binding that reads, and keeps the damaged file "
+                     "beside it\n");
+    EXPECT_EQ(code, 6);
+    EXPECT_EQ(ReadAll(home.CombinationFile()), damaged);
+    EXPECT_TRUE(Trinode(home, {"--repair"}, &code).startsWith(file + " was damaged: "));
+    EXPECT_EQ(code, 0);
+    const QStringList copies = QDir(home.Path()).entryList({"TrinodeRun.cmb.damaged-*"});
+    ASSERT_EQ(copies.size(), 1);
+    EXPECT_EQ(ReadAll(home.FilePath(copies[0])), damaged);
+    // What was typed into the record's padding is its information now.
+    EXPECT_EQ(Trinode(home, {"--check"}, &code), file + " is whole: 2 bound combinations\n");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(Trinode(home, {"--list"}, &code),
+              "Settings\tSystem\tSettings\ttyped\t\nMail\t\t\tPost\t/usr/bin/mail\n");
 }
 
 // --- The command line and the display -----------------------------------
@@ -245,6 +319,28 @@ INSTANTIATE_TEST_SUITE_P(
                         "",
                         "the information takes 31 bytes",
                         "Music\t\t\t" + QByteArray(31, 'i') + "\t/p\n"},
+        CommandLineCase{"ImportAPathHoldingANul",
+                        {"--import", "-"},
+                        {},
+                        1,
+                        "",
+                        "-: line 2: the path holds a NUL byte",
+                        "# bindings\nMusic\t\t\tPlayer\t/p\\x00q\n"},
+        CommandLineCase{"ImportAByteOrderMarkReadsAsNothing",
+                        {"--import", "-"},
+                        {},
+                        1,
+                        "",
+                        "-: line 1: it holds 4 fields",
+                        "\xef\xbb\xbf"
+                        "Files\t\t\tF\n"},
+        CommandLineCase{"ImportAnEndlessInput",
+                        {"--import", "/dev/zero"},
+                        {},
+                        1,
+                        "",
+                        "/dev/zero: more than 16,777,216 bytes"},
+        CommandLineCase{"CheckWithoutAFile", {"--check"}, {}, 0, "/", ""},
         CommandLineCase{"ImportABadEscape",
                         {"--import", "-"},
                         {},

@@ -7,13 +7,21 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStringList>
+
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <random>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -57,6 +65,22 @@ void WriteWhole(const QString& path, const QByteArray& bytes) {
         std::fprintf(stderr, "editor: cannot write %s\n", qPrintable(path));
 }
 
+// The system refuses to swap two names, or to rename only where the name
+// is free, through the kernel's own system call filter.
+bool RefuseSwaps() {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __u32(SYS_renameat2), 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[4])),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EINVAL),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{sizeof filter / sizeof filter[0], filter};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
 void SleepMillis(int millis) {
     timespec delay{time_t(millis / 1000), long(millis % 1000) * 1000000};
     while (::nanosleep(&delay, &delay) != 0 && errno == EINTR) {
@@ -65,8 +89,9 @@ void SleepMillis(int millis) {
 
 } // namespace
 
-EditorRace::EditorRace(int writes, int intervalMillis, uint64_t seed)
-    : m_writes(writes), m_intervalMillis(intervalMillis), m_seed(seed) {}
+EditorRace::EditorRace(int writes, int intervalMillis, uint64_t seed, bool withoutSwaps)
+    : m_writes(writes), m_intervalMillis(intervalMillis), m_seed(seed),
+      m_withoutSwaps(withoutSwaps) {}
 
 const char* EditorRace::NameOf(EditorMode mode) {
     switch (mode) {
@@ -76,6 +101,8 @@ const char* EditorRace::NameOf(EditorMode mode) {
         return "truncated and written again";
     case EditorMode::InPlace:
         return "written in place";
+    case EditorMode::Vim:
+        return "vim writing in place";
     }
     return "";
 }
@@ -86,6 +113,10 @@ bool EditorRace::IsEditorsRecord(int record) const {
 }
 
 void EditorRace::SaverMain(int resultPipe) {
+    if (m_withoutSwaps && !RefuseSwaps()) {
+        std::perror("seccomp");
+        ::_exit(2);
+    }
     struct sigaction stop {};
     stop.sa_handler = StopAfterThisSave;
     stop.sa_flags = SA_RESTART;
@@ -114,6 +145,35 @@ void EditorRace::SaverMain(int resultPipe) {
 }
 
 void EditorRace::Edit(EditorMode mode, int write) {
+    if (mode == EditorMode::Vim) {
+        // vim's own in-place write: it opens the file, cutting it, and
+        // writes it whole again.
+        const QStringList arguments{
+            "-b",
+            "-u",
+            "NONE",
+            "-N",
+            "-es",
+            "-c",
+            "set backupcopy=yes nobackup nowritebackup",
+            "-c",
+            QStringLiteral("goto %1").arg(InfoOffset(write) + 1),
+            "-c",
+            QStringLiteral("exe \"normal! R%1\"").arg(QString::fromLatin1(EditorInfo(write))),
+            "-c",
+            "w!",
+            "-c",
+            "q!",
+            m_path};
+        // Written over whatever a save made meanwhile, as a person who
+        // answers vim's question with yes would.
+        QProcess vim;
+        vim.setStandardInputFile(QProcess::nullDevice());
+        vim.start(QStringLiteral("vim"), arguments);
+        if (!vim.waitForFinished(60000) || vim.exitCode() != 0)
+            std::fprintf(stderr, "editor: vim failed\n");
+        return;
+    }
     if (mode == EditorMode::InPlace) {
         QFile file(m_path);
         if (!file.open(QIODevice::ReadWrite) || !file.seek(InfoOffset(write)) ||

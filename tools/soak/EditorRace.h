@@ -5,7 +5,8 @@
 // does; this process plays a text editor that writes one record's
 // information every few milliseconds, in one of three ways: a new file
 // renamed over the name, the file truncated and written again, or the
-// record written in place. Each write names its own record, so at the end
+// record written in place, by this process or by a real vim. Each write
+// names its own record, so at the end
 // every record the editor wrote must still hold what it wrote: a save must
 // never lose an edit that landed while it ran. (An editor that writes back a
 // copy older than a save undoes that save: that is the editor's doing, and
@@ -15,7 +16,7 @@
 
 #include <cstdint>
 
-enum class EditorMode { Rename, Truncate, InPlace };
+enum class EditorMode { Rename, Truncate, InPlace, Vim };
 
 struct EditorRaceCounts {
     int writes = 0;
@@ -26,7 +27,9 @@ struct EditorRaceCounts {
 
 class EditorRace final {
 public:
-    EditorRace(int writes, int intervalMillis, uint64_t seed);
+    // Without swaps, the saver's system refuses to swap two names, as some
+    // file systems do.
+    EditorRace(int writes, int intervalMillis, uint64_t seed, bool withoutSwaps);
     EditorRace(const EditorRace&) = delete;
     EditorRace& operator=(const EditorRace&) = delete;
 
@@ -43,5 +46,6 @@ private:
     int m_writes;
     int m_intervalMillis;
     uint64_t m_seed;
+    bool m_withoutSwaps;
     QString m_path;
 };

@@ -1,29 +1,34 @@
 // trinode_soak [--kills N] [--full-disk-every K] [--plant-every P] [--pair-every Q] [--seed S]
 // [--dir DIR] [--verbose]
-// trinode_soak --editor [--writes W] [--every MS] [--seed S] [--dir DIR]
+// trinode_soak --editor [--writes W] [--every MS] [--seed S] [--dir DIR] [--no-swap]
 //
 // Kills N assignments of the real store at random moments and checks the
 // combination file after each; prints the counts and exits non-zero on any
 // violation. With --editor, saves back to back while an editor writes one
 // record every MS milliseconds, W times in each of its three ways, and
-// counts the editor's writes missing at the end (non-zero exit when any is).
+// counts the editor's writes missing at the end (non-zero exit when any is);
+// vim writes too, when it is there. --no-swap makes the saver's system refuse
+// to swap two names, as some file systems do.
 
 #include "tools/soak/EditorRace.h"
 #include "tools/soak/Soak.h"
 
 #include <QDir>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
 struct Options {
     SoakOptions soak;
     bool editor = false;
+    bool noSwap = false;
     int writes = 40;
     int everyMillis = 30;
 };
@@ -33,7 +38,7 @@ int Usage(const char* program) {
         stderr,
         "usage: %s [--kills N] [--full-disk-every K] [--plant-every P] [--pair-every Q] [--seed S] "
         "[--dir DIR] [--verbose]\n"
-        "       %s --editor [--writes W] [--every MS] [--seed S] [--dir DIR]\n",
+        "       %s --editor [--writes W] [--every MS] [--seed S] [--dir DIR] [--no-swap]\n",
         program, program);
     return 2;
 }
@@ -49,6 +54,8 @@ bool Parse(int argc, char** argv, Options& options) {
             soak.verbose = true;
         } else if (std::strcmp(arg, "--editor") == 0) {
             options.editor = true;
+        } else if (std::strcmp(arg, "--no-swap") == 0) {
+            options.noSwap = true;
         } else if (std::strcmp(arg, "--writes") == 0 && (v = value())) {
             options.writes = std::atoi(v);
         } else if (std::strcmp(arg, "--every") == 0 && (v = value())) {
@@ -95,12 +102,17 @@ int RunKills(const SoakOptions& options, const QString& dir) {
 }
 
 int RunEditors(const Options& options, const QString& dir) {
-    EditorRace race(options.writes, options.everyMillis, options.soak.seed);
-    std::printf("saves back to back against an editor writing one record every %d ms, seed %llu\n",
-                options.everyMillis, static_cast<unsigned long long>(options.soak.seed));
+    EditorRace race(options.writes, options.everyMillis, options.soak.seed, options.noSwap);
+    std::printf("saves back to back%s against an editor writing one record every %d ms, seed "
+                "%llu\n",
+                options.noSwap ? " (no swap of two names)" : "", options.everyMillis,
+                static_cast<unsigned long long>(options.soak.seed));
     int writes = 0;
     int missing = 0;
-    for (const EditorMode mode : {EditorMode::Rename, EditorMode::Truncate, EditorMode::InPlace}) {
+    std::vector<EditorMode> modes{EditorMode::Rename, EditorMode::Truncate, EditorMode::InPlace};
+    if (!QStandardPaths::findExecutable(QStringLiteral("vim")).isEmpty())
+        modes.push_back(EditorMode::Vim);
+    for (const EditorMode mode : modes) {
         const EditorRaceCounts c = race.Run(dir, mode);
         std::printf("  %s: %d of %d editor writes missing; %d saves done, %d failed\n",
                     EditorRace::NameOf(mode), c.missing, c.writes, c.saves, c.failedSaves);
