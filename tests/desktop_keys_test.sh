@@ -108,6 +108,33 @@ for row in "${ROWS[@]}"; do
     eval "case_${row%%|*}() { desktop_case '$row'; }"
 done
 
+# i3 runs the line that --bind-key prints, for Trinode installed in folders
+# whose names hold what i3's parser splits or reads (a comma, a ;, quotes, a
+# backslash): the key starts exactly that Trinode and nothing else.
+case_i3_line_starts_trinode() {
+    local name folder line pid
+    for name in 'c,d' 'a;touch PWNED;b' "John's apps" 'x"y\z'; do
+        folder="$CASE_HOME/$name"
+        mkdir -p "$folder/app" "$folder/lib/trinode/gui"
+        cp "$TRINODE_BIN" "$folder/app/"
+        cp "$TRINODE_BUILD_DIR/lib/trinode/gui/trinode-gui.so" "$folder/lib/trinode/gui/"
+        line=$(HOME="$CASE_HOME" XDG_CURRENT_DESKTOP=i3 "$folder/app/trinode" --bind-key | grep '^bindsym')
+        printf 'font pango:monospace 8\n%s\n' "$line" >"$CASE_HOME/i3.config"
+        (cd "$CASE_HOME" && exec env HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" \
+            QT_QPA_PLATFORM=xcb i3 -c "$CASE_HOME/i3.config" >"$CASE_HOME/i3.log" 2>&1) &
+        WM_PID=$!
+        wait_until "i3 answers" eval "i3-msg -t get_version >/dev/null 2>&1" || return 1
+        xdotool key ctrl+alt+space
+        wait_until "$name: the key starts Trinode" eval 'pid=$(xdotool search --onlyvisible \
+            --name "^Trinode$" getwindowpid 2>/dev/null)' || return 1
+        [[ "$(readlink "/proc/$pid/exe")" == "$folder/app/trinode" ]] ||
+            fail "$name: the key started $(readlink "/proc/$pid/exe")" || return 1
+        [[ -z "$(find "$CASE_HOME" -name PWNED)" ]] || fail "$name: the line ran more: $line" || return 1
+        kill "$pid" "$WM_PID" && wait "$WM_PID"
+        WM_PID=
+    done
+}
+
 trinode_in_case() {
     env -u QT_QPA_PLATFORM HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" QT_QPA_PLATFORM=xcb \
         "$TRINODE_BIN" "$@"
