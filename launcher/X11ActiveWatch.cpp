@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-X11ActiveWatch::X11ActiveWatch(xcb_connection_t* connection, xcb_window_t window,
-                               xcb_window_t root, xcb_atom_t activeWindow, QObject* parent)
+X11ActiveWatch::X11ActiveWatch(xcb_connection_t* connection, xcb_window_t window, xcb_window_t root,
+                               xcb_atom_t activeWindow, QObject* parent)
     : QObject(parent), m_connection(connection), m_window(window), m_root(root),
       m_activeWindow(activeWindow) {
     // The window manager's changes of _NET_ACTIVE_WINDOW reach us only with
