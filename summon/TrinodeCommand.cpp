@@ -47,9 +47,23 @@ QString TrinodeCommand::DesktopExec(const QString& arguments) {
         program = QLatin1Char('"') + program.replace(reserved, QStringLiteral("\\\\1")) +
                   QLatin1Char('"');
     }
-    // A literal % would be a field code.
-    program.replace(QLatin1String("%"), QLatin1String("%%"));
+    // A literal % would be a field code. GIO looks the program up by its
+    // name as written, %% and all, and refuses an entry whose program it does
+    // not find: such a path is started through env.
+    if (program.contains(QLatin1Char('%')))
+        program = QStringLiteral("env ") + program.replace(QLatin1String("%"), QLatin1String("%%"));
     return program + QLatin1Char(' ') + arguments;
+}
+
+QString TrinodeCommand::BuildFolder() {
+    if (Program() == QLatin1String("trinode"))
+        return {};
+    // A CMake build folder holds its cache at its top.
+    for (QDir folder = QFileInfo(Program()).dir(); !folder.isRoot(); folder.cdUp()) {
+        if (folder.exists(QStringLiteral("CMakeCache.txt")))
+            return folder.path();
+    }
+    return {};
 }
 
 QString TrinodeCommand::PlainLinkText() {
