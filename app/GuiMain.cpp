@@ -78,8 +78,10 @@ std::optional<int> Run(const CommandLine& commandLine) {
 
 extern "C" int TrinodeGuiMain(int argc, char** argv) {
     // A file size limit must make a save fail with "Disk full", not kill the
-    // process in the middle of it.
-    std::signal(SIGXFSZ, SIG_IGN);
+    // process in the middle of it. Caught rather than ignored: every program
+    // Trinode starts gets the default back at exec, as it would not get it
+    // for an ignored signal.
+    std::signal(SIGXFSZ, [](int) {});
     SessionBus::PreventAutolaunch();
 
     const CommandLine commandLine(argc, argv);
