@@ -19,6 +19,7 @@ ROWS=(
     'cinnamon|X-Cinnamon|Alt+Space|org.cinnamon.desktop.keybindings.wm activate-window-menu'
     'xfce|XFCE|Meta+E|the command "thunar"'
     'kde|KDE|Alt+F4|"KWin: Close Window" (kwin, Window Close)'
+    'mate|MATE|Alt+F4|"Close window" (org.mate.Marco.window-keybindings close, its default'
 )
 
 # How many entries of the store run this trinode: through the desktop's own
@@ -37,6 +38,13 @@ entries_gnome() {
 entries_cinnamon() {
     gsettings_entries org.cinnamon.desktop.keybindings custom-list \
         org.cinnamon.desktop.keybindings.custom-keybinding /org/cinnamon/desktop/keybindings/custom-keybindings/
+}
+# MATE's entries have no list: Trinode's is one of the folders customN.
+entries_mate() {
+    local n
+    for n in 0 1 2 3; do
+        gsettings get org.mate.control-center.keybinding:/org/mate/desktop/keybindings/custom$n/ action
+    done | grep -c "$TRINODE_BIN"
 }
 entries_xfce() { xfconf-query -c xfce4-keyboard-shortcuts -l -v | grep -c "$TRINODE_BIN"; }
 # kglobalaccel writes its file half a second after a change.
@@ -87,7 +95,7 @@ desktop_row() {
     [[ -n "${kglobalaccel:-}" ]] && kill "$kglobalaccel" && wait "$kglobalaccel" 2>/dev/null
     return $ok
 }
-export -f desktop_row kde_presses entries_gnome entries_cinnamon entries_xfce entries_kde gsettings_entries fail wait_until
+export -f desktop_row kde_presses entries_gnome entries_cinnamon entries_mate entries_xfce entries_kde gsettings_entries fail wait_until
 export TRINODE_BIN
 
 desktop_case() {
