@@ -1,6 +1,7 @@
 #include "launcher/WindowActivator.h"
 
 #include "launcher/X11ActiveWatch.h"
+#include "platform/OpenPath.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -168,8 +169,36 @@ void WindowActivator::Activate(const QList<QWidget*>& windows, const SummonReque
         AnswerOnceActive(waiter, *windows.last(), watch, hint, std::move(done));
         return;
     }
-    const QString hint = ActivateElsewhere(windows, request);
-    AnswerOnceActive(waiter, *windows.last(), nullptr, hint, std::move(done));
+    ActivateWhenNoOpenRuns(waiter, {windows.begin(), windows.end()}, request,
+                           QDeadlineTimer(TokenWaitMs), std::move(done));
+}
+
+// Qt's Wayland plugin takes the token from the environment, which an open on
+// another thread reads meanwhile: the token is put there once no open runs,
+// and left out when one still runs at the deadline.
+void WindowActivator::ActivateWhenNoOpenRuns(QObject* waiter,
+                                             const QList<QPointer<QWidget>>& windows,
+                                             SummonRequest request, const QDeadlineTimer& deadline,
+                                             std::function<void(SingleInstance::Answer)> done) {
+    QString late;
+    if (!request.activationToken.isEmpty() && OpenRunning()) {
+        if (!deadline.hasExpired()) {
+            QTimer::singleShot(TokenPollMs, waiter, [=, this]() {
+                ActivateWhenNoOpenRuns(waiter, windows, request, deadline, done);
+            });
+            return;
+        }
+        request.activationToken.clear();
+        late = QStringLiteral(" (an open of a path kept the activation token back)");
+    }
+    // The main window stays; a dialog over it may have closed meanwhile.
+    QList<QWidget*> open;
+    for (const QPointer<QWidget>& window : windows) {
+        if (window)
+            open.append(window);
+    }
+    const QString hint = ActivateElsewhere(open, request) + late;
+    AnswerOnceActive(waiter, *open.last(), nullptr, hint, std::move(done));
 }
 
 void WindowActivator::AnswerOnceActive(QObject* waiter, QWidget& window, X11ActiveWatch* watch,
@@ -201,8 +230,9 @@ void WindowActivator::AnswerOnceActive(QObject* waiter, QWidget& window, X11Acti
     };
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, waiter, [finish]() { finish(false); });
     if (watch)
-        connect(watch, &X11ActiveWatch::MayHaveChanged, waiter, [finish]() { finish(false); },
-                Qt::QueuedConnection);
+        connect(
+            watch, &X11ActiveWatch::MayHaveChanged, waiter, [finish]() { finish(false); },
+            Qt::QueuedConnection);
     QTimer::singleShot(WaitMs, waiter, [finish]() { finish(true); });
     // Already active (the desktop may have answered at once, or nothing needed
     // to change): answer from the event loop, after the requests went out.

@@ -27,6 +27,7 @@ namespace {
 // Where the open running on this thread notes what it waits on (see
 // OpenWait); nowhere when the caller does not ask.
 thread_local std::atomic<OpenWait>* t_waiting = nullptr;
+std::atomic<int> g_running{0};
 
 void NoteWait(OpenWait wait) {
     if (t_waiting)
@@ -341,13 +342,21 @@ void OpenPath(const QByteArray& text) {
         LaunchDefaultForFile(localPath);
 }
 
+bool OpenRunning() {
+    return g_running.load() > 0;
+}
+
 void OpenPath(const QByteArray& text, std::atomic<OpenWait>& waiting) {
     struct Noting {
         explicit Noting(std::atomic<OpenWait>& waiting) : previous(t_waiting) {
             waiting.store(OpenWait::FileSystem);
             t_waiting = &waiting;
+            ++g_running;
         }
-        ~Noting() { t_waiting = previous; }
+        ~Noting() {
+            --g_running;
+            t_waiting = previous;
+        }
         Noting(const Noting&) = delete;
         Noting& operator=(const Noting&) = delete;
         std::atomic<OpenWait>* previous;
