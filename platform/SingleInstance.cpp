@@ -30,8 +30,7 @@ constexpr QByteArrayView Greeting("trinode 1\n");
 constexpr QByteArrayView ActiveAnswer("active\n");
 constexpr QByteArrayView RefusedAnswer("refused ");
 constexpr qsizetype MaxRequest = 4096;
-// How often a start tries again while the instance that holds the lock has
-// not yet started to listen (it does so right after taking it).
+// How often a start tries again while the lock's holder does not listen yet.
 constexpr int ListenPollMs = 5;
 // The running instance answers a summon within ActivationWaitMs; the second
 // start gives it this much more, for an instance whose event loop is busy.
@@ -225,7 +224,6 @@ bool SingleInstance::FillAddress(sockaddr_un* address) const {
 
 SingleInstance::Outcome SingleInstance::HandOverOrClaim(const RequestMaker& makeRequest,
                                                         const QDeadlineTimer& reachBy) {
-    m_message.clear();
     const FileDescriptor connection = ConnectToHolder(reachBy, true);
     if (Holds())
         return Outcome::Claimed;
@@ -294,7 +292,6 @@ bool SingleInstance::Claim() {
 
 SingleInstance::Outcome SingleInstance::Summon(const RequestMaker& makeRequest,
                                                const QDeadlineTimer& reachBy) {
-    m_message.clear();
     const FileDescriptor connection = ConnectToHolder(reachBy, false);
     return connection.IsOpen() ? HandOver(connection, makeRequest, reachBy) : Outcome::Alone;
 }
@@ -338,6 +335,7 @@ SingleInstance::Outcome SingleInstance::HandOver(const FileDescriptor& connectio
 }
 
 FileDescriptor SingleInstance::ConnectToHolder(const QDeadlineTimer& reachBy, bool mayClaim) {
+    m_message.clear();
     sockaddr_un address;
     if (m_name.isEmpty()) {
         m_message = QStringLiteral("%1; not looking for a running Trinode").arg(m_unusable);
@@ -348,9 +346,7 @@ FileDescriptor SingleInstance::ConnectToHolder(const QDeadlineTimer& reachBy, bo
         return {};
     }
     for (;;) {
-        // What holds the lock may be a start that only looks whether the
-        // name is held (HeldElsewhere): once it lets go, the name is this
-        // start's to claim, and nobody would ever listen there otherwise.
+        // The holder may be a start that only looks (HeldElsewhere): claim once it lets go.
         if (mayClaim && (Claim() || !m_message.isEmpty()))
             return {};
         FileDescriptor connection(NewSocket());
