@@ -123,9 +123,7 @@ case_i3_line_starts_trinode() {
     local name folder line pid
     for name in 'c,d' 'a;touch PWNED;b' "John's apps" 'x"y\z'; do
         folder="$CASE_HOME/$name"
-        mkdir -p "$folder/app" "$folder/lib/trinode/gui"
-        cp "$TRINODE_BIN" "$folder/app/"
-        cp "$TRINODE_BUILD_DIR/lib/trinode/gui/trinode-gui.so" "$folder/lib/trinode/gui/"
+        install_copy "$folder" || return 1
         line=$(HOME="$CASE_HOME" XDG_CURRENT_DESKTOP=i3 "$folder/app/trinode" --bind-key | grep '^bindsym')
         printf 'font pango:monospace 8\n%s\n' "$line" >"$CASE_HOME/i3.config"
         (cd "$CASE_HOME" && exec env HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" \
@@ -170,10 +168,9 @@ case_openbox_grab_summons() {
 # exits 0.
 case_autostart_and_background() {
     start_openbox || return 1
-    local copy="$CASE_HOME/50% off"
-    mkdir -p "$copy/app" "$copy/lib/trinode/gui"
-    cp "$TRINODE_BIN" "$copy/app/" && cp "$TRINODE_BUILD_DIR/lib/trinode/gui/trinode-gui.so" "$copy/lib/trinode/gui/"
-    autostart_row "$copy/app/trinode" "" && autostart_row "$TRINODE_BIN" "runs from its build folder"
+    install_copy "$CASE_HOME/50% off" || return 1
+    autostart_row "$CASE_HOME/50% off/app/trinode" "" &&
+        autostart_row "$TRINODE_BIN" "runs from its build folder"
 }
 
 autostart_row() { # the trinode that writes the entry, what it says beside

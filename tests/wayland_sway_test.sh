@@ -321,8 +321,7 @@ case_summon_with_token() {
     done
 }
 
-# Folders Trinode is installed in, each with a copy of the program and its
-# GUI part in the build's layout.
+# Folders Trinode is installed in.
 install_names=(plain 'my apps' "John's apps" 'x"y' 'a;touch PWNED;b' "q'\$(touch PWNED)'")
 
 # The process of the window that sway shows, once there is one.
@@ -334,10 +333,7 @@ case_bound_line_starts_trinode() {
     local name folder line pid
     for name in "${install_names[@]}"; do
         folder="$CASE/$name"
-        mkdir -p "$folder/app" "$folder/lib/trinode/gui"
-        cp "$TRINODE_BIN" "$folder/app/"
-        cp "$TRINODE_BUILD_DIR/lib/trinode/gui/trinode-gui.so" "$folder/lib/trinode/gui/"
-        chmod -R a+rX "$folder"
+        install_copy "$folder" && chmod -R a+rX "$folder" || return 1
         line=$(as_user env XDG_CURRENT_DESKTOP=sway QT_QPA_PLATFORM=offscreen "$folder/app/trinode" \
             --bind-key | grep '^bindsym' || true)
         [[ -n $line ]] || fail "$name: no line printed" || return 1
