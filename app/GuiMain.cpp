@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QByteArrayList>
+#include <QDeadlineTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -80,10 +81,12 @@ std::optional<int> Run(const CommandLine& commandLine) {
 
 } // namespace
 
-extern "C" int TrinodeGuiMain(int argc, char** argv) {
+extern "C" int TrinodeGuiMain(int argc, char** argv, qint64 reachBy) {
     // A file size limit must make a save fail with "Disk full", not kill the
-    // process in the middle of it.
-    std::signal(SIGXFSZ, SIG_IGN);
+    // process in the middle of it. Caught rather than ignored: every program
+    // Trinode starts gets the default back at exec, as it would not get it
+    // for an ignored signal.
+    std::signal(SIGXFSZ, [](int) {});
     SessionBus::PreventAutolaunch();
 
     const CommandLine commandLine(argc, argv);
@@ -93,13 +96,18 @@ extern "C" int TrinodeGuiMain(int argc, char** argv) {
         return *status;
 
     TrinodeApplication trinode;
+    // What is left of the front's wait for a running Trinode.
+    QDeadlineTimer reach;
+    reach.setDeadline(reachBy);
     const SingleInstance::Outcome outcome =
-        trinode.HandOverToRunningInstance(HandOver::RequestFor(commandLine.Background()));
+        trinode.HandOverToRunningInstance(HandOver::RequestFor(commandLine.Background()), reach);
     if (const std::optional<int> status = HandOver::Leave(outcome, trinode.InstanceMessage()))
         return *status;
 
-    trinode.PrefetchPictures();
+    // Before the picture thread starts: the environment is changed only while
+    // no other thread reads it.
     SessionBus::PassOverSilentBus();
+    trinode.PrefetchPictures();
     // Only the program's own name reaches Qt: no argument is Qt's.
     int qtArgc = argc > 0 ? 1 : 0;
     g_qtHandler = qInstallMessageHandler(StartupMessages);

@@ -63,6 +63,8 @@ int SetAutostart(const QString& onOrOff) {
     std::printf(on ? "Trinode starts in the background when you log in (%s)\n"
                    : "Trinode no longer starts when you log in (%s removed)\n",
                 qPrintable(Autostart::FilePath()));
+    if (const QString caveat = Autostart::Caveat(); on && !caveat.isEmpty())
+        std::printf("%s\n", qPrintable(caveat));
     return 0;
 }
 

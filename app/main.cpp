@@ -18,6 +18,7 @@
 #include "store/CombinationFile.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -32,11 +33,12 @@ constexpr int ExitNoGuiPart = 1;
 // When a Trinode holds the name, the exit status of the hand-over to it;
 // nullopt when none does, or none answered as one (the GUI part then tries
 // again, and says why it runs on its own).
-std::optional<int> HandOverToRunningInstance(bool background) {
+std::optional<int> HandOverToRunningInstance(bool background, const QDeadlineTimer& reachBy) {
     SingleInstance instance(CombinationFile::DefaultPath());
     if (!instance.HeldElsewhere())
         return std::nullopt;
-    const SingleInstance::Outcome outcome = instance.Summon(HandOver::RequestFor(background));
+    const SingleInstance::Outcome outcome =
+        instance.Summon(HandOver::RequestFor(background), reachBy);
     if (outcome == SingleInstance::Outcome::Alone)
         return std::nullopt;
     return HandOver::Leave(outcome, instance.Message());
@@ -51,7 +53,7 @@ QByteArray GuiPartPath() {
     return program.left(program.lastIndexOf('/') + 1) + TRINODE_GUI_PART;
 }
 
-int RunGuiPart(int argc, char** argv) {
+int RunGuiPart(int argc, char** argv, const QDeadlineTimer& reachBy) {
     const QByteArray path = GuiPartPath();
     // Never unloaded: the program ends inside it.
     void* part = ::dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
@@ -64,7 +66,7 @@ int RunGuiPart(int argc, char** argv) {
                      why ? why : (path + ": it has no entry").constData());
         return ExitNoGuiPart;
     }
-    return guiMain(argc, argv);
+    return guiMain(argc, argv, reachBy.deadline());
 }
 
 // The commands on the bindings, which need the store alone.
@@ -94,6 +96,9 @@ std::optional<int> RunStoreCommand(const CommandLine& commandLine) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // One wait for a running Trinode to listen and greet, the GUI part's
+    // look included: a busy one is not waited for twice.
+    const QDeadlineTimer reachBy(SingleInstance::ReachWaitMs);
     const CommandLine commandLine(argc, argv);
     if (const std::optional<int> status = commandLine.Answer())
         return *status;
@@ -105,8 +110,9 @@ int main(int argc, char** argv) {
     if (commandLine.Starts()) {
         if (const std::optional<int> status = HandOver::RefuseWithoutDisplay())
             return *status;
-        if (const std::optional<int> status = HandOverToRunningInstance(commandLine.Background()))
+        if (const std::optional<int> status =
+                HandOverToRunningInstance(commandLine.Background(), reachBy))
             return *status;
     }
-    return RunGuiPart(argc, argv);
+    return RunGuiPart(argc, argv, reachBy);
 }

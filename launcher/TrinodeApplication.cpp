@@ -27,8 +27,9 @@ void TrinodeApplication::EndWindows() {
 }
 
 SingleInstance::Outcome
-TrinodeApplication::HandOverToRunningInstance(const std::function<SummonRequest()>& makeRequest) {
-    return m_instance.HandOverOrClaim(makeRequest);
+TrinodeApplication::HandOverToRunningInstance(const std::function<SummonRequest()>& makeRequest,
+                                              const QDeadlineTimer& reachBy) {
+    return m_instance.HandOverOrClaim(makeRequest, reachBy);
 }
 
 void TrinodeApplication::Summon(const SummonRequest& request,

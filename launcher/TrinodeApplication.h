@@ -28,8 +28,9 @@ public:
     // Looks for another Trinode that serves the same file and, when one
     // answers, hands it the summon; needs no GUI. Anything but Claimed and
     // Alone means this process should leave (InstanceMessage says why).
-    SingleInstance::Outcome
-    HandOverToRunningInstance(const std::function<SummonRequest()>& makeRequest);
+    SingleInstance::Outcome HandOverToRunningInstance(
+        const std::function<SummonRequest()>& makeRequest,
+        const QDeadlineTimer& reachBy = QDeadlineTimer(SingleInstance::ReachWaitMs));
     const QString& InstanceMessage() const { return m_instance.Message(); }
 
     // Starts decoding the main window's first pictures on a thread of their

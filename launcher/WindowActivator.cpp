@@ -1,5 +1,8 @@
 #include "launcher/WindowActivator.h"
 
+#include "launcher/X11ActiveWatch.h"
+#include "platform/OpenPath.h"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPointer>
@@ -100,13 +103,15 @@ void RaiseInOrder(const QList<QWidget*>& windows) {
 
 // Asks the window manager to activate the top window, or, where none runs,
 // stacks the windows and activates it directly; and ends the launcher's
-// startup notification. What the answer should add about the request.
+// startup notification. What the answer should add about the request; watch
+// tells when the top window is active.
 QString ActivateOnX11(xcb_connection_t* c, const QList<QWidget*>& windows,
-                      const SummonRequest& request) {
+                      const SummonRequest& request, QObject* waiter, X11ActiveWatch** watch) {
     QWidget& window = *windows.last();
     const xcb_window_t id = xcb_window_t(window.winId());
     const xcb_window_t root = RootOf(c, id);
     const quint32 time = request.StartupTime() != 0 ? request.StartupTime() : request.x11Time;
+    *watch = new X11ActiveWatch(c, id, root, Atom(c, "_NET_ACTIVE_WINDOW"), waiter);
     if (ManagerActivates(c, root)) {
         RequestActive(c, root, id, time);
     } else {
@@ -151,29 +156,68 @@ WindowActivator::WindowActivator(QObject* parent) : QObject(parent) {}
 
 void WindowActivator::Activate(const QList<QWidget*>& windows, const SummonRequest& request,
                                std::function<void(SingleInstance::Answer)> done) {
+    // The answer's own object: it goes once the answer is given, and takes
+    // the watch along.
+    auto* waiter = new QObject(this);
     // Only X11 has a demands-attention flag that Qt sets; on Wayland Qt 6.4
     // has none, and a compositor that declines a token may flag the window
     // itself or not at all.
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    const bool alerts = x11 && x11->connection();
-    const QString hint = alerts ? ActivateOnX11(x11->connection(), windows, request)
-                                : ActivateElsewhere(windows, request);
-    AnswerOnceActive(*windows.last(), hint, alerts, std::move(done));
+    if (x11 && x11->connection()) {
+        X11ActiveWatch* watch = nullptr;
+        const QString hint = ActivateOnX11(x11->connection(), windows, request, waiter, &watch);
+        AnswerOnceActive(waiter, *windows.last(), watch, hint, std::move(done));
+        return;
+    }
+    ActivateWhenNoOpenRuns(waiter, {windows.begin(), windows.end()}, request,
+                           QDeadlineTimer(TokenWaitMs), std::move(done));
 }
 
-void WindowActivator::AnswerOnceActive(QWidget& window, const QString& hint, bool alerts,
+// Qt's Wayland plugin takes the token from the environment, which an open on
+// another thread reads meanwhile: the token is put there once no open runs,
+// and left out when one still runs at the deadline.
+void WindowActivator::ActivateWhenNoOpenRuns(QObject* waiter,
+                                             const QList<QPointer<QWidget>>& windows,
+                                             SummonRequest request, const QDeadlineTimer& deadline,
+                                             std::function<void(SingleInstance::Answer)> done) {
+    QString late;
+    if (!request.activationToken.isEmpty() && OpenRunning()) {
+        if (!deadline.hasExpired()) {
+            QTimer::singleShot(TokenPollMs, waiter, [=, this]() {
+                ActivateWhenNoOpenRuns(waiter, windows, request, deadline, done);
+            });
+            return;
+        }
+        request.activationToken.clear();
+        late = QStringLiteral(" (an open of a path kept the activation token back)");
+    }
+    // The main window stays; a dialog over it may have closed meanwhile.
+    QList<QWidget*> open;
+    for (const QPointer<QWidget>& window : windows) {
+        if (window)
+            open.append(window);
+    }
+    const QString hint = ActivateElsewhere(open, request) + late;
+    AnswerOnceActive(waiter, *open.last(), nullptr, hint, std::move(done));
+}
+
+void WindowActivator::AnswerOnceActive(QObject* waiter, QWidget& window, X11ActiveWatch* watch,
+                                       const QString& hint,
                                        std::function<void(SingleInstance::Answer)> done) {
-    auto* waiter = new QObject(this);
     QPointer<QWidget> target(&window);
-    auto finish = [waiter, target, done, hint, alerts](bool timedOut) {
+    // On X11 the desktop's word; elsewhere Qt's, the only one there is.
+    const auto active = [watch, target]() {
+        return watch ? watch->Active() : target && target->isActiveWindow();
+    };
+    auto finish = [waiter, target, done, hint, active, alerts = watch != nullptr](bool timedOut) {
         if (waiter->property("done").toBool())
             return;
-        const bool active = target && target->isActiveWindow();
-        if (!active && !timedOut)
+        const bool now = active();
+        if (!now && !timedOut)
             return;
         waiter->setProperty("done", true);
         waiter->deleteLater();
-        if (active) {
+        if (now) {
             done({true, {}});
             return;
         }
@@ -185,6 +229,10 @@ void WindowActivator::AnswerOnceActive(QWidget& window, const QString& hint, boo
                                         : QString())});
     };
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, waiter, [finish]() { finish(false); });
+    if (watch)
+        connect(
+            watch, &X11ActiveWatch::MayHaveChanged, waiter, [finish]() { finish(false); },
+            Qt::QueuedConnection);
     QTimer::singleShot(WaitMs, waiter, [finish]() { finish(true); });
     // Already active (the desktop may have answered at once, or nothing needed
     // to change): answer from the event loop, after the requests went out.

@@ -9,9 +9,17 @@
 #include <dlfcn.h>
 
 void* GioSymbol(const char* name) {
-    static void* const gio = ::dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    // The loader tells why only once: a failed load keeps its text for every
+    // later use.
+    static QString failure;
+    static void* const gio = [] {
+        void* library = ::dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!library)
+            failure = QString::fromLocal8Bit(::dlerror());
+        return library;
+    }();
     if (!gio)
-        throw TrinodeError(QString::fromLocal8Bit(::dlerror()));
+        throw TrinodeError(failure);
     void* symbol = ::dlsym(gio, name);
     if (!symbol)
         throw TrinodeError(QString::fromLocal8Bit(::dlerror()));
@@ -41,7 +49,13 @@ const GioFunctions& Gio() {
         load(f.desktop_app_info_get_filename, "g_desktop_app_info_get_filename");
         load(f.desktop_app_info_get_generic_name, "g_desktop_app_info_get_generic_name");
         load(f.desktop_app_info_get_keywords, "g_desktop_app_info_get_keywords");
-        load(f.app_info_launch, "g_app_info_launch");
+        load(f.app_info_launch_uris, "g_app_info_launch_uris");
+        load(f.desktop_app_info_launch_uris_as_manager,
+             "g_desktop_app_info_launch_uris_as_manager");
+        load(f.desktop_app_info_get_type, "g_desktop_app_info_get_type");
+        load(f.type_check_instance_is_a, "g_type_check_instance_is_a");
+        load(f.file_new_for_uri, "g_file_new_for_uri");
+        load(f.file_query_default_handler, "g_file_query_default_handler");
         load(f.io_error_quark, "g_io_error_quark");
         return f;
     }();

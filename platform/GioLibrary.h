@@ -29,7 +29,12 @@ struct GioFunctions {
     decltype(&::g_desktop_app_info_get_filename) desktop_app_info_get_filename;
     decltype(&::g_desktop_app_info_get_generic_name) desktop_app_info_get_generic_name;
     decltype(&::g_desktop_app_info_get_keywords) desktop_app_info_get_keywords;
-    decltype(&::g_app_info_launch) app_info_launch;
+    decltype(&::g_app_info_launch_uris) app_info_launch_uris;
+    decltype(&::g_desktop_app_info_launch_uris_as_manager) desktop_app_info_launch_uris_as_manager;
+    decltype(&::g_desktop_app_info_get_type) desktop_app_info_get_type;
+    decltype(&::g_type_check_instance_is_a) type_check_instance_is_a;
+    decltype(&::g_file_new_for_uri) file_new_for_uri;
+    decltype(&::g_file_query_default_handler) file_query_default_handler;
     decltype(&::g_io_error_quark) io_error_quark;
 };
 

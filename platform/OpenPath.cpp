@@ -1,5 +1,6 @@
 #include "platform/OpenPath.h"
 
+#include "platform/ChildSignals.h"
 #include "platform/GioLibrary.h"
 #include "platform/SessionBus.h"
 #include "store/FileDescriptor.h"
@@ -16,8 +17,6 @@
 #include <utility>
 #include <vector>
 
-#include <csignal>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -28,6 +27,7 @@ namespace {
 // Where the open running on this thread notes what it waits on (see
 // OpenWait); nowhere when the caller does not ask.
 thread_local std::atomic<OpenWait>* t_waiting = nullptr;
+std::atomic<int> g_running{0};
 
 void NoteWait(OpenWait wait) {
     if (t_waiting)
@@ -76,11 +76,42 @@ QProcessEnvironment CleanEnvironment() {
     return environment;
 }
 
+void ResetSignals(gpointer) {
+    ChildSignals::Reset();
+}
+
+// Starts an application with the URIs given (none: nullptr), in the clean
+// environment, its program with the default signal state. Only a desktop
+// entry's launch takes a step in the child; any other kind of application
+// is started as GIO starts it.
+bool Launch(GAppInfo* application, GList* uris, GError** error) {
+    const GOwned<GAppLaunchContext> context = CleanLaunchContext();
+    if (!Gio().type_check_instance_is_a(reinterpret_cast<GTypeInstance*>(application),
+                                        Gio().desktop_app_info_get_type()))
+        return Gio().app_info_launch_uris(application, uris, context.get(), error);
+    return Gio().desktop_app_info_launch_uris_as_manager(
+        reinterpret_cast<GDesktopAppInfo*>(application), uris, context.get(), G_SPAWN_SEARCH_PATH,
+        &ResetSignals, nullptr, nullptr, nullptr, error);
+}
+
+// The default application for a URI, found as GIO's own launch for a URI
+// finds it: the handler of its scheme, else its file's default handler.
 GError* TryLaunchDefaultForUri(const QByteArray& uri) {
     NoteWait(OpenWait::Desktop);
-    const GOwned<GAppLaunchContext> context = CleanLaunchContext();
     GError* error = nullptr;
-    Gio().app_info_launch_default_for_uri(uri.constData(), context.get(), &error);
+    const GText scheme(g_uri_parse_scheme(uri.constData()));
+    GOwned<GAppInfo> handler(scheme && scheme.get()[0] != '\0'
+                                 ? Gio().app_info_get_default_for_uri_scheme(scheme.get())
+                                 : nullptr);
+    if (!handler) {
+        const GOwned<GFile> file(Gio().file_new_for_uri(uri.constData()));
+        handler.reset(Gio().file_query_default_handler(file.get(), nullptr, &error));
+    }
+    if (!handler)
+        return error;
+    GList uris{};
+    uris.data = const_cast<char*>(uri.constData());
+    Launch(handler.get(), &uris, &error);
     return error;
 }
 
@@ -199,9 +230,7 @@ void OpenLauncher(const QByteArray& localPath) {
     if (!application)
         FailUnlaunchable(keys.get());
     NoteWait(OpenWait::Desktop);
-    const GOwned<GAppLaunchContext> context = CleanLaunchContext();
-    if (!Gio().app_info_launch(reinterpret_cast<GAppInfo*>(application.get()), nullptr,
-                               context.get(), &error))
+    if (!Launch(reinterpret_cast<GAppInfo*>(application.get()), nullptr, &error))
         FailWith(error);
 }
 
@@ -212,7 +241,9 @@ void OpenLauncher(const QByteArray& localPath) {
 // does. Forked twice, so that the program is nobody's child here and is never
 // waited for; the system's answer to the start comes back through a pipe
 // that closes as the program starts. Between fork and start only calls that
-// are safe in a copy of a threaded process are made.
+// are safe in a copy of a threaded process are made: the second fork is
+// _Fork, which runs no handlers of the libraries, and the program gets the
+// default signal state.
 void StartProgram(const QByteArray& path) {
     NoteWait(OpenWait::Program);
     const QProcessEnvironment environment = CleanEnvironment();
@@ -236,12 +267,11 @@ void StartProgram(const QByteArray& path) {
         Fail(SystemText(errno));
     if (middle == 0) {
         ::setsid();
-        const pid_t started = ::fork();
+        const pid_t started = ::_Fork();
         if (started > 0)
             ::_exit(0);
         if (started == 0) {
-            // What Trinode itself ignores is the program's own business.
-            ::signal(SIGXFSZ, SIG_DFL);
+            ChildSignals::Reset();
             ::execve(program.constData(), argv, envp.data());
         }
         // The start, or the second fork, failed.
@@ -312,13 +342,21 @@ void OpenPath(const QByteArray& text) {
         LaunchDefaultForFile(localPath);
 }
 
+bool OpenRunning() {
+    return g_running.load() > 0;
+}
+
 void OpenPath(const QByteArray& text, std::atomic<OpenWait>& waiting) {
     struct Noting {
         explicit Noting(std::atomic<OpenWait>& waiting) : previous(t_waiting) {
             waiting.store(OpenWait::FileSystem);
             t_waiting = &waiting;
+            ++g_running;
         }
-        ~Noting() { t_waiting = previous; }
+        ~Noting() {
+            --g_running;
+            t_waiting = previous;
+        }
         Noting(const Noting&) = delete;
         Noting& operator=(const Noting&) = delete;
         std::atomic<OpenWait>* previous;

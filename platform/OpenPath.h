@@ -34,6 +34,10 @@ enum class OpenWait { FileSystem, Desktop, Program };
 // for the outcome on another thread can name what did not answer.
 void OpenPath(const QByteArray& text, std::atomic<OpenWait>& waiting);
 
+// Whether an open noting what it waits on runs now, on some thread: it reads
+// the environment meanwhile, which no other thread may change until it ends.
+bool OpenRunning();
+
 // True for an environment variable that concerns Trinode's own process and must
 // not reach a program it opens: the startup and activation tokens the desktop
 // handed to Trinode (DESKTOP_STARTUP_ID, DESKTOP_AUTOSTART_ID,

@@ -1,5 +1,6 @@
 #include "platform/SessionBusConnection.h"
 
+#include "platform/ChildSignals.h"
 #include "platform/SessionBusAddress.h"
 
 #include <QByteArrayList>
@@ -122,11 +123,14 @@ QByteArray ReadNonce(const QByteArray& path) {
     return n == NonceSize ? nonce : QByteArray();
 }
 
-// The program, with the socket as its standard input and output. Only calls
-// that are safe between fork and exec, here and in its keeper.
+// The program, with the socket as its standard input and output and the
+// default signal state. Only calls that are safe between fork and exec, here
+// and in its keeper, whose own fork is _Fork: it runs no handlers of the
+// libraries in this copy of a threaded process.
 [[noreturn]] void RunProgram(int socket, const char* program, char* const* argv) {
     if (::dup2(socket, STDIN_FILENO) < 0 || ::dup2(socket, STDOUT_FILENO) < 0)
         ::_exit(127);
+    ChildSignals::Reset();
     ::execv(program, argv);
     ::_exit(127);
 }
@@ -136,7 +140,9 @@ QByteArray ReadNonce(const QByteArray& path) {
 // end first (even killed), the keeper is told and ends the group itself, so
 // that neither the program nor anything it started outlives Trinode.
 [[noreturn]] void KeepProgram(int socket, pid_t parent, const char* program, char* const* argv) {
-    ::setpgid(0, 0);
+    // Without a group of its own, ending its group would end Trinode's.
+    if (::setpgid(0, 0) != 0)
+        ::_exit(127);
     struct sigaction ending {};
     ending.sa_handler = [](int) { ::kill(0, SIGKILL); };
     ::sigaction(SIGTERM, &ending, nullptr);
@@ -147,7 +153,7 @@ QByteArray ReadNonce(const QByteArray& path) {
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (::getppid() != parent)
         ::kill(0, SIGKILL);
-    if (::fork() == 0)
+    if (::_Fork() == 0)
         RunProgram(socket, program, argv);
     ::close(socket);
     for (;;)
@@ -175,7 +181,10 @@ SessionBusConnection::~SessionBusConnection() {
     m_socket.Reset();
     if (m_program <= 0)
         return;
-    ::kill(-m_program, SIGKILL);
+    // The keeper's group, or the keeper alone should the group never have
+    // been made: either way the wait below ends.
+    if (::kill(-m_program, SIGKILL) != 0)
+        ::kill(m_program, SIGKILL);
     while (::waitpid(m_program, nullptr, 0) < 0 && errno == EINTR) {
     }
 }
@@ -266,6 +275,8 @@ SessionBusConnection::Reached SessionBusConnection::StartProgram(const SessionBu
         KeepProgram(theirs.Get(), parent, program.constData(), argv.data());
     if (child < 0)
         return Reached::Silent;
+    // Made here as well as in the child, so that the group exists whichever
+    // runs first; the child's own call is the one that counts.
     ::setpgid(child, child);
     m_program = child;
     return Reached::Connected;

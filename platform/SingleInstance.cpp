@@ -30,9 +30,7 @@ constexpr QByteArrayView Greeting("trinode 1\n");
 constexpr QByteArrayView ActiveAnswer("active\n");
 constexpr QByteArrayView RefusedAnswer("refused ");
 constexpr qsizetype MaxRequest = 4096;
-// How long a second start keeps trying while the instance that holds the
-// lock has not yet started to listen (it does so right after taking it).
-constexpr int ListenWaitMs = 1000;
+// How often a start tries again while the lock's holder does not listen yet.
 constexpr int ListenPollMs = 5;
 // The running instance answers a summon within ActivationWaitMs; the second
 // start gives it this much more, for an instance whose event loop is busy.
@@ -224,13 +222,12 @@ bool SingleInstance::FillAddress(sockaddr_un* address) const {
     return true;
 }
 
-SingleInstance::Outcome SingleInstance::HandOverOrClaim(const RequestMaker& makeRequest) {
-    m_message.clear();
-    if (!m_name.isEmpty() && Claim())
+SingleInstance::Outcome SingleInstance::HandOverOrClaim(const RequestMaker& makeRequest,
+                                                        const QDeadlineTimer& reachBy) {
+    const FileDescriptor connection = ConnectToHolder(reachBy, true);
+    if (Holds())
         return Outcome::Claimed;
-    if (!m_message.isEmpty())
-        return Outcome::Alone;
-    return Summon(makeRequest);
+    return connection.IsOpen() ? HandOver(connection, makeRequest, reachBy) : Outcome::Alone;
 }
 
 SingleInstance::Lock SingleInstance::TakeLock() {
@@ -293,11 +290,15 @@ bool SingleInstance::Claim() {
     return true;
 }
 
-SingleInstance::Outcome SingleInstance::Summon(const RequestMaker& makeRequest) {
-    m_message.clear();
-    const FileDescriptor connection = ConnectToHolder();
-    if (!connection.IsOpen())
-        return Outcome::Alone;
+SingleInstance::Outcome SingleInstance::Summon(const RequestMaker& makeRequest,
+                                               const QDeadlineTimer& reachBy) {
+    const FileDescriptor connection = ConnectToHolder(reachBy, false);
+    return connection.IsOpen() ? HandOver(connection, makeRequest, reachBy) : Outcome::Alone;
+}
+
+SingleInstance::Outcome SingleInstance::HandOver(const FileDescriptor& connection,
+                                                 const RequestMaker& makeRequest,
+                                                 const QDeadlineTimer& reachBy) {
     ucred peer{};
     if (!PeerOf(connection.Get(), &peer) || peer.uid != ::getuid()) {
         m_message = QStringLiteral("%1 is held by uid %2, not by this user")
@@ -305,7 +306,7 @@ SingleInstance::Outcome SingleInstance::Summon(const RequestMaker& makeRequest) 
                         .arg(peer.uid);
         return Outcome::Alone;
     }
-    if (ReadLine(connection.Get(), QDeadlineTimer(GreetingWaitMs)) != Greeting) {
+    if (ReadLine(connection.Get(), reachBy) != Greeting) {
         m_message = QStringLiteral("the process %1 at %2 did not answer as Trinode")
                         .arg(peer.pid)
                         .arg(SocketPath());
@@ -316,7 +317,7 @@ SingleInstance::Outcome SingleInstance::Summon(const RequestMaker& makeRequest) 
         m_message = QStringLiteral("Trinode already runs (process %1)").arg(peer.pid);
         return Outcome::Running;
     }
-    if (!SendAll(connection.Get(), makeRequest().Serialize(), QDeadlineTimer(GreetingWaitMs))) {
+    if (!SendAll(connection.Get(), makeRequest().Serialize(), QDeadlineTimer(SendWaitMs))) {
         m_message =
             QStringLiteral("the running Trinode (process %1) closed the connection").arg(peer.pid);
         return Outcome::Refused;
@@ -333,7 +334,8 @@ SingleInstance::Outcome SingleInstance::Summon(const RequestMaker& makeRequest) 
     return Outcome::Refused;
 }
 
-FileDescriptor SingleInstance::ConnectToHolder() {
+FileDescriptor SingleInstance::ConnectToHolder(const QDeadlineTimer& reachBy, bool mayClaim) {
+    m_message.clear();
     sockaddr_un address;
     if (m_name.isEmpty()) {
         m_message = QStringLiteral("%1; not looking for a running Trinode").arg(m_unusable);
@@ -343,8 +345,10 @@ FileDescriptor SingleInstance::ConnectToHolder() {
         m_message = QStringLiteral("the instance socket's path is too long: %1").arg(SocketPath());
         return {};
     }
-    const QDeadlineTimer listenDeadline(ListenWaitMs);
     for (;;) {
+        // The holder may be a start that only looks (HeldElsewhere): claim once it lets go.
+        if (mayClaim && (Claim() || !m_message.isEmpty()))
+            return {};
         FileDescriptor connection(NewSocket());
         if (!connection.IsOpen()) {
             m_message = QStringLiteral("cannot make a socket: %1").arg(Errno(errno));
@@ -357,7 +361,7 @@ FileDescriptor SingleInstance::ConnectToHolder() {
         // EAGAIN: its queue of connections is full, which a listener that
         // never accepts causes; that is waited out like one not yet listening.
         if ((e != ENOENT && e != ECONNREFUSED && e != EAGAIN && e != EINTR) ||
-            listenDeadline.hasExpired()) {
+            reachBy.hasExpired()) {
             m_message = QStringLiteral("a Trinode holds %1 but cannot be reached: %2")
                             .arg(SocketPath(), Errno(e));
             return {};

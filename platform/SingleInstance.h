@@ -71,11 +71,15 @@ public:
 
     // Hands over to a running instance or claims the name. makeRequest runs
     // only once a genuine instance has greeted us, so that what it costs
-    // (an X server round trip) is paid only by a summon.
-    Outcome HandOverOrClaim(const RequestMaker& makeRequest);
+    // (an X server round trip) is paid only by a summon. Reaching the
+    // instance, until it listens and greets, ends by reachBy: a start shares
+    // one such wait between its front and its GUI part.
+    Outcome HandOverOrClaim(const RequestMaker& makeRequest,
+                            const QDeadlineTimer& reachBy = QDeadlineTimer(ReachWaitMs));
     // The hand-over alone, once the name is found held: Alone when no
     // instance answers there.
-    Outcome Summon(const RequestMaker& makeRequest);
+    Outcome Summon(const RequestMaker& makeRequest,
+                   const QDeadlineTimer& reachBy = QDeadlineTimer(ReachWaitMs));
     // Whether another process holds the name (a running Trinode, or one about
     // to listen), found without claiming it: a start that only hands over
     // looks first, and never waits for a listener that nobody is.
@@ -89,9 +93,11 @@ public:
     // callback, within ActivationWaitMs.
     void Listen(SummonHandler onSummon);
 
-    // How long a second start waits for each step of the running instance's
-    // answer.
-    static constexpr int GreetingWaitMs = 1000;
+    // How long a start waits for the running instance to listen and greet
+    // it (a user who pressed a key waits no longer for a busy one before a
+    // window of its own shows), and for its answer to a summon.
+    static constexpr int ReachWaitMs = 1000;
+    static constexpr int SendWaitMs = 1000;
     static constexpr int ActivationWaitMs = 1000;
     // A connection that has not sent its whole request by then is dropped;
     // beyond MaxConnections the oldest idle one makes room.
@@ -113,9 +119,12 @@ private:
     // the reason in Message(), when the lock file cannot be opened.
     Lock TakeLock();
     bool Claim();
-    // A connection to the instance that holds the name, made once it listens;
-    // not open, with the reason in Message(), when none could be made.
-    FileDescriptor ConnectToHolder();
+    // A connection to the instance that holds the name, made once it listens
+    // and before reachBy; not open, with the reason in Message(), when none
+    // could be made, or when mayClaim and the name came free and is now ours.
+    FileDescriptor ConnectToHolder(const QDeadlineTimer& reachBy, bool mayClaim);
+    Outcome HandOver(const FileDescriptor& connection, const RequestMaker& makeRequest,
+                     const QDeadlineTimer& reachBy);
     // The socket's address: its path, or, where that does not fit in an
     // address, the socket reached through the open directory.
     bool FillAddress(sockaddr_un* address) const;

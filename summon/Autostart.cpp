@@ -67,3 +67,13 @@ QString Autostart::Disable() {
         return QStringLiteral("cannot remove %1: %2").arg(file.fileName(), file.errorString());
     return {};
 }
+
+QString Autostart::Caveat() {
+    const QString build = TrinodeCommand::BuildFolder();
+    if (build.isEmpty())
+        return {};
+    return QStringLiteral("This Trinode runs from its build folder %1: the entry stops working "
+                          "when that folder is removed. Install Trinode and turn autostart on "
+                          "again from the installed trinode.")
+        .arg(build);
+}

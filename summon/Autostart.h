@@ -13,5 +13,9 @@ bool Enabled();
 // Both return an empty text, or why the entry could not be written or removed.
 QString Enable();
 QString Disable();
+// What the user should know about the entry that Enable writes: that it
+// names a Trinode in a build folder, which goes when the folder goes; empty
+// when there is nothing to know.
+QString Caveat();
 
 } // namespace Autostart

@@ -5,6 +5,8 @@
 #include <QDBusConnection>
 #include <QRegularExpression>
 
+#include <cstring>
+
 namespace {
 
 const QString EntryName = QStringLiteral("Trinode");
@@ -42,6 +44,56 @@ GVariant* StringList(const QStringList& list) {
     return g_variant_builder_end(&builder);
 }
 
+// The shortcuts that MATE's window manager, Marco, holds by default.
+constexpr GSettingsKeys::KnownDefault MarcoDefaults[] = {
+    {"org.mate.Marco.global-keybindings", "switch-to-workspace-left",
+     "Switch to workspace on the left of the current workspace", "<Control><Alt>Left"},
+    {"org.mate.Marco.global-keybindings", "switch-to-workspace-right",
+     "Switch to workspace on the right of the current workspace", "<Control><Alt>Right"},
+    {"org.mate.Marco.global-keybindings", "switch-to-workspace-up",
+     "Switch to workspace above the current workspace", "<Control><Alt>Up"},
+    {"org.mate.Marco.global-keybindings", "switch-to-workspace-down",
+     "Switch to workspace below the current workspace", "<Control><Alt>Down"},
+    {"org.mate.Marco.global-keybindings", "switch-group",
+     "Move between windows of an application, using a popup window", "<Alt>grave"},
+    {"org.mate.Marco.global-keybindings", "switch-windows",
+     "Move between windows, using a popup window", "<Alt>Tab"},
+    {"org.mate.Marco.global-keybindings", "switch-panels",
+     "Move between panels and the desktop, using a popup window", "<Control><Alt>Tab"},
+    {"org.mate.Marco.global-keybindings", "cycle-group",
+     "Move between windows of an application immediately", "<Alt>F6"},
+    {"org.mate.Marco.global-keybindings", "cycle-windows", "Move between windows immediately",
+     "<Alt>Escape"},
+    {"org.mate.Marco.global-keybindings", "cycle-panels",
+     "Move between panels and the desktop immediately", "<Control><Alt>Escape"},
+    {"org.mate.Marco.global-keybindings", "show-desktop",
+     "Hide all normal windows and set focus to the desktop", "<Control><Alt>d"},
+    {"org.mate.Marco.global-keybindings", "panel-main-menu", "Show the panel's main menu",
+     "<Alt>F1"},
+    {"org.mate.Marco.global-keybindings", "panel-run-dialog",
+     "Show the panel's \"Run Application\" dialog box", "<Alt>F2"},
+    {"org.mate.Marco.global-keybindings", "run-command-screenshot", "Take a screenshot", "Print"},
+    {"org.mate.Marco.global-keybindings", "run-command-window-screenshot",
+     "Take a screenshot of a window", "<Alt>Print"},
+    {"org.mate.Marco.window-keybindings", "activate-window-menu", "Activate the window menu",
+     "<Alt>space"},
+    {"org.mate.Marco.window-keybindings", "toggle-maximized", "Toggle maximization state",
+     "<Alt>F10"},
+    {"org.mate.Marco.window-keybindings", "unmaximize", "Restore window", "<Alt>F5"},
+    {"org.mate.Marco.window-keybindings", "minimize", "Minimize window", "<Alt>F9"},
+    {"org.mate.Marco.window-keybindings", "close", "Close window", "<Alt>F4"},
+    {"org.mate.Marco.window-keybindings", "begin-move", "Move window", "<Alt>F7"},
+    {"org.mate.Marco.window-keybindings", "begin-resize", "Resize window", "<Alt>F8"},
+    {"org.mate.Marco.window-keybindings", "move-to-workspace-left",
+     "Move window one workspace to the left", "<Control><Shift><Alt>Left"},
+    {"org.mate.Marco.window-keybindings", "move-to-workspace-right",
+     "Move window one workspace to the right", "<Control><Shift><Alt>Right"},
+    {"org.mate.Marco.window-keybindings", "move-to-workspace-up", "Move window one workspace up",
+     "<Control><Shift><Alt>Up"},
+    {"org.mate.Marco.window-keybindings", "move-to-workspace-down",
+     "Move window one workspace down", "<Control><Shift><Alt>Down"},
+};
+
 } // namespace
 
 const GSettingsKeys::Layout GSettingsKeys::Gnome{
@@ -56,6 +108,7 @@ const GSettingsKeys::Layout GSettingsKeys::Gnome{
     {"org.gnome.desktop.wm.keybindings", "org.gnome.mutter.keybindings",
      "org.gnome.mutter.wayland.keybindings", "org.gnome.shell.keybindings",
      "org.gnome.settings-daemon.plugins.media-keys"},
+    {},
 };
 
 const GSettingsKeys::Layout GSettingsKeys::Cinnamon{
@@ -69,6 +122,7 @@ const GSettingsKeys::Layout GSettingsKeys::Cinnamon{
     true,
     {"org.cinnamon.desktop.keybindings", "org.cinnamon.desktop.keybindings.wm",
      "org.cinnamon.desktop.keybindings.media-keys", nullptr, nullptr},
+    {},
 };
 
 const GSettingsKeys::Layout GSettingsKeys::Mate{
@@ -82,6 +136,7 @@ const GSettingsKeys::Layout GSettingsKeys::Mate{
     false,
     {"org.mate.Marco.global-keybindings", "org.mate.Marco.window-keybindings",
      "org.mate.SettingsDaemon.plugins.media-keys", nullptr, nullptr},
+    MarcoDefaults,
 };
 
 GSettingsKeys::GSettingsKeys(const Layout& layout, const QString& desktopName)
@@ -190,12 +245,27 @@ QString GSettingsKeys::SchemaHolder(const char* schemaId, const Shortcut& shortc
     return {};
 }
 
+// A holder's default for the shortcut, when its schema is not installed.
+QString GSettingsKeys::DefaultHolder(const char* schemaId, const Shortcut& shortcut) const {
+    for (const KnownDefault& known : m_layout.knownDefaults) {
+        if (std::strcmp(known.schema, schemaId) == 0 &&
+            Shortcut::FromAccelerator(QLatin1String(known.accelerator)) == shortcut)
+            return QStringLiteral("\"%1\" (%2 %3, its default; the schema is not installed here)")
+                .arg(QLatin1String(known.summary), QLatin1String(schemaId),
+                     QLatin1String(known.key));
+    }
+    return {};
+}
+
 // What holds the shortcut already, in words; empty when it is free.
 QString GSettingsKeys::Holder(const Shortcut& shortcut, const std::vector<Entry>& entries) {
     for (const char* schemaId : m_layout.takenSchemas) {
         if (!schemaId)
             break;
-        const QString holder = SchemaHolder(schemaId, shortcut);
+        const bool installed = GSettingsOwned<GSettingsSchema>(m_gio->schema_source_lookup(
+                                   m_gio->schema_source_get_default(), schemaId, TRUE)) != nullptr;
+        const QString holder =
+            installed ? SchemaHolder(schemaId, shortcut) : DefaultHolder(schemaId, shortcut);
         if (!holder.isEmpty())
             return holder;
     }

@@ -14,10 +14,20 @@
 #include <QStringList>
 
 #include <array>
+#include <span>
 #include <vector>
 
 class GSettingsKeys final : public DesktopKeys {
 public:
+    // A shortcut that a holder's schema gives by default, for a desktop whose
+    // session may run that holder while its schema is not installed where
+    // Trinode looks (MATE's window manager): the shortcut is taken then too.
+    struct KnownDefault {
+        const char* schema;
+        const char* key;
+        const char* summary;
+        const char* accelerator;
+    };
     struct Layout {
         const char* desktop;    // as the messages name it
         const char* listSchema; // null: entries are found at customN under pathBase
@@ -28,6 +38,7 @@ public:
         const char* commandKey;
         bool bindingIsList;
         std::array<const char*, 5> takenSchemas; // null-padded
+        std::span<const KnownDefault> knownDefaults;
     };
     static const Layout Gnome;
     static const Layout Cinnamon;
@@ -50,6 +61,7 @@ private:
     std::vector<Entry> Entries();
     QString Holder(const Shortcut& shortcut, const std::vector<Entry>& entries);
     QString SchemaHolder(const char* schemaId, const Shortcut& shortcut);
+    QString DefaultHolder(const char* schemaId, const Shortcut& shortcut) const;
     bool IsOurs(const Entry& entry) const;
     QString NewId(const std::vector<Entry>& entries) const;
     GSettingsOwned<GSettings> Open(const char* schemaId, const QString& path = QString());

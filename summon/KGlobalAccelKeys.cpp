@@ -9,6 +9,10 @@ namespace {
 const QString Component = QStringLiteral("trinode.desktop");
 const QString Action = QStringLiteral("_launch");
 constexpr int CallTimeoutMs = 5000;
+// setShortcut's flag that marks the action as present: kglobalaccel grabs the
+// keys of present actions only, and a foreign shortcut alone leaves it absent
+// until kglobalaccel next starts.
+constexpr uint SetPresent = 2;
 
 // kglobalaccel's action id: component, action, and their names as shown.
 QStringList ActionId() {
@@ -65,13 +69,13 @@ DesktopKeys::Outcome KGlobalAccelKeys::Bind(const Shortcut& shortcut) {
                          holder[1]),
                 {}};
     Call(QStringLiteral("doRegister"), {ActionId()}, &why);
-    Call(QStringLiteral("setForeignShortcut"),
-         {ActionId(), QVariant::fromValue(QList<int>{shortcut.QtKeyCode()})}, &why);
+    const QVariant keys = QVariant::fromValue(QList<int>{shortcut.QtKeyCode()});
+    Call(QStringLiteral("setForeignShortcut"), {ActionId(), keys}, &why);
+    Call(QStringLiteral("setShortcut"), {ActionId(), keys, SetPresent}, &why);
     const QDBusMessage now = Call(QStringLiteral("shortcut"), {ActionId()}, &why);
     if (!why.isEmpty())
         return {Outcome::Kind::Refused, why, {}};
-    const QList<int> keys = qdbus_cast<QList<int>>(now.arguments().value(0));
-    if (!keys.contains(shortcut.QtKeyCode()))
+    if (!qdbus_cast<QList<int>>(now.arguments().value(0)).contains(shortcut.QtKeyCode()))
         return {
             Outcome::Kind::Refused,
             QStringLiteral("kglobalaccel did not take %1 for Trinode").arg(shortcut.PortableText()),

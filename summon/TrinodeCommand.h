@@ -17,4 +17,15 @@ QString ShellText(const QString& arguments = QString());
 // The Exec value of a desktop entry, quoted by the desktop entry rules.
 QString DesktopExec(const QString& arguments);
 
+// The build folder this Trinode runs from, when it runs from one rather than
+// from an installation; empty otherwise.
+QString BuildFolder();
+
+// A name for this Trinode that any command line can carry: the link
+// ~/.local/bin/trinode to this executable, made unless it is there already.
+// Returns PlainLinkText(), or nothing with the reason in why (another file
+// has that name).
+QString PlainLink(QString* why);
+QString PlainLinkText();
+
 } // namespace TrinodeCommand

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <fcntl.h>
 #include <memory>
 #include <ostream>
@@ -26,6 +27,7 @@ constexpr auto RecorderScript = R"(#!/bin/sh
   directory=$(/bin/pwd -P)
   printf 'cwd=%s\n' "$directory"
   for argument in "$@"; do printf 'arg=%s\n' "$argument"; done
+  grep -E '^Sig(Blk|Ign)' /proc/$$/status | tr -d '\t' | sed 's/^/signals=/'
   printf 'environment:\n'
   env
 } > "{root}/marker.part" && mv "{root}/marker.part" "{root}/marker"
@@ -36,6 +38,7 @@ struct Launch {
     QString directory;
     QStringList arguments;
     QStringList environment;
+    QStringList signalState;
 };
 
 class OpenPathTest : public ::testing::Test {
@@ -63,6 +66,12 @@ public:
         set("XDG_ACTIVATION_TOKEN", "trinode-activation");
         set("TRINODE_PROBE", "trinode-only");
         set("QT_QPA_PLATFORMTHEME", "trinode-theme");
+        // A signal state of Trinode's own, which nothing it starts may keep.
+        std::signal(SIGXFSZ, SIG_IGN);
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, SIGUSR2);
+        pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
 
         Write("/record.sh", RecorderScript, true);
         Write("/files/run me.sh", RecorderScript, true);
@@ -141,6 +150,8 @@ public:
                 launch.directory = line.mid(4);
             else if (line.startsWith("arg="))
                 launch.arguments << line.mid(4);
+            else if (line.startsWith("signals="))
+                launch.signalState << line.mid(8);
         }
         return launch;
     }
@@ -193,6 +204,8 @@ TEST_P(OpensWith, ExactlyTheOneThingInACleanEnvironment) {
         EXPECT_FALSE(launch.environment.contains(gone)) << gone;
     for (const char* kept : {"QT_QPA_PLATFORMTHEME", "HOME", "PATH"})
         EXPECT_TRUE(launch.environment.contains(kept)) << kept;
+    EXPECT_EQ(launch.signalState,
+              QStringList({"SigBlk:0000000000000000", "SigIgn:0000000000000000"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -23,7 +23,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -45,6 +47,22 @@ public:
 private:
     int m_fd = -1;
 };
+
+// A start that only looks whether the name is held (the front of a second
+// start) holds its lock for a moment: a first start that meets it there
+// claims the name once it lets go, and is the one that later starts reach.
+TEST(FirstStart, ClaimsTheNameOnceALookAtItIsOver) {
+    TemporaryHome home;
+    SingleInstance instance(home.CombinationFile());
+    auto look = std::make_unique<HeldLock>(instance.SocketPath());
+    std::thread ending([&look] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        look.reset();
+    });
+    EXPECT_EQ(instance.HandOverOrClaim([]() { return SummonRequest{}; }, QDeadlineTimer(30000)),
+              SingleInstance::Outcome::Claimed);
+    ending.join();
+}
 
 // --- Where the socket lives ------------------------------------------------
 

@@ -14,6 +14,11 @@
 # token, or when sway only marks the window urgent, it exits 2 with one line
 # saying so.
 #
+# bound_line_starts_trinode: for Trinode installed in a folder whose name
+# holds a space, a quote, a ; or a $( ), the line that --bind-key prints,
+# put in sway's configuration, starts exactly that Trinode when the key is
+# typed, and runs nothing else.
+#
 # sway refuses to run as root; as root the compositor and its clients run as
 # an unused uid.
 source "$(dirname "$0")/x11/harness.sh"
@@ -24,7 +29,7 @@ TOKEN_BIN="$TRINODE_BUILD_DIR/tests/children/trinode_activation_token"
 OUTPUT_W=1920
 OUTPUT_H=1080
 
-for need in sway grim swaymsg python3; do
+for need in sway grim swaymsg python3 wtype; do
     command -v "$need" >/dev/null || { echo "$need is missing: run tools/setup-debian --test" >&2; exit 1; }
 done
 for child in "$POINTER_BIN" "$TOKEN_BIN"; do
@@ -99,7 +104,7 @@ start_sway() {
         printf '%s\n' "$@"
     } >"$CASE/config"
     as_user --exec env WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-        sway -c "$CASE/config" >"$CASE/sway.log" 2>&1 &
+        QT_QPA_PLATFORM=wayland sway -c "$CASE/config" >"$CASE/sway.log" 2>&1 &
     SWAY_PID=$!
     wait_until "sway runs" compositor_ready
 }
@@ -316,7 +321,35 @@ case_summon_with_token() {
     done
 }
 
-for name in tiled_at_960 summon_with_token; do
+# Folders Trinode is installed in.
+install_names=(plain 'my apps' "John's apps" 'x"y' 'a;touch PWNED;b' "q'\$(touch PWNED)'")
+
+# The process of the window that sway shows, once there is one.
+shown_pid() {
+    windows | awk '$4 { print $1; found = 1; exit } END { exit !found }'
+}
+
+case_bound_line_starts_trinode() {
+    local name folder line pid
+    for name in "${install_names[@]}"; do
+        folder="$CASE/$name"
+        install_copy "$folder" && chmod -R a+rX "$folder" || return 1
+        line=$(as_user env XDG_CURRENT_DESKTOP=sway QT_QPA_PLATFORM=offscreen "$folder/app/trinode" \
+            --bind-key | grep '^bindsym' || true)
+        [[ -n $line ]] || fail "$name: no line printed" || return 1
+        # What a command ran by the line would leave lands in the case.
+        cd "$CASE" && start_sway "$line" && cd - >/dev/null || return 1
+        as_user wtype -M ctrl -M alt -k space -m alt -m ctrl
+        wait_until "$name: the key starts Trinode" eval 'pid=$(shown_pid)' || return 1
+        [[ "$(readlink "/proc/$pid/exe")" == "$folder/app/trinode" ]] ||
+            fail "$name: the key started $(readlink "/proc/$pid/exe")" || return 1
+        [[ -z "$(find "$CASE" -name PWNED)" ]] || fail "$name: the line ran more: $line" || return 1
+        kill "$pid"
+        stop_case
+    done
+}
+
+for name in tiled_at_960 summon_with_token bound_line_starts_trinode; do
     echo "--- $name"
     CASE=$WORK/$name
     mkdir -p "$CASE/run" "$CASE/a" "$CASE/b"

@@ -78,6 +78,13 @@ wm_running() {
     [[ "$(xprop -root _NET_NUMBER_OF_DESKTOPS 2>/dev/null)" == *"= 2" ]]
 }
 
+# A copy of trinode and its GUI part in the folder given, in the build's
+# layout: the copy's program is FOLDER/app/trinode.
+install_copy() {
+    mkdir -p "$1/app" "$1/lib/trinode/gui" && cp "$TRINODE_BIN" "$1/app/" &&
+        cp "$TRINODE_BUILD_DIR/lib/trinode/gui/trinode-gui.so" "$1/lib/trinode/gui/"
+}
+
 # Starts trinode in the case's home and waits for its window to map.
 start_trinode() {
     env -u QT_QPA_PLATFORM -u QT_SCALE_FACTOR HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" \
