@@ -36,6 +36,10 @@ public:
     Action What() const { return m_action; }
     bool Starts() const { return m_action == Action::Start || m_action == Action::Background; }
     bool Background() const { return m_action == Action::Background; }
+    // --import and --repair, which save the combination file.
+    bool ChangesBindings() const {
+        return m_action == Action::Import || m_action == Action::Repair;
+    }
     // --import's file and --autostart's on or off; --bind-key's shortcut
     // when one was given.
     const std::optional<QString>& Value() const { return m_value; }

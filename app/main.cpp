@@ -71,6 +71,11 @@ int RunGuiPart(int argc, char** argv, const QDeadlineTimer& reachBy) {
 
 // The commands on the bindings, which need the store alone.
 std::optional<int> RunStoreCommand(const CommandLine& commandLine) {
+    // A file size limit must make a save fail with "Disk full", not kill the
+    // process in the middle of it; these commands start no program that
+    // would inherit the disposition.
+    if (commandLine.ChangesBindings())
+        std::signal(SIGXFSZ, SIG_IGN);
     switch (commandLine.What()) {
     case CommandLine::Action::List:
         return BindingsCommands::List(commandLine.Words());
@@ -102,9 +107,6 @@ int main(int argc, char** argv) {
     const CommandLine commandLine(argc, argv);
     if (const std::optional<int> status = commandLine.Answer())
         return *status;
-    // A file size limit must make a save fail with "Disk full", not kill the
-    // process in the middle of it.
-    std::signal(SIGXFSZ, SIG_IGN);
     if (const std::optional<int> status = RunStoreCommand(commandLine))
         return *status;
     if (commandLine.Starts()) {
