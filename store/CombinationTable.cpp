@@ -4,6 +4,7 @@
 #include "store/CombinationRecord.h"
 #include "store/FileImage.h"
 #include "store/FileReplacement.h"
+#include "store/RebuiltRecords.h"
 #include "store/TrinodeError.h"
 
 #include <QFile>
@@ -279,32 +280,6 @@ CombinationTable::Saved CombinationTable::Save(const std::vector<Change>& change
         QStringLiteral("%1 kept changing while it was saved; nothing was written").arg(FilePath()));
 }
 
-// The records an assignment rebuilt, with their old bytes: unless the save
-// went through, they are put back, so that the table still equals the file.
-class CombinationTable::Rebuilt final {
-public:
-    explicit Rebuilt(CombinationTable& table) : m_table(table) {}
-    ~Rebuilt() {
-        if (m_kept)
-            return;
-        for (const auto& [number, old] : m_records)
-            m_table.Put(number, old.data());
-    }
-    Rebuilt(const Rebuilt&) = delete;
-    Rebuilt& operator=(const Rebuilt&) = delete;
-
-    void Remember(int number, const char* record) {
-        auto& old = m_records.emplace_back(number, std::array<char, Record::Size>{}).second;
-        std::memcpy(old.data(), record, Record::Size);
-    }
-    void Keep() { m_kept = true; }
-
-private:
-    CombinationTable& m_table;
-    std::vector<std::pair<int, std::array<char, Record::Size>>> m_records;
-    bool m_kept = false;
-};
-
 bool CombinationTable::SaveOnce(Attempt& attempt) {
     // From here to the rename the save holds the file's lock: a second
     // Trinode on the same file waits, and then builds on this one's result.
@@ -319,7 +294,7 @@ bool CombinationTable::SaveOnce(Attempt& attempt) {
     if (attempt.repairOnly && attempt.saved.mended.isEmpty())
         return true; // nothing to mend: nothing is written
     attempt.progress.Position(0);
-    Rebuilt rebuilt(*this);
+    RebuiltRecords rebuilt(m_records);
     Rebuild(attempt.changes, bytes, rebuilt, attempt);
 
     attempt.progress.Stage(QStringLiteral("Saving File..."));
@@ -421,8 +396,8 @@ void CombinationTable::Mend(QByteArrayView read, const FileDamage& damage,
     attempt.saved.mended = damage.MendedNotice(FilePath(), mend, QFile::decodeName(kept));
 }
 
-void CombinationTable::Rebuild(const std::vector<Change>& changes, char* bytes, Rebuilt& rebuilt,
-                               Attempt& attempt) {
+void CombinationTable::Rebuild(const std::vector<Change>& changes, char* bytes,
+                               RebuiltRecords& rebuilt, Attempt& attempt) {
     // Every record a change's key finds, from the first on, takes that
     // change; the socket fields stay, so the keys hold while records change.
     std::vector<int> changeOf(size_t(RecordCount), -1);

@@ -41,6 +41,7 @@
 
 class FileImage;
 class FileReplacement;
+class RebuiltRecords;
 
 class CombinationTable final {
 public:
@@ -168,10 +169,9 @@ private:
               char* bytes, Attempt& attempt);
     // Whether a change binds a combination of buttons that no record holds.
     bool LacksARecordFor(const std::vector<Change>& changes) const;
-    class Rebuilt;
     // Rebuilds in bytes, and in the table, every record whose key is a
     // change's (the last such change's texts), noting the old ones in rebuilt.
-    void Rebuild(const std::vector<Change>& changes, char* bytes, Rebuilt& rebuilt,
+    void Rebuild(const std::vector<Change>& changes, char* bytes, RebuiltRecords& rebuilt,
                  Attempt& attempt);
     // Reads back what the save stores for each change, from the new content
     // and from the file it went to.
