@@ -2,6 +2,7 @@
 // in XDG_DATA_HOME and XDG_DATA_DIRS: what is listed, what typed words keep,
 // what picking fills in, and what the next Enter does.
 
+#include "editor/ApplicationChooser.h"
 #include "editor/EditorHost.h"
 #include "editor/TAddForm.h"
 #include "store/CombinationTable.h"
@@ -214,5 +215,33 @@ INSTANTIATE_TEST_SUITE_P(
                                },
                                false, "My editor"}),
     [](const auto& info) { return std::string(info.param.scenario); });
+
+// The folders are walked at every opening: an application installed
+// meanwhile is listed, and links that lead back into a folder, which GIO's
+// own walk follows for ever, cost nothing.
+TEST(ApplicationCatalogue, ListsTheFoldersAsTheyAreAtEachOpening) {
+    QTemporaryDir root;
+    const auto write = [&](const QString& file, const QByteArray& name) {
+        QDir().mkpath(QFileInfo(root.filePath(file)).path());
+        WriteAll(root.filePath(file), "[Desktop Entry]\nType=Application\nExec=true\nName=" + name);
+    };
+    write("home/applications/mine.desktop", "Mine");
+    write("dirs/applications/sub/deep.desktop", "Deep");
+    ASSERT_TRUE(QFile::link("..", root.filePath("dirs/applications/sub/loop")));
+    ASSERT_TRUE(QFile::link("../applications", root.filePath("dirs/applications/self")));
+    const ScopedVariable home("XDG_DATA_HOME", QFile::encodeName(root.filePath("home")));
+    const ScopedVariable dirs("XDG_DATA_DIRS", QFile::encodeName(root.filePath("dirs")));
+    ApplicationCatalogue catalogue;
+    for (const QStringList& expected : {QStringList{"Deep", "Mine"}, {"Deep", "Mine", "New"}}) {
+        ModalWatcher chooser([&](QWidget* window) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return Listed(window) == expected; }, 5000))
+                << Listed(window).join(',').toStdString();
+            window->close();
+        });
+        ApplicationChooser::Choose(catalogue, nullptr);
+        EXPECT_TRUE(chooser.Seen());
+        write("home/applications/new.desktop", "New");
+    }
+}
 
 } // namespace
