@@ -33,6 +33,7 @@ const GioFunctions& Gio() {
         load(f.file_get_uri, "g_file_get_uri");
         load(f.desktop_app_info_new_from_filename, "g_desktop_app_info_new_from_filename");
         load(f.app_info_launch, "g_app_info_launch");
+        load(f.app_info_create_from_commandline, "g_app_info_create_from_commandline");
         load(f.io_error_quark, "g_io_error_quark");
         return f;
     }();

@@ -21,6 +21,7 @@ struct GioFunctions {
     decltype(&::g_file_get_uri) file_get_uri;
     decltype(&::g_desktop_app_info_new_from_filename) desktop_app_info_new_from_filename;
     decltype(&::g_app_info_launch) app_info_launch;
+    decltype(&::g_app_info_create_from_commandline) app_info_create_from_commandline;
     decltype(&::g_io_error_quark) io_error_quark;
 };
 
