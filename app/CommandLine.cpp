@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "KeysUsage.h"
+
 #include <cstdio>
 
 namespace {
@@ -118,6 +120,7 @@ std::optional<int> CommandLine::Answer() const {
     switch (m_action) {
     case Action::Help:
         std::fputs(Usage, stdout);
+        std::fputs(KeysUsage, stdout);
         return 0;
     case Action::Version:
         std::printf("Trinode %s\n", TRINODE_VERSION);
