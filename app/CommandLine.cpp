@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "KeysUsage.h"
+
 #include <cstdio>
 
 namespace {
@@ -136,6 +138,7 @@ std::optional<int> CommandLine::Answer() const {
     switch (m_action) {
     case Action::Help:
         std::fputs(Usage, stdout);
+        std::fputs(KeysUsage, stdout);
         std::fputs("\nExit status:\n", stdout);
         for (const ExitStatus::Meaning& meaning : ExitStatus::Table)
             PrintStatus(meaning);

@@ -44,11 +44,15 @@ int BindingsModel::columnCount(const QModelIndex& parent) const {
 }
 
 QString BindingsModel::Spoken(const BoundCombination& bound) {
+    return SpokenChord(bound) + QStringLiteral(", ") +
+           CombinationRecord::Decode(bound.binding.path);
+}
+
+QString BindingsModel::SpokenChord(const BoundCombination& bound) {
     const Combination& c = bound.combination;
-    return QStringLiteral("%1, %2, %3: %4, %5")
+    return QStringLiteral("%1, %2, %3: %4")
         .arg(SocketName(c[0]), SocketName(c[1]), SocketName(c[2]),
-             CombinationRecord::Decode(bound.binding.info),
-             CombinationRecord::Decode(bound.binding.path));
+             CombinationRecord::Decode(bound.binding.info));
 }
 
 const QIcon& BindingsModel::SocketIcon(const QString& value) const {

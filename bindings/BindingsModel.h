@@ -32,8 +32,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     // A row as a screen reader reads it: "Files, Personal, Music: Media
-    // Player, /usr/bin/player".
+    // Player, /usr/bin/player"; and the same up to the path.
     static QString Spoken(const BoundCombination& bound);
+    static QString SpokenChord(const BoundCombination& bound);
 
 private:
     // The texts shown are read from the bytes when a row is drawn: only the

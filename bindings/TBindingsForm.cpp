@@ -9,9 +9,11 @@
 #include "look/PixelFont.h"
 #include "look/ScreenCentre.h"
 #include "platform/ErrorGuard.h"
+#include "store/CombinationRecord.h"
 #include "store/CombinationTable.h"
 #include "store/WordFilter.h"
 
+#include <QAccessible>
 #include <QBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -116,8 +118,8 @@ QLayout* TBindingsForm::MakeStatus() {
 }
 
 QLayout* TBindingsForm::MakeButtons() {
-    // Each button names its key: they are for the mouse, and the focus stays
-    // in the filter box.
+    // Each button names its key. Tab reaches them, but a click leaves the
+    // focus in the filter box, where the typing goes on.
     struct ButtonEntry {
         const char* text;
         const char* name;
@@ -137,8 +139,7 @@ QLayout* TBindingsForm::MakeButtons() {
         auto* button = new QPushButton(QLatin1String(entry.text), this);
         button->setObjectName(QLatin1String(entry.name));
         button->setPalette(ClassicColours::Palette());
-        button->setAutoDefault(false);
-        button->setFocusPolicy(Qt::NoFocus);
+        button->setFocusPolicy(Qt::TabFocus);
         connect(button, &QPushButton::clicked, this,
                 [this, action = entry.action] { Act(action); });
         row->addWidget(button);
@@ -235,6 +236,8 @@ std::optional<TBindingsForm::Action> TBindingsForm::ActionFor(const QObject* wat
 }
 
 bool TBindingsForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn && watched == m_list)
+        QMetaObject::invokeMethod(this, &TBindingsForm::AnnounceCurrentRow, Qt::QueuedConnection);
     if (event->type() != QEvent::KeyPress || (watched != m_filterBox && watched != m_list))
         return QDialog::eventFilter(watched, event);
     const std::optional<Action> action = ActionFor(watched, *static_cast<QKeyEvent*>(event));
@@ -242,6 +245,23 @@ bool TBindingsForm::eventFilter(QObject* watched, QEvent* event) {
         return QDialog::eventFilter(watched, event);
     Act(*action);
     return true;
+}
+
+void TBindingsForm::AnnounceCurrentRow() {
+    // Qt tells a screen reader of the current row only when it changes while
+    // the list has the focus; the row that was current before the focus came
+    // is told here, after the list itself.
+    const QModelIndex current = m_list->currentIndex();
+    if (!QAccessible::isActive() || !current.isValid() || !m_list->hasFocus())
+        return;
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(m_list);
+    QAccessibleTableInterface* table = list ? list->tableInterface() : nullptr;
+    QAccessibleInterface* cell = table ? table->cellAt(current.row(), current.column()) : nullptr;
+    if (!cell)
+        return;
+    QAccessibleEvent focus(m_list, QAccessible::Focus);
+    focus.setChild(list->indexOfChild(cell));
+    QAccessible::updateAccessibility(&focus);
 }
 
 void TBindingsForm::Act(Action action) {
@@ -283,10 +303,14 @@ void TBindingsForm::EditSelected() {
     Reload();
 }
 
-bool TBindingsForm::ConfirmUnbind(const QString& spoken) {
+bool TBindingsForm::ConfirmUnbind(const BoundCombination& bound) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
-                    QStringLiteral("Are you sure you want to unbind %1?").arg(spoken),
+                    QStringLiteral("Are you sure you want to unbind %1?")
+                        .arg(BindingsModel::SpokenChord(bound)),
                     QMessageBox::Yes | QMessageBox::No, this);
+    // The path stands on lines of its own, whole where it fits, and broken
+    // after a separator where it must be, never after its first "/".
+    box.setInformativeText(CombinationRecord::Decode(bound.binding.path));
     box.setObjectName(QStringLiteral("ConfirmUnbind"));
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
@@ -298,7 +322,7 @@ void TBindingsForm::UnbindSelected() {
     if (!row)
         return;
     const BoundCombination bound = m_model->Row(*row);
-    if (!ConfirmUnbind(BindingsModel::Spoken(bound)))
+    if (!ConfirmUnbind(bound))
         return;
     // The progress goes away however the save ends; a failure is then shown
     // in the error box.

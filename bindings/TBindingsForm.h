@@ -18,6 +18,7 @@
 
 #include <optional>
 
+struct BoundCombination;
 class BindingsHost;
 class BindingsModel;
 class CombinationTable;
@@ -56,11 +57,12 @@ private:
     void ShowState();
     std::optional<int> SelectedRow() const;
     std::optional<Action> ActionFor(const QObject* watched, const QKeyEvent& event) const;
+    void AnnounceCurrentRow();
     void Act(Action action);
     void Choose(Choice choice);
     void EditSelected();
     void UnbindSelected();
-    bool ConfirmUnbind(const QString& spoken);
+    bool ConfirmUnbind(const BoundCombination& bound);
 
     CombinationTable& m_table;
     BindingsHost& m_host;

@@ -135,6 +135,8 @@ TAddForm::TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent)
     : QDialog(parent), m_table(table), m_host(host) {
     setObjectName(QStringLiteral("AddForm"));
     setWindowTitle(QStringLiteral("Trinode"));
+    // A screen reader names the dialog by what it is for; the caption stays.
+    setAccessibleName(QStringLiteral("Add/Change Shortcut"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(ClientSize);
@@ -273,6 +275,7 @@ void TAddForm::ConnectHandlers() {
     guardedClick(m_clearButton, &TAddForm::ClearButtonClick);
     guardedClick(m_browse, &TAddForm::BrowseClick);
     guardedClick(m_applications, &TAddForm::ApplicationsClick);
+    connect(m_infoInput, &QLineEdit::textEdited, this, [this] { m_infoTyped = true; });
     // The result is OK before the handler runs, and the dialog closes with it
     // however the handler ends: declined, done or failed.
     connect(m_okButton, &QPushButton::clicked, this, [this] {
@@ -301,6 +304,7 @@ void TAddForm::FormActivate() {
     for (int i = 0; i < 3; ++i)
         m_sockets[i]->SelectValue(values[i]);
     m_selection = values;
+    m_infoTyped = false;
     ShowBinding();
     // Whoever opens the editor may well pick an application: the catalogue
     // is read while the user looks at the dialog.
@@ -352,9 +356,14 @@ void TAddForm::ApplicationsClick() {
     // system gave, for as long as the box shows it unchanged.
     m_pathInput->setText(CombinationRecord::Decode(chosen->desktopFile));
     m_copied.path = chosen->desktopFile;
-    if (m_infoInput->text().isEmpty())
+    // The information names the chosen application, unless the user typed
+    // one since the dialog opened: a name kept from the last binding would
+    // name another application.
+    if (!m_infoTyped || m_infoInput->text().isEmpty())
         m_infoInput->setText(
             CombinationRecord::CutToFit(CombinationRecord::Field::Info, chosen->name));
+    // The next Enter binds what was chosen, wherever the focus was before.
+    m_okButton->setFocus();
 }
 
 bool TAddForm::ConfirmOverwrite() {

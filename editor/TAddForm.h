@@ -8,7 +8,9 @@
 // - the new binding typed into InfoInput and PathInput, which keep their
 //   texts from one opening to the next and take no more bytes than a record
 //   holds; what Copy put there is stored as the bytes it came from for as
-//   long as the box shows it unchanged;
+//   long as the box shows it unchanged; an application chosen fills both,
+//   the information unless the user typed one since the opening, and hands
+//   the focus to OK;
 // - the progress display of an assignment (ProgressLabel, ProgressBar).
 // It calls the store (FindCombination, AssignCombination), the host's
 // RefreshCurrent after an assignment, the file chooser behind Browse, and
@@ -83,6 +85,8 @@ private:
     FileChooser m_fileChooser;
     // The bytes of the binding last copied into the boxes.
     StoredBinding m_copied;
+    // Whether the user typed in InfoInput since the dialog opened.
+    bool m_infoTyped = false;
 
     std::array<SocketList*, 3> m_sockets{};
     MnemonicLabel* m_infoStat = nullptr;

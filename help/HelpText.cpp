@@ -1,20 +1,21 @@
 #include "help/HelpText.h"
 
-#include <iterator>
+#include "help/KeyHelp.h"
 
 namespace {
 
 // Layout rules of the text: one empty line between every heading, paragraph,
 // step and list; sub-headings start with "=> " and end with a colon. The
 // examples keep their runs of spaces exactly, since they show what the user
-// sees in the lists and in the combination file.
+// sees in the lists and in the combination file. The one null line stands
+// for the list of the main window's keys, made from its key table.
 constexpr const char* Lines[] = {
     "==========================",
     "========== Trinode ==========",
     "==========================",
     "",
     "Version 1.00",
-    "Designed for Windows XP",
+    "Designed for Linux desktops",
     "",
     "=> General Help <=",
     "",
@@ -73,6 +74,10 @@ constexpr const char* Lines[] = {
     "Try to combine the buttons into obvious combinations, as these are ",
     "easier to remember. To link to the system folder, for example,",
     "combine the System and Files buttons.",
+    "",
+    "=> Keys:",
+    "",
+    nullptr,
     "",
     "===== 2. Adding Shortcuts =====",
     "",
@@ -148,15 +153,15 @@ constexpr const char* Lines[] = {
     "...",
     "...",
     // Runs of 4, 4, 3, 2 and 21 spaces.
-    "    Files    Personal   Music  Media Player                     C:\\...\\wmplayer.exe",
+    "    Files    Personal   Music  Media Player                     /usr/bin/vlc",
     "...",
     "...",
     "",
     "===== 4. Troubleshooting =====",
     "",
-    "Trinode is designed to work with Windows XP!",
-    "All other operating systems are not supported and not tested but may run.",
-    "Certain features can malfunction on other operating systems.",
+    "Trinode is designed to work with Linux desktops, on X11 and on Wayland!",
+    "It is built and tested on Debian 12; other systems with Qt 6 may run it.",
+    "The summon key (Ctrl+K) is set in the desktop's own settings: see trinode --help.",
     "",
     "===== 5. Etc. =====",
     "",
@@ -175,9 +180,14 @@ constexpr const char* Lines[] = {
 const QStringList& HelpLines() {
     static const QStringList lines = [] {
         QStringList list;
-        list.reserve(std::size(Lines));
-        for (const char* line : Lines)
-            list.append(QString::fromLatin1(line));
+        for (const char* line : Lines) {
+            if (line) {
+                list.append(QString::fromLatin1(line));
+                continue;
+            }
+            for (const KeyHelp::Line& key : KeyHelp::Lines())
+                list.append(key.keys + QStringLiteral(" - ") + key.does);
+        }
         return list;
     }();
     return lines;

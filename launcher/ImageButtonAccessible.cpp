@@ -30,8 +30,10 @@ ImageButton* ImageButtonAccessible::Button() const {
 }
 
 QString ImageButtonAccessible::text(QAccessible::Text kind) const {
-    if (kind == QAccessible::Name)
-        return Button()->toolTip();
+    if (kind == QAccessible::Name) {
+        const QString name = Button()->accessibleName();
+        return name.isEmpty() ? Button()->toolTip() : name;
+    }
     return QAccessibleWidget::text(kind);
 }
 

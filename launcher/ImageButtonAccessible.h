@@ -1,7 +1,8 @@
 #pragma once
 
-// What a screen reader sees of an ImageButton: a push button named by the
-// picture's hint, whose press is a whole click, as the mouse gives it.
+// What a screen reader sees of an ImageButton: a push button named by its
+// accessible name where it has one (a socket's), else by the picture's hint,
+// whose press is a whole click, as the mouse gives it.
 
 #include <QAccessibleWidget>
 

@@ -40,6 +40,14 @@ constexpr int HolderSpacing = 4;
 constexpr int ButtonHoldersTop = 100;
 constexpr int SocketHoldersTop = 320;
 
+// A screen reader tells the sockets apart by their number: "Socket 1,
+// empty", "Socket 2, Files"; their hints stay those of the pictures.
+QString SpokenSocket(int n, const QString& value) {
+    return QStringLiteral("Socket %1, %2")
+        .arg(n)
+        .arg(value.isEmpty() ? QStringLiteral("empty") : value);
+}
+
 const Image& RowOf(const ImageButton& image) {
     return PictureTable::Images()[image.Tag()];
 }
@@ -172,6 +180,8 @@ void TMainForm::MakeImages() {
         image->setGeometry(row.place);
         m_canvasItems.push_back({image, row.place, true});
         image->setToolTip(QLatin1String(row.hint));
+        if (socket)
+            image->setAccessibleName(SpokenSocket(row.socket, QString()));
         m_shown[i] = socket ? &m_socketStart
                             : &FindHolder(PictureTable::ButtonPicture(row.normal))->Picture();
     }
@@ -466,6 +476,7 @@ void TMainForm::ShowSocket(int n) {
     const QString& value = m_panel.SocketValues()[n - 1];
     ImageButton* socket = m_socketImages[n - 1];
     socket->setToolTip(value.isEmpty() ? QLatin1String(RowOf(*socket).hint) : value);
+    socket->setAccessibleName(SpokenSocket(n, value));
     // The empty value is the catalogue's last entry, whose picture is the
     // empty socket.
     const int entry = *ButtonCatalogue::ButtonIndex(value);

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QToolButton>
 
 FilterBox::FilterBox(QAbstractItemView& list, WordFilter& filter, QWidget* parent)
     : QLineEdit(parent), m_list(list), m_filter(filter) {
@@ -15,6 +16,10 @@ FilterBox::FilterBox(QAbstractItemView& list, WordFilter& filter, QWidget* paren
     setPalette(ClassicColours::Palette());
     setClearButtonEnabled(true);
     setAccessibleName(QStringLiteral("Find"));
+    // The box's clear button shows only a picture; a screen reader gets its
+    // name.
+    for (QToolButton* clear : findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+        clear->setAccessibleName(QStringLiteral("Clear"));
     connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
         m_filter.SetText(text);
         SelectFirst();

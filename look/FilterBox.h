@@ -4,7 +4,8 @@
 // list (its WordFilter) and the first row left is selected at once, so that
 // Enter can act on it; the box keeps the focus while Up, Down, Page Up and
 // Page Down move in the list. It comes with its label, "&Find:", is named
-// "Find" for a screen reader and takes the classic colours.
+// "Find" for a screen reader (its clear button "Clear") and takes the
+// classic colours.
 
 #include <QLineEdit>
 

@@ -1,13 +1,22 @@
 #pragma once
 
-// The desktop's applications, as its menus show them: every desktop entry
-// that GIO finds in XDG_DATA_HOME and XDG_DATA_DIRS (and so the entries that
-// Flatpak and Snap export there), less the hidden ones and those marked
-// NoDisplay, sorted by name. GIO reads them, never a parser of our own.
+// The desktop's applications, as its menus show them: every desktop entry in
+// the applications folders of XDG_DATA_HOME and XDG_DATA_DIRS (and so the
+// entries that Flatpak and Snap export there), less the hidden ones, those
+// marked NoDisplay and those meant for other desktops, sorted by name.
 //
-// Reading loads GIO and every entry's file, so it is done once, when first
-// asked for, on a thread of its own: the window that asks shows at once and
-// fills its list when Ready comes.
+// The folders are walked by ApplicationFolders, which always ends, and each
+// entry is read by GLib's key-file reader under GIO's rules; GIO's own
+// GDesktopAppInfo cannot read an entry without first walking every folder
+// itself, which never ends where a link leads back into a folder.
+//
+// Reading takes every entry's file, so it runs on a thread of its own: the
+// window that asks shows at once and fills its list when Ready comes. Each
+// time it is asked again (each opening of a window that lists them), the
+// folders are walked anew, and the entries read again only when an entry
+// came, went or changed.
+
+#include "platform/ApplicationFolders.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -38,20 +47,24 @@ public:
     explicit ApplicationCatalogue(QObject* parent = nullptr);
     ~ApplicationCatalogue() override;
 
-    // Starts reading, unless it has started already.
+    // Looks whether the folders changed since the last reading, and reads
+    // them again if so (the first time, reads them); unless a look is
+    // under way.
     void Read();
     bool IsRead() const { return m_read; }
     // Empty until read; then every application, sorted by name.
     const std::vector<DesktopApplication>& Applications() const { return m_applications; }
-    // Why nothing could be read (GIO missing), once read.
+    // What kept the last reading from being whole; empty when it was.
     const QString& Failure() const { return m_failure; }
 
 Q_SIGNALS:
+    // A reading has ended with another list than before.
     void Ready();
 
 private:
     struct Reading;
     std::shared_ptr<Reading> m_reading;
+    ApplicationFolders::Listing m_listing;
     std::vector<DesktopApplication> m_applications;
     QString m_failure;
     bool m_read = false;

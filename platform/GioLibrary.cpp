@@ -35,20 +35,10 @@ const GioFunctions& Gio() {
         load(f.object_unref, "g_object_unref");
         load(f.app_launch_context_new, "g_app_launch_context_new");
         load(f.app_launch_context_unsetenv, "g_app_launch_context_unsetenv");
-        load(f.app_info_launch_default_for_uri, "g_app_info_launch_default_for_uri");
         load(f.app_info_get_default_for_uri_scheme, "g_app_info_get_default_for_uri_scheme");
-        load(f.app_info_get_all, "g_app_info_get_all");
-        load(f.app_info_should_show, "g_app_info_should_show");
-        load(f.app_info_get_name, "g_app_info_get_name");
-        load(f.app_info_get_executable, "g_app_info_get_executable");
-        load(f.app_info_get_icon, "g_app_info_get_icon");
-        load(f.icon_to_string, "g_icon_to_string");
         load(f.file_new_for_path, "g_file_new_for_path");
         load(f.file_get_uri, "g_file_get_uri");
         load(f.desktop_app_info_new_from_filename, "g_desktop_app_info_new_from_filename");
-        load(f.desktop_app_info_get_filename, "g_desktop_app_info_get_filename");
-        load(f.desktop_app_info_get_generic_name, "g_desktop_app_info_get_generic_name");
-        load(f.desktop_app_info_get_keywords, "g_desktop_app_info_get_keywords");
         load(f.app_info_launch_uris, "g_app_info_launch_uris");
         load(f.desktop_app_info_launch_uris_as_manager,
              "g_desktop_app_info_launch_uris_as_manager");
@@ -56,6 +46,7 @@ const GioFunctions& Gio() {
         load(f.type_check_instance_is_a, "g_type_check_instance_is_a");
         load(f.file_new_for_uri, "g_file_new_for_uri");
         load(f.file_query_default_handler, "g_file_query_default_handler");
+        load(f.app_info_create_from_commandline, "g_app_info_create_from_commandline");
         load(f.io_error_quark, "g_io_error_quark");
         return f;
     }();

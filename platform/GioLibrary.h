@@ -15,26 +15,17 @@ struct GioFunctions {
     decltype(&::g_object_unref) object_unref;
     decltype(&::g_app_launch_context_new) app_launch_context_new;
     decltype(&::g_app_launch_context_unsetenv) app_launch_context_unsetenv;
-    decltype(&::g_app_info_launch_default_for_uri) app_info_launch_default_for_uri;
     decltype(&::g_app_info_get_default_for_uri_scheme) app_info_get_default_for_uri_scheme;
-    decltype(&::g_app_info_get_all) app_info_get_all;
-    decltype(&::g_app_info_should_show) app_info_should_show;
-    decltype(&::g_app_info_get_name) app_info_get_name;
-    decltype(&::g_app_info_get_executable) app_info_get_executable;
-    decltype(&::g_app_info_get_icon) app_info_get_icon;
-    decltype(&::g_icon_to_string) icon_to_string;
     decltype(&::g_file_new_for_path) file_new_for_path;
     decltype(&::g_file_get_uri) file_get_uri;
     decltype(&::g_desktop_app_info_new_from_filename) desktop_app_info_new_from_filename;
-    decltype(&::g_desktop_app_info_get_filename) desktop_app_info_get_filename;
-    decltype(&::g_desktop_app_info_get_generic_name) desktop_app_info_get_generic_name;
-    decltype(&::g_desktop_app_info_get_keywords) desktop_app_info_get_keywords;
     decltype(&::g_app_info_launch_uris) app_info_launch_uris;
     decltype(&::g_desktop_app_info_launch_uris_as_manager) desktop_app_info_launch_uris_as_manager;
     decltype(&::g_desktop_app_info_get_type) desktop_app_info_get_type;
     decltype(&::g_type_check_instance_is_a) type_check_instance_is_a;
     decltype(&::g_file_new_for_uri) file_new_for_uri;
     decltype(&::g_file_query_default_handler) file_query_default_handler;
+    decltype(&::g_app_info_create_from_commandline) app_info_create_from_commandline;
     decltype(&::g_io_error_quark) io_error_quark;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/OpenPath.h"
 
 #include "platform/ChildSignals.h"
+#include "platform/ApplicationFolders.h"
 #include "platform/GioLibrary.h"
 #include "platform/SessionBus.h"
 #include "store/FileDescriptor.h"
@@ -96,7 +97,20 @@ bool Launch(GAppInfo* application, GList* uris, GError** error) {
 
 // The default application for a URI, found as GIO's own launch for a URI
 // finds it: the handler of its scheme, else its file's default handler.
+
+// GIO walks every applications folder before it looks up a default
+// application or reads a launcher, and that walk never ends where a link
+// leads back into a folder (GLib 2.74): the folders are walked here first, by
+// a walk that ends. Empty when GIO may go ahead.
+QString FoldersObstacle() {
+    NoteWait(OpenWait::FileSystem);
+    return ApplicationFolders::Walk().Obstacle();
+}
+
 GError* TryLaunchDefaultForUri(const QByteArray& uri) {
+    const QString obstacle = FoldersObstacle();
+    if (!obstacle.isEmpty())
+        Fail(obstacle + QStringLiteral(", so no default application can be looked up"));
     NoteWait(OpenWait::Desktop);
     GError* error = nullptr;
     const GText scheme(g_uri_parse_scheme(uri.constData()));
@@ -191,6 +205,52 @@ bool ProgramExists(const char* program) {
     Fail(QStringLiteral("The launcher cannot be started"));
 }
 
+// Where GIO cannot read a launcher (see FoldersObstacle), GIO still starts its
+// program from the launcher's own Exec line, with its name and the terminal
+// and start-up notice it asks for; it starts in Trinode's folder, since only
+// GIO's reading knows the launcher's Path.
+GOwned<GAppInfo> ProgramOfLauncher(GKeyFile* keys) {
+    GError* error = nullptr;
+    const GText exec(
+        g_key_file_get_string(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC, &error));
+    if (!exec)
+        FailWith(error);
+    gchar** parsed = nullptr;
+    if (!g_shell_parse_argv(exec.get(), nullptr, &parsed, &error))
+        FailWith(error);
+    const GOwned<gchar*> argv(parsed);
+    const GText tryExec(g_key_file_get_string(keys, G_KEY_FILE_DESKTOP_GROUP,
+                                              G_KEY_FILE_DESKTOP_KEY_TRY_EXEC, nullptr));
+    if ((tryExec && tryExec.get()[0] != '\0' && !ProgramExists(tryExec.get())) ||
+        !ProgramExists(argv.get()[0]))
+        FailUnlaunchable(keys);
+    const GText name(g_key_file_get_locale_string(keys, G_KEY_FILE_DESKTOP_GROUP,
+                                                  G_KEY_FILE_DESKTOP_KEY_NAME, nullptr, nullptr));
+    int flags = G_APP_INFO_CREATE_NONE;
+    if (g_key_file_get_boolean(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_TERMINAL,
+                               nullptr))
+        flags |= G_APP_INFO_CREATE_NEEDS_TERMINAL;
+    if (g_key_file_get_boolean(keys, G_KEY_FILE_DESKTOP_GROUP,
+                               G_KEY_FILE_DESKTOP_KEY_STARTUP_NOTIFY, nullptr))
+        flags |= G_APP_INFO_CREATE_SUPPORTS_STARTUP_NOTIFICATION;
+    GOwned<GAppInfo> program(Gio().app_info_create_from_commandline(
+        exec.get(), name.get(), GAppInfoCreateFlags(flags), &error));
+    if (!program)
+        FailWith(error);
+    return program;
+}
+
+GOwned<GAppInfo> ApplicationOfLauncher(const QByteArray& localPath, GKeyFile* keys) {
+    if (!FoldersObstacle().isEmpty())
+        return ProgramOfLauncher(keys);
+    // Loaded from the file rather than from the parsed keys so that %k and the
+    // application's identity refer to the launcher itself.
+    GDesktopAppInfo* application = Gio().desktop_app_info_new_from_filename(localPath.constData());
+    if (!application)
+        FailUnlaunchable(keys);
+    return GOwned<GAppInfo>(reinterpret_cast<GAppInfo*>(application));
+}
+
 // A link launcher names what to open in its URL key; a plain path there is a
 // local file.
 QByteArray UriOfLinkTarget(const QByteArray& target) {
@@ -223,12 +283,7 @@ void OpenLauncher(const QByteArray& localPath) {
         Fail(QStringLiteral("A launcher of type \u201c%1\u201d cannot be opened")
                  .arg(QString::fromUtf8(type.get())));
 
-    // Loaded from the file rather than from the parsed keys so that %k and the
-    // application's identity refer to the launcher itself.
-    const GOwned<GDesktopAppInfo> application(
-        Gio().desktop_app_info_new_from_filename(localPath.constData()));
-    if (!application)
-        FailUnlaunchable(keys.get());
+    const GOwned<GAppInfo> application = ApplicationOfLauncher(localPath, keys.get());
     NoteWait(OpenWait::Desktop);
     if (!Launch(reinterpret_cast<GAppInfo*>(application.get()), nullptr, &error))
         FailWith(error);

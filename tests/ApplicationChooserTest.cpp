@@ -1,8 +1,8 @@
 // The editor's chooser of the desktop's applications over made-up entries
 // in XDG_DATA_HOME and XDG_DATA_DIRS: what is listed, what typed words keep,
-// and what picking fills in. GIO reads the entries once a process, so they
-// are made before anything asks.
+// what picking fills in, and what the next Enter does.
 
+#include "editor/ApplicationChooser.h"
 #include "editor/EditorHost.h"
 #include "editor/TAddForm.h"
 #include "store/CombinationTable.h"
@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModel>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -108,6 +109,15 @@ TEST_P(PicksAnApplication, AndFillsInItsPathAndName) {
 
 const QStringList All{CafeName, "Long Path Tool", "Omega Player", "Zeta Editor"};
 
+// What the open chooser lists, once it has read the catalogue.
+QStringList Listed(QWidget* chooser) {
+    QStringList listed;
+    const QAbstractItemModel* shown = chooser->findChild<QListView*>()->model();
+    for (int r = 0; r < shown->rowCount(); ++r)
+        listed << shown->index(r, 0).data().toString();
+    return listed;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     MadeUpEntries, PicksAnApplication,
     ::testing::Values(
@@ -127,9 +137,111 @@ INSTANTIATE_TEST_SUITE_P(
              "Omega Player",
              "home/applications/omega.desktop",
              ""},
-        Pick{
-            "NeverNoDisplayNorHidden", "tool", {"Long Path Tool"}, "", "", "The path takes"},
+        Pick{"NeverNoDisplayNorHidden", "tool", {"Long Path Tool"}, "", "", "The path takes"},
         Pick{"NothingLeft", "secret", {}, "", "", ""}),
     [](const auto& info) { return std::string(info.param.scenario); });
+
+// Whatever had the focus before, the Enter after a choice binds it; the
+// chosen name replaces the information kept from the last binding, not the
+// one the user typed in this opening.
+struct EnterRow {
+    const char* scenario;
+    std::function<void(TAddForm&)> before;
+    bool byLetter; // Alt+A rather than a click on Applications...
+    const char* info;
+};
+
+void PrintTo(const EnterRow& row, std::ostream* out) {
+    *out << row.scenario;
+}
+
+class EnterAfterAChoice : public ::testing::TestWithParam<EnterRow> {};
+
+TEST_P(EnterAfterAChoice, BindsWhatWasChosen) {
+    const EnterRow& row = GetParam();
+    const Entries& entries = MadeUp();
+    TemporaryHome home;
+    CombinationTable table(home.CombinationFile());
+    table.CreateDefaultFile();
+    NoHost host;
+    TAddForm form(table, host);
+    form.findChild<QLineEdit*>("InfoInput")->setText("Quill Notes");
+    ModalWatcher dialog([&](QWidget*) {
+        row.before(form);
+        ModalWatcher chooser([&](QWidget* window) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return Listed(window) == All; }, 20000));
+            QTest::keyClicks(window->findChild<QLineEdit*>("FilterBox"), "zeta");
+            QTest::keyClick(window->findChild<QLineEdit*>("FilterBox"), Qt::Key_Return);
+        });
+        auto* applications = form.findChild<QPushButton*>("ApplicationsButton");
+        if (row.byLetter)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::AltModifier);
+        else
+            QTest::mouseClick(applications, Qt::LeftButton);
+        // The window manager's part: the dialog is active again once the
+        // chooser has gone.
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return chooser.Seen() &&
+                   !QApplication::activeModalWidget()->inherits("ApplicationChooser");
+        }));
+        form.activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return QApplication::focusWidget() && QApplication::focusWidget()->window() == &form;
+        }));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        if (form.isVisible())
+            form.reject();
+    });
+    EXPECT_EQ(form.exec(), QDialog::Accepted);
+    const Binding bound = table.FindCombination({});
+    EXPECT_EQ(bound.info, row.info);
+    EXPECT_EQ(bound.path, entries.Path("home/applications/zeta.desktop"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MadeUpEntries, EnterAfterAChoice,
+    ::testing::Values(EnterRow{"AfterAClickOnApplications", [](TAddForm&) {}, false, "Zeta Editor"},
+                      EnterRow{"AfterAClickOnClear",
+                               [](TAddForm& form) {
+                                   QTest::mouseClick(form.findChild<QPushButton*>("ClearButton"),
+                                                     Qt::LeftButton);
+                               },
+                               true, "Zeta Editor"},
+                      EnterRow{"TypedInformationStays",
+                               [](TAddForm& form) {
+                                   auto* info = form.findChild<QLineEdit*>("InfoInput");
+                                   info->clear();
+                                   QTest::keyClicks(info, "My editor");
+                               },
+                               false, "My editor"}),
+    [](const auto& info) { return std::string(info.param.scenario); });
+
+// The folders are walked at every opening: an application installed
+// meanwhile is listed, and links that lead back into a folder, which GIO's
+// own walk follows for ever, cost nothing.
+TEST(ApplicationCatalogue, ListsTheFoldersAsTheyAreAtEachOpening) {
+    QTemporaryDir root;
+    const auto write = [&](const QString& file, const QByteArray& name) {
+        QDir().mkpath(QFileInfo(root.filePath(file)).path());
+        WriteAll(root.filePath(file), "[Desktop Entry]\nType=Application\nExec=true\nName=" + name);
+    };
+    write("home/applications/mine.desktop", "Mine");
+    write("dirs/applications/sub/deep.desktop", "Deep");
+    ASSERT_TRUE(QFile::link("..", root.filePath("dirs/applications/sub/loop")));
+    ASSERT_TRUE(QFile::link("../applications", root.filePath("dirs/applications/self")));
+    const ScopedVariable home("XDG_DATA_HOME", QFile::encodeName(root.filePath("home")));
+    const ScopedVariable dirs("XDG_DATA_DIRS", QFile::encodeName(root.filePath("dirs")));
+    ApplicationCatalogue catalogue;
+    for (const QStringList& expected : {QStringList{"Deep", "Mine"}, {"Deep", "Mine", "New"}}) {
+        ModalWatcher chooser([&](QWidget* window) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return Listed(window) == expected; }, 5000))
+                << Listed(window).join(',').toStdString();
+            window->close();
+        });
+        ApplicationChooser::Choose(catalogue, nullptr);
+        EXPECT_TRUE(chooser.Seen());
+        write("home/applications/new.desktop", "New");
+    }
+}
 
 } // namespace

@@ -44,6 +44,25 @@ TEST(HelpText, KeepsItsLayoutRules) {
     EXPECT_EQ(text.mid(contents, headings.size() + 1), headings + QStringList{""});
 }
 
+// The help speaks of this program, on Linux, and names the keys of its
+// window; what it said of another system is gone.
+TEST(HelpText, TellsOfThisSystemAndItsKeys) {
+    const QString text = HelpLines().join('\n');
+    const struct {
+        const char* words;
+        bool said;
+    } rows[] = {
+        {"Designed for Linux desktops", true},
+        {"\nCtrl+F, F3 - the list of bound combinations", true},
+        {"\nCtrl+K - chooses the key that brings Trinode up", true},
+        {"\nReturn, Enter - runs the combination", true},
+        {"Windows", false},
+        {"C:\\", false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(text.contains(row.words), row.said) << row.words;
+}
+
 class HelpForm : public ::testing::Test {
 protected:
     THelpForm form;

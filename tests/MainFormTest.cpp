@@ -585,7 +585,10 @@ TEST_P(FindsBindings, NarrowsByEveryWordAndActsOnTheFirstRowLeft) {
                       rows->rowCount() > 0);
             ModalWatcher nested([&](QWidget* modal) {
                 const Combination editing = m_form.CombinationToEdit();
-                if (auto* question = qobject_cast<QMessageBox*>(modal))
+                auto* question = qobject_cast<QMessageBox*>(modal);
+                // The path stands apart from the question, on lines of its own.
+                if (question && !question->text().contains('/') &&
+                    question->informativeText().startsWith('/'))
                     question->button(row.answer)->click();
                 else
                     opened = "editor on " + QStringList(editing.begin(), editing.end()).join(',');

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -338,6 +339,31 @@ TEST_F(OpenPathTest, ANameThatIsNotUtf8RunsByItsBytes) {
 
 TEST_F(OpenPathTest, EmptyTextDoesNothing) {
     EXPECT_NO_THROW(OpenPath(QByteArray()));
+    EXPECT_FALSE(QFile::exists(MarkerPath()));
+}
+
+// Links that lead back into an applications folder would keep GIO's own
+// walk of the folders going for ever: a launcher still starts its program,
+// and a document is refused at once, with the reason.
+TEST_F(OpenPathTest, ALoopInTheApplicationsFoldersHoldsNothing) {
+    const QString folder = Rooted("{root}/data-dirs/applications");
+    ASSERT_TRUE(QDir().mkpath(folder + "/sub"));
+    ASSERT_TRUE(QFile::link("..", folder + "/sub/loop"));
+    ASSERT_TRUE(QFile::link("../applications", folder + "/self"));
+    const auto removed = qScopeGuard([&] { QDir(folder).removeRecursively(); });
+    EXPECT_NO_THROW(OpenPath(QFile::encodeName(Rooted("{root}/files/app.desktop"))));
+    EXPECT_EQ(AwaitLaunch().program, Rooted("{root}/record.sh"));
+    QFile::remove(MarkerPath());
+    QString message;
+    try {
+        OpenPath(QFile::encodeName(Rooted("{root}/files/notes.txt")));
+    } catch (const TrinodeError& error) {
+        message = error.Message();
+    }
+    EXPECT_TRUE(message.startsWith("The applications folder " + folder + "/"))
+        << message.toStdString();
+    EXPECT_TRUE(message.endsWith(
+        " leads back into a folder it is in, so no default application can be looked up"));
     EXPECT_FALSE(QFile::exists(MarkerPath()));
 }
 

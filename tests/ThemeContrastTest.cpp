@@ -221,12 +221,12 @@ TEST_P(ThemeContrast, EveryTextReadsAgainstItsBackground) {
 // read-only boxes, a progress label, 2 edit boxes and 2 items of each of the
 // 3 lists. The bindings window: 3 labels, 5 buttons and its filter box; the
 // application chooser: 2 labels, 2 buttons and its filter box; the key
-// dialog: 2 labels, 2 check boxes, 2 buttons and the shortcut's box. Their
+// dialog: 2 labels, 2 check boxes, 3 buttons and the shortcut's box. Their
 // lists take the editor's lists' colours.
 INSTANTIATE_TEST_SUITE_P(Windows, ThemeContrast,
                          ::testing::Values(WindowCase{"Editor", 29}, WindowCase{"Help", 2},
                                            WindowCase{"Bindings", 9}, WindowCase{"Applications", 5},
-                                           WindowCase{"SummonKey", 7}),
+                                           WindowCase{"SummonKey", 8}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Under the theme test, the desktop's theme really is dark: otherwise the

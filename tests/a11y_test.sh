@@ -25,7 +25,9 @@ case_pictures_and_editor_reach_a_screen_reader() {
     /usr/bin/python3 "$READER" "Leave a mark" || return 1
     # The editor is open: its Cancel, then the bindings window.
     xdotool key --window "$WINDOW" Escape ctrl+f
-    /usr/bin/python3 "$READER" --bindings "Files, Empty Socket, Empty Socket: Leave a mark, /bin/true"
+    /usr/bin/python3 "$READER" --bindings "Files, Empty Socket, Empty Socket: Leave a mark, /bin/true" || return 1
+    xdotool key --window "$WINDOW" Escape ctrl+k
+    /usr/bin/python3 "$READER" --key-dialog "Ctrl+Alt+Space"
 }
 
 run_cases "$@"

@@ -5,8 +5,10 @@ anything is missing.
 
 Usage: read_trinode.py INFO_OF_FILES
        read_trinode.py --bindings ROW
-where INFO_OF_FILES is the information bound to (Files, empty, empty), and
-ROW is how the open bindings window's first row must read.
+       read_trinode.py --key-dialog KEY
+where INFO_OF_FILES is the information bound to (Files, empty, empty), ROW is
+how the open bindings window's first row must read, and KEY the key that the
+open key dialog must show.
 """
 import os
 import subprocess
@@ -17,11 +19,12 @@ import pyatspi
 
 
 def table_hints():
-    """The hints of the window's pictures, from the window's own table: a
-    screen reader reads them as the pictures' names."""
+    """The hints of the window's pictures but the sockets, from the window's
+    own table: a screen reader reads them as the pictures' names."""
     places = subprocess.run([os.environ["TRINODE_PICTURES"], "places"],
                             capture_output=True, text=True, check=True).stdout
-    return [line.split(" ", 5)[5] for line in places.splitlines() if line.count(" ") >= 5]
+    return [line.split(" ", 5)[5] for line in places.splitlines()
+            if line.count(" ") >= 5 and not line.startswith("EmptySocket")]
 
 
 HINTS = table_hints()
@@ -118,11 +121,14 @@ def main():
 
     # A press through the bus is a release on Files: the first socket takes
     # it, and the information label shows the binding.
+    # Each socket says which it is.
+    sockets = ["Socket 1, empty", "Socket 2, empty", "Socket 3, empty"]
+    wait_for("three sockets named %s" % sockets,
+             lambda: all(name in names(app, pyatspi.ROLE_PUSH_BUTTON) for name in sockets))
     if press(push_button(app, "Files")):
-        wait_for("socket 1 named Files",
-                 lambda: names(app, pyatspi.ROLE_PUSH_BUTTON).count("Files") == 2)
-        wait_for("two empty sockets",
-                 lambda: names(app, pyatspi.ROLE_PUSH_BUTTON).count("Empty Socket") == 2)
+        sockets[0] = "Socket 1, Files"
+        wait_for("sockets named %s" % sockets,
+                 lambda: all(name in names(app, pyatspi.ROLE_PUSH_BUTTON) for name in sockets))
         wait_for("the information label named %r" % info_of_files,
                  lambda: info_of_files in names(app, pyatspi.ROLE_LABEL))
 
@@ -131,6 +137,8 @@ def main():
         wait_for("the editor's boxes",
                  lambda: "New path" in [n.name for n in walk(app) if showing(n)])
         shown = [(n.getRole(), n.name) for n in walk(app) if showing(n)]
+        if (pyatspi.ROLE_DIALOG, "Add/Change Shortcut") not in shown:
+            fail("no dialog named Add/Change Shortcut")
         shown_names = [name for _, name in shown]
         for name in EDITOR_BOXES + EDITOR_LISTS:
             if shown_names.count(name) != 1:
@@ -151,8 +159,9 @@ def main():
 
 
 def bindings(row):
-    """The bindings window, open: its filter box and its list are named, and
-    the selected row reads as the whole binding."""
+    """The bindings window, open: its filter box, its clear button and its
+    list are named, the selected row reads as the whole binding, every button
+    takes the focus, and Tab into the list tells of the current row."""
     app = wait_for("trinode on the accessibility bus", application)
     if app is None:
         return 1
@@ -161,8 +170,60 @@ def bindings(row):
     shown = [n.name for n in walk(app) if showing(n)]
     if "Find" not in shown:
         fail("no control named Find")
+    # The box's clear button shows once there is something to clear.
+    if "Clear" not in [n.name for n in walk(app)]:
+        fail("no control named Clear")
     wait_for("a row read as %r" % row, lambda: row in shown or row in
              [n.name for n in walk(app) if showing(n)])
+    for n in nodes(app, pyatspi.ROLE_PUSH_BUTTON):
+        if not n.getState().contains(pyatspi.STATE_FOCUSABLE):
+            fail("%r cannot take the focus" % n.name)
+    focused = focus_after(["Tab"])
+    if row not in focused:
+        fail("Tab into the list told of %s, not the row %r" % (focused, row))
+    return 1 if failures else 0
+
+
+def focus_after(keys):
+    """What took the focus, as a screen reader hears of it, while the keys
+    were pressed."""
+    from gi.repository import GLib
+    heard = []
+
+    def hear(event):
+        if event.detail1:
+            heard.append(event.source.name)
+    pyatspi.Registry.registerEventListener(hear, "object:state-changed:focused")
+    subprocess.run(["xdotool", "key"] + keys, check=True)
+    context = GLib.MainContext.default()
+    deadline = time.monotonic() + 10
+    # The list's own focus comes first, the row's after it.
+    while time.monotonic() < deadline and len(heard) < 2:
+        context.iteration(False)
+        time.sleep(0.01)
+    pyatspi.Registry.deregisterEventListener(hear, "object:state-changed:focused")
+    return heard
+
+
+def key_dialog(key):
+    """The key dialog, open: the focused shortcut field reads as the key it
+    shows, and Esc closes the dialog rather than becoming the key."""
+    app = wait_for("trinode on the accessibility bus", application)
+    if app is None:
+        return 1
+    dialog = wait_for("the dialog Key for Trinode", lambda: [
+        n for n in nodes(app, pyatspi.ROLE_DIALOG) if n.name == "Key for Trinode"])
+    field = wait_for("the focused field Shortcut", lambda: [
+        n for n in walk(app) if n.name == "Shortcut" and
+        n.getState().contains(pyatspi.STATE_FOCUSED)])
+    if field:
+        text = field[0].queryText()
+        read = text.getText(0, text.characterCount)
+        if read != key:
+            fail("the field reads %r, not %r" % (read, key))
+    if dialog:
+        subprocess.run(["xdotool", "key", "Escape"], check=True)
+        wait_for("Esc to close the dialog", lambda: not showing(dialog[0]))
     return 1 if failures else 0
 
 
@@ -173,4 +234,6 @@ def selected_item(node):
 
 
 if __name__ == "__main__":
-    sys.exit(bindings(sys.argv[2]) if sys.argv[1] == "--bindings" else main())
+    if sys.argv[1] == "--bindings":
+        sys.exit(bindings(sys.argv[2]))
+    sys.exit(key_dialog(sys.argv[2]) if sys.argv[1] == "--key-dialog" else main())
