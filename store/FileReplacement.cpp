@@ -3,9 +3,9 @@
 #include "store/CombinationFile.h"
 #include "store/FileSystem.h"
 #include "store/InPlaceWrite.h"
+#include "store/KeptCopies.h"
 #include "store/SaveLeftovers.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -29,33 +29,6 @@ using namespace FileSystem;
 
 namespace {
 
-constexpr qsizetype ChunkSize = 64 * 1024;
-
-// Copies the whole of from into to, from their starts.
-bool CopyAll(int from, int to) {
-    off_t in = 0;
-    for (;;) {
-        const ssize_t n = ::copy_file_range(from, &in, to, nullptr, size_t(ChunkSize) * 16, 0);
-        if (n > 0)
-            continue;
-        if (n == 0)
-            return true;
-        if (errno == EINTR)
-            continue;
-        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-            return false;
-        break; // no copying inside the system here: by hand
-    }
-    QByteArray chunk(ChunkSize, Qt::Uninitialized);
-    for (;;) {
-        const qsizetype n = ReadAllAt(from, chunk.data(), ChunkSize, in);
-        if (n == 0)
-            return true;
-        if (!WriteAllAt(to, chunk.constData(), n, in))
-            return false;
-        in += off_t(n);
-    }
-}
 
 } // namespace
 
@@ -263,13 +236,10 @@ qsizetype FileReplacement::ReadCurrent(char* buffer, qsizetype maxBytes) {
 }
 
 QByteArray FileReplacement::KeepCopy(const QByteArray& kind) const {
-    const QByteArray stem =
-        m_final + '.' + kind + '-' +
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1();
     FileDescriptor copy;
     QByteArray name;
     for (int n = 1; !copy.IsOpen(); ++n) {
-        name = n == 1 ? stem : stem + '-' + QByteArray::number(n);
+        name = KeptCopies::FreeName(m_final, kind);
         copy = FileDescriptor(
             ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
         if (!copy.IsOpen() && (errno != EEXIST || n == 100))
@@ -277,7 +247,7 @@ QByteArray FileReplacement::KeepCopy(const QByteArray& kind) const {
                             QStringLiteral("no copy of it can be kept beside it as %1 (%2)")
                                 .arg(Shown(NameOf(name)), SystemText(errno)));
     }
-    if (!KeepsTheFilesOwner(copy.Get()) || !CopyAll(m_current.Get(), copy.Get()) ||
+    if (!KeepsTheFilesOwner(copy.Get()) || !KeptCopies::CopyAll(m_current.Get(), copy.Get()) ||
         ::fdatasync(copy.Get()) != 0) {
         const int e = LastErrno(EIO);
         ::unlink(name.constData());
@@ -431,15 +401,36 @@ bool FileReplacement::RenameWithoutSwap() {
         placed = ::rename(temporary, final) == 0;
     }
     if (!placed) {
-        // Put back whatever was moved aside, unless an edit took the free
-        // name meanwhile: then that edit stands, newer than both.
-        if (::link(aside.constData(), final) == 0 || errno == EEXIST)
-            ::unlink(aside.constData());
+        PutBack(aside);
         return false;
     }
     ::unlink(temporary);
     ::unlink(aside.constData());
     return true;
+}
+
+void FileReplacement::PutBack(const QByteArray& aside) const {
+    const char* final = m_final.constData();
+    if (::link(aside.constData(), final) == 0) {
+        ::unlink(aside.constData());
+        return;
+    }
+    if (errno != EEXIST) {
+        // Nor hard links: back by a rename.
+        ::rename(aside.constData(), final);
+        return;
+    }
+    // Something took the name while it was free. A whole file is an edit
+    // saved meanwhile, newer than the one moved aside, and it stands; any
+    // other (a few bytes written at a name that was briefly free) is kept
+    // beside the file under a name of its own, and the file goes back.
+    if (KeptCopies::IsWhole(m_final)) {
+        ::unlink(aside.constData());
+        return;
+    }
+    const QByteArray kept = KeptCopies::FreeName(m_final, QByteArrayLiteral("edited"));
+    if (::link(final, kept.constData()) == 0 || errno != EEXIST)
+        ::rename(aside.constData(), final);
 }
 
 void FileReplacement::SyncFolder() {

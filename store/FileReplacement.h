@@ -81,6 +81,7 @@ private:
     bool Rename();
     bool SwappedOutTheFileRead() const;
     bool RenameWithoutSwap();
+    void PutBack(const QByteArray& aside) const;
     void SyncFolder();
 
     // What CurrentEquals or ReadCurrent found.
