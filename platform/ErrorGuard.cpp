@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 
 namespace ErrorGuard {
 
@@ -44,7 +45,9 @@ void ShowError(const QString& message) {
 }
 
 void ShowNotice(const QString& message) {
-    ShowBox(QMessageBox::Information, QStringLiteral("NoticeBox"), message);
+    QTimer::singleShot(0, qApp, [message] {
+        ShowBox(QMessageBox::Information, QStringLiteral("NoticeBox"), message);
+    });
 }
 
 QString MessageOf(std::exception_ptr error) {

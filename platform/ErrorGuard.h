@@ -19,7 +19,9 @@ QString BoxText(const QString& message);
 void ShowError(const QString& message);
 
 // A box that tells of something done besides what the user asked for (a
-// damaged file mended): information icon, OK button, caption "Trinode".
+// damaged file mended): information icon, OK button, caption "Trinode". It
+// comes once the event loop goes on, after the dialog that asked for the
+// work has closed.
 void ShowNotice(const QString& message);
 
 // The message of whatever was thrown.

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -534,6 +535,34 @@ TEST_F(AddFormTest, AFailedAssignmentIsReportedAndTheFileStaysAsItWas) {
         EXPECT_FALSE(Find<QProgressBar>("ProgressBar")->isVisible());
         EXPECT_EQ(Text("ProgressLabel"), "");
     });
+}
+
+// OK on a damaged file mends it: the binding is stored, the file is whole
+// again, the damaged one is kept beside it, and a box says so once the
+// dialog has closed.
+TEST_F(AddFormTest, OkOnADamagedFileMendsItAndSaysSo) {
+    Assign(FilesPersonalMusic, "Old", "/old");
+    host.sockets = FilesPersonalMusic;
+    QFile file(home.CombinationFile());
+    ASSERT_TRUE(file.open(QIODevice::Append) && file.write("junk past the end") == 17);
+    file.close();
+    EXPECT_NE(ErrorOf([&] { table.LoadFile(); }), "no error");
+
+    BoxAnswerer answerer({ClickOk, ClickOk});
+    Open([&] {
+        Find<QLineEdit>("InfoInput")->setText("New");
+        QTest::mouseClick(Find<QPushButton>("OKButton"), Qt::LeftButton);
+    });
+    const QDeadlineTimer deadline(30000);
+    while (answerer.seen.size() < 2 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_EQ(answerer.seen.size(), 2);
+    EXPECT_EQ(answerer.seen[1].icon, QMessageBox::Information);
+    EXPECT_TRUE(answerer.seen[1].text.startsWith(home.CombinationFile() + " was damaged: it holds "
+                                                                          "2,141,409 bytes"))
+        << answerer.seen[1].text.toStdString();
+    EXPECT_EQ(OnDisk(FilesPersonalMusic), (Binding{"New", ""}));
+    EXPECT_EQ(QDir(home.Path()).entryList({"TrinodeRun.cmb.damaged-*"}).size(), 1);
 }
 
 TEST_F(AddFormTest, EditBoxesTakeNoMoreBytesThanTheFileHolds) {

@@ -55,16 +55,6 @@ QByteArray WithRecord(QByteArray table, const Combination& c, const QByteArray& 
     return table;
 }
 
-// The message of the error that code raises, or "no error".
-QString ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const TrinodeError& e) {
-        return e.Message();
-    }
-    return QStringLiteral("no error");
-}
-
 // Runs code that must fail with one file error and returns "<code> <message>".
 QString FileErrorOf(const std::function<void()>& action) {
     try {

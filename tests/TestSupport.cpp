@@ -1,5 +1,7 @@
 #include "tests/TestSupport.h"
 
+#include "store/TrinodeError.h"
+
 #include "platform/SingleInstance.h"
 
 #include <gtest/gtest.h>
@@ -198,6 +200,15 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QString ErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const TrinodeError& e) {
+        return e.Message();
+    }
+    return QStringLiteral("no error");
 }
 
 QString ErrorBoxTextOf(const std::function<void()>& action) {

@@ -117,6 +117,8 @@ void WriteAll(const QString& path, const QByteArray& bytes);
 // The text of the error box that the action raises, or an empty text when none
 // opened; the box is closed with OK.
 QString ErrorBoxTextOf(const std::function<void()>& action);
+// The message of the error that action raises, or "no error".
+QString ErrorOf(const std::function<void()>& action);
 
 // The colours of two images of the same size differ by this much on average
 // per channel (0 to 255).

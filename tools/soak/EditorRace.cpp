@@ -32,7 +32,7 @@ namespace Record = CombinationRecord;
 
 // The editor's records: one for each write, apart from one another.
 constexpr int FirstEditorRecord = 100;
-constexpr int EditorRecordStep = 250;
+constexpr int EditorRecordStep = 200;
 
 volatile sig_atomic_t g_stop = 0;
 
@@ -88,6 +88,10 @@ void SleepMillis(int millis) {
 }
 
 } // namespace
+
+int EditorRace::MostWrites() {
+    return (CombinationTable::RecordCount - FirstEditorRecord - 1) / EditorRecordStep + 1;
+}
 
 EditorRace::EditorRace(int writes, int intervalMillis, uint64_t seed, bool withoutSwaps)
     : m_writes(writes), m_intervalMillis(intervalMillis), m_seed(seed),

@@ -33,6 +33,8 @@ public:
     EditorRace(const EditorRace&) = delete;
     EditorRace& operator=(const EditorRace&) = delete;
 
+    // How many writes fit: each has a record of its own.
+    static int MostWrites();
     // One race in dir, on a new file.
     EditorRaceCounts Run(const QString& dir, EditorMode mode);
     static const char* NameOf(EditorMode mode);

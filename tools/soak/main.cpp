@@ -76,7 +76,8 @@ bool Parse(int argc, char** argv, Options& options) {
             return false;
         }
     }
-    return soak.kills > 0 && options.writes > 0 && options.everyMillis >= 0;
+    return soak.kills > 0 && options.writes > 0 && options.writes <= EditorRace::MostWrites() &&
+           options.everyMillis >= 0;
 }
 
 int RunKills(const SoakOptions& options, const QString& dir) {
