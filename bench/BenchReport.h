@@ -28,7 +28,10 @@ public:
     double Micros(const char* name) const;
     // One line: the operation, its floor, their ratio and whether it meets
     // the target ratio.
-    void PrintComparison(const char* operation, const char* floor, double target) const;
+    // The target is a ratio of the floor, plus an allowance in
+    // microseconds where the work has a part of its own that the floor has not.
+    void PrintComparison(const char* operation, const char* floor, double target,
+                         double allowanceMicros = 0) const;
 
 private:
     std::map<std::string, double> m_micros;

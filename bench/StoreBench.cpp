@@ -5,6 +5,9 @@
 //   scan) against a memcmp scan of the socket bytes of the 12167 records;
 //   AssignCombination (durable) against writing the file's bytes to a new
 //   file in the same directory, fsync and rename;
+//   an import of a line for every combination (reading the lines and one
+//   save, as trinode --import does it) against the same floor, with an
+//   allowance for reading 12167 lines;
 //   LoadFile and CreateDefaultFile on their own.
 //
 // The files live in a temporary directory on the disk of the build tree
@@ -12,6 +15,8 @@
 // nothing and would flatter the save.
 
 #include "BenchReport.h"
+#include "store/BindingText.h"
+#include "store/ButtonCatalogue.h"
 #include "store/CombinationRecord.h"
 #include "store/CombinationTable.h"
 
@@ -41,6 +46,7 @@ const char* const FindName = "FindCombination (all-empty)";
 const char* const ScanName = "memcmp scan of the socket bytes";
 const char* const AssignName = "AssignCombination (durable)";
 const char* const WriteName = "write + fsync + rename";
+const char* const ImportName = "import of 12167 lines";
 const char* const LoadName = "LoadFile";
 const char* const CreateName = "CreateDefaultFile";
 
@@ -116,6 +122,38 @@ void WriteSyncRename(benchmark::State& state) {
     }
 }
 
+// Every combination bound, as --list prints them: a different text each
+// time, so that every save changes every record.
+QByteArray EveryLine(int round) {
+    QByteArray text;
+    for (int n = 0; n < RecordCount; ++n) {
+        const BoundCombination bound{
+            ButtonCatalogue::CombinationOf(n),
+            {"Info " + QByteArray::number(n) + '.' + QByteArray::number(round), "/usr/bin/p"}};
+        text += BindingText::Line(bound);
+    }
+    return text;
+}
+
+void Import(benchmark::State& state) {
+    const QByteArray texts[2] = {EveryLine(0), EveryLine(1)};
+    // Across repetitions too: each import changes what the last one bound.
+    static int round = 0;
+    for (auto _ : state) {
+        QString why;
+        const auto lines = BindingText::ParsedLines(texts[round++ % 2], &why);
+        CombinationTable table(g_file);
+        NoProgress none;
+        const int bound = lines ? table.AssignCombinations(*lines, none).bound : -1;
+        if (bound != RecordCount) {
+            state.SkipWithError(("the import bound " + std::to_string(bound) + " lines of " +
+                                 std::to_string(RecordCount) + ": " + why.toStdString())
+                                    .c_str());
+            break;
+        }
+    }
+}
+
 void Load(benchmark::State& state) {
     CombinationTable table(g_file);
     for (auto _ : state)
@@ -159,6 +197,7 @@ int main(int argc, char** argv) {
     BenchReport::Add(ScanName, ScanSocketBytes, Repetitions);
     BenchReport::Add(AssignName, Assign, Repetitions);
     BenchReport::Add(WriteName, WriteSyncRename, Repetitions);
+    BenchReport::Add(ImportName, Import, Repetitions);
     BenchReport::Add(LoadName, Load, Repetitions);
     BenchReport::Add(CreateName, Create, Repetitions);
 
@@ -166,6 +205,7 @@ int main(int argc, char** argv) {
     reporter.RunInterleaved(argc, argv, Repetitions);
     reporter.PrintComparison(FindName, ScanName, 2.0);
     reporter.PrintComparison(AssignName, WriteName, 1.3);
+    reporter.PrintComparison(ImportName, WriteName, 3.0, 30000);
     std::printf("%-30s %12.1f\n", LoadName, reporter.Micros(LoadName));
     std::printf("%-30s %12.1f\n", CreateName, reporter.Micros(CreateName));
     return 0;

@@ -9,23 +9,37 @@ const std::array<const char*, EntryCount> Names = {
     "Pictures", "Settings", "System", "Videos", "Applications", "Mail",     "Office",  "User",
     "One",      "Two",      "Three",  "Games",  "Trash",        "Projects", ""};
 
-QString ButtonName(int buttonIndex) {
-    // Made once and shared: a list of thousands of combinations copies
-    // these rather than making a text for every socket.
+namespace {
+
+// Made once and shared: a list of thousands of combinations copies these
+// rather than making a text for every socket.
+const std::array<QString, EntryCount>& Texts() {
     static const std::array<QString, EntryCount> texts = [] {
         std::array<QString, EntryCount> made;
         for (int i = 0; i < EntryCount; ++i)
             made[size_t(i)] = QString::fromLatin1(Names[size_t(i)]);
         return made;
     }();
+    return texts;
+}
+
+} // namespace
+
+QString ButtonName(int buttonIndex) {
     if (buttonIndex < 0 || buttonIndex >= EntryCount)
         return {};
-    return texts[size_t(buttonIndex)];
+    return Texts()[size_t(buttonIndex)];
 }
 
 std::optional<int> ButtonIndex(const QString& name) {
+    // The names' own texts, shared by every combination made of them, are
+    // known at once: an import looks up thousands.
     for (int i = 0; i < EntryCount; ++i) {
-        if (name == QLatin1String(Names[i]))
+        if (name.constData() == Texts()[size_t(i)].constData())
+            return i;
+    }
+    for (int i = 0; i < EntryCount; ++i) {
+        if (name == QLatin1String(Names[size_t(i)]))
             return i;
     }
     return std::nullopt;
@@ -48,6 +62,14 @@ std::array<int, 3> EntriesOf(int recordNumber) {
 Combination CombinationOf(int recordNumber) {
     const std::array<int, 3> entries = EntriesOf(recordNumber);
     return {ButtonName(entries[0]), ButtonName(entries[1]), ButtonName(entries[2])};
+}
+
+std::optional<int> IndexOfBytes(QByteArrayView name) {
+    for (int i = 0; i < EntryCount; ++i) {
+        if (name == QByteArrayView(Names[size_t(i)]))
+            return i;
+    }
+    return std::nullopt;
 }
 
 QString Spoken(const Combination& combination) {

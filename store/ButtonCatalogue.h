@@ -6,6 +6,7 @@
 
 #include "store/Combination.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <array>
@@ -25,6 +26,8 @@ QString ButtonName(int buttonIndex);
 // Position of the first entry equal to the text (exact, case-sensitive);
 // the empty text is 22.
 std::optional<int> ButtonIndex(const QString& name);
+// The same for a name given as its bytes (UTF-8, as every name is ASCII).
+std::optional<int> IndexOfBytes(QByteArrayView name);
 
 // The records of the combination file: one for every triple of entries,
 // socket 1 varying slowest.

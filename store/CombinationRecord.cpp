@@ -86,6 +86,13 @@ void Build(char* out, QByteArrayView socket1, QByteArrayView socket2, QByteArray
     put(Field::Path, path);
 }
 
+void BuildWithKey(char* out, const char* key, QByteArrayView info, QByteArrayView path) {
+    out[0] = static_cast<char>(MaxLength);
+    std::memcpy(out + PlaceOf(Field::Socket1).offset, key, KeySize);
+    PutField(out + PlaceOf(Field::Info).offset, InfoWidth, info);
+    PutField(out + PlaceOf(Field::Path).offset, PathWidth, path);
+}
+
 namespace {
 
 constexpr Field SocketFields[] = {Field::Socket1, Field::Socket2, Field::Socket3};

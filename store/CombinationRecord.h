@@ -57,6 +57,10 @@ QByteArrayView ReadField(const char* record, Field field);
 void Build(char* out, QByteArrayView socket1, QByteArrayView socket2, QByteArrayView socket3,
            QByteArrayView info, QByteArrayView path);
 
+// Writes a record with a key's socket fields (as NormalisedKey gives them)
+// and the texts: the same as Build from the trimmed socket values.
+void BuildWithKey(char* out, const char* key, QByteArrayView info, QByteArrayView path);
+
 // The 45 socket bytes of a record as they compare: each field trimmed and
 // right-justified to 15, so that two records compare equal exactly when their
 // trimmed socket fields do.

@@ -244,11 +244,16 @@ CombinationTable::AssignCombinations(const std::vector<BoundCombination>& bindin
         // mending the file; any other is bound only where a hand edit made
         // one.
         std::array<char, Record::KeySize> key;
-        if (!Record::KeyOf(combination, key.data()) ||
-            (!ButtonCatalogue::RecordNumber(combination) && FindRecord(key.data()) < 0))
+        if (const std::optional<int> number = ButtonCatalogue::RecordNumber(combination)) {
+            char made[Record::Size];
+            SparseRecords::BuildDefault(*number, made);
+            std::memcpy(key.data(), made + 1, Record::KeySize);
+            change.buttons = *number;
+        } else if (!Record::KeyOf(combination, key.data()) || FindRecord(key.data()) < 0) {
             throw TrinodeError(QStringLiteral("%1 holds no record for %2, which names no button; "
                                               "nothing was written")
                                    .arg(FilePath(), ButtonCatalogue::Spoken(combination)));
+        }
         change.key = key;
     }
     return Save(changes, false, progress);
@@ -328,21 +333,26 @@ bool CombinationTable::TakeCurrent(FileReplacement& replacement, char* bytes, At
         m_diskSize = -1;
         m_records.CopyTo(bytes);
     } else if (m_diskSize < 0 || !replacement.CurrentEquals(QByteArrayView(bytes, m_diskSize))) {
-        FileImage file(MendReadLimit, false);
-        const qsizetype read = replacement.ReadCurrent(file.Data(), MendReadLimit);
-        const qsizetype size = replacement.CurrentSize();
-        const FileDamage damage = FileDamage::Of(file.View(std::min(read, FileSize)), size);
-        if (damage.IsDamaged()) {
-            // A file that an editor writes whole again is short for an
-            // instant: one found short is read again, and mended only when
-            // it stays short.
-            if (size < FileSize && !attempt.last)
-                return false;
-            Mend(file.View(read), damage, replacement, bytes, attempt);
-            return true;
+        if (!TakeWholeCurrent(replacement, bytes)) {
+            // One byte more than the file holds, so that one that grew
+            // meanwhile shows as long.
+            const qsizetype limit = std::min(replacement.CurrentSize() + 1, MendReadLimit);
+            FileImage file(limit);
+            const qsizetype read = replacement.ReadCurrent(file.Data(), limit);
+            const qsizetype size = replacement.CurrentSize();
+            const FileDamage damage = FileDamage::Of(file.View(std::min(read, FileSize)), size);
+            if (damage.IsDamaged()) {
+                // A file that an editor writes whole again is short for an
+                // instant: one found short is read again, and mended only
+                // when it stays short.
+                if (size < FileSize && !attempt.last)
+                    return false;
+                Mend(file.View(read), damage, replacement, bytes, attempt);
+                return true;
+            }
+            Take(file.View(read), size);
+            m_records.CopyTo(bytes);
         }
-        Take(file.View(read), size);
-        m_records.CopyTo(bytes);
     }
     const bool lacking =
         attempt.repairOnly ? m_damage.LacksRecords() : LacksARecordFor(attempt.changes);
@@ -353,10 +363,23 @@ bool CombinationTable::TakeCurrent(FileReplacement& replacement, char* bytes, At
     return true;
 }
 
+bool CombinationTable::TakeWholeCurrent(FileReplacement& replacement, char* bytes) {
+    // A file of the whole size is read straight into the new content, which
+    // then needs no copy of the table: what it holds is the file's.
+    if (replacement.CurrentSize() != FileSize ||
+        replacement.ReadCurrent(bytes, FileSize) != FileSize ||
+        replacement.CurrentSize() != FileSize)
+        return false;
+    const QByteArrayView read(bytes, FileSize);
+    if (FileDamage::Of(read, FileSize).IsDamaged())
+        return false;
+    Take(read, FileSize);
+    return true;
+}
+
 bool CombinationTable::LacksARecordFor(const std::vector<Change>& changes) const {
     return std::any_of(changes.begin(), changes.end(), [this](const Change& change) {
-        return ButtonCatalogue::RecordNumber(change.combination) &&
-               FindRecord(change.key->data()) < 0;
+        return change.buttons >= 0 && FindRecord(change.key->data()) < 0;
     });
 }
 
@@ -364,7 +387,7 @@ void CombinationTable::Mend(QByteArrayView read, const FileDamage& damage,
                             FileReplacement& replacement, char* bytes, Attempt& attempt) {
     // Only combinations of buttons are sure of a record in a mended file.
     for (const Change& change : attempt.changes) {
-        if (!ButtonCatalogue::RecordNumber(change.combination))
+        if (change.buttons < 0)
             throw TrinodeError(QStringLiteral("%1 is damaged: %2; only a combination of buttons "
                                               "is bound while it is mended, and %3 is none; "
                                               "nothing was written")
@@ -402,6 +425,7 @@ void CombinationTable::Rebuild(const std::vector<Change>& changes, char* bytes,
     // change; the socket fields stay, so the keys hold while records change.
     std::vector<int> changeOf(size_t(RecordCount), -1);
     std::vector<int> firstOf(changes.size(), -1);
+    rebuilt.Reserve(changes.size());
     for (int c = 0; c < int(changes.size()); ++c) {
         const char* key = changes[size_t(c)].key->data();
         firstOf[size_t(c)] = FindRecord(key);
@@ -414,15 +438,16 @@ void CombinationTable::Rebuild(const std::vector<Change>& changes, char* bytes,
             const StoredBinding& stored = changes[size_t(c)].stored;
             char* record = bytes + qsizetype(i) * Record::Size;
             rebuilt.Remember(i, record);
-            const QByteArray s1 = Record::ReadField(record, Record::Field::Socket1).toByteArray();
-            const QByteArray s2 = Record::ReadField(record, Record::Field::Socket2).toByteArray();
-            const QByteArray s3 = Record::ReadField(record, Record::Field::Socket3).toByteArray();
-            const bool wasBound =
-                !ShownText(Record::ReadField(record, Record::Field::Info)).isEmpty() ||
-                !ShownText(Record::ReadField(record, Record::Field::Path)).isEmpty();
+            const auto bound = [](QByteArrayView text) {
+                return !text.isEmpty() && text != Record::Placeholder;
+            };
+            const bool wasBound = bound(Record::ReadField(record, Record::Field::Info)) ||
+                                  bound(Record::ReadField(record, Record::Field::Path));
             char before[Record::Size];
             std::memcpy(before, record, Record::Size);
-            Record::Build(record, s1, s2, s3, stored.info, stored.path);
+            char key[Record::KeySize];
+            Record::NormalisedKey(record, key);
+            Record::BuildWithKey(record, key, stored.info, stored.path);
             Put(i, record);
             // What a lookup finds is the first record: it tells what changed.
             if (firstOf[size_t(c)] == i && std::memcmp(before, record, Record::Size) != 0) {
@@ -441,30 +466,39 @@ void CombinationTable::Rebuild(const std::vector<Change>& changes, char* bytes,
 
 void CombinationTable::Verify(const std::vector<Change>& changes, const char* bytes,
                               const FileReplacement& replacement) const {
-    // The last change of a combination is what it must read as.
-    for (size_t c = 0; c < changes.size(); ++c) {
-        const Change& change = changes[c];
-        const bool later =
-            std::any_of(changes.begin() + qsizetype(c) + 1, changes.end(),
-                        [&](const Change& other) { return other.key == change.key; });
-        if (later)
+    // What the new file holds, as the system holds it: read back whole when
+    // many records changed, record by record when a few did.
+    constexpr size_t ReadWholeFrom = 64;
+    std::optional<FileImage> written;
+    if (changes.size() >= ReadWholeFrom) {
+        written.emplace(FileSize);
+        if (replacement.ReadBack(written->Data(), FileSize, 0) != FileSize)
+            written.reset();
+    }
+    // The last change of a combination is what it must read as: the changes
+    // are looked at from the last, each record once.
+    std::vector<char> seen(size_t(RecordCount), 0);
+    for (auto change = changes.rbegin(); change != changes.rend(); ++change) {
+        const int number = FindRecord(change->key->data());
+        if (number >= 0 && std::exchange(seen[size_t(number)], 1))
             continue;
-        const int number = FindRecord(change.key->data());
-        char written[Record::Size];
         const qsizetype offset = qsizetype(std::max(number, 0)) * Record::Size;
+        char record[Record::Size];
+        const char* back = written ? written->Data() + offset : record;
         const bool stored =
             number >= 0 &&
-            std::memcmp(bytes + offset, m_records.Peek(number, written), Record::Size) == 0 &&
+            std::memcmp(bytes + offset, m_records.Peek(number, record), Record::Size) == 0 &&
             Record::ReadField(bytes + offset, Record::Field::Info) ==
-                Record::Trim(change.stored.info) &&
+                Record::Trim(change->stored.info) &&
             Record::ReadField(bytes + offset, Record::Field::Path) ==
-                Record::Trim(change.stored.path) &&
-            replacement.ReadBack(written, Record::Size, off_t(offset)) == Record::Size &&
-            std::memcmp(written, bytes + offset, Record::Size) == 0;
+                Record::Trim(change->stored.path) &&
+            (written ||
+             replacement.ReadBack(record, Record::Size, off_t(offset)) == Record::Size) &&
+            std::memcmp(back, bytes + offset, Record::Size) == 0;
         if (!stored)
             throw TrinodeError(QStringLiteral("%1 holds no record for %2 that could take its "
                                               "binding; nothing was written")
-                                   .arg(FilePath(), ButtonCatalogue::Spoken(change.combination)));
+                                   .arg(FilePath(), ButtonCatalogue::Spoken(change->combination)));
     }
 }
 

@@ -151,6 +151,8 @@ private:
     struct Change {
         Combination combination;
         std::optional<std::array<char, CombinationRecord::KeySize>> key;
+        // The record number of a combination of buttons; -1 for any other.
+        int buttons = -1;
         StoredBinding stored;
     };
     struct Attempt;
@@ -163,6 +165,9 @@ private:
     // it) when it is damaged; bytes then holds the table. False, with nothing
     // taken, for a short file but at the last attempt.
     bool TakeCurrent(FileReplacement& replacement, char* bytes, Attempt& attempt);
+    // Takes a whole file that is not damaged, read into bytes; false for any
+    // other.
+    bool TakeWholeCurrent(FileReplacement& replacement, char* bytes);
     // Takes the mended file of what was read (the whole of it), keeping the
     // file beside it first; bytes then holds the table.
     void Mend(QByteArrayView read, const FileDamage& damage, FileReplacement& replacement,

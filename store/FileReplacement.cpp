@@ -27,10 +27,7 @@
 
 using namespace FileSystem;
 
-namespace {
-
-
-} // namespace
+namespace {} // namespace
 
 FileReplacement::FileReplacement(const CombinationFile& file, AssignProgress& waiting,
                                  FileLock::Clock::time_point deadline) {

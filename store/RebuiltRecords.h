@@ -18,6 +18,7 @@ public:
     RebuiltRecords(const RebuiltRecords&) = delete;
     RebuiltRecords& operator=(const RebuiltRecords&) = delete;
 
+    void Reserve(size_t records) { m_old.reserve(records); }
     void Remember(int number, const char* record);
     // The save went through: the new records stay.
     void Keep() { m_kept = true; }
