@@ -176,6 +176,29 @@ TEST(Bindings, ListedAndImportedGiveBackTheSameFileByteForByte) {
               "\t\tTwo\tTab\\x09here\t\n");
 }
 
+// The commands on the bindings are answered by the front on the store
+// alone: the loader's own record shows none of the windows' libraries.
+TEST(Bindings, ListAndImportLoadNothingOfTheWindows) {
+    TemporaryHome home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.Path());
+    env.insert("LD_DEBUG", "files");
+    for (const QStringList& arguments : {QStringList{"--import", "-"}, QStringList{"--list"}}) {
+        QProcess trinode;
+        trinode.setProcessEnvironment(env);
+        trinode.start(QString::fromLocal8Bit(qgetenv("TRINODE_BIN")), arguments);
+        trinode.write("Files\t\t\tF\t/f\n");
+        trinode.closeWriteChannel();
+        ASSERT_TRUE(trinode.waitForFinished(20000));
+        EXPECT_EQ(trinode.exitCode(), 0);
+        const QByteArray loaded = trinode.readAllStandardError();
+        EXPECT_TRUE(loaded.contains("libQt6Core")) << "LD_DEBUG said nothing";
+        for (const char* windows : {"trinode-gui.so", "libQt6Gui", "libQt6Widgets"})
+            EXPECT_FALSE(loaded.contains(windows))
+                << arguments.join(' ').toStdString() << ": " << windows;
+    }
+}
+
 // Two first imports at once, with no file yet: both bindings are kept.
 TEST(Bindings, TwoFirstImportsAtOnceKeepBoth) {
     TemporaryHome home;
