@@ -123,27 +123,36 @@ void CombinationTable::CreateDefaultFile(AssignProgress& waiting) {
 }
 
 void CombinationTable::Take(QByteArrayView bytes, qsizetype fileSize) {
+    FileImage image(FileSize);
+    const qsizetype size = std::min(bytes.size(), FileSize);
+    std::memcpy(image.Data(), bytes.data(), size_t(size));
+    Take(std::move(image), size, fileSize);
+}
+
+void CombinationTable::Take(FileImage&& image, qsizetype read, qsizetype fileSize) {
     ++m_version;
-    // Whatever the file lacks reads as a new file's record, never as NUL
-    // bytes that a save would write.
-    MakeDefault();
-    const qsizetype whole = bytes.size() - bytes.size() % Record::Size;
-    for (qsizetype offset = 0; offset < whole; offset += Record::Size)
-        Put(int(offset / Record::Size), bytes.data() + offset);
-    if (whole < bytes.size()) {
+    // Bytes past a whole file's are passed over; whatever the file lacks
+    // reads as a new file's record, never as NUL bytes that a save would
+    // write.
+    read = std::min(read, FileSize);
+    m_damage = FileDamage::Of(image.View(read), fileSize);
+    m_diskSize = m_damage.IsDamaged() ? -1 : read;
+    const qsizetype whole = read - read % Record::Size;
+    char merged[Record::Size];
+    if (whole < read) {
         // The file ends inside this record: its fields that the file holds
         // whole stay, the one cut and those after it read as never bound.
-        const qsizetype cut = bytes.size() - whole;
+        const qsizetype cut = read - whole;
         const qsizetype kept = cut <= TextsOffset  ? 0
                                : cut <= PathOffset ? TextsOffset
                                                    : PathOffset;
-        char merged[Record::Size];
         SparseRecords::BuildDefault(int(whole / Record::Size), merged);
-        std::memcpy(merged, bytes.data() + whole, size_t(kept));
-        Put(int(whole / Record::Size), merged);
+        std::memcpy(merged, image.Data() + whole, size_t(kept));
     }
-    m_damage = FileDamage::Of(bytes, fileSize);
-    m_diskSize = m_damage.IsDamaged() ? -1 : bytes.size();
+    m_records.Take(std::move(image), int(whole / Record::Size));
+    m_keysStale = true;
+    if (whole < read)
+        Put(int(whole / Record::Size), merged);
 }
 
 void CombinationTable::RaiseDamage(qsizetype read) const {
@@ -171,7 +180,7 @@ void CombinationTable::LoadFile(AssignProgress& waiting) {
     const CombinationFile::ReadResult read = m_file.ReadInto(buffer.Data(), FileSize, waiting);
     // What was read is taken, a short file's start too.
     m_stamp = stamp;
-    Take(buffer.View(read.read), read.fileSize);
+    Take(std::move(buffer), read.read, read.fileSize);
     RaiseDamage(read.read);
 }
 
@@ -503,8 +512,14 @@ void CombinationTable::Verify(const std::vector<Change>& changes, const char* by
 }
 
 std::vector<BoundCombination> CombinationTable::BoundCombinations() const {
+    std::vector<BoundCombination> all;
+    VisitBound([&all](const BoundCombination& bound) { all.push_back(bound); });
+    return all;
+}
+
+void CombinationTable::VisitBound(const std::function<void(const BoundCombination&)>& visit) const {
     EnsureKeys();
-    std::vector<BoundCombination> bound;
+    BoundCombination bound;
     // Only the first record of a combination is what its lookup finds.
     std::vector<bool> seen(size_t(RecordCount), false);
     char scratch[Record::Size];
@@ -519,13 +534,17 @@ std::vector<BoundCombination> CombinationTable::BoundCombinations() const {
         if (m_records.IsDefault(i))
             continue;
         const char* record = m_records.Peek(i, scratch);
-        StoredBinding binding{StoredBytes(Record::ReadField(record, Record::Field::Info)),
-                              StoredBytes(Record::ReadField(record, Record::Field::Path))};
-        if (binding.info.isEmpty() && binding.path.isEmpty())
+        const QByteArrayView info = Record::ReadField(record, Record::Field::Info);
+        const QByteArrayView path = Record::ReadField(record, Record::Field::Path);
+        const auto isBound = [](QByteArrayView text) {
+            return !text.isEmpty() && text != Record::Placeholder;
+        };
+        if (!isBound(info) && !isBound(path))
             continue;
-        bound.push_back({{ButtonCatalogue::ButtonName(key[0]), ButtonCatalogue::ButtonName(key[1]),
-                          ButtonCatalogue::ButtonName(key[2])},
-                         std::move(binding)});
+        bound.combination = {ButtonCatalogue::ButtonName(key[0]),
+                             ButtonCatalogue::ButtonName(key[1]),
+                             ButtonCatalogue::ButtonName(key[2])};
+        bound.binding = {StoredBytes(info), StoredBytes(path)};
+        visit(bound);
     }
-    return bound;
 }

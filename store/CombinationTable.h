@@ -36,6 +36,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -129,6 +130,8 @@ public:
     // Every combination whose lookup finds a binding (an information or a
     // path), with the bytes stored, in the order of the records found.
     std::vector<BoundCombination> BoundCombinations() const;
+    // The same, handed over one at a time.
+    void VisitBound(const std::function<void(const BoundCombination&)>& visit) const;
 
 private:
     // Gives the record these bytes.
@@ -138,6 +141,8 @@ private:
     // The bytes read from a file of fileSize bytes replace the table; what a
     // short file lacks reads as never bound. Notes what is wrong with them.
     void Take(QByteArrayView bytes, qsizetype fileSize);
+    // The same with the pages the file was read into, read bytes of them.
+    void Take(FileImage&& image, qsizetype read, qsizetype fileSize);
     // Raises what the load of a damaged file says.
     void RaiseDamage(qsizetype read) const;
     // The keys follow the table lazily: a load only marks them stale, and

@@ -1,6 +1,7 @@
 #include "store/FileImage.h"
 
 #include <new>
+#include <utility>
 
 #include <sys/mman.h>
 
@@ -12,6 +13,10 @@ FileImage::FileImage(qsizetype size, bool populate) : m_size(size) {
     m_data = static_cast<char*>(pages);
 }
 
+FileImage::FileImage(FileImage&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)) {}
+
 FileImage::~FileImage() {
-    ::munmap(m_data, size_t(m_size));
+    if (m_data)
+        ::munmap(m_data, size_t(m_size));
 }

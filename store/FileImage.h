@@ -13,10 +13,13 @@ public:
     // fault for each of them where every byte is written.
     explicit FileImage(qsizetype size, bool populate = true);
     ~FileImage();
+    FileImage(FileImage&& other) noexcept;
+    FileImage& operator=(FileImage&& other) = delete;
     FileImage(const FileImage&) = delete;
     FileImage& operator=(const FileImage&) = delete;
 
     char* Data() { return m_data; }
+    const char* Data() const { return m_data; }
     qsizetype Size() const { return m_size; }
     QByteArrayView View(qsizetype size) const { return QByteArrayView(m_data, size); }
     QByteArrayView View() const { return View(m_size); }

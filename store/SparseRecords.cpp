@@ -72,6 +72,8 @@ const char* SparseRecords::Peek(int number, char* scratch) const {
     const qint32 place = m_places.empty() ? ZeroRecord : m_places[size_t(number)];
     if (place >= 0)
         return m_records[size_t(place)].data();
+    if (place == InImage)
+        return m_image->Data() + qsizetype(number) * Record::Size;
     if (place == DefaultRecord)
         BuildDefault(number, scratch);
     else
@@ -84,6 +86,10 @@ void SparseRecords::Put(int number, const char* bytes) {
     qint32& place = m_places[size_t(number)];
     if (place >= 0) {
         std::memcpy(m_records[size_t(place)].data(), bytes, Record::Size);
+        return;
+    }
+    if (place == InImage) {
+        std::memcpy(m_image->Data() + qsizetype(number) * Record::Size, bytes, Record::Size);
         return;
     }
     if (HoldsDefault(number, bytes)) {
@@ -100,6 +106,37 @@ void SparseRecords::Put(int number, const char* bytes) {
     std::memcpy(kept.data(), bytes, Record::Size);
 }
 
+void SparseRecords::Take(FileImage&& image, int count) {
+    MakeDefault();
+    static const std::array<char, Record::Size> zeros{};
+    int kept = 0;
+    for (int n = 0; n < count; ++n) {
+        const char* record = image.Data() + qsizetype(n) * Record::Size;
+        qint32& place = m_places[size_t(n)];
+        if (HoldsDefault(n, record))
+            place = DefaultRecord;
+        else if (std::memcmp(record, zeros.data(), Record::Size) == 0)
+            place = ZeroRecord;
+        else
+            place = qint32(kept++);
+    }
+    // Past a quarter of the file, its pages cost less than copies.
+    if (kept > Count / 4) {
+        for (int n = 0; n < count; ++n) {
+            if (m_places[size_t(n)] >= 0)
+                m_places[size_t(n)] = InImage;
+        }
+        m_image.emplace(std::move(image));
+        return;
+    }
+    m_records.resize(size_t(kept));
+    for (int n = 0; n < count; ++n) {
+        if (const qint32 place = m_places[size_t(n)]; place >= 0)
+            std::memcpy(m_records[size_t(place)].data(), image.Data() + qsizetype(n) * Record::Size,
+                        Record::Size);
+    }
+}
+
 void SparseRecords::CopyTo(char* out) const {
     // In record order, socket 1 slowest: each new file's record is the
     // template and three fields, without working out its entries.
@@ -111,6 +148,9 @@ void SparseRecords::CopyTo(char* out) const {
                 const qint32 place = m_places.empty() ? ZeroRecord : m_places[size_t(number)];
                 if (place >= 0) {
                     std::memcpy(out, m_records[size_t(place)].data(), Record::Size);
+                } else if (place == InImage) {
+                    std::memcpy(out, m_image->Data() + qsizetype(number) * Record::Size,
+                                Record::Size);
                 } else if (place == ZeroRecord) {
                     std::memset(out, 0, Record::Size);
                 } else {
@@ -125,6 +165,7 @@ void SparseRecords::CopyTo(char* out) const {
 void SparseRecords::MakeDefault() {
     m_places.assign(Count, DefaultRecord);
     m_records.clear();
+    m_image.reset();
 }
 
 bool SparseRecords::IsDefault(int number) const {
