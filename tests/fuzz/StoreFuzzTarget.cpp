@@ -675,7 +675,12 @@ private:
             else
                 m_table.AssignCombination(combination, info, path, progress);
         };
+        // Refused before anything is read: the table stays as it is.
         QString refusal = RefusalOf(combination, infoBytes, pathBytes);
+        if (!refusal.isEmpty()) {
+            ExpectRefused(assign, refusal, before);
+            return;
+        }
         // The file the save builds on: the table, or what is on the disk
         // when that changed or was damaged; mended first when it is
         // damaged, or holds no record for the combination.
