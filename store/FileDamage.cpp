@@ -262,11 +262,6 @@ public:
           m_found(static_cast<size_t>(RecordCount), false) {}
 
     bool Has(int number) const { return m_found[size_t(number)]; }
-    // The record as it stands, whole.
-    void Take(int number, const char* record) {
-        m_found[size_t(number)] = true;
-        std::memcpy(m_records[size_t(number)].data(), record, Record::Size);
-    }
     // The record rebuilt from what reads of it.
     void Build(int number, const Entries& e, QByteArrayView info, QByteArrayView path) {
         const auto text = [](QByteArrayView t) { return t.isEmpty() ? Record::Placeholder : t; };
@@ -325,11 +320,10 @@ FileDamage::Mend FileDamage::Mended(QByteArrayView bytes) {
         if (kept.Has(number))
             continue;
         ++mend.records;
-        if (static_cast<unsigned char>(bytes[at]) == Record::MaxLength)
-            kept.Take(number, bytes.data() + at);
-        else
-            kept.Build(number, entries, Record::ReadField(bytes.data() + at, Record::Field::Info),
-                       Record::ReadField(bytes.data() + at, Record::Field::Path));
+        // Made again from what reads, as the program writes records: socket
+        // fields padded with tabs or NUL bytes read as names, and stay out.
+        kept.Build(number, entries, Record::ReadField(bytes.data() + at, Record::Field::Info),
+                   Record::ReadField(bytes.data() + at, Record::Field::Path));
     }
     // Then every other place where a record starts, for what those hide.
     qsizetype at = 0;
