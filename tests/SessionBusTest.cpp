@@ -90,8 +90,8 @@ INSTANTIATE_TEST_SUITE_P(
 struct AddressCase {
     const char* name;
     // {dir} the test's folder, which holds "silent" (a Unix socket that takes
-    // connections and never answers; "@{dir}/abstract" is another) and
-    // "nonce"; {port} a TCP port that does the same; {script} a program that starts another, writes
+    // connections and never answers; "@{dir}/abstract" is another), "full"
+    // (one whose queue of connections is full) and "nonce"; {port} a TCP port that does the same; {script} a program that starts another, writes
     // both their pids to {dir}/pids and never answers; {unix-bus}, {tcp-bus}, {nonce-tcp-bus} a
     // real bus's addresses.
     const char* address;
@@ -145,6 +145,9 @@ TEST_P(BusAddress, WhatDoesNotAnswerInTimeIsPassedOverAndNothingItStartedIsLeft)
     const FileDescriptor silent(ListenAt(path + "/silent"));
     const FileDescriptor silentAbstract(ListenAt('@' + path + "/abstract"));
     const FileDescriptor silentTcp(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    // A queue of connections that is full, with one that no one accepts.
+    const FileDescriptor full(ListenAt(path + "/full", 0));
+    const FileDescriptor waiting(ConnectTo(path + "/full"));
     WriteAll(dir.filePath("nonce"), QByteArray(16, 'n'));
     QByteArray address = GetParam().address;
     QProcess daemon;
@@ -180,6 +183,8 @@ INSTANTIATE_TEST_SUITE_P(
     Addresses, BusAddress,
     ::testing::Values(
         AddressCase{"SilentTcp", "tcp:host=127.0.0.1,port={port}", false},
+        AddressCase{"SilentTcpOfItsFamily", "tcp:host=localhost,port={port},family=ipv4", false},
+        AddressCase{"AFullQueueOfConnections", "unix:path={dir}/full", false},
         AddressCase{"SilentNonceTcp", "nonce-tcp:host=127.0.0.1,port={port},noncefile={dir}/nonce",
                     false},
         AddressCase{"NoSocketThenASilentOne", "unix:path=/nonexistent;unix:path={dir}/silent",

@@ -266,6 +266,7 @@ struct SquatCase {
     const char* name;
     const char* style;     // how the squatter behaves
     bool instanceLockHeld; // a running instance owns the name meanwhile
+    bool sameUser = false; // the squatter is this user's program, not Trinode
 };
 
 void PrintTo(const SquatCase& c, std::ostream* os) {
@@ -281,7 +282,7 @@ TEST_P(SquattingListener, NeverStopsTrinodeFromStarting) {
     TemporaryHome home;
     const QString socketPath = SingleInstance(home.CombinationFile()).SocketPath();
     ASSERT_FALSE(socketPath.isEmpty());
-    const uid_t other = UnusedId();
+    const uid_t other = c.sameUser ? ::geteuid() : UnusedId();
 
     // The other user binds in a directory of its own; the socket is then
     // put at the instance's name, as a user who could reach it would.
@@ -303,7 +304,8 @@ TEST_P(SquattingListener, NeverStopsTrinodeFromStarting) {
     if (c.instanceLockHeld)
         lock = std::make_unique<HeldLock>(socketPath);
     TrinodeProcess trinode;
-    const QString uidText = QStringLiteral("uid %1").arg(other);
+    const QString uidText = c.sameUser ? QStringLiteral("did not answer as Trinode")
+                                       : QStringLiteral("uid %1").arg(other);
     EXPECT_TRUE(trinode.SaysOnStandardError(uidText)) << trinode.StandardError().toStdString();
     // It started: the window's start-up made the file, and it keeps running.
     QDeadlineTimer deadline(20000);
@@ -329,6 +331,7 @@ INSTANTIATE_TEST_SUITE_P(
     Styles, SquattingListener,
     ::testing::Values(SquatCase{"AcceptsAndSaysNothing", "silent", true},
                       SquatCase{"AnswersRaised", "raised", true},
+                      SquatCase{"AnotherProgramOfTheUserAnswers", "raised", true, true},
                       SquatCase{"NeverAccepts", "never", true},
                       SquatCase{"AnswersRaisedWhileNoTrinodeRuns", "raised", false},
                       SquatCase{"NeverAcceptsWhileNoTrinodeRuns", "never", false}),

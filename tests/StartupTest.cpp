@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace {
@@ -165,14 +166,16 @@ TEST(Bindings, ListedAndImportedGiveBackTheSameFileByteForByte) {
     EXPECT_EQ(ReadAll(home.CombinationFile()), before);
 
     // Into a file that holds other bindings: they stay; a line that unbinds
-    // counts as such, and one that changes nothing not at all.
+    // counts as such, and one that changes nothing not at all. DEL and an
+    // overlong sequence come back escaped, an escape may end a field, and a
+    // CRLF line's CR is no part of its path.
     EXPECT_EQ(Trinode(home, {"--import", "-"}, &code,
-                      "Mail\t\t\tPost\t/usr/bin/mail\nInternet\t\t\t|\t|\n"
+                      "Mail\t\t\tPost\\x7f\xc0\xaf\t/usr/bin/mai\\x6c\r\nInternet\t\t\t|\t|\n"
                       "\t\tTwo\tTab\\x09here\t\n"),
               "Bound 1 combination and unbound 1 in " + file + "\n");
     EXPECT_EQ(Trinode(home, {"--list"}, &code),
               "Files\tPersonal\tMusic\tMedia Player\t/usr/bin/play\n"
-              "Mail\t\t\tPost\t/usr/bin/mail\n"
+              "Mail\t\t\tPost\\x7f\\xc0\\xaf\t/usr/bin/mail\n"
               "\t\tTwo\tTab\\x09here\t\n");
 }
 
@@ -197,6 +200,32 @@ TEST(Bindings, ListAndImportLoadNothingOfTheWindows) {
             EXPECT_FALSE(loaded.contains(windows))
                 << arguments.join(' ').toStdString() << ": " << windows;
     }
+}
+
+// A save makes its bytes durable before they take the file's name, as the
+// system's own record of the calls shows.
+TEST(Bindings, AnImportSyncsTheNewFileBeforeItTakesTheName) {
+    TemporaryHome home;
+    const QString log = home.FilePath("calls");
+    QProcess strace;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.Path());
+    strace.setProcessEnvironment(env);
+    strace.start("strace",
+                 {"-f", "-qq", "-o", log, "-e", "trace=fdatasync,fsync,rename,renameat,renameat2",
+                  QString::fromLocal8Bit(qgetenv("TRINODE_BIN")), "--import", "-"});
+    ASSERT_TRUE(strace.waitForStarted()) << "strace is missing: run tools/setup-debian --test";
+    strace.write("Files\t\t\tF\t/f\n");
+    strace.closeWriteChannel();
+    ASSERT_TRUE(strace.waitForFinished(20000));
+    ASSERT_EQ(strace.exitCode(), 0) << strace.readAllStandardError().toStdString();
+    QStringList calls;
+    for (const QByteArray& line : ReadAll(log).split('\n'))
+        if (line.contains("TrinodeRun.cmb") || line.contains("sync("))
+            calls << QString::fromUtf8(line.mid(line.indexOf(' ') + 1).split('(').value(0));
+    const qsizetype rename = calls.lastIndexOf(QRegularExpression("rename.*"));
+    ASSERT_GT(rename, 0) << calls.join(' ').toStdString();
+    EXPECT_EQ(calls[rename - 1], "fdatasync") << calls.join(' ').toStdString();
 }
 
 // Two first imports at once, with no file yet: both bindings are kept.
@@ -348,8 +377,8 @@ INSTANTIATE_TEST_SUITE_P(
                         {},
                         1,
                         "",
-                        "-: line 2: the path holds a NUL byte",
-                        "# bindings\nMusic\t\t\tPlayer\t/p\\x00q\n"},
+                        "-: line 3: the path holds a NUL byte",
+                        "# bindings\n\nMusic\t\t\tPlayer\t/p\\x00q\n"},
         CommandLineCase{"ImportAByteOrderMarkReadsAsNothing",
                         {"--import", "-"},
                         {},

@@ -155,13 +155,17 @@ TEST_F(StoreFile, ReadOnlyFileLoadsButRefusesAssignmentBeforeAnythingChanges) {
 
 TEST_F(StoreFile, PermissionsSurviveASave) {
     NoProgress none;
+    // The group too, where the owner is this user already: root may give any.
+    const gid_t group = ::geteuid() == 0 ? 4242 : ::getegid();
     for (const mode_t mode : {0600, 0640, 0604, 0660, 0666, 0700}) {
+        ASSERT_EQ(::chown(QFile::encodeName(File()).constData(), ::geteuid(), group), 0);
         ASSERT_EQ(::chmod(QFile::encodeName(File()).constData(), mode), 0);
         const ino_t inode = StatOf(File()).st_ino;
         m_table.AssignCombination(Music, QString::number(mode, 8), "/p", none);
         const struct stat st = StatOf(File());
         EXPECT_NE(st.st_ino, inode) << "saved in place";
         EXPECT_EQ(st.st_mode & 07777, mode);
+        EXPECT_EQ(st.st_gid, group) << std::oct << mode;
         EXPECT_EQ(m_table.FindCombination(Music), (Binding{QString::number(mode, 8), "/p"}));
     }
 }

@@ -151,7 +151,8 @@ TEST_F(SharedFile, TwoWritersInLoopsLoseNothingAndNoReaderSeesAPartFile) {
 }
 
 // Whoever holds the file, nothing waits for long: another user's lock (taken
-// by the real flock) holds up nothing, and a stopped save of this user
+// by the real flock, on the file or on a lock file that others can open)
+// holds up nothing, and a stopped save of this user
 // holds up a save and a load for a bounded time only, the save failing with
 // a message and writing nothing.
 TEST_F(SharedFile, NoHolderKeepsASaveOrALoadWaiting) {
@@ -169,11 +170,15 @@ TEST_F(SharedFile, NoHolderKeepsASaveOrALoadWaiting) {
         uid_t user;
         const char* holding; // the holder's line once it holds the lock
         QString outcome;     // the saver's line before its last
+        mode_t lockMode = 0; // a lock file made beforehand, with this mode
     } rows[] = {
         {"another user's exclusive lock", "flock", QStringList{"-x", File()} + holdsOn, other,
          "held", "Done"},
         {"another user's shared lock", "flock", QStringList{"-s", File()} + holdsOn, other, "held",
          "Done"},
+        {"another user's lock on a lock file readable to all", "flock",
+         QStringList{"-x", m_home.FilePath(".TrinodeRun.cmb.lock")} + holdsOn, other, "held",
+         "Done", 0644},
         {"a stopped save of this user",
          TRINODE_STORE_CHILD,
          {File(), "Files", "Personal", "Music", "First", "/first", "--stop-at", "Saving File..."},
@@ -188,6 +193,12 @@ TEST_F(SharedFile, NoHolderKeepsASaveOrALoadWaiting) {
             continue;
         CombinationTable(File()).CreateDefaultFile();
         ASSERT_EQ(::chmod(QFile::encodeName(File()).constData(), 0644), 0);
+        const QByteArray lock = QFile::encodeName(m_home.FilePath(".TrinodeRun.cmb.lock"));
+        ::unlink(lock.constData());
+        if (row.lockMode != 0) {
+            WriteAll(QString::fromLocal8Bit(lock), {});
+            ASSERT_EQ(::chmod(lock.constData(), row.lockMode), 0);
+        }
         const QByteArray before = ReadAll(File());
         LineChild holder(row.program, row.arguments, row.user);
         ASSERT_TRUE(holder.WaitFor(row.holding)) << row.scenario;
@@ -195,6 +206,8 @@ TEST_F(SharedFile, NoHolderKeepsASaveOrALoadWaiting) {
         ASSERT_GE(lines.size(), 2) << row.scenario;
         EXPECT_EQ(lines.at(lines.size() - 2), row.outcome) << row.scenario;
         EXPECT_EQ(lines.last(), "Table equals file") << row.scenario << ": not loaded";
+        // Only this user's save is one that a load waits for.
+        EXPECT_EQ(lines.first() == "Waiting to read", row.user == 0) << row.scenario;
         EXPECT_TRUE(row.outcome == "Done" || ReadAll(File()) == before) << row.scenario;
         // Once the holder has ended, the next save saves.
         holder.Kill();

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # trinode --bind-key and --unbind-key against each desktop's real settings
 # store, each in a session bus of its own and a home of its own: per row,
-# bind, bind again (no second entry), a shortcut the desktop's defaults hold
-# (refused, naming the holder), unbind (nothing of Trinode's left); KDE's key
-# is pressed right after the bind. Then the
+# bind another key, bind Ctrl+Alt+Space over it and again (one entry each
+# time), a shortcut the desktop's defaults hold (refused, naming the holder),
+# unbind (nothing of Trinode's left); KDE's key is pressed right after the
+# bind. Then the
 # grab of the running Trinode under openbox, and the autostart entry with
 # trinode --background.
 source "$(dirname "$0")/x11/harness.sh"
@@ -18,7 +19,7 @@ ROWS=(
     'gnome|GNOME|Alt+F4|"Close window" (org.gnome.desktop.wm.keybindings close)'
     'cinnamon|X-Cinnamon|Alt+Space|org.cinnamon.desktop.keybindings.wm activate-window-menu'
     'xfce|XFCE|Meta+E|the command "thunar"'
-    'kde|KDE|Alt+F4|"KWin: Close Window" (kwin, Window Close)'
+    'kde|KDE|Ctrl+Alt+T|"Konsole: Launch Konsole" (org.kde.konsole.desktop, _launch)'
     'mate|MATE|Alt+F4|"Close window" (org.mate.Marco.window-keybindings close, its default'
 )
 
@@ -47,11 +48,13 @@ entries_mate() {
     done | grep -c "$TRINODE_BIN"
 }
 entries_xfce() { xfconf-query -c xfce4-keyboard-shortcuts -l -v | grep -c "$TRINODE_BIN"; }
-# kglobalaccel writes its file half a second after a change.
+# kglobalaccel writes its file half a second after a change; once unbound,
+# no action of Trinode's is left, not even an empty one.
 entries_kde() {
-    local want=$1
+    local want=$1 pattern="^$KEY,"
+    ((want)) || pattern=.
     wait_until "kglobalshortcutsrc holds $want" eval '[[ $(kreadconfig5 --file kglobalshortcutsrc \
-        --group trinode.desktop --key _launch | grep -c Ctrl+Alt+Space) == $want ]]' && echo "$want"
+        --group trinode.desktop --key _launch | grep -c "$pattern") == $want ]]' && echo "$want"
 }
 
 # KDE's key works the moment it is bound: each press starts the desktop
@@ -82,9 +85,9 @@ desktop_row() {
             org.kde.kglobalaccel | grep -q true' || return 1
     fi
     local ok=0
-    for try in first second; do
-        out=$("$TRINODE_BIN" --bind-key 2>&1) || { fail "$try bind: $out"; ok=1; break; }
-        [[ "$(entries_$name 1)" == 1 ]] || { fail "$try bind: not one entry: $out"; ok=1; break; }
+    for KEY in Meta+Shift+K Ctrl+Alt+Space Ctrl+Alt+Space; do
+        out=$("$TRINODE_BIN" --bind-key "$KEY" 2>&1) || { fail "bind $KEY: $out"; ok=1; break; }
+        [[ "$(entries_$name 1)" == 1 ]] || { fail "bind $KEY: not one entry: $out"; ok=1; break; }
     done
     grep -q '^Shortcut=Ctrl+Alt+Space' "$HOME/.config/trinode/trinode.conf" || fail "not remembered" || ok=1
     [[ $name != kde ]] || kde_presses || ok=1
@@ -101,11 +104,11 @@ export TRINODE_BIN
 desktop_case() {
     local name desktop taken holder
     IFS='|' read -r name desktop taken holder <<<"$1"
-    # Plasma finds Trinode's desktop entry where it finds applications; its
-    # own KWin holds Alt+F4.
+    # Plasma finds Trinode's desktop entry where it finds applications;
+    # Konsole's entry holds Ctrl+Alt+T.
     mkdir -p "$CASE_HOME/.local/share/applications" "$CASE_HOME/.config"
     cp "$TRINODE_SOURCE_DIR/app/trinode.desktop" "$CASE_HOME/.local/share/applications/"
-    printf '[kwin]\nWindow Close=Alt+F4,Alt+F4,Close Window\n_k_friendly_name=KWin\n' \
+    printf '[org.kde.konsole.desktop]\n_launch=Ctrl+Alt+T,none,Launch Konsole\n_k_friendly_name=Konsole\n' \
         >"$CASE_HOME/.config/kglobalshortcutsrc"
     HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" XDG_CURRENT_DESKTOP=$desktop \
         dbus-run-session -- bash -c 'desktop_row "$@"' _ "$name" "$taken" "$holder" \
@@ -147,17 +150,25 @@ trinode_in_case() {
 }
 
 # No desktop settings under openbox: the running Trinode grabs the key that
-# --bind-key remembers, and its press brings the hidden window up active.
+# --bind-key remembers (its own grab is no other program's: the same key
+# bound again is bound), and its press brings the hidden window up active,
+# with NumLock on as well as off.
 case_openbox_grab_summons() {
     start_openbox || return 1
     start_trinode || return 1
-    local out
-    out=$(trinode_in_case --bind-key 2>&1) || fail "bind: $out" || return 1
-    xdotool windowfocus --sync "$WINDOW" key Escape
-    wait_until "Esc hides the window" eval '! xdotool search --onlyvisible --name "^Trinode$" >/dev/null' || return 1
-    wait_until "Ctrl+Alt+Space brings it up active" eval 'xdotool key ctrl+alt+space
-        xdotool search --onlyvisible --name "^Trinode$" | grep -qx "$WINDOW" &&
-        [[ "$(xdotool getactivewindow 2>/dev/null)" == "$WINDOW" ]]'
+    local out key press
+    for key in Ctrl+Alt+Space Meta+Shift+K Meta+Shift+K; do
+        out=$(trinode_in_case --bind-key "$key" 2>&1) || fail "bind $key: $out" || return 1
+    done
+    for press in super+shift+k Num_Lock; do
+        [[ $press == Num_Lock ]] && xdotool key Num_Lock
+        xdotool windowfocus --sync "$WINDOW" key Escape
+        wait_until "Esc hides the window" eval '! xdotool search --onlyvisible --name "^Trinode$" >/dev/null' || return 1
+        wait_until "Meta+Shift+K brings it up active ($press)" eval 'xdotool key super+shift+k
+            xdotool search --onlyvisible --name "^Trinode$" | grep -qx "$WINDOW" &&
+            [[ "$(xdotool getactivewindow 2>/dev/null)" == "$WINDOW" ]]' || return 1
+    done
+    xdotool key Num_Lock
 }
 
 # The autostart entry, written by the build's trinode (which says that it

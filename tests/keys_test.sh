@@ -70,7 +70,7 @@ case_held_keys_repeat_only_where_harmless() {
     xdotool keydown 1
     wait_until "1 repeats" presses_seen 1 3 || ok=0
     xdotool keyup 1
-    xdotool type --delay 20 23
+    xdotool type --delay 20 22
     ((ok)) && wait_until "socket 3 fills" picture_differs EmptySocket3 "$empty" || ok=0
     ((ok)) && { [[ "$(picture EmptySocket2)" != "$(picture EmptySocket1)" ]] ||
         fail "the held 1 pressed One again"; } || ok=0

@@ -96,7 +96,7 @@ case_metacity_refusal_is_reported() {
     (($(wc -l <"$CASE_HOME/second.err") == 1)) || fail "more than one line: $SECOND_ERR" || return 1
     wait_until "the window demands attention" eval \
         'xprop -id "$WINDOW" _NET_WM_STATE | grep -q _NET_WM_STATE_DEMANDS_ATTENTION' || return 1
-    [[ "$(active_window)" == "$OTHER" ]] || fail "the GTK window lost the focus"
+    [[ "$(active_window)" == "$OTHER" ]] || fail "the GTK window lost the focus" || return 1
     stop_other_program
 }
 

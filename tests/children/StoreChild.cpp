@@ -157,11 +157,26 @@ Options Parse(int argc, char** argv) {
     return options;
 }
 
+// Says once that the load waits for another program's save.
+class LoadWaits final : public AssignProgress {
+public:
+    void Stage(const QString&) override {}
+    void Position(int) override {}
+    void Waiting() override {
+        if (!std::exchange(m_told, true))
+            std::printf("Waiting to read\n");
+    }
+
+private:
+    bool m_told = false;
+};
+
 // A short file is loaded as far as it goes, and the program goes on, as
 // Trinode does at start-up.
 void Load(CombinationTable& table) {
     try {
-        table.LoadFile();
+        LoadWaits waits;
+        table.LoadFile(waits);
     } catch (const TrinodeError& e) {
         // A damaged file is read as far as it reads.
         if (!table.Damage().IsDamaged())
