@@ -170,8 +170,8 @@ TEST(Bindings, ListedAndImportedGiveBackTheSameFileByteForByte) {
     // overlong sequence come back escaped, an escape may end a field, and a
     // CRLF line's CR is no part of its path.
     EXPECT_EQ(Trinode(home, {"--import", "-"}, &code,
-                      "Mail\t\t\tPost\\x7f\xc0\xaf\t/usr/bin/mai\\x6c\r\nInternet\t\t\t|\t|\n"
-                      "\t\tTwo\tTab\\x09here\t\n"),
+                      "Mail\t\t\tPost\\x7f\xc0\xaf\t/usr/bin/mai\\x6c\nInternet\t\t\t|\t|\n"
+                      "\t\tTwo\tTab\\x09here\t\r\n"),
               "Bound 1 combination and unbound 1 in " + file + "\n");
     EXPECT_EQ(Trinode(home, {"--list"}, &code),
               "Files\tPersonal\tMusic\tMedia Player\t/usr/bin/play\n"
