@@ -3,7 +3,7 @@
 #include "bindings/TBindingsForm.h"
 #include "launcher/Canvas.h"
 #include "launcher/ImageButton.h"
-#include "platform/ErrorGuard.h"
+#include "look/ErrorGuard.h"
 #include "platform/PathOpener.h"
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"

@@ -7,7 +7,7 @@
 #include "launcher/ImageButton.h"
 #include "launcher/PictureHolder.h"
 #include "launcher/TMainForm.h"
-#include "platform/ColourKey.h"
+#include "art/ColourKey.h"
 #include "store/CombinationTable.h"
 #include "tests/TestSupport.h"
 

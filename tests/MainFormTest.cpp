@@ -9,7 +9,7 @@
 #include "launcher/PictureHolder.h"
 #include "launcher/TMainForm.h"
 #include "look/MnemonicLabel.h"
-#include "platform/ColourKey.h"
+#include "art/ColourKey.h"
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
