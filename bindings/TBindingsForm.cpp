@@ -8,7 +8,7 @@
 #include "look/FilterBox.h"
 #include "look/PixelFont.h"
 #include "look/ScreenCentre.h"
-#include "platform/ErrorGuard.h"
+#include "look/ErrorGuard.h"
 #include "store/CombinationRecord.h"
 #include "store/CombinationTable.h"
 #include "store/WordFilter.h"

@@ -12,7 +12,7 @@
 #include "look/PixelFont.h"
 #include "look/ScreenCentre.h"
 #include "platform/ApplicationCatalogue.h"
-#include "platform/ErrorGuard.h"
+#include "look/ErrorGuard.h"
 #include "store/CombinationRecord.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"

@@ -1,7 +1,7 @@
 #include "launcher/LazyPicture.h"
 
 #include "art/Art.h"
-#include "platform/ColourKey.h"
+#include "art/ColourKey.h"
 
 LazyPicture::LazyPicture(QString name) : m_name(std::move(name)) {}
 

@@ -1,7 +1,7 @@
 #include "launcher/PicturePrefetch.h"
 
 #include "art/Art.h"
-#include "platform/ColourKey.h"
+#include "art/ColourKey.h"
 
 #include <QtGlobal>
 

@@ -18,8 +18,8 @@ TrinodeApplication::~TrinodeApplication() {
     EndWindows();
 }
 
-// The activator goes first; the main window takes its children, the editor
-// and help window, with it.
+// The activator goes first; the main window takes its children, the windows
+// it opened, with it.
 void TrinodeApplication::EndWindows() {
     m_keyGrab.reset();
     m_activator.reset();
@@ -61,17 +61,6 @@ QList<QWidget*> TrinodeApplication::OpenWindows() const {
     return windows;
 }
 
-// The dialogs need the font database, whose first use costs more than all the
-// rest of start-up; the main window shows nothing that needs it at first.
-void TrinodeApplication::MakeDialogs() {
-    TMainForm::Dialogs dialogs;
-    dialogs.editor = new TAddForm(m_table, *m_mainForm, m_mainForm.get());
-    dialogs.help = new THelpForm(m_mainForm.get());
-    dialogs.bindings = new TBindingsForm(m_table, *m_mainForm, m_mainForm.get());
-    dialogs.summonKey = new SummonKeyDialog(m_mainForm.get());
-    m_mainForm->SetDialogs(dialogs);
-}
-
 void TrinodeApplication::PrefetchPictures() {
     m_prefetch.Start(TMainForm::FirstPaintPictures(), PicturePrefetch::GuessedRatio());
 }
@@ -88,7 +77,16 @@ void TrinodeApplication::Start(bool show) {
     m_mainForm = std::make_unique<TMainForm>(m_table, nullptr, &m_prefetch);
     // Pictures for a ratio the window turned out not to need go now.
     m_prefetch.Finish();
-    m_mainForm->SetDialogMaker([this]() { MakeDialogs(); });
+    // The dialogs need the font database, whose first use costs more than all
+    // the rest of start-up; the main window shows nothing that needs it at
+    // first, and makes each when it needs it.
+    TMainForm& form = *m_mainForm;
+    m_mainForm->SetDialogs({
+        .editor = [this, &form] { return new TAddForm(m_table, form, &form); },
+        .help = [&form] { return new THelpForm(&form); },
+        .bindings = [this, &form] { return new TBindingsForm(m_table, form, &form); },
+        .summonKey = [&form] { return new SummonKeyDialog(&form); },
+    });
     m_activator = std::make_unique<WindowActivator>();
     m_instance.Listen(
         [this](const SummonRequest& request, std::function<void(SingleInstance::Answer)> done) {

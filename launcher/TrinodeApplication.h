@@ -2,7 +2,7 @@
 
 // Everything that start-up makes, in the order it makes it: the combination
 // table, the guard against a second running instance, then the main window,
-// the editor and the help window. main() and the start-up benchmark share it,
+// which makes the windows it opens. main() and the start-up benchmark share it,
 // so the benchmark measures exactly what the program does.
 
 #include "launcher/PicturePrefetch.h"
@@ -39,7 +39,8 @@ public:
 
     // Makes the main window and shows it (unless show is false: the first
     // summon shows it); the file is loaded, and the editor and help windows
-    // are made, in that order right after its first paint.
+    // are made, in that order right after its first paint; the bindings
+    // window and the key dialog when first opened.
     void Start(bool show);
 
     TMainForm& MainForm() { return *m_mainForm; }
@@ -48,15 +49,14 @@ public:
     void EndWindows();
 
 private:
-    void MakeDialogs();
     QList<QWidget*> OpenWindows() const;
     void Summon(const SummonRequest& request, std::function<void(SingleInstance::Answer)> done);
 
     CombinationTable m_table;
     SingleInstance m_instance;
     PicturePrefetch m_prefetch;
-    // The editor and help window are the main window's children, and it
-    // alone deletes them.
+    // The windows the main window opens are its children, and it alone
+    // deletes them.
     std::unique_ptr<TMainForm> m_mainForm;
     std::unique_ptr<WindowActivator> m_activator;
     std::unique_ptr<KeyGrab> m_keyGrab;

@@ -7,7 +7,7 @@
 #include "launcher/ImageButton.h"
 #include "launcher/PictureHolder.h"
 #include "launcher/TMainForm.h"
-#include "platform/ColourKey.h"
+#include "art/ColourKey.h"
 #include "store/CombinationTable.h"
 #include "tests/TestSupport.h"
 
@@ -39,7 +39,7 @@ protected:
     void SetUp() override {
         ASSERT_NE(ScreenNamed("Left"), nullptr) << "the test needs its two offscreen monitors";
         ASSERT_NE(ScreenNamed("Right"), nullptr);
-        m_form.SetDialogs({&m_editor, &m_help});
+        m_form.SetDialogs({Given(m_editor), Given(m_help)});
     }
 
     void ShowAtSize(QSize size) {

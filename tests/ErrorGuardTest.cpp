@@ -1,6 +1,6 @@
 // The error box and the messages it shows.
 
-#include "platform/ErrorGuard.h"
+#include "look/ErrorGuard.h"
 #include "store/TrinodeError.h"
 #include "tests/TestSupport.h"
 

@@ -59,7 +59,7 @@ Difference Compare(const QImage& a, const QImage& b) {
 
 class HighResolution : public ::testing::Test {
 protected:
-    void SetUp() override { m_form.SetDialogs({&m_editor, &m_help}); }
+    void SetUp() override { m_form.SetDialogs({Given(m_editor), Given(m_help)}); }
 
     // Shows the window on the screen of that ratio, or moves it there.
     bool PutOn(qreal ratio) {

@@ -9,7 +9,7 @@
 #include "launcher/PictureHolder.h"
 #include "launcher/TMainForm.h"
 #include "look/MnemonicLabel.h"
-#include "platform/ColourKey.h"
+#include "art/ColourKey.h"
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
@@ -50,7 +50,7 @@ QImage ImageOf(PictureHolder* holder) {
 class MainForm : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_form.SetDialogs({&m_editor, &m_help, &m_bindings, &m_summonKey});
+        m_form.SetDialogs({Given(m_editor), Given(m_help), Given(m_bindings), Given(m_summonKey)});
         m_form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form, 30000));
         // Right after its first paint the window creates the missing file;
@@ -763,7 +763,7 @@ TEST(MainFormBeforeFirstPaint, ActionsFindTheFileLoaded) {
         TMainForm form(table);
         QDialog editor;
         QDialog help;
-        form.SetDialogs({&editor, &help});
+        form.SetDialogs({Given(editor), Given(help)});
         form.show();
         ASSERT_EQ(QFile::exists(home.CombinationFile()), row.fileExists)
             << "showing the window loads or creates nothing yet";

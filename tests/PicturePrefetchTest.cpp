@@ -5,7 +5,7 @@
 #include "launcher/PicturePrefetch.h"
 #include "art/Art.h"
 #include "launcher/TMainForm.h"
-#include "platform/ColourKey.h"
+#include "art/ColourKey.h"
 #include "store/CombinationTable.h"
 #include "tests/TestSupport.h"
 

@@ -95,7 +95,7 @@ protected:
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(Rooted("{root}/config")));
         m_form.emplace(m_table);
         m_seen.form = &*m_form;
-        m_form->SetDialogs({&m_editor, &m_help});
+        m_form->SetDialogs({Given(m_editor), Given(m_help)});
         m_form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&*m_form, 30000));
         // Right after its first paint the window creates the missing file;

@@ -28,6 +28,12 @@
 
 #include <sys/stat.h>
 
+// A window the test made, handed to the main window as the one it makes
+// when it first needs it.
+template <class Window> std::function<Window*()> Given(Window& window) {
+    return [&window] { return &window; };
+}
+
 class QImage;
 class QWidget;
 

@@ -7,7 +7,7 @@
 // pure red: the window's transparent colour.
 
 #include "art/JpegDecoder.h"
-#include "platform/ColourKey.h"
+#include "art/ColourKey.h"
 #include "tools/artgen/JpegEncoder.h"
 #include "tools/artgen/PictureSet.h"
 

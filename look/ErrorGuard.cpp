@@ -1,4 +1,4 @@
-#include "platform/ErrorGuard.h"
+#include "look/ErrorGuard.h"
 
 #include "store/TrinodeError.h"
 

@@ -1,4 +1,4 @@
-#include "platform/ColourKey.h"
+#include "art/ColourKey.h"
 
 #include <QImage>
 
