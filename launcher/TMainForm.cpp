@@ -256,10 +256,6 @@ void TMainForm::RunCurrent() {
     m_opener->Open(m_table.Stored(m_panel.SocketValues()).path);
 }
 
-bool TMainForm::RunPending() const {
-    return m_opener->Pending();
-}
-
 void TMainForm::ShowHelp() {
     LoadTable();
     if (QDialog* help = m_dialogs.Help())

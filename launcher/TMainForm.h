@@ -54,16 +54,12 @@ public:
     using Dialogs = MainDialogs::Makers;
     void SetDialogs(Dialogs dialogs);
 
-    const Combination& SocketValues() const { return m_panel.SocketValues(); }
     Combination CombinationToEdit() const override;
     void RefreshCurrent() override;
     void ShowCombination(const Combination& combination) override;
     void EditCombination(const Combination& combination) override;
 
     const QString& CurrentPath() const { return m_panel.CurrentPath(); }
-    // Whether a path that Run opened has not yet ended (opened, failed or
-    // given up on).
-    bool RunPending() const;
 
     // Loads the combination file into the table, or creates it when there is
     // none; once. The window does it right after its first paint, which needs

@@ -1,6 +1,7 @@
 // The main window on the offscreen platform: its components where they
 // belong, the pictures through press and release, and the socket panel.
 
+#include "art/ColourKey.h"
 #include "art/PictureTable.h"
 #include "bindings/TBindingsForm.h"
 #include "launcher/ImageButton.h"
@@ -9,7 +10,7 @@
 #include "launcher/PictureHolder.h"
 #include "launcher/TMainForm.h"
 #include "look/MnemonicLabel.h"
-#include "art/ColourKey.h"
+#include "platform/PathOpener.h"
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
@@ -91,11 +92,12 @@ protected:
     QString RunBoxText() {
         return ErrorBoxTextOf([&] {
             Click("MainButton");
-            EXPECT_TRUE(QTest::qWaitFor([&] { return !m_form.RunPending(); }, 30000));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !m_form.findChild<PathOpener*>()->Pending(); },
+                                        30000));
         });
     }
 
-    Combination Sockets() const { return m_form.SocketValues(); }
+    Combination Sockets() const { return ShownSockets(m_form); }
     QString Info() { return Child<QLabel>(QStringLiteral("InfoLabel"))->text(); }
 
     void Assign(const Combination& combination, const QString& info, const QString& path) {
@@ -495,7 +497,8 @@ protected:
             });
             for (const Stroke stroke : strokes) {
                 Send(stroke);
-                EXPECT_TRUE(QTest::qWaitFor([&] { return !m_form.RunPending(); }, 30000));
+                EXPECT_TRUE(QTest::qWaitFor(
+                    [&] { return !m_form.findChild<PathOpener*>()->Pending(); }, 30000));
             }
         }
         const Combination sockets = Sockets();
@@ -599,7 +602,8 @@ TEST_P(FindsBindings, NarrowsByEveryWordAndActsOnTheFirstRowLeft) {
                 QTest::keyClick(box, Qt::Key_Escape);
         });
         QTest::keyClick(&m_form, Qt::Key_F, Qt::ControlModifier);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !m_form.RunPending(); }, 30000));
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return !m_form.findChild<PathOpener*>()->Pending(); }, 30000));
     }
     EXPECT_EQ(listed, row.listed);
     const Combination sockets = Sockets();
@@ -768,7 +772,7 @@ TEST(MainFormBeforeFirstPaint, ActionsFindTheFileLoaded) {
         ASSERT_EQ(QFile::exists(home.CombinationFile()), row.fileExists)
             << "showing the window loads or creates nothing yet";
         row.act(form);
-        EXPECT_EQ(form.SocketValues(), (Combination{"Files", "", ""}));
+        EXPECT_EQ(ShownSockets(form), (Combination{"Files", "", ""}));
         EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("InfoLabel"))->text(), row.info);
         EXPECT_EQ(ReadAll(home.CombinationFile()).size(), CombinationTable::FileSize);
     }
