@@ -430,13 +430,13 @@ TEST_F(MainForm, NoPictureCutsHolesThroughTheColourKey) {
 
 // --- Keys ---------------------------------------------------------------------
 
-// What each action of the key table does through the real window: the buttons
+// What each key the README promises does through the real window: the buttons
 // placed before, the picture that has the focus, and what the window shows
 // after the key is held (a repeat that Qt tells as one, then one that an X
 // server sends as a release and a press of the same moment) and after it is
 // pressed: the sockets, then what opened, or the window gone.
 struct KeyScenario {
-    KeyAction action;
+    QKeyCombination chord;
     QStringList placed;
     const char* focused;
     const char* afterRepeats;
@@ -444,29 +444,31 @@ struct KeyScenario {
 };
 
 const KeyScenario KeyScenarios[] = {
-    {KeyAction::Run, {"Files"}, nullptr, "Files,,", "Files,,|No such file or directory."},
+    {QKeyCombination(Qt::Key_Return),
+     {"Files"},
+     nullptr,
+     "Files,,",
+     "Files,,|No such file or directory."},
+    {QKeyCombination(Qt::Key_Enter),
+     {"Files"},
+     nullptr,
+     "Files,,",
+     "Files,,|No such file or directory."},
     // Held, Backspace empties one socket after another, socket 1 too.
-    {KeyAction::ClearLastSocket, {"Files", "Music", "One"}, nullptr, "Files,,", ",,"},
-    {KeyAction::ClearAllSockets, {"Files", "Music"}, nullptr, "Files,Music,", ",,"},
-    {KeyAction::ShowHelp, {}, nullptr, ",,", ",,|help"},
-    {KeyAction::OpenEditor, {}, nullptr, ",,", ",,|editor"},
-    {KeyAction::GetOutOfTheWay, {}, nullptr, ",,", ",,|hidden"},
-    {KeyAction::Exit, {}, nullptr, ",,", ",,|closed"},
-    {KeyAction::PressFocused, {}, "FilesButton", ",,", "Files,,"},
-    {KeyAction::FindBindings, {}, nullptr, ",,", ",,|bindings"},
-    {KeyAction::ChooseSummonKey, {}, nullptr, ",,", ",,|summon key"},
+    {QKeyCombination(Qt::Key_Backspace), {"Files", "Music", "One"}, nullptr, "Files,,", ",,"},
+    {QKeyCombination(Qt::Key_Delete), {"Files", "Music"}, nullptr, "Files,Music,", ",,"},
+    {QKeyCombination(Qt::Key_F1), {}, nullptr, ",,", ",,|help"},
+    {Qt::ControlModifier | Qt::Key_E, {}, nullptr, ",,", ",,|editor"},
+    {QKeyCombination(Qt::Key_Escape), {}, nullptr, ",,", ",,|hidden"},
+    {Qt::ControlModifier | Qt::Key_Q, {}, nullptr, ",,", ",,|closed"},
+    {QKeyCombination(Qt::Key_Space), {}, "FilesButton", ",,", "Files,,"},
+    {Qt::ControlModifier | Qt::Key_F, {}, nullptr, ",,", ",,|bindings"},
+    {QKeyCombination(Qt::Key_F3), {}, nullptr, ",,", ",,|bindings"},
+    {Qt::ControlModifier | Qt::Key_K, {}, nullptr, ",,", ",,|summon key"},
 };
 
-} // namespace
 
-// Beside the type, where the test's printer looks for it.
-void PrintTo(const KeyBinding& binding, std::ostream* out) {
-    *out << QKeySequence(binding.chord).toString().toStdString();
-}
-
-namespace {
-
-class Keys : public MainForm, public ::testing::WithParamInterface<KeyBinding> {
+class Keys : public MainForm, public ::testing::WithParamInterface<KeyScenario> {
 protected:
     enum class Stroke { QtRepeat, ServerRepeat, Press };
 
@@ -520,10 +522,7 @@ protected:
 };
 
 TEST_P(Keys, ActOnceAndWhenHeldOnlyWhereThatIsHarmless) {
-    const KeyScenario* scenario = nullptr;
-    for (const KeyScenario& row : KeyScenarios)
-        scenario = row.action == GetParam().action ? &row : scenario;
-    ASSERT_NE(scenario, nullptr) << "no scenario for this key's action";
+    const KeyScenario* scenario = &GetParam();
     Assign({"Files", "", ""}, "Gone", m_home.FilePath("missing"));
     for (const QString& button : scenario->placed)
         Click(QLatin1String(PictureTable::ImageOfButton(button)->objectName));
@@ -535,13 +534,20 @@ TEST_P(Keys, ActOnceAndWhenHeldOnlyWhereThatIsHarmless) {
     EXPECT_EQ(After({Stroke::Press}), QString(scenario->afterPress));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, Keys, ::testing::ValuesIn(MainKeys::Bindings().begin(), MainKeys::Bindings().end()),
-    [](const auto& info) {
-        std::string name = QKeySequence(info.param.chord).toString().toStdString();
-        std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Readme, Keys, ::testing::ValuesIn(KeyScenarios), [](const auto& info) {
+    std::string name = QKeySequence(info.param.chord).toString().toStdString();
+    std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
+    return name;
+});
+
+// The window's key table holds the keys above and no other.
+TEST(KeyTable, HoldsTheReadmesKeysAndNoOther) {
+    for (const KeyBinding& binding : MainKeys::Bindings())
+        EXPECT_TRUE(std::ranges::any_of(KeyScenarios, [&](const KeyScenario& row) {
+            return row.chord == binding.chord;
+        })) << QKeySequence(binding.chord).toString().toStdString();
+    EXPECT_EQ(MainKeys::Bindings().size(), std::size(KeyScenarios));
+}
 
 // The bindings window over three bindings, through the main window's Ctrl+F:
 // the rows that typed words leave (their information, in the file's order),
