@@ -28,24 +28,6 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent, PicturePrefetch* 
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_table(table), m_panel(table),
       m_board(*this, prefetch),
       m_keys(m_board, [this](KeyAction action) { return ActOnKey(action); }) {
-    SetUpWindow();
-    for (ImageButton* image : m_board.Images()) {
-        connect(image, &ImageButton::MouseDown, this, [this, image] { ImageMouseDown(*image); });
-        connect(image, &ImageButton::Clicked, this, [this, image] { ImageClick(*image); });
-        connect(image, &ImageButton::MouseUp, this, [this, image] { ImageMouseUp(*image); });
-    }
-    m_hintWanted = SummonSettings().HintWanted();
-    UpdateDisplay();
-
-    // Centred when not maximised.
-    resize(Canvas::LayoutSize);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-}
-
-TMainForm::~TMainForm() = default;
-
-void TMainForm::SetUpWindow() {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Trinode"));
     setAttribute(Qt::WA_AlwaysShowToolTips);
@@ -63,11 +45,24 @@ void TMainForm::SetUpWindow() {
     });
     // Until the first activation the window has the toolkit's own colour.
     setAutoFillBackground(true);
+    for (ImageButton* image : m_board.Images()) {
+        connect(image, &ImageButton::MouseDown, this, [this, image] { ImageMouseDown(*image); });
+        connect(image, &ImageButton::Clicked, this, [this, image] {
+            if (PictureTable::Images()[image->Tag()].role == Role::Exit)
+                ErrorGuard::Guarded([this]() { ExitButtonClick(); });
+        });
+        connect(image, &ImageButton::MouseUp, this, [this, image] { ImageMouseUp(*image); });
+    }
+    m_hintWanted = SummonSettings().HintWanted();
+    UpdateDisplay();
+
+    // Centred when not maximised.
+    resize(Canvas::LayoutSize);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 }
 
-QStringList TMainForm::FirstPaintPictures() {
-    return PictureBoard::FirstPaintPictures();
-}
+TMainForm::~TMainForm() = default;
 
 void TMainForm::SetDialogs(Dialogs dialogs) {
     m_dialogs.SetMakers(std::move(dialogs));
@@ -219,11 +214,6 @@ void TMainForm::ImageMouseUp(ImageButton& image) {
     });
 }
 
-void TMainForm::ImageClick(ImageButton& image) {
-    if (PictureTable::Images()[image.Tag()].role == Role::Exit)
-        ErrorGuard::Guarded([this]() { ExitButtonClick(); });
-}
-
 void TMainForm::RefreshCurrent() {
     LoadTable();
     m_panel.RefreshCurrent();
@@ -329,7 +319,12 @@ bool TMainForm::ActOnKey(KeyAction action) {
     case KeyAction::Run:
         return ClickImage(QStringLiteral("MainButton"));
     case KeyAction::ClearLastSocket:
-        ClearLastFilledSocket();
+        for (int n = SocketPanel::SocketCount; n >= 1; --n) {
+            if (!m_panel.SocketValues()[n - 1].isEmpty()) {
+                ClearSocket(n);
+                break;
+            }
+        }
         return true;
     case KeyAction::ClearAllSockets:
         for (int n = 1; n <= SocketPanel::SocketCount; ++n)
@@ -341,7 +336,9 @@ bool TMainForm::ActOnKey(KeyAction action) {
     case KeyAction::OpenEditor:
         return ClickImage(QStringLiteral("AddShortcutButton"));
     case KeyAction::GetOutOfTheWay:
-        GetOutOfTheWay();
+        // Hidden rather than ended: the next summon shows the window again
+        // as it was, sockets and all.
+        hide();
         return true;
     case KeyAction::Exit:
         return ClickImage(QStringLiteral("ExitButton"));
@@ -366,21 +363,6 @@ bool TMainForm::ClickImage(const QString& objectName) {
     if (image)
         image->Click();
     return image != nullptr;
-}
-
-void TMainForm::ClearLastFilledSocket() {
-    for (int n = SocketPanel::SocketCount; n >= 1; --n) {
-        if (!m_panel.SocketValues()[n - 1].isEmpty()) {
-            ClearSocket(n);
-            return;
-        }
-    }
-}
-
-void TMainForm::GetOutOfTheWay() {
-    // Hidden rather than ended: the next summon shows the window again as it
-    // was, sockets and all.
-    hide();
 }
 
 QScreen* TMainForm::PlaceOnPointerScreen() {

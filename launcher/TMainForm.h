@@ -44,10 +44,6 @@ public:
                        PicturePrefetch* prefetch = nullptr);
     ~TMainForm() override;
 
-    // The pictures the window shows at its first paint, in the order it
-    // decodes them.
-    static QStringList FirstPaintPictures();
-
     // Who makes the windows it opens. The editor and help are made right
     // after the window's first paint, so that nothing delays its appearance;
     // the bindings window and the key dialog when first opened.
@@ -102,7 +98,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void SetUpWindow();
     void FormActivate();
     void AfterFirstPaint();
     // Shows the sockets, the information and the hint line as the panel and
@@ -112,12 +107,9 @@ private:
     bool ActOnKey(KeyAction action);
     // Presses and releases the image as a click inside it does.
     bool ClickImage(const QString& objectName);
-    void ClearLastFilledSocket();
-    void GetOutOfTheWay();
 
     void ImageMouseDown(ImageButton& image);
     void ImageMouseUp(ImageButton& image);
-    void ImageClick(ImageButton& image);
 
     CombinationTable& m_table;
     SocketPanel m_panel;
