@@ -4,6 +4,7 @@
 #include "launcher/Canvas.h"
 #include "launcher/ImageButton.h"
 #include "look/ErrorGuard.h"
+#include "look/PixelFont.h"
 #include "platform/PathOpener.h"
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
@@ -33,9 +34,7 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent, PicturePrefetch* 
     setAttribute(Qt::WA_AlwaysShowToolTips);
     // The window takes the keys that its pictures leave.
     setFocusPolicy(Qt::StrongFocus);
-    QFont windowFont(QStringLiteral("MS Sans Serif"));
-    windowFont.setPixelSize(11);
-    setFont(windowFont);
+    setFont(PixelFont::Named("MS Sans Serif", 11));
 
     // A failed open is shown as if Run itself had raised it.
     m_opener = new PathOpener(this);
