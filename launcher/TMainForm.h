@@ -55,8 +55,6 @@ public:
     void ShowCombination(const Combination& combination) override;
     void EditCombination(const Combination& combination) override;
 
-    const QString& CurrentPath() const { return m_panel.CurrentPath(); }
-
     // Loads the combination file into the table, or creates it when there is
     // none; once. The window does it right after its first paint, which needs
     // no combination; every action that uses the table (a placed button, a
