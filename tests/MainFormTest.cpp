@@ -783,6 +783,32 @@ TEST(MainFormBeforeFirstPaint, ActionsFindTheFileLoaded) {
     }
 }
 
+// Right after its first paint the window makes the editor and help; the key
+// dialog (as the bindings window) only when it is first opened, and once.
+TEST(MainFormDialogs, TheKeyDialogIsMadeAtItsFirstOpening) {
+    TemporaryHome home;
+    CombinationTable table(home.CombinationFile());
+    TMainForm form(table);
+    QDialog editor, help, summonKey;
+    QStringList made;
+    const auto maker = [&made](QDialog& dialog, const char* name) {
+        return std::function<QDialog*()>([&made, &dialog, name] {
+            made << name;
+            return &dialog;
+        });
+    };
+    form.SetDialogs(
+        {maker(editor, "editor"), maker(help, "help"), nullptr, maker(summonKey, "key")});
+    form.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return made.size() == 2; }, 30000));
+    EXPECT_EQ(made, QStringList({"editor", "help"}));
+    for (int opening = 1; opening <= 2; ++opening) {
+        ModalWatcher watcher([](QWidget* modal) { modal->close(); });
+        QTest::keyClick(&form, Qt::Key_K, Qt::ControlModifier);
+    }
+    EXPECT_EQ(made, QStringList({"editor", "help", "key"}));
+}
+
 TEST(ColourKey, FindsExactlyThePureRedPixels) {
     QImage image(6, 3, QImage::Format_RGB32);
     image.fill(QColor(254, 0, 0));
