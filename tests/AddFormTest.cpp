@@ -665,9 +665,17 @@ TEST(LaunchableFilter, ShowsFoldersLaunchersAndProgramsOnly) {
         bool shown;
     };
     const Case cases[] = {
-        {"tool", true, true},         {"notes.txt", false, false}, {"notes", false, false},
-        {"App.desktop", false, true}, {"SETUP.EXE", false, true},  {"go.bat", false, true},
-        {"a.lnk", false, true},       {"b.com", false, true},      {"run.sh", false, false},
+        {"tool", true, true},
+        {"notes.txt", false, false},
+        {"notes", false, false},
+        {"App.desktop", false, true},
+        {"SETUP.EXE", false, true},
+        {"go.bat", false, true},
+        {"a.lnk", false, true},
+        {"b.com", false, true},
+        {"run.sh", false, false},
+        // Run hands it to the default application: no launcher to offer.
+        {"Old.DESKTOP", false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
