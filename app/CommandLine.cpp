@@ -120,7 +120,7 @@ void CommandLine::Refuse(const QString& why) {
     m_action = Action::Usage;
 }
 
-// --help and --version win over anything else, as they always did; of the
+// --help and --version win over anything else; of the
 // options that do something, one at a time.
 void CommandLine::Take(Action action, const std::optional<QString>& value) {
     const auto informs = [](Action a) { return a == Action::Help || a == Action::Version; };

@@ -6,19 +6,20 @@
 // Qt Core alone, and the GUI part, which claims the name or hands over when a
 // Trinode came up meanwhile.
 //
-// Exit status: 0 when a running Trinode's window became the active one, or,
-// for --background, when one runs and was left as it is; 1 without a usable
-// display; 2 when a running Trinode was found but its window did not become
-// active.
+// Exit status (ExitStatus): Done when a running Trinode's window became the
+// active one, or, for --background, when one runs and was left as it is;
+// BadInput without a usable display; NotActivated when a running Trinode was
+// found but its window did not become active.
 
+#include "app/ExitStatus.h"
 #include "platform/SingleInstance.h"
 
 #include <optional>
 
 namespace HandOver {
 
-inline constexpr int ExitNoDisplay = 1;
-inline constexpr int ExitNotActivated = 2;
+inline constexpr int ExitNoDisplay = ExitStatus::BadInput;
+inline constexpr int ExitNotActivated = ExitStatus::NotActivated;
 
 // ExitNoDisplay, after one line on standard error, when a desktop platform
 // is asked for and no display is named; nullopt otherwise.

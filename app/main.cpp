@@ -9,7 +9,7 @@
 // fontconfig, harfbuzz, libjpeg, GLX ...) took 13 ms of a summon's 26 ms on
 // a two-core machine, where a program on Qt Core alone starts in 4 ms. A
 // first start loads nothing twice: Qt Core once, and with the GUI part the
-// rest of what the program linked before.
+// rest of what the GUI needs.
 
 #include "app/BindingsCommands.h"
 #include "app/CommandLine.h"

@@ -1,5 +1,8 @@
 #include "editor/LaunchableFilter.h"
 
+#include "platform/OpenPath.h"
+
+#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemModel>
 
@@ -9,11 +12,10 @@ bool LaunchableFilter::Shows(const QFileInfo& file) {
     if (file.isDir())
         return true;
     static const QStringList suffixes{QStringLiteral("lnk"), QStringLiteral("exe"),
-                                      QStringLiteral("bat"), QStringLiteral("com"),
-                                      QStringLiteral("desktop")};
+                                      QStringLiteral("bat"), QStringLiteral("com")};
     if (suffixes.contains(file.suffix(), Qt::CaseInsensitive))
         return true;
-    return file.isFile() && file.isExecutable();
+    return StartsItself(QFile::encodeName(file.absoluteFilePath()));
 }
 
 bool LaunchableFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const {

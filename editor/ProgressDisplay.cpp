@@ -41,15 +41,12 @@ void ProgressDisplay::Stage(const QString& text) {
     PaintPendingBar();
     if (text == m_label.text())
         return;
-    const QRect before = m_label.geometry();
     m_label.setText(text);
     m_label.adjustSize();
-    // The label fits its text, so a shorter text uncovers pixels of the old
-    // one that only the parent can paint over.
-    if (QWidget* parent = m_label.parentWidget())
-        parent->repaint(before.united(m_label.geometry()));
-    else
-        m_label.repaint();
+    // The label fits its text. A shorter text uncovers pixels of the old one,
+    // which the resize marks for the parent to paint over; a repaint paints
+    // everything marked in the window, so the label's own repaint clears them.
+    m_label.repaint();
 }
 
 void ProgressDisplay::Position(int position) {

@@ -51,7 +51,6 @@ public:
 
     TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent = nullptr);
 
-    const Combination& Selection() const { return m_selection; }
     void SetFileChooser(FileChooser chooser);
 
 protected:

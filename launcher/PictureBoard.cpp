@@ -6,6 +6,7 @@
 #include "launcher/PictureHolder.h"
 #include "launcher/PicturePrefetch.h"
 #include "look/MnemonicLabel.h"
+#include "look/PixelFont.h"
 #include "summon/SummonSettings.h"
 
 #include <QLabel>
@@ -72,9 +73,7 @@ void PictureBoard::MakeBackgroundAndLabels() {
     m_infoLabel->setObjectName(QStringLiteral("InfoLabel"));
     m_infoLabel->setGeometry(PictureTable::InfoLabelPlace);
     m_infoLabel->setAlignment(Qt::AlignCenter);
-    QFont infoFont(QStringLiteral("Trebuchet MS"));
-    infoFont.setPixelSize(InfoPixelSize);
-    m_infoLabel->setFont(infoFont);
+    m_infoLabel->setFont(PixelFont::Named("Trebuchet MS", InfoPixelSize));
     QPalette infoPalette = m_infoLabel->palette();
     infoPalette.setColor(QPalette::WindowText, Qt::white);
     m_infoLabel->setPalette(infoPalette);
@@ -85,9 +84,7 @@ void PictureBoard::MakeBackgroundAndLabels() {
     m_summonHint->setObjectName(QStringLiteral("SummonHint"));
     m_summonHint->setGeometry(PictureTable::SummonHintPlace);
     m_summonHint->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    QFont hintFont(QStringLiteral("Liberation Sans"));
-    hintFont.setPixelSize(SummonHintPixelSize);
-    m_summonHint->setFont(hintFont);
+    m_summonHint->setFont(PixelFont::Named("Liberation Sans", SummonHintPixelSize));
     QPalette hintPalette = m_summonHint->palette();
     hintPalette.setColor(QPalette::WindowText, SummonHintColour);
     m_summonHint->setPalette(hintPalette);

@@ -4,6 +4,7 @@
 #include "launcher/Canvas.h"
 #include "launcher/ImageButton.h"
 #include "look/ErrorGuard.h"
+#include "look/PixelFont.h"
 #include "platform/PathOpener.h"
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
@@ -28,10 +29,27 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent, PicturePrefetch* 
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_table(table), m_panel(table),
       m_board(*this, prefetch),
       m_keys(m_board, [this](KeyAction action) { return ActOnKey(action); }) {
-    SetUpWindow();
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Trinode"));
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    // The window takes the keys that its pictures leave.
+    setFocusPolicy(Qt::StrongFocus);
+    setFont(PixelFont::Named("MS Sans Serif", 11));
+
+    // A failed open is shown as if Run itself had raised it.
+    m_opener = new PathOpener(this);
+    connect(m_opener, &PathOpener::Finished, this, [](std::exception_ptr failure) {
+        if (failure)
+            ErrorGuard::Guarded([&] { std::rethrow_exception(failure); });
+    });
+    // Until the first activation the window has the toolkit's own colour.
+    setAutoFillBackground(true);
     for (ImageButton* image : m_board.Images()) {
         connect(image, &ImageButton::MouseDown, this, [this, image] { ImageMouseDown(*image); });
-        connect(image, &ImageButton::Clicked, this, [this, image] { ImageClick(*image); });
+        connect(image, &ImageButton::Clicked, this, [this, image] {
+            if (PictureTable::Images()[image->Tag()].role == Role::Exit)
+                ErrorGuard::Guarded([this]() { ExitButtonClick(); });
+        });
         connect(image, &ImageButton::MouseUp, this, [this, image] { ImageMouseUp(*image); });
     }
     m_hintWanted = SummonSettings().HintWanted();
@@ -44,30 +62,6 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent, PicturePrefetch* 
 }
 
 TMainForm::~TMainForm() = default;
-
-void TMainForm::SetUpWindow() {
-    setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(QStringLiteral("Trinode"));
-    setAttribute(Qt::WA_AlwaysShowToolTips);
-    // The window takes the keys that its pictures leave.
-    setFocusPolicy(Qt::StrongFocus);
-    QFont windowFont(QStringLiteral("MS Sans Serif"));
-    windowFont.setPixelSize(11);
-    setFont(windowFont);
-
-    // A failed open is shown as if Run itself had raised it.
-    m_opener = new PathOpener(this);
-    connect(m_opener, &PathOpener::Finished, this, [](std::exception_ptr failure) {
-        if (failure)
-            ErrorGuard::Guarded([&] { std::rethrow_exception(failure); });
-    });
-    // Until the first activation the window has the toolkit's own colour.
-    setAutoFillBackground(true);
-}
-
-QStringList TMainForm::FirstPaintPictures() {
-    return PictureBoard::FirstPaintPictures();
-}
 
 void TMainForm::SetDialogs(Dialogs dialogs) {
     m_dialogs.SetMakers(std::move(dialogs));
@@ -219,11 +213,6 @@ void TMainForm::ImageMouseUp(ImageButton& image) {
     });
 }
 
-void TMainForm::ImageClick(ImageButton& image) {
-    if (PictureTable::Images()[image.Tag()].role == Role::Exit)
-        ErrorGuard::Guarded([this]() { ExitButtonClick(); });
-}
-
 void TMainForm::RefreshCurrent() {
     LoadTable();
     m_panel.RefreshCurrent();
@@ -254,10 +243,6 @@ void TMainForm::RunCurrent() {
     // By the bytes stored: a name that is not UTF-8 still names its file.
     // Its failure comes back through the event loop (see the constructor).
     m_opener->Open(m_table.Stored(m_panel.SocketValues()).path);
-}
-
-bool TMainForm::RunPending() const {
-    return m_opener->Pending();
 }
 
 void TMainForm::ShowHelp() {
@@ -333,7 +318,12 @@ bool TMainForm::ActOnKey(KeyAction action) {
     case KeyAction::Run:
         return ClickImage(QStringLiteral("MainButton"));
     case KeyAction::ClearLastSocket:
-        ClearLastFilledSocket();
+        for (int n = SocketPanel::SocketCount; n >= 1; --n) {
+            if (!m_panel.SocketValues()[n - 1].isEmpty()) {
+                ClearSocket(n);
+                break;
+            }
+        }
         return true;
     case KeyAction::ClearAllSockets:
         for (int n = 1; n <= SocketPanel::SocketCount; ++n)
@@ -345,7 +335,9 @@ bool TMainForm::ActOnKey(KeyAction action) {
     case KeyAction::OpenEditor:
         return ClickImage(QStringLiteral("AddShortcutButton"));
     case KeyAction::GetOutOfTheWay:
-        GetOutOfTheWay();
+        // Hidden rather than ended: the next summon shows the window again
+        // as it was, sockets and all.
+        hide();
         return true;
     case KeyAction::Exit:
         return ClickImage(QStringLiteral("ExitButton"));
@@ -370,21 +362,6 @@ bool TMainForm::ClickImage(const QString& objectName) {
     if (image)
         image->Click();
     return image != nullptr;
-}
-
-void TMainForm::ClearLastFilledSocket() {
-    for (int n = SocketPanel::SocketCount; n >= 1; --n) {
-        if (!m_panel.SocketValues()[n - 1].isEmpty()) {
-            ClearSocket(n);
-            return;
-        }
-    }
-}
-
-void TMainForm::GetOutOfTheWay() {
-    // Hidden rather than ended: the next summon shows the window again as it
-    // was, sockets and all.
-    hide();
 }
 
 QScreen* TMainForm::PlaceOnPointerScreen() {

@@ -44,26 +44,16 @@ public:
                        PicturePrefetch* prefetch = nullptr);
     ~TMainForm() override;
 
-    // The pictures the window shows at its first paint, in the order it
-    // decodes them.
-    static QStringList FirstPaintPictures();
-
     // Who makes the windows it opens. The editor and help are made right
     // after the window's first paint, so that nothing delays its appearance;
     // the bindings window and the key dialog when first opened.
     using Dialogs = MainDialogs::Makers;
     void SetDialogs(Dialogs dialogs);
 
-    const Combination& SocketValues() const { return m_panel.SocketValues(); }
     Combination CombinationToEdit() const override;
     void RefreshCurrent() override;
     void ShowCombination(const Combination& combination) override;
     void EditCombination(const Combination& combination) override;
-
-    const QString& CurrentPath() const { return m_panel.CurrentPath(); }
-    // Whether a path that Run opened has not yet ended (opened, failed or
-    // given up on).
-    bool RunPending() const;
 
     // Loads the combination file into the table, or creates it when there is
     // none; once. The window does it right after its first paint, which needs
@@ -106,7 +96,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void SetUpWindow();
     void FormActivate();
     void AfterFirstPaint();
     // Shows the sockets, the information and the hint line as the panel and
@@ -116,12 +105,9 @@ private:
     bool ActOnKey(KeyAction action);
     // Presses and releases the image as a click inside it does.
     bool ClickImage(const QString& objectName);
-    void ClearLastFilledSocket();
-    void GetOutOfTheWay();
 
     void ImageMouseDown(ImageButton& image);
     void ImageMouseUp(ImageButton& image);
-    void ImageClick(ImageButton& image);
 
     CombinationTable& m_table;
     SocketPanel m_panel;

@@ -4,6 +4,7 @@
 #include "editor/TAddForm.h"
 #include "help/THelpForm.h"
 #include "keydialog/SummonKeyDialog.h"
+#include "launcher/PictureBoard.h"
 #include "launcher/TMainForm.h"
 #include "launcher/WindowActivator.h"
 #include "look/ScreenCentre.h"
@@ -62,7 +63,7 @@ QList<QWidget*> TrinodeApplication::OpenWindows() const {
 }
 
 void TrinodeApplication::PrefetchPictures() {
-    m_prefetch.Start(TMainForm::FirstPaintPictures(), PicturePrefetch::GuessedRatio());
+    m_prefetch.Start(PictureBoard::FirstPaintPictures(), PicturePrefetch::GuessedRatio());
 }
 
 void TrinodeApplication::Start(bool show) {

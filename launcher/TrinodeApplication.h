@@ -43,7 +43,6 @@ public:
     // window and the key dialog when first opened.
     void Start(bool show);
 
-    TMainForm& MainForm() { return *m_mainForm; }
     // Destroys the windows (the destructor does too): before the
     // QApplication goes, which main() makes after this object.
     void EndWindows();

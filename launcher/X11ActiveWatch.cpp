@@ -61,6 +61,6 @@ bool X11ActiveWatch::nativeEventFilter(const QByteArray& eventType, void* messag
     default:
         break;
     }
-    // Qt handles every event as before.
+    // Qt goes on to handle every event.
     return false;
 }

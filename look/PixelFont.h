@@ -3,7 +3,7 @@
 #include <QFont>
 #include <QStringList>
 
-// The faces the editor and help window were drawn for (Tahoma, Trebuchet MS,
+// The faces the windows were drawn for (Tahoma, Trebuchet MS,
 // MS Sans Serif) at their pixel sizes. Where the machine lacks the named face,
 // fontconfig's usual stand-in is much wider and cuts the fixed-size captions;
 // narrower sans faces of about the same width come first, the same ones for

@@ -1,7 +1,7 @@
 #include "platform/OpenPath.h"
 
-#include "platform/ChildSignals.h"
 #include "platform/ApplicationFolders.h"
+#include "platform/ChildSignals.h"
 #include "platform/GioLibrary.h"
 #include "platform/SessionBus.h"
 #include "store/FileDescriptor.h"
@@ -388,13 +388,18 @@ void OpenPath(const QByteArray& text) {
     struct stat status {};
     if (::stat(localPath.constData(), &status) != 0)
         Fail(SystemText(errno));
-    const bool regular = S_ISREG(status.st_mode);
-    if (regular && localPath.endsWith(".desktop"))
-        OpenLauncher(localPath);
-    else if (regular && ::access(localPath.constData(), X_OK) == 0)
-        StartProgram(localPath);
-    else
+    if (!StartsItself(localPath))
         LaunchDefaultForFile(localPath);
+    else if (localPath.endsWith(".desktop"))
+        OpenLauncher(localPath);
+    else
+        StartProgram(localPath);
+}
+
+bool StartsItself(const QByteArray& localPath) {
+    struct stat status {};
+    return ::stat(localPath.constData(), &status) == 0 && S_ISREG(status.st_mode) &&
+           (localPath.endsWith(".desktop") || ::access(localPath.constData(), X_OK) == 0);
 }
 
 bool OpenRunning() {

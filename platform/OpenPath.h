@@ -25,6 +25,11 @@
 // open through PathOpener, which keeps the event loop going meanwhile.
 void OpenPath(const QByteArray& text);
 
+// Whether an open starts the local file at this path itself: a regular file
+// that is a .desktop launcher or executable, rather than one handed to the
+// application the desktop opens it with.
+bool StartsItself(const QByteArray& localPath);
+
 // What an open is waiting on at the moment: the file system (the path, a
 // launcher's text), the desktop (GIO, and through it the session bus, which
 // may never answer), or the system starting a program.

@@ -59,7 +59,7 @@ PathOpener::~PathOpener() {
 }
 
 bool PathOpener::Open(const QByteArray& text) {
-    if (m_job)
+    if (Pending())
         return false;
     auto job = std::make_shared<Job>();
     job->receiver = this;

@@ -119,8 +119,8 @@ bool SendAll(int fd, QByteArrayView bytes, const QDeadlineTimer& deadline = QDea
 }
 
 // Where the socket is kept when $XDG_RUNTIME_DIR is not usable: a folder of
-// the user's own cache, made private. Unlike a name in the shared temporary
-// directory, no other user can make it first.
+// the user's own cache, made private, which no other user can make first (as
+// one in /tmp). As bytes: QStandardPaths' text misnames a non-UTF-8 home.
 QByteArray CacheFolder(QString* why) {
     QByteArray cache = qgetenv("XDG_CACHE_HOME");
     if (!cache.startsWith('/')) {

@@ -1,5 +1,7 @@
 #include "store/CombinationRecord.h"
 
+#include "store/TrinodeError.h"
+
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -32,6 +34,21 @@ QString TooLong(Field field, qsizetype bytes) {
         .arg(field == Field::Info ? QLatin1String("information") : QLatin1String("path"))
         .arg(bytes)
         .arg(PlaceOf(field).width);
+}
+
+StoredBinding Storable(const StoredBinding& binding) {
+    for (const auto& [field, bytes] :
+         {std::pair{Field::Info, binding.info}, std::pair{Field::Path, binding.path}}) {
+        if (!Fits(field, bytes))
+            throw TrinodeError(TooLong(field, bytes.size()));
+    }
+    // The system reads a file name up to a NUL byte: such a path would open
+    // another file.
+    if (binding.path.contains('\0'))
+        throw TrinodeError(
+            QStringLiteral("The path holds a NUL byte, which no file name can hold"));
+    return {binding.info.isEmpty() ? Placeholder.toByteArray() : binding.info,
+            binding.path.isEmpty() ? Placeholder.toByteArray() : binding.path};
 }
 
 QByteArrayView Trim(QByteArrayView text) {

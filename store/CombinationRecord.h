@@ -37,6 +37,10 @@ bool Fits(Field field, QByteArrayView bytes);
 // What is said of bytes that do not fit their field (the information or the
 // path), wherever they are refused.
 QString TooLong(Field field, qsizetype bytes);
+// The texts as a record stores them, the placeholder for none; refuses, with
+// an error, texts that do not fit their fields and a path that holds a NUL
+// byte.
+StoredBinding Storable(const StoredBinding& binding);
 
 // The longest start of a text that fits the field, cut between two
 // characters (never inside one, nor between a letter and its accent).

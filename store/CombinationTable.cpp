@@ -5,6 +5,7 @@
 #include "store/FileImage.h"
 #include "store/FileReplacement.h"
 #include "store/RebuiltRecords.h"
+#include "store/SaveReadBack.h"
 #include "store/TrinodeError.h"
 
 #include <QFile>
@@ -33,16 +34,6 @@ QString ShownText(QByteArrayView field) {
 QByteArray StoredBytes(QByteArrayView field) {
     return field == Record::Placeholder ? QByteArray() : field.toByteArray();
 }
-
-// Refuses bytes that do not fit their field before anything changes.
-void CheckFits(Record::Field field, QByteArrayView bytes) {
-    if (!Record::Fits(field, bytes))
-        throw TrinodeError(Record::TooLong(field, bytes.size()));
-}
-
-// The texts follow the sockets to the record's end.
-const int TextsOffset = Record::PlaceOf(Record::Field::Info).offset;
-const int PathOffset = Record::PlaceOf(Record::Field::Path).offset;
 
 } // namespace
 
@@ -80,10 +71,6 @@ void CombinationTable::EnsureKeys() const {
 void CombinationTable::MakeDefault() {
     m_records.MakeDefault();
     m_keysStale = true;
-}
-
-void CombinationTable::Put(int number, const char* bytes) {
-    m_records.Put(number, bytes);
 }
 
 void CombinationTable::CreateDefaultFile() {
@@ -139,20 +126,13 @@ void CombinationTable::Take(FileImage&& image, qsizetype read, qsizetype fileSiz
     m_diskSize = m_damage.IsDamaged() ? -1 : read;
     const qsizetype whole = read - read % Record::Size;
     char merged[Record::Size];
-    if (whole < read) {
-        // The file ends inside this record: its fields that the file holds
-        // whole stay, the one cut and those after it read as never bound.
-        const qsizetype cut = read - whole;
-        const qsizetype kept = cut <= TextsOffset  ? 0
-                               : cut <= PathOffset ? TextsOffset
-                                                   : PathOffset;
-        SparseRecords::BuildDefault(int(whole / Record::Size), merged);
-        std::memcpy(merged, image.Data() + whole, size_t(kept));
-    }
+    if (whole < read)
+        SparseRecords::BuildCut(int(whole / Record::Size), image.Data() + whole, read - whole,
+                                merged);
     m_records.Take(std::move(image), int(whole / Record::Size));
     m_keysStale = true;
     if (whole < read)
-        Put(int(whole / Record::Size), merged);
+        m_records.Put(int(whole / Record::Size), merged);
 }
 
 void CombinationTable::RaiseDamage(qsizetype read) const {
@@ -238,17 +218,9 @@ CombinationTable::AssignCombinations(const std::vector<BoundCombination>& bindin
                                      AssignProgress& progress) {
     std::vector<Change> changes;
     for (const auto& [combination, binding] : bindings) {
-        CheckFits(Record::Field::Info, binding.info);
-        CheckFits(Record::Field::Path, binding.path);
-        // The system reads a file name up to a NUL byte: such a path would
-        // open another file.
-        if (binding.path.contains('\0'))
-            throw TrinodeError(
-                QStringLiteral("The path holds a NUL byte, which no file name can hold"));
         Change& change = changes.emplace_back();
         change.combination = combination;
-        change.stored = {binding.info.isEmpty() ? Record::Placeholder.toByteArray() : binding.info,
-                         binding.path.isEmpty() ? Record::Placeholder.toByteArray() : binding.path};
+        change.stored = Record::Storable(binding);
         // Only a combination of buttons is sure of a record, if need be by
         // mending the file; any other is bound only where a hand edit made
         // one.
@@ -457,7 +429,7 @@ void CombinationTable::Rebuild(const std::vector<Change>& changes, char* bytes,
             char key[Record::KeySize];
             Record::NormalisedKey(record, key);
             Record::BuildWithKey(record, key, stored.info, stored.path);
-            Put(i, record);
+            m_records.Put(i, record);
             // What a lookup finds is the first record: it tells what changed.
             if (firstOf[size_t(c)] == i && std::memcmp(before, record, Record::Size) != 0) {
                 const bool unbinds =
@@ -475,40 +447,16 @@ void CombinationTable::Rebuild(const std::vector<Change>& changes, char* bytes,
 
 void CombinationTable::Verify(const std::vector<Change>& changes, const char* bytes,
                               const FileReplacement& replacement) const {
-    // What the new file holds, as the system holds it: read back whole when
-    // many records changed, record by record when a few did.
-    constexpr size_t ReadWholeFrom = 64;
-    std::optional<FileImage> written;
-    if (changes.size() >= ReadWholeFrom) {
-        written.emplace(FileSize);
-        if (replacement.ReadBack(written->Data(), FileSize, 0) != FileSize)
-            written.reset();
-    }
     // The last change of a combination is what it must read as: the changes
     // are looked at from the last, each record once.
+    std::vector<SaveReadBack::Expected> expected;
     std::vector<char> seen(size_t(RecordCount), 0);
     for (auto change = changes.rbegin(); change != changes.rend(); ++change) {
         const int number = FindRecord(change->key->data());
-        if (number >= 0 && std::exchange(seen[size_t(number)], 1))
-            continue;
-        const qsizetype offset = qsizetype(std::max(number, 0)) * Record::Size;
-        char record[Record::Size];
-        const char* back = written ? written->Data() + offset : record;
-        const bool stored =
-            number >= 0 &&
-            std::memcmp(bytes + offset, m_records.Peek(number, record), Record::Size) == 0 &&
-            Record::ReadField(bytes + offset, Record::Field::Info) ==
-                Record::Trim(change->stored.info) &&
-            Record::ReadField(bytes + offset, Record::Field::Path) ==
-                Record::Trim(change->stored.path) &&
-            (written ||
-             replacement.ReadBack(record, Record::Size, off_t(offset)) == Record::Size) &&
-            std::memcmp(back, bytes + offset, Record::Size) == 0;
-        if (!stored)
-            throw TrinodeError(QStringLiteral("%1 holds no record for %2 that could take its "
-                                              "binding; nothing was written")
-                                   .arg(FilePath(), ButtonCatalogue::Spoken(change->combination)));
+        if (number < 0 || !std::exchange(seen[size_t(number)], 1))
+            expected.push_back({number, &change->combination, &change->stored});
     }
+    SaveReadBack::Verify(expected, bytes, m_records, replacement, FilePath());
 }
 
 std::vector<BoundCombination> CombinationTable::BoundCombinations() const {

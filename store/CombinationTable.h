@@ -134,8 +134,6 @@ public:
     void VisitBound(const std::function<void(const BoundCombination&)>& visit) const;
 
 private:
-    // Gives the record these bytes.
-    void Put(int number, const char* bytes);
     // Makes the table a new file's.
     void MakeDefault();
     // The bytes read from a file of fileSize bytes replace the table; what a

@@ -68,6 +68,15 @@ void SparseRecords::EnsurePlaces() {
         m_places.assign(Count, ZeroRecord);
 }
 
+void SparseRecords::BuildCut(int number, const char* start, qsizetype cut, char* out) {
+    // The texts follow the sockets to the record's end.
+    const qsizetype texts = CombinationRecord::PlaceOf(CombinationRecord::Field::Info).offset;
+    const qsizetype path = CombinationRecord::PlaceOf(CombinationRecord::Field::Path).offset;
+    const qsizetype kept = cut <= texts ? 0 : cut <= path ? texts : path;
+    BuildDefault(number, out);
+    std::memcpy(out, start, size_t(kept));
+}
+
 const char* SparseRecords::Peek(int number, char* scratch) const {
     const qint32 place = m_places.empty() ? ZeroRecord : m_places[size_t(number)];
     if (place >= 0)

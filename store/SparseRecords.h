@@ -23,6 +23,10 @@ public:
     // What a new file holds at a place: the place's three catalogue values
     // and the placeholder for both texts.
     static void BuildDefault(int number, char* out);
+    // A record that the file's end cuts after its first cut bytes, at start:
+    // its fields that the file holds whole stay, the one cut and those after
+    // it read as never bound.
+    static void BuildCut(int number, const char* start, qsizetype cut, char* out);
 
     // The record's 176 bytes: where it is kept, or made in scratch.
     const char* Peek(int number, char* scratch) const;

@@ -22,10 +22,18 @@ bool NeedsQuotes(const QString& program) {
     return !plain.match(program).hasMatch();
 }
 
+// Where this program is, as the system names it: its own bytes, since a path
+// that is no UTF-8 has no text.
+QByteArray ExecutablePath() {
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self);
+    return n > 0 ? QByteArray(self, n) : QByteArray();
+}
+
 } // namespace
 
 QString TrinodeCommand::Program() {
-    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString self = QFileInfo(QFile::decodeName(ExecutablePath())).canonicalFilePath();
     const QString found = QStandardPaths::findExecutable(QStringLiteral("trinode"));
     if (self.isEmpty() || (!found.isEmpty() && QFileInfo(found).canonicalFilePath() == self))
         return QStringLiteral("trinode");
@@ -71,10 +79,7 @@ QString TrinodeCommand::PlainLinkText() {
 }
 
 QString TrinodeCommand::PlainLink(QString* why) {
-    // The executable's own bytes: a path that is no UTF-8 has no text.
-    char self[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self);
-    const QByteArray target = n > 0 ? QByteArray(self, n) : QByteArray();
+    const QByteArray target = ExecutablePath();
     const QByteArray folder = UserHome::LocalPath() + "/.local/bin";
     const QByteArray link = folder + "/trinode";
     char there[PATH_MAX];

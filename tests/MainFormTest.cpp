@@ -1,6 +1,7 @@
 // The main window on the offscreen platform: its components where they
 // belong, the pictures through press and release, and the socket panel.
 
+#include "art/ColourKey.h"
 #include "art/PictureTable.h"
 #include "bindings/TBindingsForm.h"
 #include "launcher/ImageButton.h"
@@ -9,7 +10,7 @@
 #include "launcher/PictureHolder.h"
 #include "launcher/TMainForm.h"
 #include "look/MnemonicLabel.h"
-#include "art/ColourKey.h"
+#include "platform/PathOpener.h"
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
@@ -91,11 +92,12 @@ protected:
     QString RunBoxText() {
         return ErrorBoxTextOf([&] {
             Click("MainButton");
-            EXPECT_TRUE(QTest::qWaitFor([&] { return !m_form.RunPending(); }, 30000));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !m_form.findChild<PathOpener*>()->Pending(); },
+                                        30000));
         });
     }
 
-    Combination Sockets() const { return m_form.SocketValues(); }
+    Combination Sockets() const { return ShownSockets(m_form); }
     QString Info() { return Child<QLabel>(QStringLiteral("InfoLabel"))->text(); }
 
     void Assign(const Combination& combination, const QString& info, const QString& path) {
@@ -239,14 +241,14 @@ TEST_F(MainForm, SocketsActOnReleaseOnly) {
 }
 
 TEST_F(MainForm, ButtonsFillTheSocketsLeftToRight) {
-    Assign({"Files", "Personal", "Music"}, "Media", "/usr/bin/true");
+    Assign({"Files", "Personal", "Music"}, "Media", m_home.FilePath("missing"));
     Assign({"Files", "", "Music"}, "Gap", "");
     Click("FilesButton");
     Click("PersonalButton");
     Click("MusicButton");
     EXPECT_EQ(Sockets(), (Combination{"Files", "Personal", "Music"}));
     EXPECT_EQ(Info(), "Media");
-    EXPECT_EQ(m_form.CurrentPath(), "/usr/bin/true");
+    EXPECT_EQ(RunBoxText(), "No such file or directory.");
 
     // A fourth press only shows its pictures.
     Click("GamesButton");
@@ -257,7 +259,7 @@ TEST_F(MainForm, ButtonsFillTheSocketsLeftToRight) {
     Click("EmptySocket2");
     EXPECT_EQ(Sockets(), (Combination{"Files", "", "Music"}));
     EXPECT_EQ(Info(), "Gap");
-    EXPECT_EQ(m_form.CurrentPath(), "");
+    EXPECT_EQ(RunBoxText(), "");
     Click("GamesButton");
     EXPECT_EQ(Sockets(), (Combination{"Files", "Games", "Music"}));
     EXPECT_EQ(Image("EmptySocket2")->toolTip(), "Games");
@@ -389,10 +391,10 @@ TEST_F(MainForm, RunReportsAFailureLeavingThePanelAsItWas) {
 TEST_F(MainForm, EditorRefreshShowsTheNewBindingAtOnce) {
     Click("FilesButton");
     EXPECT_EQ(Info(), "");
-    Assign({"Files", "", ""}, "Fresh", "/bin");
+    Assign({"Files", "", ""}, "Fresh", m_home.FilePath("missing"));
     m_form.RefreshCurrent();
     EXPECT_EQ(Info(), "Fresh");
-    EXPECT_EQ(m_form.CurrentPath(), "/bin");
+    EXPECT_EQ(RunBoxText(), "No such file or directory.");
 }
 
 TEST_F(MainForm, TheKeyHintShowsUntilTheUserSaysNotToAsk) {
@@ -428,13 +430,13 @@ TEST_F(MainForm, NoPictureCutsHolesThroughTheColourKey) {
 
 // --- Keys ---------------------------------------------------------------------
 
-// What each action of the key table does through the real window: the buttons
+// What each key the README promises does through the real window: the buttons
 // placed before, the picture that has the focus, and what the window shows
 // after the key is held (a repeat that Qt tells as one, then one that an X
 // server sends as a release and a press of the same moment) and after it is
 // pressed: the sockets, then what opened, or the window gone.
 struct KeyScenario {
-    KeyAction action;
+    QKeyCombination chord;
     QStringList placed;
     const char* focused;
     const char* afterRepeats;
@@ -442,29 +444,30 @@ struct KeyScenario {
 };
 
 const KeyScenario KeyScenarios[] = {
-    {KeyAction::Run, {"Files"}, nullptr, "Files,,", "Files,,|No such file or directory."},
+    {QKeyCombination(Qt::Key_Return),
+     {"Files"},
+     nullptr,
+     "Files,,",
+     "Files,,|No such file or directory."},
+    {QKeyCombination(Qt::Key_Enter),
+     {"Files"},
+     nullptr,
+     "Files,,",
+     "Files,,|No such file or directory."},
     // Held, Backspace empties one socket after another, socket 1 too.
-    {KeyAction::ClearLastSocket, {"Files", "Music", "One"}, nullptr, "Files,,", ",,"},
-    {KeyAction::ClearAllSockets, {"Files", "Music"}, nullptr, "Files,Music,", ",,"},
-    {KeyAction::ShowHelp, {}, nullptr, ",,", ",,|help"},
-    {KeyAction::OpenEditor, {}, nullptr, ",,", ",,|editor"},
-    {KeyAction::GetOutOfTheWay, {}, nullptr, ",,", ",,|hidden"},
-    {KeyAction::Exit, {}, nullptr, ",,", ",,|closed"},
-    {KeyAction::PressFocused, {}, "FilesButton", ",,", "Files,,"},
-    {KeyAction::FindBindings, {}, nullptr, ",,", ",,|bindings"},
-    {KeyAction::ChooseSummonKey, {}, nullptr, ",,", ",,|summon key"},
+    {QKeyCombination(Qt::Key_Backspace), {"Files", "Music", "One"}, nullptr, "Files,,", ",,"},
+    {QKeyCombination(Qt::Key_Delete), {"Files", "Music"}, nullptr, "Files,Music,", ",,"},
+    {QKeyCombination(Qt::Key_F1), {}, nullptr, ",,", ",,|help"},
+    {Qt::ControlModifier | Qt::Key_E, {}, nullptr, ",,", ",,|editor"},
+    {QKeyCombination(Qt::Key_Escape), {}, nullptr, ",,", ",,|hidden"},
+    {Qt::ControlModifier | Qt::Key_Q, {}, nullptr, ",,", ",,|closed"},
+    {QKeyCombination(Qt::Key_Space), {}, "FilesButton", ",,", "Files,,"},
+    {Qt::ControlModifier | Qt::Key_F, {}, nullptr, ",,", ",,|bindings"},
+    {QKeyCombination(Qt::Key_F3), {}, nullptr, ",,", ",,|bindings"},
+    {Qt::ControlModifier | Qt::Key_K, {}, nullptr, ",,", ",,|summon key"},
 };
 
-} // namespace
-
-// Beside the type, where the test's printer looks for it.
-void PrintTo(const KeyBinding& binding, std::ostream* out) {
-    *out << QKeySequence(binding.chord).toString().toStdString();
-}
-
-namespace {
-
-class Keys : public MainForm, public ::testing::WithParamInterface<KeyBinding> {
+class Keys : public MainForm, public ::testing::WithParamInterface<KeyScenario> {
 protected:
     enum class Stroke { QtRepeat, ServerRepeat, Press };
 
@@ -495,7 +498,8 @@ protected:
             });
             for (const Stroke stroke : strokes) {
                 Send(stroke);
-                EXPECT_TRUE(QTest::qWaitFor([&] { return !m_form.RunPending(); }, 30000));
+                EXPECT_TRUE(QTest::qWaitFor(
+                    [&] { return !m_form.findChild<PathOpener*>()->Pending(); }, 30000));
             }
         }
         const Combination sockets = Sockets();
@@ -517,10 +521,7 @@ protected:
 };
 
 TEST_P(Keys, ActOnceAndWhenHeldOnlyWhereThatIsHarmless) {
-    const KeyScenario* scenario = nullptr;
-    for (const KeyScenario& row : KeyScenarios)
-        scenario = row.action == GetParam().action ? &row : scenario;
-    ASSERT_NE(scenario, nullptr) << "no scenario for this key's action";
+    const KeyScenario* scenario = &GetParam();
     Assign({"Files", "", ""}, "Gone", m_home.FilePath("missing"));
     for (const QString& button : scenario->placed)
         Click(QLatin1String(PictureTable::ImageOfButton(button)->objectName));
@@ -532,13 +533,20 @@ TEST_P(Keys, ActOnceAndWhenHeldOnlyWhereThatIsHarmless) {
     EXPECT_EQ(After({Stroke::Press}), QString(scenario->afterPress));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, Keys, ::testing::ValuesIn(MainKeys::Bindings().begin(), MainKeys::Bindings().end()),
-    [](const auto& info) {
-        std::string name = QKeySequence(info.param.chord).toString().toStdString();
-        std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Readme, Keys, ::testing::ValuesIn(KeyScenarios), [](const auto& info) {
+    std::string name = QKeySequence(info.param.chord).toString().toStdString();
+    std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
+    return name;
+});
+
+// The window's key table holds the keys above and no other.
+TEST(KeyTable, HoldsTheReadmesKeysAndNoOther) {
+    for (const KeyBinding& binding : MainKeys::Bindings())
+        EXPECT_TRUE(std::ranges::any_of(KeyScenarios, [&](const KeyScenario& row) {
+            return row.chord == binding.chord;
+        })) << QKeySequence(binding.chord).toString().toStdString();
+    EXPECT_EQ(MainKeys::Bindings().size(), std::size(KeyScenarios));
+}
 
 // The bindings window over three bindings, through the main window's Ctrl+F:
 // the rows that typed words leave (their information, in the file's order),
@@ -599,7 +607,8 @@ TEST_P(FindsBindings, NarrowsByEveryWordAndActsOnTheFirstRowLeft) {
                 QTest::keyClick(box, Qt::Key_Escape);
         });
         QTest::keyClick(&m_form, Qt::Key_F, Qt::ControlModifier);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !m_form.RunPending(); }, 30000));
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return !m_form.findChild<PathOpener*>()->Pending(); }, 30000));
     }
     EXPECT_EQ(listed, row.listed);
     const Combination sockets = Sockets();
@@ -768,10 +777,36 @@ TEST(MainFormBeforeFirstPaint, ActionsFindTheFileLoaded) {
         ASSERT_EQ(QFile::exists(home.CombinationFile()), row.fileExists)
             << "showing the window loads or creates nothing yet";
         row.act(form);
-        EXPECT_EQ(form.SocketValues(), (Combination{"Files", "", ""}));
+        EXPECT_EQ(ShownSockets(form), (Combination{"Files", "", ""}));
         EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("InfoLabel"))->text(), row.info);
         EXPECT_EQ(ReadAll(home.CombinationFile()).size(), CombinationTable::FileSize);
     }
+}
+
+// Right after its first paint the window makes the editor and help; the key
+// dialog (as the bindings window) only when it is first opened, and once.
+TEST(MainFormDialogs, TheKeyDialogIsMadeAtItsFirstOpening) {
+    TemporaryHome home;
+    CombinationTable table(home.CombinationFile());
+    TMainForm form(table);
+    QDialog editor, help, summonKey;
+    QStringList made;
+    const auto maker = [&made](QDialog& dialog, const char* name) {
+        return std::function<QDialog*()>([&made, &dialog, name] {
+            made << name;
+            return &dialog;
+        });
+    };
+    form.SetDialogs(
+        {maker(editor, "editor"), maker(help, "help"), nullptr, maker(summonKey, "key")});
+    form.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return made.size() == 2; }, 30000));
+    EXPECT_EQ(made, QStringList({"editor", "help"}));
+    for (int opening = 1; opening <= 2; ++opening) {
+        ModalWatcher watcher([](QWidget* modal) { modal->close(); });
+        QTest::keyClick(&form, Qt::Key_K, Qt::ControlModifier);
+    }
+    EXPECT_EQ(made, QStringList({"editor", "help", "key"}));
 }
 
 TEST(ColourKey, FindsExactlyThePureRedPixels) {

@@ -4,8 +4,9 @@
 
 #include "launcher/PicturePrefetch.h"
 #include "art/Art.h"
-#include "launcher/TMainForm.h"
 #include "art/ColourKey.h"
+#include "launcher/PictureBoard.h"
+#include "launcher/TMainForm.h"
 #include "store/CombinationTable.h"
 #include "tests/TestSupport.h"
 
@@ -51,7 +52,7 @@ TEST(PicturePrefetch, HandsOverOnlyWhatItDecodedForTheRatioAsked) {
 TEST(PicturePrefetch, EndsAtOnceWhileItIsStillDecoding) {
     for (int i = 0; i < 10; ++i) {
         PicturePrefetch prefetch;
-        prefetch.Start(TMainForm::FirstPaintPictures(), 2);
+        prefetch.Start(PictureBoard::FirstPaintPictures(), 2);
         prefetch.Finish();
         EXPECT_FALSE(prefetch.Take(QStringLiteral("Background"), 2));
     }
@@ -63,10 +64,10 @@ TEST(PicturePrefetch, AWindowMadeWithItLooksLikeOneThatDecodedItsOwn) {
     TMainForm own(table);
     const qreal ratio = own.devicePixelRatioF();
     PicturePrefetch prefetch;
-    prefetch.Start(TMainForm::FirstPaintPictures(), ratio);
+    prefetch.Start(PictureBoard::FirstPaintPictures(), ratio);
     TMainForm ahead(table, nullptr, &prefetch);
     EXPECT_EQ(ahead.grab().toImage(), own.grab().toImage());
     // Every picture of the first paint came from the prefetch.
-    for (const QString& name : TMainForm::FirstPaintPictures())
+    for (const QString& name : PictureBoard::FirstPaintPictures())
         EXPECT_FALSE(prefetch.Take(name, ratio)) << qPrintable(name) << " was not taken";
 }

@@ -131,9 +131,9 @@ protected:
         bool paintWhilePending = false;
         bool eventFilter(QObject*, QEvent* event) override {
             if (event->type() == QEvent::KeyPress)
-                keyWhilePending = keyWhilePending || form->RunPending();
+                keyWhilePending = keyWhilePending || form->findChild<PathOpener*>()->Pending();
             if (event->type() == QEvent::Paint)
-                paintWhilePending = paintWhilePending || form->RunPending();
+                paintWhilePending = paintWhilePending || form->findChild<PathOpener*>()->Pending();
             return false;
         }
     };
@@ -185,9 +185,10 @@ TEST_F(SlowDesktop, RunLeavesTheWindowGoingAndTellsTheUser) {
                 EXPECT_TRUE(QTest::qWaitFor(
                     [&] { return m_seen.keyWhilePending && m_seen.paintWhilePending; }, 30000));
                 // The Delete key emptied the sockets.
-                EXPECT_EQ(m_form->SocketValues(), (Combination{"", "", ""}));
+                EXPECT_EQ(ShownSockets(*m_form), (Combination{"", "", ""}));
             }
-            EXPECT_TRUE(QTest::qWaitFor([&] { return !m_form->RunPending(); }, 30000));
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] { return !m_form->findChild<PathOpener*>()->Pending(); }, 30000));
         });
         EXPECT_EQ(text, row.boxText);
         Click("EmptySocket1");
@@ -199,7 +200,7 @@ TEST_F(SlowDesktop, ExitWhileAnOpenIsPendingLeavesNothingBehind) {
     const QString document = Rooted("{root}/files/left behind.txt");
     Bind(document);
     Click("MainButton");
-    ASSERT_TRUE(m_form->RunPending());
+    ASSERT_TRUE(m_form->findChild<PathOpener*>()->Pending());
     Click("ExitButton");
     EXPECT_FALSE(m_form->isVisible());
     m_form.reset();

@@ -432,3 +432,13 @@ uid_t UnusedId() {
     }
     return 0;
 }
+
+Combination ShownSockets(const QWidget& form) {
+    Combination shown;
+    for (int n = 1; n <= 3; ++n) {
+        const QString hint =
+            form.findChild<QWidget*>(QStringLiteral("EmptySocket%1").arg(n))->toolTip();
+        shown[n - 1] = hint == QLatin1String("Empty Socket") ? QString() : hint;
+    }
+    return shown;
+}

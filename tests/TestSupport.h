@@ -11,6 +11,7 @@
 // a window that is merely visible may not take focus or paint yet.
 
 #include "store/AssignProgress.h"
+#include "store/Combination.h"
 
 #include <QBasicTimer>
 #include <QDeadlineTimer>
@@ -125,6 +126,9 @@ void WriteAll(const QString& path, const QByteArray& bytes);
 QString ErrorBoxTextOf(const std::function<void()>& action);
 // The message of the error that action raises, or "no error".
 QString ErrorOf(const std::function<void()>& action);
+
+// The sockets' values as the main window shows them, in their hints.
+Combination ShownSockets(const QWidget& form);
 
 // The colours of two images of the same size differ by this much on average
 // per channel (0 to 255).
