@@ -2,16 +2,22 @@
 // defaults in a mimeapps.list, a terminal that x-terminal-emulator leads to
 // and GNOME's favourites in a compiled schema and a key file.
 
+#include "launcher/TMainForm.h"
 #include "store/CombinationTable.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
+#include <QTest>
+#include <QTreeWidget>
 
 #include <algorithm>
+#include <list>
 
 namespace {
 
@@ -168,5 +174,40 @@ INSTANTIATE_TEST_SUITE_P(
                                 "Games\t\t\tMines\t{app}/mines.desktop\n"
                                 "Games\tOne\t\tGnome Chess\t{app}/chess.desktop\n"}),
     [](const auto& info) { return std::string(info.param.scenario); });
+
+// The first start that makes the file offers them; Enter binds the ticked
+// ones, and the answer is remembered.
+TEST(StarterBindings, FirstStartOffersThemAndEnterBindsTheTicked) {
+    const Desktop& desktop = MadeUp();
+    TemporaryHome home;
+    std::list<QByteArray> names;
+    std::list<ScopedVariable> set;
+    for (const QString& pair : desktop.Environment())
+        set.emplace_back(names.emplace_back(pair.section(u'=', 0, 0).toLatin1()).constData(),
+                         QFile::encodeName(pair.section(u'=', 1)));
+    CombinationTable table(home.CombinationFile());
+    TMainForm form(table);
+    QStringList offered;
+    ModalWatcher bind([&](QWidget* window) {
+        EXPECT_EQ(window->windowTitle(), "Bind Applications");
+        auto* list = window->findChild<QTreeWidget*>("ProposalList");
+        for (int row = 0; row < list->topLevelItemCount(); ++row)
+            offered << list->topLevelItem(row)->text(3);
+        // Chromium stays unbound.
+        list->topLevelItem(8)->setCheckState(0, Qt::Unchecked);
+        QTest::keyClick(list, Qt::Key_Return);
+    });
+    form.show();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return bind.Seen() && !QApplication::activeModalWidget(); }, 30000));
+    EXPECT_EQ(offered.size(), 11);
+    EXPECT_EQ(table.FindCombination({"Internet", "", ""}).path,
+              desktop.Path("data/applications/firefox.desktop"));
+    EXPECT_EQ(table.FindCombination({"Internet", "Control", ""}).path, "");
+    EXPECT_EQ(table.BoundCombinations().size(), 10u);
+    EXPECT_TRUE(QSettings(desktop.Path("config/trinode/trinode.conf"), QSettings::IniFormat)
+                    .value("StarterBindingsOffered")
+                    .toBool());
+}
 
 } // namespace
