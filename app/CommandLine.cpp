@@ -8,7 +8,8 @@ namespace {
 
 const char* const Usage =
     "Usage: trinode [--background]\n"
-    "       trinode --list [WORD...] | --suggest | --import FILE | --check | --repair\n"
+    "       trinode --list [WORD...] | --suggest | --import FILE\n"
+    "       trinode --check | --repair\n"
     "       trinode --bind-key [SHORTCUT] | --unbind-key | --autostart on|off\n"
     "       trinode --help | --version\n"
     "\n"

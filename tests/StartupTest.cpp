@@ -183,7 +183,8 @@ TEST(Bindings, ListAndImportLoadNothingOfTheWindows) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home.Path());
     env.insert("LD_DEBUG", "files");
-    for (const QStringList& arguments : {QStringList{"--import", "-"}, QStringList{"--list"}}) {
+    for (const QStringList& arguments :
+         {QStringList{"--import", "-"}, QStringList{"--list"}, QStringList{"--suggest"}}) {
         QProcess trinode;
         trinode.setProcessEnvironment(env);
         trinode.start(QString::fromLocal8Bit(qgetenv("TRINODE_BIN")), arguments);
