@@ -106,9 +106,12 @@ struct Suggested {
     QByteArray proposed;
 };
 
-void PrintTo(const Suggested& row, std::ostream* out) {
-    *out << row.scenario;
-}
+// The defaults from music to settings, alike in every row.
+const QByteArray Rest = "Music\t\t\tRhythmbox\t{app}/rhythmbox.desktop\n"
+                        "Pictures\t\t\tImage Viewer\t{app}/eog.desktop\n"
+                        "Office\t\t\tLibreOffice Writer Document Pr\t{app}/writer.desktop\n"
+                        "System\t\t\tTerminal\t{app}/term.desktop\n"
+                        "Settings\t\t\tSettings\t{app}/org.gnome.Settings.desktop\n";
 
 class Suggests : public ::testing::TestWithParam<Suggested> {};
 
@@ -138,41 +141,29 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Suggested{"NothingBound", "",
                                 "Internet\t\t\tFirefox\t{app}/firefox.desktop\n"
                                 "Mail\t\t\tThunderbird Mail\t{app}/mailer.desktop\n"
-                                "Files\t\t\tFiles\t{app}/org.gnome.Nautilus.desktop\n"
-                                "Music\t\t\tRhythmbox\t{app}/rhythmbox.desktop\n"
-                                "Pictures\t\t\tImage Viewer\t{app}/eog.desktop\n"
-                                "Office\t\t\tLibreOffice Writer Document Pr\t{app}/writer.desktop\n"
-                                "System\t\t\tTerminal\t{app}/term.desktop\n"
-                                "Settings\t\t\tSettings\t{app}/org.gnome.Settings.desktop\n"
-                                "Internet\tControl\t\tChromium\t{app}/chromium.desktop\n"
-                                "Games\t\t\tMines\t{app}/mines.desktop\n"
-                                "Games\tOne\t\tGnome Chess\t{app}/chess.desktop\n"},
+                                "Files\t\t\tFiles\t{app}/org.gnome.Nautilus.desktop\n" +
+                                    Rest +
+                                    "Internet\tControl\t\tChromium\t{app}/chromium.desktop\n"
+                                    "Games\t\t\tMines\t{app}/mines.desktop\n"
+                                    "Games\tOne\t\tGnome Chess\t{app}/chess.desktop\n"},
                       Suggested{
                           "TheirChordsBoundKeptAndPassedOver",
                           "Internet\t\t\tWeb\t/w\nGames\t\t\tPlay\t/p\nGames\tOne\t\tPlay\t/p\n",
                           "Internet\tFiles\t\tFirefox\t{app}/firefox.desktop\n"
                           "Mail\t\t\tThunderbird Mail\t{app}/mailer.desktop\n"
-                          "Files\t\t\tFiles\t{app}/org.gnome.Nautilus.desktop\n"
-                          "Music\t\t\tRhythmbox\t{app}/rhythmbox.desktop\n"
-                          "Pictures\t\t\tImage Viewer\t{app}/eog.desktop\n"
-                          "Office\t\t\tLibreOffice Writer Document Pr\t{app}/writer.desktop\n"
-                          "System\t\t\tTerminal\t{app}/term.desktop\n"
-                          "Settings\t\t\tSettings\t{app}/org.gnome.Settings.desktop\n"
-                          "Internet\tControl\t\tChromium\t{app}/chromium.desktop\n"
-                          "Games\tMusic\t\tMines\t{app}/mines.desktop\n"
-                          "Games\tTwo\t\tGnome Chess\t{app}/chess.desktop\n"},
+                          "Files\t\t\tFiles\t{app}/org.gnome.Nautilus.desktop\n" +
+                              Rest +
+                              "Internet\tControl\t\tChromium\t{app}/chromium.desktop\n"
+                              "Games\tMusic\t\tMines\t{app}/mines.desktop\n"
+                              "Games\tTwo\t\tGnome Chess\t{app}/chess.desktop\n"},
                       Suggested{"AnApplicationBoundAlreadyPassedOver",
                                 "Files\t\t\tMy Browser\t{app}/firefox.desktop\n",
                                 "Mail\t\t\tThunderbird Mail\t{app}/mailer.desktop\n"
-                                "Files\tOne\t\tFiles\t{app}/org.gnome.Nautilus.desktop\n"
-                                "Music\t\t\tRhythmbox\t{app}/rhythmbox.desktop\n"
-                                "Pictures\t\t\tImage Viewer\t{app}/eog.desktop\n"
-                                "Office\t\t\tLibreOffice Writer Document Pr\t{app}/writer.desktop\n"
-                                "System\t\t\tTerminal\t{app}/term.desktop\n"
-                                "Settings\t\t\tSettings\t{app}/org.gnome.Settings.desktop\n"
-                                "Internet\t\t\tChromium\t{app}/chromium.desktop\n"
-                                "Games\t\t\tMines\t{app}/mines.desktop\n"
-                                "Games\tOne\t\tGnome Chess\t{app}/chess.desktop\n"}),
+                                "Files\tOne\t\tFiles\t{app}/org.gnome.Nautilus.desktop\n" +
+                                    Rest +
+                                    "Internet\t\t\tChromium\t{app}/chromium.desktop\n"
+                                    "Games\t\t\tMines\t{app}/mines.desktop\n"
+                                    "Games\tOne\t\tGnome Chess\t{app}/chess.desktop\n"}),
     [](const auto& info) { return std::string(info.param.scenario); });
 
 // The first start that makes the file offers them; Enter binds the ticked

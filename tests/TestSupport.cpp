@@ -80,10 +80,8 @@ TemporaryHome::TemporaryHome()
     qputenv("HOME", QFile::encodeName(m_dir.path()));
     // A temporary directory is made private (0700).
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
-    // Trinode's own settings are the test's, whatever the session set, and
-    // beside the home, whose entries tests count. The first start has offered
-    // the desktop's applications already: a test sees the main window, not
-    // that offer, unless it removes this.
+    // Trinode's settings beside the home (whose entries tests count), saying
+    // that the first start's offer of the desktop's applications was made.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
     QDir().mkpath(m_config.filePath(QStringLiteral("trinode")));
     WriteAll(m_config.filePath(QStringLiteral("trinode/trinode.conf")),
