@@ -1,6 +1,6 @@
 #include "bindings/BindApplicationsDialog.h"
 
-#include "art/Art.h"
+#include "bindings/BindingsModel.h"
 #include "look/ButtonPictures.h"
 #include "look/ClassicColours.h"
 #include "look/PixelFont.h"
@@ -8,7 +8,6 @@
 #include "platform/ErrorGuard.h"
 #include "platform/Settings.h"
 #include "store/AssignProgress.h"
-#include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
 
 #include <QBoxLayout>
@@ -27,26 +26,9 @@ constexpr int IconPixels = 22;
 constexpr int SocketColumnWidth = IconPixels + 12;
 enum Column { Socket1, Socket2, Socket3, Application, ColumnCount };
 
-// The picture a socket shows for a value, at both scales.
-QIcon SocketPicture(const QString& value) {
-    const int entry = ButtonCatalogue::ButtonIndex(value).value_or(ButtonCatalogue::EmptyIndex);
-    QIcon icon;
-    for (const int scale : {1, 2})
-        icon.addPixmap(
-            QPixmap::fromImage(Art::Load(QStringLiteral("BuffSocket%1").arg(entry + 1), scale)));
-    return icon;
-}
-
 QIcon ApplicationIcon(const QString& name) {
     const QIcon icon = QDir::isAbsolutePath(name) ? QIcon(name) : QIcon::fromTheme(name);
     return icon.isNull() ? QIcon::fromTheme(QStringLiteral("application-x-executable")) : icon;
-}
-
-QString Spoken(const Proposal& proposal) {
-    QStringList parts;
-    for (const QString& value : proposal.bound.combination)
-        parts << (value.isEmpty() ? QStringLiteral("Empty Socket") : value);
-    return QStringLiteral("%1: %2").arg(parts.join(QStringLiteral(", ")), proposal.name);
 }
 
 } // namespace
@@ -111,13 +93,13 @@ void BindApplicationsDialog::MakeList() {
         auto* row = new QTreeWidgetItem(m_list);
         for (int socket = Socket1; socket <= Socket3; ++socket) {
             const QString& value = proposal.bound.combination[size_t(socket)];
-            row->setIcon(socket, SocketPicture(value));
-            row->setToolTip(socket, value.isEmpty() ? QStringLiteral("Empty Socket") : value);
+            row->setIcon(socket, BindingsModel::SocketPicture(value));
+            row->setToolTip(socket, BindingsModel::SocketName(value));
         }
         row->setCheckState(Socket1, Qt::Checked);
         row->setIcon(Application, ApplicationIcon(proposal.icon));
         row->setText(Application, proposal.name);
-        row->setData(Socket1, Qt::AccessibleTextRole, Spoken(proposal));
+        row->setData(Socket1, Qt::AccessibleTextRole, BindingsModel::SpokenChord(proposal.bound));
     }
     // The check box and the first picture share the first column.
     m_list->setColumnWidth(Socket1, SocketColumnWidth + IconPixels);

@@ -156,12 +156,7 @@ QByteArray Terminal(const DesktopSettings& settings,
 // The desktop's settings application: the current desktop's, else the first
 // one of any desktop that is there.
 QByteArray SettingsApplication(const std::vector<DesktopApplication>& applications) {
-    const auto present = [&](const char* id) {
-        for (const DesktopApplication& application : applications)
-            if (application.id == id)
-                return true;
-        return false;
-    };
+    const auto present = [&](const char* id) { return WithId(applications, id) != nullptr; };
     for (const QByteArray& desktop : qgetenv("XDG_CURRENT_DESKTOP").split(':'))
         for (const SettingsEntry& known : SettingsApplications)
             if (desktop == known.desktop && present(known.id))
@@ -172,6 +167,8 @@ QByteArray SettingsApplication(const std::vector<DesktopApplication>& applicatio
     return {};
 }
 
+} // namespace
+
 const DesktopApplication* WithId(const std::vector<DesktopApplication>& applications,
                                  const QByteArray& id) {
     for (const DesktopApplication& application : applications)
@@ -179,8 +176,6 @@ const DesktopApplication* WithId(const std::vector<DesktopApplication>& applicat
             return &application;
     return nullptr;
 }
-
-} // namespace
 
 QString ButtonOfCategories(const QStringList& categories) {
     for (const CategoryButton& known : CategoryButtons)

@@ -31,6 +31,10 @@ struct Choice {
 // program.
 std::vector<Choice> Read(const std::vector<DesktopApplication>& applications);
 
+// The application of the desktop ID among the applications; null when none.
+const DesktopApplication* WithId(const std::vector<DesktopApplication>& applications,
+                                 const QByteArray& id);
+
 // The button for an application of the desktop's by its categories:
 // Applications where none says more.
 QString ButtonOfCategories(const QStringList& categories);

@@ -50,14 +50,6 @@ bool Bound(const CombinationTable& table, const Combination& chord) {
     return !stored.info.isEmpty() || !stored.path.isEmpty();
 }
 
-const DesktopApplication* WithId(const std::vector<DesktopApplication>& applications,
-                                 const QByteArray& id) {
-    for (const DesktopApplication& application : applications)
-        if (application.id == id)
-            return &application;
-    return nullptr;
-}
-
 } // namespace
 
 std::vector<Proposal> Planned(const std::vector<DesktopChoices::Choice>& choices,
@@ -70,7 +62,7 @@ std::vector<Proposal> Planned(const std::vector<DesktopChoices::Choice>& choices
     std::set<Combination> taken;
     for (const DesktopChoices::Choice& choice : choices) {
         // Only what the desktop shows, and what a record can hold.
-        const DesktopApplication* application = WithId(applications, choice.id);
+        const DesktopApplication* application = DesktopChoices::WithId(applications, choice.id);
         if (!application || proposed.count(application->desktopFile) ||
             !CombinationRecord::Fits(CombinationRecord::Field::Path, application->desktopFile))
             continue;
