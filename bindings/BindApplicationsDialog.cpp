@@ -49,8 +49,8 @@ BindApplicationsDialog::BindApplicationsDialog(CombinationTable& table,
 
     auto* intro =
         new QLabel(m_proposals.empty()
-                       ? QStringLiteral("Every application your desktop names is bound already, or "
-                                        "its chords are taken.")
+                       ? QStringLiteral("Your desktop names no default or favourite application "
+                                        "that is not bound already and has a free chord.")
                        : QStringLiteral("Chords for the applications your desktop names as yours. "
                                         "Enter binds the ticked ones; Esc binds none."),
                    this);
