@@ -1,6 +1,7 @@
 #include "app/BindingsCommands.h"
 
 #include "app/ExitStatus.h"
+#include "starter/StarterBindings.h"
 #include "store/BindingText.h"
 #include "store/CombinationTable.h"
 #include "store/Counted.h"
@@ -48,6 +49,13 @@ bool ReadAll(const QString& name, QByteArray* text) {
     return true;
 }
 
+// Writes the lines at once: Done when all of them went out.
+int Printed(const QByteArray& lines) {
+    const bool written =
+        std::fwrite(lines.constData(), 1, size_t(lines.size()), stdout) == size_t(lines.size());
+    return written && std::fflush(stdout) == 0 ? ExitStatus::Done : ExitStatus::FileError;
+}
+
 // The lines that bind a combination that a later line binds again: only
 // the last one counts, and the others are named.
 void NameRepeats(const QString& file, const std::vector<BoundCombination>& lines,
@@ -93,9 +101,23 @@ int List(const QStringList& words) {
         if (words.isEmpty() || WordMatch::Matches(BindingText::SearchText(bound), words))
             lines += BindingText::Line(bound);
     });
-    const bool written =
-        std::fwrite(lines.constData(), 1, size_t(lines.size()), stdout) == size_t(lines.size());
-    return written && std::fflush(stdout) == 0 ? ExitStatus::Done : ExitStatus::FileError;
+    return Printed(lines);
+}
+
+int Suggest() {
+    CombinationTable table;
+    // No file yet: nothing is bound, and every chord is free.
+    if (table.FileExists() && !Loaded(table))
+        return ExitStatus::FileError;
+    QByteArray lines;
+    try {
+        for (const Proposal& proposal : StarterBindings::Propose(table))
+            lines += BindingText::Line(proposal.bound);
+    } catch (const TrinodeError& error) {
+        Say(error.Message());
+        return ExitStatus::Refused;
+    }
+    return Printed(lines);
 }
 
 int Import(const QString& file) {

@@ -3,7 +3,8 @@
 // The command line's view of the bindings, for backups and scripts: --list
 // prints them as BindingText's lines, --import binds every line of such a
 // text in one save, through the same lock, temporary file and rename as OK;
-// --check tells what is wrong with a damaged file and --repair mends it.
+// --check tells what is wrong with a damaged file and --repair mends it;
+// --suggest prints chords for the desktop's own applications.
 // All of them need only the store: the front answers them on Qt Core alone.
 
 #include <QString>
@@ -22,6 +23,10 @@ int List(const QStringList& words);
 // parse is named with its number, and then nothing is written.
 int Import(const QString& file);
 inline constexpr qsizetype MaxInput = 16 * 1024 * 1024;
+
+// Prints the starter bindings (StarterBindings) as List prints bindings,
+// so that --import takes them.
+int Suggest();
 
 // Says whether the file is whole, and what is wrong with it if not.
 int Check();

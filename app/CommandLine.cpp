@@ -8,7 +8,8 @@ namespace {
 
 const char* const Usage =
     "Usage: trinode [--background]\n"
-    "       trinode --list [WORD...] | --import FILE | --check | --repair\n"
+    "       trinode --list [WORD...] | --suggest | --import FILE\n"
+    "       trinode --check | --repair\n"
     "       trinode --bind-key [SHORTCUT] | --unbind-key | --autostart on|off\n"
     "       trinode --help | --version\n"
     "\n"
@@ -21,6 +22,12 @@ const char* const Usage =
     "                           for an empty socket), the information and the\n"
     "                           path, separated by tabs; UTF-8, with \\xNN for a\n"
     "                           byte that is not, and \\\\ for a backslash\n"
+    "      --suggest            print chords for the desktop's own applications\n"
+    "                           (its default browser, mail, files, music, videos,\n"
+    "                           pictures, office, text editor, terminal and\n"
+    "                           settings, and GNOME's favourites) as --list\n"
+    "                           prints bindings, leaving out every chord that is\n"
+    "                           bound: trinode --suggest | trinode --import -\n"
     "      --import FILE        bind every line of FILE (- for standard input),\n"
     "                           as --list prints them, in one save; a line that\n"
     "                           does not read is named, and nothing is written\n"
@@ -89,7 +96,9 @@ CommandLine::CommandLine(int argc, char** argv) {
             // The words are the rest of the line.
             while (i + 1 < argc && m_action == Action::List)
                 m_words << QString::fromLocal8Bit(argv[++i]);
-        } else if (option == QLatin1String("--import") && (inlineValue || i + 1 < argc))
+        } else if (arg == QLatin1String("--suggest"))
+            Take(Action::Suggest);
+        else if (option == QLatin1String("--import") && (inlineValue || i + 1 < argc))
             Take(Action::Import, inlineValue ? value : QString::fromLocal8Bit(argv[++i]));
         else if (option == QLatin1String("--import"))
             Refuse(QStringLiteral("--import needs a file, or - for standard input"));
@@ -127,9 +136,9 @@ void CommandLine::Take(Action action, const std::optional<QString>& value) {
     if (informs(m_action))
         return;
     if (!informs(action) && m_action != Action::Start)
-        return Refuse(
-            QStringLiteral("give one of --background, --list, --import, --check, --repair, "
-                           "--bind-key, --unbind-key and --autostart"));
+        return Refuse(QStringLiteral(
+            "give one of --background, --list, --suggest, --import, --check, --repair, "
+            "--bind-key, --unbind-key and --autostart"));
     m_action = action;
     m_value = value;
 }
@@ -155,6 +164,7 @@ std::optional<int> CommandLine::Answer() const {
     case Action::UnbindKey:
     case Action::Autostart:
     case Action::List:
+    case Action::Suggest:
     case Action::Import:
     case Action::Check:
     case Action::Repair:

@@ -25,6 +25,7 @@ public:
         UnbindKey,
         Autostart,
         List,
+        Suggest,
         Import,
         Check,
         Repair,

@@ -9,7 +9,8 @@ const std::array<Meaning, 7> Table{{
     {BadInput, "a wrong option, shortcut or line to import, an input too long to import, or "
                "no usable display"},
     {NotActivated, "the running Trinode's window did not become active"},
-    {Refused, "the desktop refused the key or could not be reached"},
+    {Refused, "the desktop refused the key or could not be reached, or its applications "
+              "could not be read for --suggest"},
     {ByHand, "a step by hand remains (sway, i3, other desktops)"},
     {FileError, "the combination file could not be read or written"},
     {Damaged, "--check found the combination file damaged"},

@@ -69,6 +69,8 @@ std::optional<int> Run(const CommandLine& commandLine) {
         return SummonCommands::SetAutostart(*commandLine.Value());
     case CommandLine::Action::List:
         return BindingsCommands::List(commandLine.Words());
+    case CommandLine::Action::Suggest:
+        return BindingsCommands::Suggest();
     case CommandLine::Action::Import:
         return BindingsCommands::Import(*commandLine.Value());
     case CommandLine::Action::Check:

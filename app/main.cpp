@@ -79,6 +79,8 @@ std::optional<int> RunStoreCommand(const CommandLine& commandLine) {
     switch (commandLine.What()) {
     case CommandLine::Action::List:
         return BindingsCommands::List(commandLine.Words());
+    case CommandLine::Action::Suggest:
+        return BindingsCommands::Suggest();
     case CommandLine::Action::Import:
         return BindingsCommands::Import(*commandLine.Value());
     case CommandLine::Action::Check:

@@ -6,15 +6,9 @@
 
 #include <QPixmap>
 
-namespace {
-
-const QString EmptySocketName = QStringLiteral("Empty Socket");
-
-QString SocketName(const QString& value) {
-    return value.isEmpty() ? EmptySocketName : value;
+QString BindingsModel::SocketName(const QString& value) {
+    return value.isEmpty() ? QStringLiteral("Empty Socket") : value;
 }
-
-} // namespace
 
 BindingsModel::BindingsModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -55,16 +49,22 @@ QString BindingsModel::SpokenChord(const BoundCombination& bound) {
              CombinationRecord::Decode(bound.binding.info));
 }
 
-const QIcon& BindingsModel::SocketIcon(const QString& value) const {
+QIcon BindingsModel::SocketPicture(const QString& value) {
     // The pictures the sockets show: BuffSocket n for the entry n - 1, the
     // last one for the empty socket.
     const int entry = ButtonCatalogue::ButtonIndex(value).value_or(ButtonCatalogue::EmptyIndex);
+    QIcon icon;
+    for (const int scale : {1, 2})
+        icon.addPixmap(
+            QPixmap::fromImage(Art::Load(QStringLiteral("BuffSocket%1").arg(entry + 1), scale)));
+    return icon;
+}
+
+const QIcon& BindingsModel::SocketIcon(const QString& value) const {
+    const int entry = ButtonCatalogue::ButtonIndex(value).value_or(ButtonCatalogue::EmptyIndex);
     QIcon& icon = m_icons[size_t(entry)];
-    if (icon.isNull()) {
-        const QString name = QStringLiteral("BuffSocket%1").arg(entry + 1);
-        for (const int scale : {1, 2})
-            icon.addPixmap(QPixmap::fromImage(Art::Load(name, scale)));
-    }
+    if (icon.isNull())
+        icon = SocketPicture(value);
     return icon;
 }
 

@@ -35,6 +35,10 @@ public:
     // Player, /usr/bin/player"; and the same up to the path.
     static QString Spoken(const BoundCombination& bound);
     static QString SpokenChord(const BoundCombination& bound);
+    // A socket value as the pictures show it, at both scales, and as it is
+    // named ("Empty Socket" for the empty value).
+    static QIcon SocketPicture(const QString& value);
+    static QString SocketName(const QString& value);
 
 private:
     // The texts shown are read from the bytes when a row is drawn: only the

@@ -1,5 +1,6 @@
 #include "bindings/TBindingsForm.h"
 
+#include "bindings/BindApplicationsDialog.h"
 #include "bindings/BindingsHost.h"
 #include "bindings/BindingsModel.h"
 #include "editor/ProgressDisplay.h"
@@ -130,11 +131,12 @@ QLayout* TBindingsForm::MakeButtons() {
         {"Run (Ctrl+Enter)", "RunButton", Action::Run},
         {"Change (F2)", "ChangeButton", Action::Edit},
         {"Unbind (Delete)", "UnbindButton", Action::Unbind},
+        {"Bind Applications...", "BindApplicationsButton", Action::BindApplications},
         {"Close (Esc)", "CloseButton", Action::Close},
     };
     auto* row = new QHBoxLayout;
     for (const ButtonEntry& entry : Buttons) {
-        if (entry.action == Action::Close)
+        if (entry.action == Action::BindApplications)
             row->addStretch(1);
         auto* button = new QPushButton(QLatin1String(entry.text), this);
         button->setObjectName(QLatin1String(entry.name));
@@ -143,7 +145,7 @@ QLayout* TBindingsForm::MakeButtons() {
         connect(button, &QPushButton::clicked, this,
                 [this, action = entry.action] { Act(action); });
         row->addWidget(button);
-        if (entry.action != Action::Close)
+        if (entry.action != Action::Close && entry.action != Action::BindApplications)
             m_rowButtons.append(button);
     }
     return row;
@@ -278,6 +280,12 @@ void TBindingsForm::Act(Action action) {
             break;
         case Action::Unbind:
             UnbindSelected();
+            break;
+        case Action::BindApplications:
+            if (BindApplicationsDialog::Offer(m_table, this)) {
+                Reload();
+                m_host.RefreshCurrent();
+            }
             break;
         case Action::Close:
             reject();

@@ -7,6 +7,8 @@
 // - the actions on the selected row: Enter shows its chord in the main
 //   window's sockets, Ctrl+Enter also runs it, F2 opens the editor on it,
 //   Delete asks and then unbinds it; Esc closes;
+// - a button that offers the desktop's own applications again
+//   (BindApplicationsDialog);
 // - the progress display of an unbinding, which is an assignment like OK's.
 // It reads the rows from the store when it opens, unbinds through the store,
 // and leaves showing, running and editing to its host, the main window,
@@ -47,7 +49,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class Action { Show, Run, Edit, Unbind, Close };
+    enum class Action { Show, Run, Edit, Unbind, BindApplications, Close };
 
     void BuildControls();
     void MakeList();

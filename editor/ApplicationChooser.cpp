@@ -125,6 +125,7 @@ void ApplicationChooser::MakeList() {
     m_model = new ApplicationList(this);
     m_filter = new WordFilter(ApplicationList::SearchRole, this);
     m_filter->setSourceModel(m_model);
+    m_filter->RankBy(Qt::DisplayRole);
     m_list = new QListView(this);
     m_list->setObjectName(QStringLiteral("ApplicationList"));
     m_list->setAccessibleName(QStringLiteral("Applications"));

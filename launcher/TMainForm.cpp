@@ -1,11 +1,13 @@
 #include "launcher/TMainForm.h"
 
+#include "bindings/BindApplicationsDialog.h"
 #include "bindings/TBindingsForm.h"
 #include "launcher/Canvas.h"
 #include "launcher/ImageButton.h"
 #include "look/ErrorGuard.h"
 #include "look/PixelFont.h"
 #include "platform/PathOpener.h"
+#include "platform/Settings.h"
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
@@ -96,16 +98,29 @@ void TMainForm::LoadTable() {
     m_loaded = true;
     try {
         AnsweringWhileWaiting waiting;
-        if (m_table.FileExists())
+        if (m_table.FileExists()) {
             m_table.LoadFile(waiting);
-        else
+        } else {
             m_table.CreateDefaultFile(waiting);
+            OfferStarterBindings();
+        }
     } catch (...) {
         // The window works all the same; the failure is told once it is on
         // the screen, after whatever action asked for the table.
         const QString message = ErrorGuard::MessageOf(std::current_exception());
         QTimer::singleShot(0, this, [message]() { ErrorGuard::ShowError(message); });
     }
+}
+
+// The first start offers the desktop's own applications, once the window is
+// up; later ones leave it to the bindings window.
+void TMainForm::OfferStarterBindings() {
+    if (Settings::StarterBindingsOffered())
+        return;
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible() && BindApplicationsDialog::Offer(m_table, this))
+            RefreshCurrent();
+    });
 }
 
 void TMainForm::TakeFileChanges() {

@@ -62,6 +62,7 @@ public:
     // they come earlier, so nothing ever acts on a table that is not loaded.
     // A failure is shown in the error box once the window is up.
     void LoadTable();
+    void OfferStarterBindings();
     // Loads the file again when it changed on disk since (a hand edit, an
     // import from the command line), and shows the current combination's
     // new binding; for every summon and the bindings window.

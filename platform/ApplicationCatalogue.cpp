@@ -80,12 +80,22 @@ QString IconOf(GKeyFile* keys) {
     return icon;
 }
 
-std::optional<DesktopApplication> Described(const QByteArray& file) {
+QStringList ListOf(GKeyFile* keys, const char* key) {
+    QStringList list;
+    const GOwned<gchar*> items(g_key_file_get_string_list(keys, Group, key, nullptr, nullptr));
+    for (gchar** item = items.get(); item && *item; ++item)
+        list << QString::fromUtf8(*item);
+    return list;
+}
+
+std::optional<DesktopApplication> Described(const ApplicationFolders::Entry& entry) {
+    const QByteArray& file = entry.file;
     const GOwned<GKeyFile> keys(g_key_file_new());
     if (!g_key_file_load_from_file(keys.get(), file.constData(), G_KEY_FILE_NONE, nullptr) ||
         !Launchable(keys.get()) || !Shown(keys.get()))
         return std::nullopt;
     DesktopApplication application;
+    application.id = entry.id;
     application.name = LocaleString(keys.get(), G_KEY_FILE_DESKTOP_KEY_NAME);
     if (application.name.isEmpty())
         application.name = QStringLiteral("Unnamed");
@@ -99,6 +109,7 @@ std::optional<DesktopApplication> Described(const QByteArray& file) {
         g_key_file_get_string(keys.get(), Group, G_KEY_FILE_DESKTOP_KEY_EXEC, nullptr));
     if (exec)
         application.executable = QFile::decodeName(QByteArray(exec.get()).trimmed().split(' ')[0]);
+    application.categories = ListOf(keys.get(), G_KEY_FILE_DESKTOP_KEY_CATEGORIES);
     application.icon = IconOf(keys.get());
     application.desktopFile = file;
     application.searchText = WordMatch::SearchText({application.name, application.genericName,
@@ -110,7 +121,7 @@ std::optional<DesktopApplication> Described(const QByteArray& file) {
 std::vector<DesktopApplication> ReadApplications(const Listing& listing) {
     std::vector<DesktopApplication> applications;
     for (const ApplicationFolders::Entry& entry : listing.entries)
-        if (std::optional<DesktopApplication> application = Described(entry.file))
+        if (std::optional<DesktopApplication> application = Described(entry))
             applications.push_back(std::move(*application));
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
@@ -134,6 +145,10 @@ struct ApplicationCatalogue::Reading {
 };
 
 ApplicationCatalogue::ApplicationCatalogue(QObject* parent) : QObject(parent) {}
+
+std::vector<DesktopApplication> ApplicationCatalogue::ReadAll(const Listing& listing) {
+    return ReadApplications(listing);
+}
 
 ApplicationCatalogue::~ApplicationCatalogue() = default;
 

@@ -27,10 +27,14 @@
 #include <vector>
 
 struct DesktopApplication {
+    // The entry's desktop ID, as GIO names it (see ApplicationFolders).
+    QByteArray id;
     QString name;
     QString genericName;
     QStringList keywords;
     QString executable;
+    // The entry's Categories, as written.
+    QStringList categories;
     // A theme icon's name, or an icon file's path; empty when it has none.
     QString icon;
     // The entry's file, as the system names it.
@@ -46,6 +50,10 @@ class ApplicationCatalogue final : public QObject {
 public:
     explicit ApplicationCatalogue(QObject* parent = nullptr);
     ~ApplicationCatalogue() override;
+
+    // Every application of the folders listed, read on this thread, sorted
+    // by name: for a caller with no window to keep answering.
+    static std::vector<DesktopApplication> ReadAll(const ApplicationFolders::Listing& listing);
 
     // Looks whether the folders changed since the last reading, and reads
     // them again if so (the first time, reads them); unless a look is

@@ -48,6 +48,8 @@ const GioFunctions& Gio() {
         load(f.file_query_default_handler, "g_file_query_default_handler");
         load(f.app_info_create_from_commandline, "g_app_info_create_from_commandline");
         load(f.io_error_quark, "g_io_error_quark");
+        load(f.app_info_get_default_for_type, "g_app_info_get_default_for_type");
+        load(f.app_info_get_id, "g_app_info_get_id");
         return f;
     }();
     return functions;

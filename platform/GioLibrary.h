@@ -27,6 +27,8 @@ struct GioFunctions {
     decltype(&::g_file_query_default_handler) file_query_default_handler;
     decltype(&::g_app_info_create_from_commandline) app_info_create_from_commandline;
     decltype(&::g_io_error_quark) io_error_quark;
+    decltype(&::g_app_info_get_default_for_type) app_info_get_default_for_type;
+    decltype(&::g_app_info_get_id) app_info_get_id;
 };
 
 // The functions, GIO loaded at the first call; a TrinodeError with the

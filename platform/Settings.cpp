@@ -7,6 +7,7 @@ namespace Settings {
 namespace {
 
 constexpr int DefaultOpenWaitSeconds = 10;
+const QString StarterKey = QStringLiteral("StarterBindingsOffered");
 
 } // namespace
 
@@ -20,6 +21,14 @@ int OpenWaitSeconds() {
     bool ok = false;
     const int seconds = settings.value(QStringLiteral("OpenWaitSeconds")).toInt(&ok);
     return ok && seconds >= 1 ? seconds : DefaultOpenWaitSeconds;
+}
+
+bool StarterBindingsOffered() {
+    return QSettings(FilePath(), QSettings::IniFormat).value(StarterKey).toBool();
+}
+
+void SetStarterBindingsOffered() {
+    QSettings(FilePath(), QSettings::IniFormat).setValue(StarterKey, true);
 }
 
 } // namespace Settings

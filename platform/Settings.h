@@ -16,4 +16,10 @@ QString FilePath();
 // from 1 up; 10 when it is not set, or not such a number.
 int OpenWaitSeconds();
 
+// Whether the window that offers the desktop's own applications (Bind
+// Applications) has been shown: the first start offers it, and later ones
+// leave it to the bindings window's button.
+bool StarterBindingsOffered();
+void SetStarterBindingsOffered();
+
 } // namespace Settings

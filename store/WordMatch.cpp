@@ -20,4 +20,16 @@ bool Matches(const QString& searchText, const QStringList& words) {
     return true;
 }
 
+NameRank RankOf(const QString& name, const QStringList& words) {
+    const QString typed = words.join(QLatin1Char(' '));
+    const QString named = WordsOf(name).join(QLatin1Char(' '));
+    if (typed.isEmpty())
+        return NameRank::Other;
+    if (named.compare(typed, Qt::CaseInsensitive) == 0)
+        return NameRank::Equal;
+    if (named.startsWith(typed, Qt::CaseInsensitive))
+        return NameRank::Starts;
+    return NameRank::Other;
+}
+
 } // namespace WordMatch

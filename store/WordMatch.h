@@ -18,4 +18,11 @@ QString SearchText(const QStringList& parts);
 
 bool Matches(const QString& searchText, const QStringList& words);
 
+// How well a name answers the typed text, best first: the name is the text
+// (ignoring case and the spaces around and between words), then it starts
+// with it, then anything else. A list that finds ranks its rows by this, so
+// that typing a whole name and Enter picks that one.
+enum class NameRank { Equal, Starts, Other };
+NameRank RankOf(const QString& name, const QStringList& words);
+
 } // namespace WordMatch

@@ -36,6 +36,9 @@ struct Entries {
               "Name=Zeta Editor\nKeywords=text;write;\nIcon=accessories-text-editor\n");
         write("home/applications/omega.desktop", "Name=Omega Player\nIcon=no-such-icon\n");
         write("home/applications/cafe.desktop", "Name=" + CafeName.toUtf8() + "\n");
+        write("home/applications/uxterm.desktop", "Name=UXTerm\n");
+        write("home/applications/xterm.desktop", "Name=XTerm\n");
+        write("home/applications/xtermtabs.desktop", "Name=XTerm Tabs\n");
         write("dirs/applications/secret.desktop", "Name=Secret Tool\nNoDisplay=true\n");
         write("dirs/applications/gone.desktop", "Name=Gone Tool\nHidden=true\n");
         write("dirs/applications/" + LongFolder + "/long.desktop", "Name=Long Path Tool\n");
@@ -107,7 +110,8 @@ TEST_P(PicksAnApplication, AndFillsInItsPathAndName) {
     EXPECT_EQ(path->text(), row.path.isEmpty() ? QStringLiteral("kept") : entries.Path(row.path));
 }
 
-const QStringList All{CafeName, "Long Path Tool", "Omega Player", "Zeta Editor"};
+const QStringList All{CafeName, "Long Path Tool", "Omega Player", "UXTerm",
+                      "XTerm",  "XTerm Tabs",     "Zeta Editor"};
 
 // What the open chooser lists, once it has read the catalogue.
 QStringList Listed(QWidget* chooser) {
@@ -138,7 +142,27 @@ INSTANTIATE_TEST_SUITE_P(
              "home/applications/omega.desktop",
              ""},
         Pick{"NeverNoDisplayNorHidden", "tool", {"Long Path Tool"}, "", "", "The path takes"},
-        Pick{"NothingLeft", "secret", {}, "", "", ""}),
+        Pick{"NothingLeft", "secret", {}, "", "", ""},
+        // The whole name typed, then names that start with it, above names
+        // that hold it.
+        Pick{"ThatNameFirst",
+             " xterm ",
+             {"XTerm", "XTerm Tabs", "UXTerm"},
+             "XTerm",
+             "home/applications/xterm.desktop",
+             ""},
+        Pick{"StartingWithItNext",
+             "xterm t",
+             {"XTerm Tabs", "UXTerm", "XTerm"},
+             "XTerm Tabs",
+             "home/applications/xtermtabs.desktop",
+             ""},
+        Pick{"ThenHoldingIt",
+             "XTE",
+             {"XTerm", "XTerm Tabs", "UXTerm"},
+             "XTerm",
+             "home/applications/xterm.desktop",
+             ""}),
     [](const auto& info) { return std::string(info.param.scenario); });
 
 // Whatever had the focus before, the Enter after a choice binds it; the

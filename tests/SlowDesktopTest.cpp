@@ -63,7 +63,8 @@ public:
               "[Desktop Entry]\nType=Application\nName=Activated\nDBusActivatable=true\n"
               "Exec='{root}/handler.sh'\n");
         Write("config/trinode/trinode.conf",
-              "[General]\nOpenWaitSeconds=" + QByteArray::number(WaitSeconds) + "\n");
+              "[General]\nStarterBindingsOffered=true\nOpenWaitSeconds=" +
+                  QByteArray::number(WaitSeconds) + "\n");
         Write("files/notes.txt", "plain text\n");
         Write("files/left behind.txt", "plain text\n");
         // A launcher whose second line is two megabytes long.

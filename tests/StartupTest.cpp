@@ -186,7 +186,8 @@ TEST(Bindings, ListAndImportLoadNothingOfTheWindows) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home.Path());
     env.insert("LD_DEBUG", "files");
-    for (const QStringList& arguments : {QStringList{"--import", "-"}, QStringList{"--list"}}) {
+    for (const QStringList& arguments :
+         {QStringList{"--import", "-"}, QStringList{"--list"}, QStringList{"--suggest"}}) {
         QProcess trinode;
         trinode.setProcessEnvironment(env);
         trinode.start(QString::fromLocal8Bit(qgetenv("TRINODE_BIN")), arguments);
@@ -394,6 +395,13 @@ INSTANTIATE_TEST_SUITE_P(
                         "",
                         "/dev/zero: more than 16,777,216 bytes"},
         CommandLineCase{"CheckWithoutAFile", {"--check"}, {}, 0, "/", ""},
+        CommandLineCase{"SuggestWithoutApplications",
+                        {"--suggest"},
+                        {"XDG_DATA_HOME=/nonexistent", "XDG_DATA_DIRS=/nonexistent",
+                         "GSETTINGS_BACKEND=memory"},
+                        0,
+                        "",
+                        ""},
         CommandLineCase{"ImportABadEscape",
                         {"--import", "-"},
                         {},

@@ -80,8 +80,12 @@ TemporaryHome::TemporaryHome()
     qputenv("HOME", QFile::encodeName(m_dir.path()));
     // A temporary directory is made private (0700).
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
-    // Trinode's own settings, too, are the home's, whatever the session set.
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral(".config"))));
+    // Trinode's settings beside the home (whose entries tests count), saying
+    // that the first start's offer of the desktop's applications was made.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    QDir().mkpath(m_config.filePath(QStringLiteral("trinode")));
+    WriteAll(m_config.filePath(QStringLiteral("trinode/trinode.conf")),
+             "[General]\nStarterBindingsOffered=true\n");
 }
 
 TemporaryHome::~TemporaryHome() {

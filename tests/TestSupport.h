@@ -39,8 +39,8 @@ class QImage;
 class QWidget;
 
 // A temporary directory that stands in for the user's home while it lives:
-// HOME points at it (XDG_CONFIG_HOME at its .config, and XDG_RUNTIME_DIR at
-// a private directory beside it), and it is removed afterwards.
+// HOME points at it (XDG_CONFIG_HOME and XDG_RUNTIME_DIR at private
+// directories beside it), and it is removed afterwards.
 class TemporaryHome final {
 public:
     TemporaryHome();
@@ -55,6 +55,7 @@ public:
 private:
     QTemporaryDir m_dir;
     QTemporaryDir m_runtime;
+    QTemporaryDir m_config;
     QByteArray m_previousHome;
     QByteArray m_previousRuntime;
     QByteArray m_previousConfig;

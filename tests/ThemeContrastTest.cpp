@@ -225,7 +225,8 @@ TEST_P(ThemeContrast, EveryTextReadsAgainstItsBackground) {
 // lists take the editor's lists' colours.
 INSTANTIATE_TEST_SUITE_P(Windows, ThemeContrast,
                          ::testing::Values(WindowCase{"Editor", 29}, WindowCase{"Help", 2},
-                                           WindowCase{"Bindings", 9}, WindowCase{"Applications", 5},
+                                           WindowCase{"Bindings", 10},
+                                           WindowCase{"Applications", 5},
                                            WindowCase{"SummonKey", 8}),
                          [](const auto& info) { return std::string(info.param.name); });
 

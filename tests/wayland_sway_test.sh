@@ -353,6 +353,8 @@ for name in tiled_at_960 summon_with_token bound_line_starts_trinode; do
     echo "--- $name"
     CASE=$WORK/$name
     mkdir -p "$CASE/run" "$CASE/a" "$CASE/b"
+    offered "$CASE/a/.config"
+    offered "$CASE/b/.config"
     chmod 700 "$CASE/run"
     ((EUID == 0)) && chown -R "$uid:$uid" "$CASE"
     if "case_$name"; then
