@@ -54,6 +54,9 @@ inline constexpr QRect InfoLabelPlace{360, 240, 297, 81};
 // The line that asks for a summon key, in the black corner left of the
 // buttons' second row.
 inline constexpr QRect SummonHintPlace{8, 716, 336, 24};
+// Where the chord begun in the sockets leads, in the black strip right of
+// the ring.
+inline constexpr QRect ChordGuidePlace{820, 96, 196, 560};
 
 // Picture names.
 QString BackgroundPicture();

@@ -20,6 +20,7 @@ using PictureTable::Role;
 constexpr int InfoPixelSize = 27;
 constexpr int SummonHintPixelSize = 13;
 const QColor SummonHintColour(0xb0, 0xb0, 0xb0);
+constexpr int ChordGuidePixelSize = 16;
 
 // The hidden holders stand in a column near the left edge, a 9 x 9 box every
 // 4 pixels: Buffer n at 100 + 4n, BuffSocket n below them at 320 + 4n.
@@ -90,6 +91,18 @@ void PictureBoard::MakeBackgroundAndLabels() {
     m_summonHint->setPalette(hintPalette);
     m_summonHint->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_canvasItems.push_back({m_summonHint, PictureTable::SummonHintPlace, false});
+
+    m_guide = new QLabel(&m_window);
+    m_guide->setObjectName(QStringLiteral("ChordGuide"));
+    m_guide->setAccessibleName(QStringLiteral("Chord guide"));
+    m_guide->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_guide->setWordWrap(true);
+    m_guide->setTextFormat(Qt::PlainText);
+    m_guide->setFont(PixelFont::Named("Liberation Sans", ChordGuidePixelSize));
+    m_guide->setPalette(hintPalette);
+    m_guide->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_guide->hide();
+    m_canvasItems.push_back({m_guide, PictureTable::ChordGuidePlace, false});
 }
 
 void PictureBoard::MakeHolders() {
@@ -226,6 +239,14 @@ void PictureBoard::ShowHint(bool shown) {
     m_summonHint->setVisible(shown);
 }
 
+void PictureBoard::ShowGuide(const QString& text) {
+    if (text == m_guide->text() && m_guide->isVisible() == !text.isEmpty())
+        return;
+    m_guide->setText(text);
+    m_guide->setAccessibleDescription(text);
+    m_guide->setVisible(!text.isEmpty());
+}
+
 void PictureBoard::FollowScreenRatio(qreal ratio) {
     if (qFuzzyCompare(ratio, m_ratio))
         return;
@@ -266,5 +287,8 @@ void PictureBoard::Relayout() {
     QFont hintFont = m_summonHint->font();
     hintFont.setPixelSize(canvas.MapLength(SummonHintPixelSize));
     m_summonHint->setFont(hintFont);
+    QFont guideFont = m_guide->font();
+    guideFont.setPixelSize(canvas.MapLength(ChordGuidePixelSize));
+    m_guide->setFont(guideFont);
     UpdateColourKey();
 }

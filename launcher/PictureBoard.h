@@ -63,6 +63,8 @@ public:
     // A text wider than its box is drawn smaller before it is cut.
     void ShowInfo(const QString& info);
     void ShowHint(bool shown);
+    // The chord guide's lines; an empty text hides it.
+    void ShowGuide(const QString& text);
     void UpdateColourKey();
 
     // The pictures decoded for another ratio go; each comes back at the new
@@ -98,6 +100,7 @@ private:
     MnemonicLabel* m_infoLabel = nullptr;
     QString m_info;
     QLabel* m_summonHint = nullptr;
+    QLabel* m_guide = nullptr;
     PictureHolder* m_addPressed = nullptr;
     PictureHolder* m_addNormal = nullptr;
 

@@ -9,6 +9,7 @@
 #include "platform/PathOpener.h"
 #include "platform/Settings.h"
 #include "store/ButtonCatalogue.h"
+#include "store/ChordGuide.h"
 #include "store/CombinationTable.h"
 #include "store/TrinodeError.h"
 #include "summon/SummonSettings.h"
@@ -22,6 +23,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 using PictureTable::Image;
@@ -55,6 +57,13 @@ TMainForm::TMainForm(CombinationTable& table, QWidget* parent, PicturePrefetch* 
         connect(image, &ImageButton::MouseUp, this, [this, image] { ImageMouseUp(*image); });
     }
     m_hintWanted = SummonSettings().HintWanted();
+    if (const std::optional<int> pause = Settings::ChordGuidePauseMs()) {
+        m_guidePause = new QTimer(this);
+        m_guidePause->setSingleShot(true);
+        m_guidePause->setInterval(*pause);
+        connect(m_guidePause, &QTimer::timeout, this,
+                [this] { ErrorGuard::Guarded([this] { ShowGuide(); }); });
+    }
     UpdateDisplay();
 
     // Centred when not maximised.
@@ -190,11 +199,37 @@ void TMainForm::UpdateDisplay() {
     m_board.ShowInfo(m_panel.Info());
     m_board.ShowHint(m_hintWanted);
     m_board.UpdateColourKey();
+    HideGuide();
+    // Only a chord begun by the user, once the table is read, has a guide.
+    const Combination& sockets = m_panel.SocketValues();
+    if (m_guidePause && m_loaded && std::any_of(sockets.begin(), sockets.end(),
+                                                [](const QString& v) { return !v.isEmpty(); }))
+        m_guidePause->start();
+}
+
+void TMainForm::HideGuide() {
+    if (m_guidePause)
+        m_guidePause->stop();
+    m_board.ShowGuide({});
+}
+
+void TMainForm::ShowGuide() {
+    QStringList lines;
+    for (const ChordGuide::Continuation& next :
+         ChordGuide::Continuations(m_panel.SocketValues(), m_table)) {
+        // Two pictures may show one letter (Music and Mail): the button's
+        // name tells them apart.
+        const QString button = ChordGuide::PictureLetter(next.button) + QLatin1Char(' ') +
+                               ButtonCatalogue::ButtonName(next.button) + QLatin1Char(':');
+        lines << button + QLatin1Char(' ') + (next.completes ? next.info : QStringLiteral("\u2026"));
+    }
+    m_board.ShowGuide(lines.join(u'\n'));
 }
 
 void TMainForm::ImageMouseDown(ImageButton& image) {
     ErrorGuard::Guarded([&]() {
         m_keys.MouseUsed();
+        HideGuide();
         m_board.ShowPressed(image, true);
         m_board.UpdateColourKey();
     });
@@ -315,6 +350,7 @@ void TMainForm::ExitButtonClick() {
 }
 
 void TMainForm::keyPressEvent(QKeyEvent* event) {
+    HideGuide();
     bool handled = false;
     ErrorGuard::Guarded([&]() { handled = m_keys.Press(*event); });
     if (handled)

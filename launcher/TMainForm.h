@@ -26,6 +26,8 @@
 
 #include <QWidget>
 
+class QTimer;
+
 #include <optional>
 
 class CombinationTable;
@@ -109,6 +111,9 @@ private:
 
     void ImageMouseDown(ImageButton& image);
     void ImageMouseUp(ImageButton& image);
+    // The chord guide: gone at each press, back once the sockets rest.
+    void HideGuide();
+    void ShowGuide();
 
     CombinationTable& m_table;
     SocketPanel m_panel;
@@ -127,4 +132,6 @@ private:
     bool m_loaded = false;
     bool m_reloading = false;
     bool m_painted = false;
+    // Started by each change of the sockets while the guide is on.
+    QTimer* m_guidePause = nullptr;
 };

@@ -7,6 +7,7 @@ namespace Settings {
 namespace {
 
 constexpr int DefaultOpenWaitSeconds = 10;
+constexpr int DefaultChordGuidePauseMs = 500;
 const QString StarterKey = QStringLiteral("StarterBindingsOffered");
 
 } // namespace
@@ -21,6 +22,15 @@ int OpenWaitSeconds() {
     bool ok = false;
     const int seconds = settings.value(QStringLiteral("OpenWaitSeconds")).toInt(&ok);
     return ok && seconds >= 1 ? seconds : DefaultOpenWaitSeconds;
+}
+
+std::optional<int> ChordGuidePauseMs() {
+    const QSettings settings(FilePath(), QSettings::IniFormat);
+    if (!settings.value(QStringLiteral("ChordGuide"), true).toBool())
+        return std::nullopt;
+    bool ok = false;
+    const int ms = settings.value(QStringLiteral("ChordGuidePauseMs")).toInt(&ok);
+    return ok && ms >= 0 ? ms : DefaultChordGuidePauseMs;
 }
 
 bool StarterBindingsOffered() {

@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace Settings {
 
 QString FilePath();
@@ -15,6 +17,11 @@ QString FilePath();
 // file system did not answer: OpenWaitSeconds, a whole number of seconds
 // from 1 up; 10 when it is not set, or not such a number.
 int OpenWaitSeconds();
+
+// How long the sockets rest before the chord guide shows where the chord
+// begun in them leads: ChordGuidePauseMs, 500 when not set; nullopt when
+// ChordGuide=false turns the guide off.
+std::optional<int> ChordGuidePauseMs();
 
 // Whether the window that offers the desktop's own applications (Bind
 // Applications) has been shown: the first start offers it, and later ones

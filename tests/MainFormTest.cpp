@@ -397,6 +397,24 @@ TEST_F(MainForm, EditorRefreshShowsTheNewBindingAtOnce) {
     EXPECT_EQ(RunBoxText(), "No such file or directory.");
 }
 
+// Once the sockets rest, the guide tells where the chord begun in them
+// leads; the next press takes it away.
+TEST_F(MainForm, TheChordGuideShowsWhereTheChordLeadsOnceTheSocketsRest) {
+    Assign({"Files", "Music", ""}, "Player", "/p");
+    Assign({"Files", "Pictures", ""}, "Photos", "/q");
+    Assign({"Files", "Music", "One"}, "Deep", "/d");
+    auto* guide = Child<QLabel>(QStringLiteral("ChordGuide"));
+    for (const auto& [button, text] : {std::pair{"FilesButton", "M Music: Player\nP Pictures: Photos"},
+                                       std::pair{"MusicButton", "1 One: Deep"}}) {
+        Click(button);
+        EXPECT_FALSE(guide->isVisible()) << button;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return guide->isVisible(); }, 30000)) << button;
+        EXPECT_EQ(guide->text(), QString::fromUtf8(text));
+    }
+    Press("TwoButton");
+    EXPECT_FALSE(guide->isVisible());
+}
+
 TEST_F(MainForm, TheKeyHintShowsUntilTheUserSaysNotToAsk) {
     auto* hint = Child<QLabel>(QStringLiteral("SummonHint"));
     EXPECT_TRUE(hint->isVisible());
