@@ -3,11 +3,16 @@
 // time. Like trinode's window it covers the screen's work area and asks to be
 // maximised, so that both fill and hold a backing store of the same size.
 // With TRINODE_BENCH_UNTIL=rest it lets that paint finish and the event loop
-// settle, prints its resident memory ("rest_kib N") and ends.
+// settle, prints its resident memory ("rest_kib N") and ends. With
+// TRINODE_BENCH_FLOOR=picture it shows what trinode must show at rest as
+// well: a 600 x 600 picture and a line of large text.
 
 #include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
+#include <QImage>
+#include <QLabel>
+#include <QPixmap>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -49,6 +54,20 @@ int main(int argc, char** argv) {
     Window window;
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window.setGeometry(screen->availableGeometry());
+    if (qgetenv("TRINODE_BENCH_FLOOR") == "picture") {
+        QImage picture(600, 600, QImage::Format_RGB32);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                picture.setPixel(x, y, qRgb(x * 255 / 600, y * 255 / 600, (x ^ y) & 0xff));
+        auto* shown = new QLabel(&window);
+        shown->setPixmap(QPixmap::fromImage(picture));
+        shown->setGeometry(0, 0, 600, 600);
+        auto* text = new QLabel(QStringLiteral("Music Player"), &window);
+        QFont large = text->font();
+        large.setPixelSize(28);
+        text->setFont(large);
+        text->setGeometry(150, 250, 300, 80);
+    }
     window.showMaximized();
     return QApplication::exec();
 }
