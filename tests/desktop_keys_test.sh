@@ -200,8 +200,10 @@ autostart_row() { # the trinode that writes the entry, what it says beside
     ! xdotool search --onlyvisible --name '^Trinode$' >/dev/null || fail "it was summoned" || return 1
     for ((i = 0; i <= 10; i++)); do
         out=$(trinode_in_case 2>&1) || fail "summon $i exited $?: $out" || return 1
-        WINDOW=$(xdotool search --onlyvisible --name '^Trinode$' | head -1)
-        [[ -n "$WINDOW" && "$(xdotool getactivewindow)" == "$WINDOW" ]] || fail "not active" || return 1
+        # The running one answers once it asked for the window; the window
+        # manager makes it active in its own time.
+        wait_until "summon $i shows it active" eval 'WINDOW=$(xdotool search --onlyvisible --name "^Trinode$" | head -1)
+            [[ -n "$WINDOW" && "$(xdotool getactivewindow 2>/dev/null)" == "$WINDOW" ]]' || return 1
         xdotool key Escape
         wait_until "Esc hides it" eval '! xdotool search --onlyvisible --name "^Trinode$" >/dev/null' ||
             return 1
