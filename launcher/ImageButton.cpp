@@ -11,6 +11,8 @@
 namespace {
 
 constexpr qreal FocusMarkWidth = 3;
+// The chord guide's dot, as a share of the ball's width.
+constexpr qreal MarkRadius = 0.12;
 
 bool IsPictureButton(Qt::MouseButton button) {
     return button == Qt::LeftButton || button == Qt::RightButton || button == Qt::MiddleButton;
@@ -49,21 +51,39 @@ void ImageButton::paintEvent(QPaintEvent* event) {
     QLabel::paintEvent(event);
     // Qt marks a window whose focus the keyboard moved (Tab), until the next
     // mouse press in it.
-    if (!hasFocus() || !window()->testAttribute(Qt::WA_KeyboardFocusChange))
+    const bool ring = hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange);
+    if (!ring && !m_marked)
         return;
-    // A white ring inside a black one reads on the pale star burst, on the
-    // black window and on every ball; drawn in layout pixels, it stays as
-    // sharp as the pictures at any scale.
+    // White inside black reads on the pale star burst, on the black window
+    // and on every ball; drawn in layout pixels, it stays as sharp as the
+    // pictures at any scale.
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF whole(rect());
+    if (m_marked) {
+        // Well inside the ball's round edge, where no pixel is keyed away.
+        const qreal radius = std::min(whole.width(), whole.height()) * MarkRadius;
+        painter.setPen(QPen(Qt::black, radius / 2));
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(QPointF(whole.width() * 0.75, whole.height() * 0.25), radius, radius);
+    }
+    if (!ring)
+        return;
     const qreal outer = FocusMarkWidth + 2;
-    const QRectF box = QRectF(rect()).adjusted(outer / 2, outer / 2, -outer / 2, -outer / 2);
+    const QRectF box = whole.adjusted(outer / 2, outer / 2, -outer / 2, -outer / 2);
     const qreal radius = std::min(box.width(), box.height()) / 4;
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(Qt::black, outer));
     painter.drawRoundedRect(box, radius, radius);
     painter.setPen(QPen(Qt::white, FocusMarkWidth));
     painter.drawRoundedRect(box, radius, radius);
+}
+
+void ImageButton::SetMarked(bool marked) {
+    if (marked == m_marked)
+        return;
+    m_marked = marked;
+    update();
 }
 
 void ImageButton::SetPicture(const QPixmap& picture, const QRegion& keyed) {

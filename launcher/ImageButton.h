@@ -27,6 +27,9 @@ public:
     // The pixels of the current picture that the colour key leaves undrawn.
     const QRegion& KeyedPixels() const { return m_keyed; }
     void SetPicture(const QPixmap& picture, const QRegion& keyed);
+    // A small dot on the ball's upper right: the chord guide's sign that this
+    // button leads on to a bound chord.
+    void SetMarked(bool marked);
 
     // A left release inside the image, made without the mouse (a key, a
     // screen reader): the signals that release gives, in their order.
@@ -40,8 +43,8 @@ Q_SIGNALS:
 
 protected:
     bool event(QEvent* event) override;
-    // The picture, and over it the focus mark while the keyboard moves the
-    // focus: a mouse user sees the picture alone.
+    // The picture, its dot while marked, and over them the focus mark while
+    // the keyboard moves the focus: a mouse user sees no focus mark.
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -53,5 +56,6 @@ private:
     Kind m_kind;
     int m_tag;
     QRegion m_keyed;
+    bool m_marked = false;
     bool m_leftHeld = false;
 };

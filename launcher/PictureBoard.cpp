@@ -239,12 +239,17 @@ void PictureBoard::ShowHint(bool shown) {
     m_summonHint->setVisible(shown);
 }
 
-void PictureBoard::ShowGuide(const QString& text) {
-    if (text == m_guide->text() && m_guide->isVisible() == !text.isEmpty())
+void PictureBoard::ShowGuide(const QString& text, const QStringList& marked) {
+    if (text == m_guide->text() && m_guide->isVisible() == !text.isEmpty() && marked == m_marked)
         return;
     m_guide->setText(text);
     m_guide->setAccessibleDescription(text);
     m_guide->setVisible(!text.isEmpty());
+    for (const QString& button : std::as_const(m_marked))
+        ImageOfButton(button)->SetMarked(false);
+    m_marked = text.isEmpty() ? QStringList() : marked;
+    for (const QString& button : std::as_const(m_marked))
+        ImageOfButton(button)->SetMarked(true);
 }
 
 void PictureBoard::FollowScreenRatio(qreal ratio) {

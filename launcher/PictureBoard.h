@@ -63,8 +63,9 @@ public:
     // A text wider than its box is drawn smaller before it is cut.
     void ShowInfo(const QString& info);
     void ShowHint(bool shown);
-    // The chord guide's lines; an empty text hides it.
-    void ShowGuide(const QString& text);
+    // The chord guide's lines, and the buttons it marks: those that lead on
+    // to a bound chord. An empty text hides it and its marks.
+    void ShowGuide(const QString& text, const QStringList& marked);
     void UpdateColourKey();
 
     // The pictures decoded for another ratio go; each comes back at the new
@@ -101,6 +102,7 @@ private:
     QString m_info;
     QLabel* m_summonHint = nullptr;
     QLabel* m_guide = nullptr;
+    QStringList m_marked;
     PictureHolder* m_addPressed = nullptr;
     PictureHolder* m_addNormal = nullptr;
 

@@ -210,20 +210,22 @@ void TMainForm::UpdateDisplay() {
 void TMainForm::HideGuide() {
     if (m_guidePause)
         m_guidePause->stop();
-    m_board.ShowGuide({});
+    m_board.ShowGuide({}, {});
 }
 
 void TMainForm::ShowGuide() {
     QStringList lines;
+    QStringList marked;
     for (const ChordGuide::Continuation& next :
          ChordGuide::Continuations(m_panel.SocketValues(), m_table)) {
         // Two pictures may show one letter (Music and Mail): the button's
         // name tells them apart.
-        const QString button = ChordGuide::PictureLetter(next.button) + QLatin1Char(' ') +
-                               ButtonCatalogue::ButtonName(next.button) + QLatin1Char(':');
-        lines << button + QLatin1Char(' ') + (next.completes ? next.info : QStringLiteral("\u2026"));
+        const QString name = ButtonCatalogue::ButtonName(next.button);
+        lines << ChordGuide::PictureLetter(next.button) + QLatin1Char(' ') + name +
+                     QStringLiteral(": ") + (next.completes ? next.info : QStringLiteral("\u2026"));
+        marked << name;
     }
-    m_board.ShowGuide(lines.join(u'\n'));
+    m_board.ShowGuide(lines.join(u'\n'), marked);
 }
 
 void TMainForm::ImageMouseDown(ImageButton& image) {

@@ -404,15 +404,21 @@ TEST_F(MainForm, TheChordGuideShowsWhereTheChordLeadsOnceTheSocketsRest) {
     Assign({"Files", "Pictures", ""}, "Photos", "/q");
     Assign({"Files", "Music", "One"}, "Deep", "/d");
     auto* guide = Child<QLabel>(QStringLiteral("ChordGuide"));
+    // The buttons it names carry a dot; the others stay as they were.
+    const auto drawn = [&](const char* name) { return Image(name)->grab().toImage(); };
+    const QImage music = drawn("MusicButton"), games = drawn("GamesButton");
     for (const auto& [button, text] : {std::pair{"FilesButton", "M Music: Player\nP Pictures: Photos"},
                                        std::pair{"MusicButton", "1 One: Deep"}}) {
         Click(button);
         EXPECT_FALSE(guide->isVisible()) << button;
         EXPECT_TRUE(QTest::qWaitFor([&] { return guide->isVisible(); }, 30000)) << button;
         EXPECT_EQ(guide->text(), QString::fromUtf8(text));
+        EXPECT_EQ(drawn("MusicButton") != music, guide->text().contains(u"Music")) << button;
+        EXPECT_EQ(drawn("GamesButton"), games) << button;
     }
     Press("TwoButton");
     EXPECT_FALSE(guide->isVisible());
+    EXPECT_EQ(drawn("MusicButton"), music);
 }
 
 TEST_F(MainForm, TheKeyHintShowsUntilTheUserSaysNotToAsk) {
