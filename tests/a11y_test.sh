@@ -13,19 +13,19 @@ export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 
 case_pictures_and_editor_reach_a_screen_reader() {
     start_trinode || return 1
-    # (Files, empty, empty) is record 1586: bind information to it and start
-    # again, so that the information label has a text to be named by.
-    printf '\xaf%15s%15s%15s%30s%100s' Files "" "" "Leave a mark" /bin/true |
-        dd of="$CASE_HOME/TrinodeRun.cmb" bs=176 seek=1586 conv=notrunc status=none
+    # Files alone gets information, so that the information label has a text
+    # to be named by, and Files then Music one for the chord guide to tell.
+    printf 'Files\t\t\tLeave a mark\t/bin/true\nFiles\tMusic\t\tPlay it\t/bin/true\n' |
+        HOME="$CASE_HOME" "$TRINODE_BIN" --import - >/dev/null || fail "the import" || return 1
     kill "$TRINODE_PID" && wait "$TRINODE_PID" 2>/dev/null
     wait_until "the first window goes" \
         eval '! xdotool search --onlyvisible --name "^Trinode$" >/dev/null 2>&1' || return 1
     start_trinode || return 1
     # Debian's own interpreter, which the python3-pyatspi package serves.
-    /usr/bin/python3 "$READER" "Leave a mark" || return 1
+    /usr/bin/python3 "$READER" "Leave a mark" "M Music: Play it" || return 1
     # The editor is open: its Cancel, then the bindings window.
     xdotool key --window "$WINDOW" Escape ctrl+f
-    /usr/bin/python3 "$READER" --bindings "Files, Empty Socket, Empty Socket: Leave a mark, /bin/true" || return 1
+    /usr/bin/python3 "$READER" --bindings "Files, Music, Empty Socket: Play it, /bin/true" || return 1
     xdotool key --window "$WINDOW" Escape ctrl+k
     /usr/bin/python3 "$READER" --key-dialog "Ctrl+Alt+Space"
 }

@@ -3,10 +3,11 @@
 does, and checks what it finds. Prints one line per failure; exit status 1 when
 anything is missing.
 
-Usage: read_trinode.py INFO_OF_FILES
+Usage: read_trinode.py INFO_OF_FILES GUIDE_AFTER_FILES
        read_trinode.py --bindings ROW
        read_trinode.py --key-dialog KEY
-where INFO_OF_FILES is the information bound to (Files, empty, empty), ROW is
+where INFO_OF_FILES is the information bound to (Files, empty, empty),
+GUIDE_AFTER_FILES what the chord guide says once Files rests in a socket, ROW is
 how the open bindings window's first row must read, and KEY the key that the
 open key dialog must show.
 """
@@ -101,7 +102,7 @@ def push_button(app, name):
 
 
 def main():
-    info_of_files = sys.argv[1]
+    info_of_files, guide = sys.argv[1:3]
     app = wait_for("trinode on the accessibility bus", application)
     if app is None:
         return 1
@@ -131,6 +132,9 @@ def main():
                  lambda: all(name in names(app, pyatspi.ROLE_PUSH_BUTTON) for name in sockets))
         wait_for("the information label named %r" % info_of_files,
                  lambda: info_of_files in names(app, pyatspi.ROLE_LABEL))
+        wait_for("the chord guide telling %r" % guide, lambda: [
+            n for n in nodes(app, pyatspi.ROLE_LABEL)
+            if n.name == "Chord guide" and n.description == guide])
 
     # The editor, opened through the Add image's press.
     if press(push_button(app, "Add Shortcut")):
