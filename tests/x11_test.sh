@@ -87,6 +87,37 @@ case_bind_a_combination_in_the_editor_and_run_it() {
     wait_until "Run starts the script" test -f "$marker"
 }
 
+# A new user's first start offers the desktop's own browser; Enter binds it,
+# the next start offers nothing, and Internet then Run opens the browser.
+case_first_start_binds_the_desktops_browser() {
+    start_openbox || return 1
+    # The machine's own applications stay out of the offer.
+    local -x XDG_DATA_DIRS=$CASE_HOME/none
+    local apps=$CASE_HOME/.local/share/applications marker=$CASE_HOME/browsed
+    rm "$CASE_HOME/.config/trinode/trinode.conf" "$CASE_HOME/config/trinode/trinode.conf"
+    mkdir -p "$apps" "$XDG_DATA_DIRS"
+    printf '#!/bin/sh\ntouch "%s"\n' "$marker" >"$CASE_HOME/browser.sh"
+    chmod +x "$CASE_HOME/browser.sh"
+    printf '[Desktop Entry]\nType=Application\nName=Browser\nExec="%s" %%u\nMimeType=x-scheme-handler/https;\n' \
+        "$CASE_HOME/browser.sh" >"$apps/made-up-browser.desktop"
+    printf '[Default Applications]\nx-scheme-handler/https=made-up-browser.desktop\n' >"$CASE_HOME/.config/mimeapps.list"
+    start_trinode || return 1
+    local offer
+    wait_until "Bind Applications shows" eval 'offer=$(xdotool search --onlyvisible --name "^Bind Applications$")' || return 1
+    wait_until "it has the focus" eval '[[ "$(xdotool getactivewindow 2>/dev/null)" == "$offer" ]]' || return 1
+    xdotool key Return
+    wait_until "Enter binds and closes it" eval '! xdotool search --onlyvisible --name "^Bind Applications$" >/dev/null' ||
+        return 1
+    HOME=$CASE_HOME "$TRINODE_BIN" --list | grep -q "^Internet"$'\t\t\t'"Browser"$'\t' || fail "Internet is not bound to Browser" || return 1
+    kill "$TRINODE_PID" && wait "$TRINODE_PID" 2>/dev/null
+    wait_until "the first window goes" eval '! xdotool search --onlyvisible --name "^Trinode$" >/dev/null' || return 1
+    start_trinode || return 1
+    click_on InternetButton
+    click_on MainButton
+    wait_until "Run opens the browser" test -f "$marker" || return 1
+    ! xdotool search --onlyvisible --name "^Bind Applications$" >/dev/null || fail "offered again"
+}
+
 # Processes named $1 that this case's trinode left behind: they carry its home.
 processes_of_case() {
     local pid
