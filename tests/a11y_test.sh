@@ -17,10 +17,7 @@ case_pictures_and_editor_reach_a_screen_reader() {
     # again, so that the information label has a text to be named by.
     printf '\xaf%15s%15s%15s%30s%100s' Files "" "" "Leave a mark" /bin/true |
         dd of="$CASE_HOME/TrinodeRun.cmb" bs=176 seek=1586 conv=notrunc status=none
-    kill "$TRINODE_PID" && wait "$TRINODE_PID" 2>/dev/null
-    wait_until "the first window goes" \
-        eval '! xdotool search --onlyvisible --name "^Trinode$" >/dev/null 2>&1' || return 1
-    start_trinode || return 1
+    restart_trinode || return 1
     # Debian's own interpreter, which the python3-pyatspi package serves.
     /usr/bin/python3 "$READER" "Leave a mark" || return 1
     # The editor is open: its Cancel, then the bindings window.
