@@ -185,7 +185,9 @@ void PrintTo(const PictureSize& picture, std::ostream* out) {
 
 class ArtPicture : public ::testing::TestWithParam<PictureSize> {};
 
-TEST_P(ArtPicture, LoadsFromTheProgramAtItsSizeShowingNoPureRed) {
+// Compiled in at its size, showing no pure red, from a baseline JPEG with its
+// chroma at half resolution.
+TEST_P(ArtPicture, LoadsFromTheProgramAtItsSizeFromABaselineJpeg) {
     const QImage image = Art::Load(GetParam().name, GetParam().scale);
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), GetParam().size);
@@ -196,9 +198,7 @@ TEST_P(ArtPicture, LoadsFromTheProgramAtItsSizeShowingNoPureRed) {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             ASSERT_NE(image.pixel(x, y), qRgb(255, 0, 0)) << "at " << x << ", " << y;
-}
 
-TEST_P(ArtPicture, IsABaselineJpegWithChromaAtHalfResolution) {
     const QByteArray jpeg = ReadArtFile(GetParam().name + QStringLiteral(".jpg"), GetParam().scale);
     ASSERT_FALSE(jpeg.isEmpty()) << "missing in "
                                  << ArtFolder(GetParam().scale).path().toStdString();
