@@ -28,7 +28,8 @@
 
 namespace {
 
-constexpr int ExitNoGuiPart = 1;
+// Without its GUI part no window can come up: the status of no usable display.
+constexpr int ExitNoGuiPart = ExitStatus::BadInput;
 
 // When a Trinode holds the name, the exit status of the hand-over to it;
 // nullopt when none does, or none answered as one (the GUI part then tries

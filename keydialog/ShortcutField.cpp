@@ -1,27 +1,9 @@
 #include "keydialog/ShortcutField.h"
 
 #include "keydialog/ShortcutFieldAccessible.h"
+#include "summon/Shortcut.h"
 
 #include <QKeyEvent>
-
-namespace {
-
-bool IsModifier(int key) {
-    switch (key) {
-    case Qt::Key_Shift:
-    case Qt::Key_Control:
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr:
-    case Qt::Key_Meta:
-    case Qt::Key_Super_L:
-    case Qt::Key_Super_R:
-        return true;
-    default:
-        return false;
-    }
-}
-
-} // namespace
 
 ShortcutField::ShortcutField(QWidget* parent) : QKeySequenceEdit(parent) {
     ShortcutFieldAccessible::Install();
@@ -76,7 +58,7 @@ void ShortcutField::keyPressEvent(QKeyEvent* event) {
     }
     QKeySequenceEdit::keyPressEvent(event);
     // One key with its modifiers is a shortcut: it ends the recording.
-    if (!IsModifier(event->key()) && !keySequence().isEmpty()) {
+    if (!IsModifierKey(event->key()) && !keySequence().isEmpty()) {
         StopRecording(QKeySequence(keySequence()[0]));
         Q_EMIT Recorded();
     }

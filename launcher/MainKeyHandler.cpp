@@ -2,30 +2,11 @@
 
 #include "launcher/ImageButton.h"
 #include "launcher/PictureBoard.h"
+#include "summon/Shortcut.h"
 
 #include <QKeyEvent>
 
 #include <utility>
-
-namespace {
-
-bool IsModifierKey(int key) {
-    switch (key) {
-    case Qt::Key_Shift:
-    case Qt::Key_Control:
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr:
-    case Qt::Key_Meta:
-    case Qt::Key_Super_L:
-    case Qt::Key_Super_R:
-    case Qt::Key_CapsLock:
-        return true;
-    default:
-        return false;
-    }
-}
-
-} // namespace
 
 MainKeyHandler::MainKeyHandler(PictureBoard& board, std::function<bool(KeyAction)> act)
     : m_board(board), m_act(std::move(act)) {}
@@ -55,8 +36,9 @@ bool MainKeyHandler::Press(const QKeyEvent& event) {
     // A held letter types once.
     if (repeat || !plain)
         return repeat && plain;
-    // Shift on its way to a capital is part of the typing.
-    if (IsModifierKey(event.key()))
+    // Shift on its way to a capital is part of the typing, and Caps Lock
+    // types nothing.
+    if (IsModifierKey(event.key()) || event.key() == Qt::Key_CapsLock)
         return false;
     const QString text = event.text();
     if (text.size() != 1 || !text.front().isPrint()) {

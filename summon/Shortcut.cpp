@@ -158,3 +158,18 @@ QString Shortcut::SwayNotation() const {
         text += QLatin1String("Mod4+");
     return text + KeyName();
 }
+
+bool IsModifierKey(int key) {
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+        return true;
+    default:
+        return false;
+    }
+}

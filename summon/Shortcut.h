@@ -45,3 +45,7 @@ private:
     QString m_portable;
     int m_qtKeyCode = 0;
 };
+
+// Whether the key is a modifier on its own (Shift, Ctrl, Alt, AltGr, Meta,
+// Super): pressed alone it is still on its way to a key.
+bool IsModifierKey(int key);

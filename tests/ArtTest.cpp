@@ -150,22 +150,25 @@ QString ColourWordOf(const QColor& colour) {
     return QLatin1String(nearest->word);
 }
 
+// The colour word of the mean of two small squares on row y, at left and
+// right.
+QString ColourBeside(const QImage& image, int left, int right, int y) {
+    const QColor l = MeanColour(image, left, y);
+    const QColor r = MeanColour(image, right, y);
+    return ColourWordOf(
+        QColor((l.red() + r.red()) / 2, (l.green() + r.green()) / 2, (l.blue() + r.blue()) / 2));
+}
+
 // The colour of a ball picture: its body beside the letter, below the shine,
 // on both sides.
 QString BallColour(const QImage& image) {
     const bool socket = image.width() == 44;
-    const int cx = socket ? 22 : 16, cy = socket ? 22 : 15, dx = socket ? 10 : 9;
-    const QColor left = MeanColour(image, cx - dx, cy + 1);
-    const QColor right = MeanColour(image, cx + dx, cy + 1);
-    return ColourWordOf(QColor((left.red() + right.red()) / 2, (left.green() + right.green()) / 2,
-                               (left.blue() + right.blue()) / 2));
+    return socket ? ColourBeside(image, 12, 32, 23) : ColourBeside(image, 7, 25, 16);
 }
 
+// The Run bar's colour: at both of its ends.
 QString RunColour(const QImage& image) {
-    const QColor left = MeanColour(image, 22, 42);
-    const QColor right = MeanColour(image, 177, 42);
-    return ColourWordOf(QColor((left.red() + right.red()) / 2, (left.green() + right.green()) / 2,
-                               (left.blue() + right.blue()) / 2));
+    return ColourBeside(image, 22, 177, 42);
 }
 
 std::string CaseName(const QString& name) {
@@ -182,7 +185,9 @@ void PrintTo(const PictureSize& picture, std::ostream* out) {
 
 class ArtPicture : public ::testing::TestWithParam<PictureSize> {};
 
-TEST_P(ArtPicture, LoadsFromTheProgramAtItsSizeShowingNoPureRed) {
+// Compiled in at its size, showing no pure red, from a baseline JPEG with its
+// chroma at half resolution.
+TEST_P(ArtPicture, LoadsFromTheProgramAtItsSizeFromABaselineJpeg) {
     const QImage image = Art::Load(GetParam().name, GetParam().scale);
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), GetParam().size);
@@ -193,9 +198,7 @@ TEST_P(ArtPicture, LoadsFromTheProgramAtItsSizeShowingNoPureRed) {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             ASSERT_NE(image.pixel(x, y), qRgb(255, 0, 0)) << "at " << x << ", " << y;
-}
 
-TEST_P(ArtPicture, IsABaselineJpegWithChromaAtHalfResolution) {
     const QByteArray jpeg = ReadArtFile(GetParam().name + QStringLiteral(".jpg"), GetParam().scale);
     ASSERT_FALSE(jpeg.isEmpty()) << "missing in "
                                  << ArtFolder(GetParam().scale).path().toStdString();
@@ -248,14 +251,6 @@ protected:
     bool IsRun() const { return GetParam().role == PictureTable::Role::Run; }
 };
 
-TEST_P(ArtPair, PressedAndNormalDiffer) {
-    const QImage pressed = Pressed(), normal = Normal();
-    ASSERT_FALSE(pressed.isNull());
-    ASSERT_FALSE(normal.isNull());
-    ASSERT_EQ(pressed.size(), normal.size());
-    EXPECT_NE(pressed, normal);
-}
-
 // The normal picture and the ball the button puts in a socket.
 TEST_P(ArtPair, NormalAndSocketPicturesHaveTheButtonsColour) {
     const QImage normal = Normal();
@@ -270,20 +265,20 @@ TEST_P(ArtPair, NormalAndSocketPicturesHaveTheButtonsColour) {
     }
 }
 
-TEST_P(ArtPair, PressedPictureIsTheSameBallLighter) {
-    if (IsRun()) {
-        EXPECT_EQ(RunColour(Pressed()).toStdString(), "green");
-        return;
-    }
-    EXPECT_GT(MeanLuma(Pressed()), MeanLuma(Normal()) + 8);
-}
-
-TEST_P(ArtPair, BallsStandOnBlack) {
-    // The catalogue buttons, Add and Exit stand on the black window, and the
-    // Run bar on the black disc of the background.
+// The pressed picture is the same ball lighter (the Run bar stays green), of
+// the same size; both stand on black: the catalogue buttons, Add and Exit on
+// the black window, and the Run bar on the black disc of the background.
+TEST_P(ArtPair, PressedPictureIsTheSameBallLighterAndBothStandOnBlack) {
     const QImage normal = Normal(), pressed = Pressed();
+    ASSERT_FALSE(pressed.isNull());
+    ASSERT_FALSE(normal.isNull());
+    ASSERT_EQ(pressed.size(), normal.size());
+    EXPECT_NE(pressed, normal);
+    if (IsRun())
+        EXPECT_EQ(RunColour(pressed).toStdString(), "green");
+    else
+        EXPECT_GT(MeanLuma(pressed), MeanLuma(normal) + 8);
     for (const QImage& image : {normal, pressed}) {
-        ASSERT_FALSE(image.isNull());
         const int w = image.width() - 1, h = image.height() - 1;
         for (const QPoint corner : {QPoint(0, 0), QPoint(w, 0), QPoint(0, h), QPoint(w, h)})
             EXPECT_LE(Luma(image.pixel(corner)), 6)
@@ -296,29 +291,22 @@ INSTANTIATE_TEST_SUITE_P(HolderTable, ArtPair, ::testing::ValuesIn(Pairs()),
 
 // --- The empty socket and the background ---------------------------------------
 
-QImage EmptySocket() {
-    return Art::Load(PictureTable::SocketPictureOf(ButtonCatalogue::EmptyIndex));
-}
-
 // A place of the window in the background's own coordinates.
 QRect OnBackground(const char* objectName) {
     return PictureTable::ImageNamed(QLatin1String(objectName))
         ->place.translated(-PictureTable::BackgroundPlace.topLeft());
 }
 
-TEST(ArtSocketRing, EmptySocketIsARingAroundBlack) {
-    const QImage empty = EmptySocket();
+// The empty socket is a silver ring around black, and the start picture
+// looks like it.
+TEST(ArtSocketRing, EmptySocketIsARingAroundBlackAsTheStartPicture) {
+    const QImage empty = Art::Load(PictureTable::SocketPictureOf(ButtonCatalogue::EmptyIndex));
+    const QImage start = Art::Load(PictureTable::SocketStartPicture());
     ASSERT_FALSE(empty.isNull());
+    ASSERT_FALSE(start.isNull());
     EXPECT_LE(Luma(empty.pixel(22, 22)), 8) << "the middle is black";
     EXPECT_GE(Luma(empty.pixel(22, 3)), 150) << "the ring is silver";
     EXPECT_LE(empty.pixelColor(22, 3).hsvSaturation(), 40);
-}
-
-TEST(ArtSocketRing, StartPictureLooksLikeTheEmptySocket) {
-    const QImage start = Art::Load(PictureTable::SocketStartPicture());
-    const QImage empty = EmptySocket();
-    ASSERT_FALSE(start.isNull());
-    ASSERT_FALSE(empty.isNull());
     EXPECT_LT(MeanDifference(start, empty), 1.0);
 }
 

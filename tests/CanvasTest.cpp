@@ -34,6 +34,15 @@ template <class Condition> bool WaitFor(Condition condition) {
     return QTest::qWaitFor(condition, 10000);
 }
 
+// A row's scenario as a test's name.
+template <class Info> std::string NameOf(const Info& info) {
+    std::string name = info.param.scenario;
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
+}
+
 class CanvasWindow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -100,7 +109,7 @@ const SizeRow SizeRows[] = {
 
 class CanvasSizes : public CanvasWindow, public ::testing::WithParamInterface<SizeRow> {};
 
-TEST_P(CanvasSizes, EveryPictureStandsOnTheCanvasInsideTheWindow) {
+TEST_P(CanvasSizes, EveryPictureStandsWholeOnTheCanvasInsideTheWindowAndBlackAroundIt) {
     const SizeRow& row = GetParam();
     ShowAtSize(row.window);
     EXPECT_EQ(Child("ExitButton")->geometry(), row.exit);
@@ -125,11 +134,8 @@ TEST_P(CanvasSizes, EveryPictureStandsOnTheCanvasInsideTheWindow) {
         EXPECT_EQ(m_form.childAt(image->geometry().center()), image);
         EXPECT_EQ(m_form.childAt(image->geometry().bottomRight()), image);
     }
-}
 
-TEST_P(CanvasSizes, PicturesAreScaledWholeNotCropped) {
-    const SizeRow& row = GetParam();
-    ShowAtSize(row.window);
+    // The pictures are scaled whole, not cropped.
     const QImage shown = m_form.grab(row.exit).toImage();
     const QImage whole = Child<PictureHolder>("Buffer6")->Pixmap().toImage().scaled(
         row.exit.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -139,6 +145,16 @@ TEST_P(CanvasSizes, PicturesAreScaledWholeNotCropped) {
     if (row.exit.width() < 32) {
         EXPECT_GT(MeanDifference(shown, cropped), MeanDifference(shown, whole));
     }
+
+    // Outside the canvas the window is black.
+    const QImage shot = m_form.grab().toImage();
+    const QRect background = Child("Background")->geometry();
+    // Left of the background, level with its middle: black at any size.
+    EXPECT_EQ(shot.pixelColor(background.left() / 2, background.center().y()), QColor(Qt::black));
+    if (row.exit.top() > 0) {
+        EXPECT_EQ(shot.pixelColor(row.exit.right(), row.exit.top() - 1), QColor(Qt::black));
+    }
+    EXPECT_NE(shot.pixelColor(background.center()), QColor(Qt::black));
 }
 
 TEST_P(CanvasSizes, PressesOnTheCanvasAct) {
@@ -165,19 +181,6 @@ TEST_P(CanvasSizes, PressesOnTheCanvasAct) {
     EXPECT_TRUE(WaitFor([&] { return !m_form.isVisible(); })) << "Exit did not close the window";
 }
 
-TEST_P(CanvasSizes, OutsideTheCanvasTheWindowIsBlack) {
-    const SizeRow& row = GetParam();
-    ShowAtSize(row.window);
-    const QImage shot = m_form.grab().toImage();
-    const QRect background = Child("Background")->geometry();
-    // Left of the background, level with its middle: black at any size.
-    EXPECT_EQ(shot.pixelColor(background.left() / 2, background.center().y()), QColor(Qt::black));
-    if (row.exit.top() > 0) {
-        EXPECT_EQ(shot.pixelColor(row.exit.right(), row.exit.top() - 1), QColor(Qt::black));
-    }
-    EXPECT_NE(shot.pixelColor(background.center()), QColor(Qt::black));
-}
-
 TEST_P(CanvasSizes, TheColourKeyFollowsTheCanvas) {
     const SizeRow& row = GetParam();
     // An Exit picture whose top-left 16 x 16 quarter is the key colour.
@@ -197,13 +200,8 @@ TEST_P(CanvasSizes, TheColourKeyFollowsTheCanvas) {
     EXPECT_EQ(QRegion(m_form.rect()) - mask, QRegion(keyed));
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, CanvasSizes, ::testing::ValuesIn(SizeRows), [](const auto& info) {
-    std::string name = info.param.scenario;
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            c = '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Sizes, CanvasSizes, ::testing::ValuesIn(SizeRows),
+                         [](const auto& info) { return NameOf(info); });
 
 struct PlacementRow {
     const char* scenario;
@@ -253,12 +251,6 @@ TEST_P(Placement, TheWindowIsMaximisedOnTheMonitorThatHoldsThePointer) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Monitors, Placement, ::testing::ValuesIn(PlacementRows),
-                         [](const auto& info) {
-                             std::string name = info.param.scenario;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
-                         });
+                         [](const auto& info) { return NameOf(info); });
 
 } // namespace

@@ -80,7 +80,7 @@ protected:
     }
 };
 
-TEST_F(HelpForm, LayoutOnScreen) {
+TEST_F(HelpForm, LayoutOnScreenAndLongLinesWrap) {
     ASSERT_TRUE(info && ok);
     form.show();
     EXPECT_EQ(form.windowTitle(), "Help");
@@ -98,6 +98,16 @@ TEST_F(HelpForm, LayoutOnScreen) {
     EXPECT_EQ(form.focusWidget(), info);
     EXPECT_EQ(info->verticalScrollBar()->value(), 0);
     EXPECT_EQ(info->cursorForPosition(QPoint(0, 0)).blockNumber(), 0);
+
+    // Long lines wrap instead of scrolling: the help's own lines fit the box
+    // in a narrow face; a line of all of them does not in any.
+    info->appendPlainText(HelpLines().join(' '));
+    const QTextBlock block = info->document()->lastBlock();
+    ASSERT_GT(QFontMetrics(info->font()).horizontalAdvance(block.text()),
+              info->viewport()->width());
+    info->document()->documentLayout()->blockBoundingRect(block);
+    EXPECT_GT(block.layout()->lineCount(), 1);
+    EXPECT_EQ(info->horizontalScrollBar()->maximum(), 0);
     form.close();
 }
 
@@ -165,18 +175,4 @@ TEST_F(HelpForm, CloseBoxHidesAndScrollAndSelectionSurvive) {
     Run([&] { reopened = info->verticalScrollBar()->value(); });
     EXPECT_EQ(reopened, scrolled);
     EXPECT_EQ(info->textCursor().selectedText(), selected);
-}
-
-TEST_F(HelpForm, LongLinesWrapInsteadOfScrolling) {
-    form.show();
-    // The help's own lines fit the box in a narrow face; a line of all of
-    // them does not in any.
-    info->appendPlainText(HelpLines().join(' '));
-    const QTextBlock block = info->document()->lastBlock();
-    ASSERT_GT(QFontMetrics(info->font()).horizontalAdvance(block.text()),
-              info->viewport()->width());
-    info->document()->documentLayout()->blockBoundingRect(block);
-    EXPECT_GT(block.layout()->lineCount(), 1);
-    EXPECT_EQ(info->horizontalScrollBar()->maximum(), 0);
-    form.close();
 }

@@ -32,6 +32,15 @@ namespace {
 
 const QString Squatter = QStringLiteral(TRINODE_SQUATTER);
 
+// Every table of cases below prints a case as its name.
+template <class Case>
+requires requires(const Case& c) {
+    c.name;
+}
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
 // Holds an instance's lock as a running Trinode does, so that a start goes
 // looking for it at the socket.
 class HeldLock final {
@@ -80,10 +89,6 @@ struct DirectoryCase {
     Expected expected;
     bool secondStartHandsOver = false; // checked with two real starts
 };
-
-void PrintTo(const DirectoryCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class InstanceDirectory : public ::testing::TestWithParam<DirectoryCase> {};
 
@@ -187,10 +192,6 @@ struct KeyCase {
     bool same;
 };
 
-void PrintTo(const KeyCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class InstanceKey : public ::testing::TestWithParam<KeyCase> {};
 
 TEST_P(InstanceKey, OneFileIsOneInstanceWhateverItIsCalled) {
@@ -268,10 +269,6 @@ struct SquatCase {
     bool instanceLockHeld; // a running instance owns the name meanwhile
     bool sameUser = false; // the squatter is this user's program, not Trinode
 };
-
-void PrintTo(const SquatCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class SquattingListener : public ::testing::TestWithParam<SquatCase> {};
 
@@ -355,10 +352,6 @@ struct FloodCase {
     const char* name;
     QStringList wrapper; // runs trinode under it
 };
-
-void PrintTo(const FloodCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class IdleConnections : public ::testing::TestWithParam<FloodCase> {};
 

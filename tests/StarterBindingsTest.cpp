@@ -84,11 +84,10 @@ const Desktop& MadeUp() {
     return desktop;
 }
 
-QByteArray Trinode(const TemporaryHome& home, const QStringList& arguments,
-                   const QByteArray& input = {}) {
+// trinode on the made-up desktop, in the test's temporary home.
+QByteArray Trinode(const QStringList& arguments, const QByteArray& input = {}) {
     QProcess trinode;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.Path());
     for (const QString& pair : MadeUp().Environment())
         env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
     trinode.setProcessEnvironment(env);
@@ -124,16 +123,16 @@ TEST_P(Suggests, ChordsForTheDesktopsApplicationsAndImportBindsThem) {
     const Desktop& desktop = MadeUp();
     TemporaryHome home;
     if (!row.bound.isEmpty())
-        Trinode(home, {"--import", "-"}, desktop.Line(row.bound));
-    const QByteArray proposed = Trinode(home, {"--suggest"});
+        Trinode({"--import", "-"}, desktop.Line(row.bound));
+    const QByteArray proposed = Trinode({"--suggest"});
     EXPECT_EQ(proposed.toStdString(), desktop.Line(row.proposed).toStdString());
-    Trinode(home, {"--import", "-"}, proposed);
-    QByteArrayList listed = Trinode(home, {"--list"}).split('\n');
+    Trinode({"--import", "-"}, proposed);
+    QByteArrayList listed = Trinode({"--list"}).split('\n');
     QByteArrayList expected = (desktop.Line(row.bound) + proposed).split('\n');
     std::sort(listed.begin(), listed.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(listed, expected);
-    EXPECT_EQ(Trinode(home, {"--suggest"}), "");
+    EXPECT_EQ(Trinode({"--suggest"}), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(

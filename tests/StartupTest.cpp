@@ -27,105 +27,84 @@ QByteArray Sha(const QString& path) {
 
 } // namespace
 
-TEST(Startup, WithoutFileCreatesEveryCombinationUnassigned) {
-    TemporaryHome home;
-    TrinodeProcess trinode(home.Path());
-    ASSERT_TRUE(WaitUntilSummoned(home.CombinationFile()));
-    ASSERT_EQ(QFileInfo(home.CombinationFile()).size(), CombinationTable::FileSize);
-
-    CombinationTable fresh(home.FilePath("fresh.cmb"));
-    fresh.CreateDefaultFile();
-    EXPECT_EQ(Sha(home.CombinationFile()), Sha(home.FilePath("fresh.cmb")));
-}
-
-TEST(Startup, WithFileLoadsWithoutRewriting) {
-    TemporaryHome home;
-    {
-        CombinationTable table(home.CombinationFile());
-        table.CreateDefaultFile();
-        NoProgress none;
-        table.AssignCombination({"Files", "", "Personal"}, "Documents", "/tmp", none);
-    }
-    const QByteArray before = Sha(home.CombinationFile());
-    const auto inode =
-        QFileInfo(home.CombinationFile()).fileTime(QFileDevice::FileModificationTime);
-
-    TrinodeProcess trinode(home.Path());
-    ASSERT_TRUE(WaitUntilSummoned(home.CombinationFile()));
-    EXPECT_EQ(Sha(home.CombinationFile()), before);
-    EXPECT_EQ(QFileInfo(home.CombinationFile()).fileTime(QFileDevice::FileModificationTime), inode);
-}
-
-TEST(Startup, ShortFileStillBringsTheWindowUp) {
-    TemporaryHome home;
-    {
-        CombinationTable table(home.CombinationFile());
-        table.CreateDefaultFile();
-    }
-    QFile::resize(home.CombinationFile(), CombinationTable::FileSize - 1);
-
-    TrinodeProcess trinode(home.Path());
-    // The event loop runs (the error box is up, but the program goes on) and
-    // the file is left as it was.
-    ASSERT_TRUE(WaitUntilSummoned(home.CombinationFile()));
-    EXPECT_EQ(QFileInfo(home.CombinationFile()).size(), CombinationTable::FileSize - 1);
-}
-
-// Whatever folder Trinode is started from, what it starts begins in the home
-// folder, as a desktop starts programs.
-TEST(Startup, RunsInTheHomeFolderWhereverItWasStarted) {
+// A first start without a file, from another folder: it makes the default
+// file, and runs in the home folder, where what it starts begins, as a
+// desktop starts programs. A second start brings it forward and leaves; one
+// in another home never meets it.
+TEST(Startup, FirstStartWithoutFileCreatesItInTheHomeAndASecondOneHandsOver) {
     TemporaryHome home;
     QTemporaryDir elsewhere;
     ASSERT_TRUE(elsewhere.isValid());
-    TrinodeProcess trinode(home.Path(), {}, elsewhere.path());
+    TrinodeProcess first(home.Path(), {}, elsewhere.path());
     ASSERT_TRUE(WaitUntilSummoned(home.CombinationFile()));
-    const QString cwd = QFileInfo(QStringLiteral("/proc/%1/cwd").arg(trinode.Process().processId()))
-                            .symLinkTarget();
+    ASSERT_EQ(QFileInfo(home.CombinationFile()).size(), CombinationTable::FileSize);
+    CombinationTable fresh(home.FilePath("fresh.cmb"));
+    fresh.CreateDefaultFile();
+    EXPECT_EQ(Sha(home.CombinationFile()), Sha(home.FilePath("fresh.cmb")));
+    const QString cwd =
+        QFileInfo(QStringLiteral("/proc/%1/cwd").arg(first.Process().processId())).symLinkTarget();
     EXPECT_EQ(cwd, QFileInfo(home.Path()).canonicalFilePath());
-}
-
-TEST(Startup, SecondStartBringsTheFirstForwardAndLeaves) {
-    TemporaryHome home;
-    TrinodeProcess first(home.Path());
-    ASSERT_TRUE(WaitUntilSummoned(home.CombinationFile()));
 
     TrinodeProcess second(home.Path());
     ASSERT_TRUE(second.Process().waitForFinished(20000));
     EXPECT_EQ(second.Process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.Process().exitCode(), 0);
     EXPECT_EQ(first.Process().state(), QProcess::Running);
-}
-
-TEST(Startup, InstancesOfDifferentHomesNeverMeet) {
-    TemporaryHome one;
-    const QString oneFile = one.CombinationFile();
-    TrinodeProcess first(one.Path());
-    ASSERT_TRUE(WaitUntilSummoned(oneFile));
 
     TemporaryHome two;
-    TrinodeProcess second(two.Path());
+    TrinodeProcess other(two.Path());
     ASSERT_TRUE(WaitUntilSummoned(two.CombinationFile()));
     EXPECT_EQ(first.Process().state(), QProcess::Running);
-    EXPECT_EQ(second.Process().state(), QProcess::Running);
-    EXPECT_NE(SingleInstance(oneFile).SocketPath(),
+    EXPECT_EQ(other.Process().state(), QProcess::Running);
+    EXPECT_NE(SingleInstance(home.CombinationFile()).SocketPath(),
               SingleInstance(two.CombinationFile()).SocketPath());
+}
+
+// A file at start-up is read, never written: a whole one with a binding,
+// and a short one, whose error box leaves the event loop running.
+TEST(Startup, AFileIsLoadedWithoutRewriting) {
+    for (const bool whole : {true, false}) {
+        TemporaryHome home;
+        {
+            CombinationTable table(home.CombinationFile());
+            table.CreateDefaultFile();
+            NoProgress none;
+            if (whole)
+                table.AssignCombination({"Files", "", "Personal"}, "Documents", "/tmp", none);
+        }
+        if (!whole)
+            QFile::resize(home.CombinationFile(), CombinationTable::FileSize - 1);
+        const QByteArray before = Sha(home.CombinationFile());
+        const auto modified =
+            QFileInfo(home.CombinationFile()).fileTime(QFileDevice::FileModificationTime);
+
+        TrinodeProcess trinode(home.Path());
+        ASSERT_TRUE(WaitUntilSummoned(home.CombinationFile())) << "whole: " << whole;
+        EXPECT_EQ(Sha(home.CombinationFile()), before) << "whole: " << whole;
+        EXPECT_EQ(QFileInfo(home.CombinationFile()).fileTime(QFileDevice::FileModificationTime),
+                  modified)
+            << "whole: " << whole;
+    }
 }
 
 // --- Bindings in and out -----------------------------------------------------
 
 namespace {
 
-// trinode with the arguments and standard input, in the home: its standard
-// output, and its exit code in *code.
-QByteArray Trinode(const TemporaryHome& home, const QStringList& arguments, int* code,
-                   const QByteArray& input = {}) {
-    QProcess trinode;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.Path());
-    trinode.setProcessEnvironment(env);
+// Starts trinode with the arguments and hands it the standard input. It
+// inherits the test's environment, whose HOME is the temporary home, unless
+// the process was given another.
+void Start(QProcess& trinode, const QStringList& arguments, const QByteArray& input = {}) {
     trinode.start(QString::fromLocal8Bit(qgetenv("TRINODE_BIN")), arguments);
     trinode.write(input);
     trinode.closeWriteChannel();
+}
+
+// trinode with the arguments and standard input: its standard output, and
+// its exit code in *code.
+QByteArray Trinode(const QStringList& arguments, int* code, const QByteArray& input = {}) {
+    QProcess trinode;
+    Start(trinode, arguments, input);
     EXPECT_TRUE(trinode.waitForFinished(20000));
     *code = trinode.exitCode();
     EXPECT_EQ(trinode.readAllStandardError(), QByteArray());
@@ -147,21 +126,20 @@ TEST(Bindings, ListedAndImportedGiveBackTheSameFileByteForByte) {
     }
     const QByteArray before = ReadAll(home.CombinationFile());
     int code = -1;
-    const QByteArray all = Trinode(home, {"--list"}, &code);
+    const QByteArray all = Trinode({"--list"}, &code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(all, "Files\tPersonal\tMusic\tMedia Player\t/usr/bin/play\n"
                    "Internet\t\t\tWeb\t/opt/caf\\xe9\\\\web\n"
                    "\t\tTwo\tTab\\x09here\t\n");
-    EXPECT_EQ(Trinode(home, {"--list", "MUSIC", "play"}, &code),
+    EXPECT_EQ(Trinode({"--list", "MUSIC", "play"}, &code),
               "Files\tPersonal\tMusic\tMedia Player\t/usr/bin/play\n");
-    EXPECT_EQ(Trinode(home, {"--list", "nothing"}, &code), "");
+    EXPECT_EQ(Trinode({"--list", "nothing"}, &code), "");
     EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadAll(home.CombinationFile()), before);
 
     ASSERT_TRUE(QFile::remove(home.CombinationFile()));
     const QByteArray file = QFile::encodeName(home.CombinationFile());
-    EXPECT_EQ(Trinode(home, {"--import", "-"}, &code, all),
-              "Bound 3 combinations in " + file + "\n");
+    EXPECT_EQ(Trinode({"--import", "-"}, &code, all), "Bound 3 combinations in " + file + "\n");
     EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadAll(home.CombinationFile()), before);
 
@@ -169,14 +147,13 @@ TEST(Bindings, ListedAndImportedGiveBackTheSameFileByteForByte) {
     // counts as such, and one that changes nothing not at all. DEL and an
     // overlong sequence come back escaped, an escape may end a field, and a
     // CRLF line's CR is no part of its path.
-    EXPECT_EQ(Trinode(home, {"--import", "-"}, &code,
+    EXPECT_EQ(Trinode({"--import", "-"}, &code,
                       "Mail\t\t\tPost\\x7f\xc0\xaf\t/usr/bin/mai\\x6c\nInternet\t\t\t|\t|\n"
                       "\t\tTwo\tTab\\x09here\t\r\n"),
               "Bound 1 combination and unbound 1 in " + file + "\n");
-    EXPECT_EQ(Trinode(home, {"--list"}, &code),
-              "Files\tPersonal\tMusic\tMedia Player\t/usr/bin/play\n"
-              "Mail\t\t\tPost\\x7f\\xc0\\xaf\t/usr/bin/mail\n"
-              "\t\tTwo\tTab\\x09here\t\n");
+    EXPECT_EQ(Trinode({"--list"}, &code), "Files\tPersonal\tMusic\tMedia Player\t/usr/bin/play\n"
+                                          "Mail\t\t\tPost\\x7f\\xc0\\xaf\t/usr/bin/mail\n"
+                                          "\t\tTwo\tTab\\x09here\t\n");
 }
 
 // The commands on the bindings are answered by the front on the store
@@ -184,15 +161,12 @@ TEST(Bindings, ListedAndImportedGiveBackTheSameFileByteForByte) {
 TEST(Bindings, ListAndImportLoadNothingOfTheWindows) {
     TemporaryHome home;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.Path());
     env.insert("LD_DEBUG", "files");
     for (const QStringList& arguments :
          {QStringList{"--import", "-"}, QStringList{"--list"}, QStringList{"--suggest"}}) {
         QProcess trinode;
         trinode.setProcessEnvironment(env);
-        trinode.start(QString::fromLocal8Bit(qgetenv("TRINODE_BIN")), arguments);
-        trinode.write("Files\t\t\tF\t/f\n");
-        trinode.closeWriteChannel();
+        Start(trinode, arguments, "Files\t\t\tF\t/f\n");
         ASSERT_TRUE(trinode.waitForFinished(20000));
         EXPECT_EQ(trinode.exitCode(), 0);
         const QByteArray loaded = trinode.readAllStandardError();
@@ -210,7 +184,6 @@ TEST(Bindings, AnImportSyncsTheNewFileBeforeItTakesTheName) {
     const QString log = home.FilePath("calls");
     QProcess strace;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.Path());
     // The leak checker of a sanitizer build cannot run under a tracer.
     env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
     strace.setProcessEnvironment(env);
@@ -234,24 +207,18 @@ TEST(Bindings, AnImportSyncsTheNewFileBeforeItTakesTheName) {
 // Two first imports at once, with no file yet: both bindings are kept.
 TEST(Bindings, TwoFirstImportsAtOnceKeepBoth) {
     TemporaryHome home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.Path());
     for (int round = 0; round < 5; ++round) {
         QFile::remove(home.CombinationFile());
         QProcess imports[2];
         const QByteArray lines[2] = {"Files\t\t\tF\t/f\n", "Music\t\t\tM\t/m\n"};
-        for (int i = 0; i < 2; ++i) {
-            imports[i].setProcessEnvironment(env);
-            imports[i].start(QString::fromLocal8Bit(qgetenv("TRINODE_BIN")), {"--import", "-"});
-            imports[i].write(lines[i]);
-            imports[i].closeWriteChannel();
-        }
+        for (int i = 0; i < 2; ++i)
+            Start(imports[i], {"--import", "-"}, lines[i]);
         for (QProcess& import : imports) {
             ASSERT_TRUE(import.waitForFinished(20000));
             EXPECT_EQ(import.exitCode(), 0) << import.readAllStandardError().toStdString();
         }
         int code = -1;
-        EXPECT_EQ(Trinode(home, {"--list"}, &code), "Files\t\t\tF\t/f\nMusic\t\t\tM\t/m\n")
+        EXPECT_EQ(Trinode({"--list"}, &code), "Files\t\t\tF\t/f\nMusic\t\t\tM\t/m\n")
             << "round " << round;
     }
 }
@@ -271,7 +238,7 @@ TEST(Bindings, CheckNamesTheDamageAndRepairMendsIt) {
     WriteAll(home.CombinationFile(), damaged);
     const QByteArray file = QFile::encodeName(home.CombinationFile());
     int code = -1;
-    EXPECT_EQ(Trinode(home, {"--check"}, &code),
+    EXPECT_EQ(Trinode({"--check"}, &code),
               file + " is damaged:\n  it holds 2,141,397 bytes, 5 more than the 2,141,392 of a "
                      "whole file\n  record 5,001, at byte 880,176, does not start with a length "
                      "byte and three button names, nor do 7,165 more records\n  no record holds "
@@ -280,15 +247,15 @@ TEST(Bindings, CheckNamesTheDamageAndRepairMendsIt) {
                      "beside it\n");
     EXPECT_EQ(code, 6);
     EXPECT_EQ(ReadAll(home.CombinationFile()), damaged);
-    EXPECT_TRUE(Trinode(home, {"--repair"}, &code).startsWith(file + " was damaged: "));
+    EXPECT_TRUE(Trinode({"--repair"}, &code).startsWith(file + " was damaged: "));
     EXPECT_EQ(code, 0);
     const QStringList copies = QDir(home.Path()).entryList({"TrinodeRun.cmb.damaged-*"});
     ASSERT_EQ(copies.size(), 1);
     EXPECT_EQ(ReadAll(home.FilePath(copies[0])), damaged);
     // What was typed into the record's padding is its information now.
-    EXPECT_EQ(Trinode(home, {"--check"}, &code), file + " is whole: 2 bound combinations\n");
+    EXPECT_EQ(Trinode({"--check"}, &code), file + " is whole: 2 bound combinations\n");
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(Trinode(home, {"--list"}, &code),
+    EXPECT_EQ(Trinode({"--list"}, &code),
               "Settings\tSystem\tSettings\ttyped\t\nMail\t\t\tPost\t/usr/bin/mail\n");
 }
 
@@ -320,9 +287,7 @@ TEST_P(CommandLine, AnswersWithoutQtAbortingAndSaysWhatIsMissing) {
         env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
     QProcess trinode;
     trinode.setProcessEnvironment(env);
-    trinode.start(QString::fromLocal8Bit(qgetenv("TRINODE_BIN")), c.arguments);
-    trinode.write(c.input);
-    trinode.closeWriteChannel();
+    Start(trinode, c.arguments, c.input);
     ASSERT_TRUE(trinode.waitForFinished(20000));
     const QString out = QString::fromLocal8Bit(trinode.readAllStandardOutput());
     const QString err = QString::fromLocal8Bit(trinode.readAllStandardError());

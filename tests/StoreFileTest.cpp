@@ -88,6 +88,20 @@ protected:
     }
 
     QString File() const { return m_home.CombinationFile(); }
+    // The file with its empty combination bound by hand to Edited.
+    QByteArray Edited() const { return WithRecord(m_old, Empty, "Edited", "/edited"); }
+    // The two ways a hand edit lands: a new file renamed over the file, or
+    // the edited record written in place.
+    void EditRenamedOver() {
+        WriteAll(File() + ".new", Edited());
+        ASSERT_EQ(std::rename(qPrintable(File() + ".new"), qPrintable(File())), 0);
+    }
+    void EditWrittenInPlace() {
+        const qsizetype at = qsizetype(NumberOf(Empty)) * RecordSize;
+        QFile in(File());
+        ASSERT_TRUE(in.open(QIODevice::ReadWrite) && in.seek(at));
+        ASSERT_EQ(in.write(Edited().mid(at, RecordSize)), RecordSize);
+    }
     QStringList DirectoryEntries() const {
         return QDir(m_home.Path())
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
@@ -99,38 +113,6 @@ protected:
 };
 
 } // namespace
-
-TEST(StoreFileMissing, EachOperationReportsItsOwnError) {
-    TemporaryHome home;
-    const QString inMissingDirectory = home.FilePath(QStringLiteral("missing/TrinodeRun.cmb"));
-    NoProgress none;
-    const struct {
-        const char* scenario;
-        QString path;
-        std::function<void(CombinationTable&)> action;
-        const char* error;
-    } rows[] = {
-        {"create in a missing directory", inMissingDirectory,
-         [](CombinationTable& t) { t.CreateDefaultFile(); }, "3 Invalid filename"},
-        {"assign in a missing directory", inMissingDirectory,
-         [&](CombinationTable& t) { t.AssignCombination(Files, "i", "/p", none); },
-         "3 Invalid filename"},
-        {"load a missing file", home.CombinationFile(), [](CombinationTable& t) { t.LoadFile(); },
-         "2 File not found"},
-        {"load from a missing directory", inMissingDirectory,
-         [](CombinationTable& t) { t.LoadFile(); }, "2 File not found"},
-    };
-    for (const auto& row : rows) {
-        CombinationTable table(row.path);
-        const QByteArray before = table.Bytes();
-        EXPECT_EQ(FileErrorOf([&] { row.action(table); }), QString::fromLatin1(row.error))
-            << row.scenario;
-        EXPECT_EQ(table.Bytes(), before) << row.scenario;
-        EXPECT_EQ(QDir(home.Path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                  QStringList())
-            << row.scenario;
-    }
-}
 
 TEST_F(StoreFile, ReadOnlyFileLoadsButRefusesAssignmentBeforeAnythingChanges) {
     for (const mode_t mode : {0444, 0400, 0464, 0555}) {
@@ -153,20 +135,23 @@ TEST_F(StoreFile, ReadOnlyFileLoadsButRefusesAssignmentBeforeAnythingChanges) {
     }
 }
 
+// The owner and the group too: root, saving a user's file, keeps that user's.
 TEST_F(StoreFile, PermissionsSurviveASave) {
     NoProgress none;
-    // The group too, where the owner is this user already: root may give any.
-    const gid_t group = ::geteuid() == 0 ? 4242 : ::getegid();
-    for (const mode_t mode : {0600, 0640, 0604, 0660, 0666, 0700}) {
-        ASSERT_EQ(::chown(QFile::encodeName(File()).constData(), ::geteuid(), group), 0);
+    const uid_t owner = ::geteuid() == 0 ? UnusedId() : ::geteuid();
+    const gid_t group = ::geteuid() == 0 ? owner : ::getegid();
+    for (const mode_t mode : {0600, 0640, 0604, 0660, 0664, 0666, 0700}) {
+        ASSERT_EQ(::chown(QFile::encodeName(File()).constData(), owner, group), 0);
         ASSERT_EQ(::chmod(QFile::encodeName(File()).constData(), mode), 0);
         const ino_t inode = StatOf(File()).st_ino;
         m_table.AssignCombination(Music, QString::number(mode, 8), "/p", none);
         const struct stat st = StatOf(File());
         EXPECT_NE(st.st_ino, inode) << "saved in place";
         EXPECT_EQ(st.st_mode & 07777, mode);
+        EXPECT_EQ(st.st_uid, owner) << std::oct << mode;
         EXPECT_EQ(st.st_gid, group) << std::oct << mode;
         EXPECT_EQ(m_table.FindCombination(Music), (Binding{QString::number(mode, 8), "/p"}));
+        EXPECT_EQ(m_table.Bytes(), ReadAll(File())) << std::oct << mode;
     }
 }
 
@@ -215,24 +200,14 @@ struct EditingProgress final : AssignProgress {
 };
 
 TEST_F(StoreFile, AnEditThatLandsDuringASaveIsKept) {
-    const QByteArray edited = WithRecord(m_old, Empty, "Edited", "/edited");
-    const qsizetype at = qsizetype(NumberOf(Empty)) * RecordSize;
+    const QByteArray edited = Edited();
     const struct {
         const char* scenario;
         std::function<void()> edit;
     } rows[] = {
-        {"a new file renamed over it",
-         [&] {
-             WriteAll(File() + ".new", edited);
-             ASSERT_EQ(std::rename(qPrintable(File() + ".new"), qPrintable(File())), 0);
-         }},
+        {"a new file renamed over it", [&] { EditRenamedOver(); }},
         {"truncated and written again", [&] { WriteAll(File(), edited); }},
-        {"written in place",
-         [&] {
-             QFile in(File());
-             ASSERT_TRUE(in.open(QIODevice::ReadWrite) && in.seek(at));
-             ASSERT_EQ(in.write(edited.mid(at, RecordSize)), RecordSize);
-         }},
+        {"written in place", [&] { EditWrittenInPlace(); }},
     };
     for (const auto& row : rows) {
         WriteAll(File(), m_old);
@@ -342,17 +317,9 @@ TEST_F(StoreFile, AProcessKilledDuringASaveLeavesTheOldFile) {
 // the old one's name: the save puts the edited file back and starts over on
 // it, with the file system's swap of two names and without one.
 TEST_F(StoreFile, AnEditInsideTheReplacementIsKept) {
-    const QByteArray edited = WithRecord(m_old, Empty, "Edited", "/edited");
-    const qsizetype at = qsizetype(NumberOf(Empty)) * RecordSize;
-    const auto renamedOver = [&] {
-        WriteAll(File() + ".new", edited);
-        ASSERT_EQ(std::rename(qPrintable(File() + ".new"), qPrintable(File())), 0);
-    };
-    const auto writtenInPlace = [&] {
-        QFile in(File());
-        ASSERT_TRUE(in.open(QIODevice::ReadWrite) && in.seek(at));
-        ASSERT_EQ(in.write(edited.mid(at, RecordSize)), RecordSize);
-    };
+    const QByteArray edited = Edited();
+    const auto renamedOver = [&] { EditRenamedOver(); };
+    const auto writtenInPlace = [&] { EditWrittenInPlace(); };
     const struct {
         const char* scenario;
         QStringList options;
@@ -622,38 +589,53 @@ TEST(StoreFileLinks, TheFileAtTheEndOfTheChainIsUpdatedAndTheLinksStay) {
     }
 }
 
-TEST(StoreFileNames, AnUnusablePathIsAnInvalidFilenameThatSaysWhy) {
+// A path that cannot be used: each operation fails with its own error, which
+// says why, and leaves the table and the home as they were.
+TEST(StoreFilePaths, AnUnusablePathFailsEachOperationAndSaysWhy) {
     TemporaryHome home;
     const QString longName = home.FilePath(QString(300, 'n') + ".cmb");
     const QString loop = home.FilePath("loop.cmb");
     QFile::link("loop.cmb", loop);
     const QString folder = home.FilePath("folder.cmb");
     QDir().mkdir(folder);
-    NoProgress none;
+    const QString nul = home.CombinationFile() + QChar(0) + ".old";
+    // The path is shown up to its NUL byte.
+    const auto invalid = [](const QString& path, const char* why) {
+        return QStringList(3, "3 Invalid filename: " + path.left(path.indexOf(QChar(0))) + why);
+    };
     const struct {
         const char* scenario;
         QString path;
-        const char* says;
+        QStringList errors; // of a load, a creation and an assignment, as far as given
     } rows[] = {
-        {"a name too long", longName, ": File name too long"},
-        {"a link to itself", loop, ": Too many levels of symbolic links"},
-        {"a folder at the path", folder, " is a folder, not a file"},
-        {"a NUL byte in the name", home.CombinationFile() + QChar(0) + ".old",
-         " is followed by a NUL byte, which no file name can hold"},
+        {"a missing directory",
+         home.FilePath("missing/TrinodeRun.cmb"),
+         {"2 File not found", "3 Invalid filename", "3 Invalid filename"}},
+        // A creation or an assignment would make it.
+        {"a missing file", home.CombinationFile(), {"2 File not found"}},
+        {"a name too long", longName, invalid(longName, ": File name too long")},
+        {"a link to itself", loop, invalid(loop, ": Too many levels of symbolic links")},
+        {"a folder at the path", folder, invalid(folder, " is a folder, not a file")},
+        {"a NUL byte in the name", nul,
+         invalid(nul, " is followed by a NUL byte, which no file name can hold")},
     };
+    NoProgress none;
+    const std::pair<const char*, std::function<void(CombinationTable&)>> actions[] = {
+        {"load", [](CombinationTable& t) { t.LoadFile(); }},
+        {"create", [](CombinationTable& t) { t.CreateDefaultFile(); }},
+        {"assign", [&](CombinationTable& t) { t.AssignCombination(Files, "i", "/p", none); }},
+    };
+    const QStringList entries =
+        QDir(home.Path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     for (const auto& row : rows) {
-        // Shown up to its NUL byte.
-        const QString expected =
-            "3 Invalid filename: " + row.path.left(row.path.indexOf(QChar(0))) + row.says;
-        const std::pair<const char*, std::function<void(CombinationTable&)>> actions[] = {
-            {"load", [](CombinationTable& t) { t.LoadFile(); }},
-            {"create", [](CombinationTable& t) { t.CreateDefaultFile(); }},
-            {"assign", [&](CombinationTable& t) { t.AssignCombination(Files, "i", "/p", none); }},
-        };
-        for (const auto& action : actions) {
+        for (qsizetype i = 0; i < row.errors.size(); ++i) {
             CombinationTable table(row.path);
-            EXPECT_EQ(FileErrorOf([&] { action.second(table); }), expected)
-                << row.scenario << ", " << action.first;
+            const QByteArray before = table.Bytes();
+            EXPECT_EQ(FileErrorOf([&] { actions[i].second(table); }), row.errors[i])
+                << row.scenario << ", " << actions[i].first;
+            EXPECT_EQ(table.Bytes(), before) << row.scenario << ", " << actions[i].first;
+            EXPECT_EQ(QDir(home.Path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), entries)
+                << row.scenario << ", " << actions[i].first;
         }
     }
     EXPECT_TRUE(QFileInfo(folder).isDir());

@@ -377,19 +377,3 @@ TEST_F(UsersFile, SavedInPlaceOnlyWhereItChangesAndNeverShortened) {
             << row.scenario;
     }
 }
-
-TEST_F(UsersFile, RootKeepsTheUsersOwnerGroupAndMode) {
-    for (const mode_t mode : {0600, 0640, 0664, 0604}) {
-        Own(mode);
-        CombinationTable table(File());
-        table.LoadFile();
-        NoProgress none;
-        table.AssignCombination(Music, "Player", "/usr/bin/player", none);
-        const struct stat st = StatOf(File());
-        EXPECT_EQ(st.st_uid, m_user) << std::oct << mode;
-        EXPECT_EQ(st.st_gid, m_user) << std::oct << mode;
-        EXPECT_EQ(st.st_mode & 07777, mode);
-        EXPECT_EQ(ReadAll(File()), WithMusic(m_old)) << std::oct << mode;
-        WriteAll(File(), m_old);
-    }
-}

@@ -22,10 +22,6 @@ namespace {
 
 constexpr int RecordSize = CombinationRecord::Size;
 
-ino_t InodeOf(const QString& path) {
-    return StatOf(path).st_ino;
-}
-
 void PutRecord(QByteArray& table, int number, const QByteArray& record) {
     table.replace(qsizetype(number) * RecordSize, RecordSize, record);
 }
@@ -92,7 +88,7 @@ TEST_F(StoreTable, ACombinationWithoutARecordIsMendedInOrRefused) {
         LoadFrom(bytes);
         EXPECT_EQ(m_table.FindCombination(row.combination), (Binding{"Not found!", ""}))
             << row.scenario;
-        const ino_t before = InodeOf(File());
+        const ino_t before = StatOf(File()).st_ino;
         try {
             Assign(row.combination, "Info", "/path");
             EXPECT_TRUE(row.bound) << row.scenario << ": bound";
@@ -100,7 +96,7 @@ TEST_F(StoreTable, ACombinationWithoutARecordIsMendedInOrRefused) {
             EXPECT_FALSE(row.bound) << row.scenario << ": " << e.what();
             EXPECT_TRUE(e.Message().endsWith("names no button; nothing was written")) << e.what();
         }
-        EXPECT_EQ(InodeOf(File()) != before, row.bound) << row.scenario;
+        EXPECT_EQ(StatOf(File()).st_ino != before, row.bound) << row.scenario;
         const Binding expected = row.bound ? Binding{"Info", "/path"} : Binding{"Not found!", ""};
         EXPECT_EQ(m_table.FindCombination(row.combination), expected) << row.scenario;
         EXPECT_EQ(ReadAll(File()).size(), CombinationTable::FileSize) << row.scenario;
@@ -161,13 +157,13 @@ TEST_F(StoreTable, ObserverHearsEveryStageAndPositionInOrder) {
     };
     for (const auto& row : rows) {
         RecordingProgress progress;
-        const ino_t inode = InodeOf(File());
+        const ino_t inode = StatOf(File()).st_ino;
         try {
             m_table.AssignCombination(row.combination, row.info, row.path, progress);
         } catch (const TrinodeError& e) {
             EXPECT_TRUE(row.events.isEmpty()) << row.scenario << ": " << e.what();
         }
         EXPECT_EQ(progress.events, row.events) << row.scenario;
-        EXPECT_EQ(InodeOf(File()) == inode, row.events.isEmpty()) << row.scenario;
+        EXPECT_EQ(StatOf(File()).st_ino == inode, row.events.isEmpty()) << row.scenario;
     }
 }

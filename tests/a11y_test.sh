@@ -17,10 +17,7 @@ case_pictures_and_editor_reach_a_screen_reader() {
     # to be named by, and Files then Music one for the chord guide to tell.
     printf 'Files\t\t\tLeave a mark\t/bin/true\nFiles\tMusic\t\tPlay it\t/bin/true\n' |
         HOME="$CASE_HOME" "$TRINODE_BIN" --import - >/dev/null || fail "the import" || return 1
-    kill "$TRINODE_PID" && wait "$TRINODE_PID" 2>/dev/null
-    wait_until "the first window goes" \
-        eval '! xdotool search --onlyvisible --name "^Trinode$" >/dev/null 2>&1' || return 1
-    start_trinode || return 1
+    restart_trinode || return 1
     # Debian's own interpreter, which the python3-pyatspi package serves.
     /usr/bin/python3 "$READER" "Leave a mark" "M Music: Play it" || return 1
     # The editor is open: its Cancel, then the bindings window.

@@ -144,11 +144,6 @@ case_i3_line_starts_trinode() {
     done
 }
 
-trinode_in_case() {
-    env -u QT_QPA_PLATFORM HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" QT_QPA_PLATFORM=xcb \
-        "$TRINODE_BIN" "$@"
-}
-
 # No desktop settings under openbox: the running Trinode grabs the key that
 # --bind-key remembers (its own grab is no other program's: the same key
 # bound again is bound), and its press brings the hidden window up active,

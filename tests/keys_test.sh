@@ -27,13 +27,6 @@ bind_script() {
         dd of="$CASE_HOME/TrinodeRun.cmb" bs=176 seek=1224 conv=notrunc status=none
 }
 
-restart_trinode() {
-    kill "$TRINODE_PID" && wait "$TRINODE_PID" 2>/dev/null
-    wait_until "the first window goes" \
-        eval '! xdotool search --onlyvisible --name "^Trinode$" >/dev/null 2>&1' || return 1
-    start_trinode
-}
-
 case_typed_prefixes_and_enter_run_the_bound_program() {
     start_trinode || return 1
     bind_script
@@ -112,8 +105,7 @@ case_escape_gets_out_of_the_way_and_a_summon_brings_it_back() {
         eval '! xdotool search --onlyvisible --name "^Trinode$" >/dev/null 2>&1' || return 1
     trinode_running || fail "Esc ended trinode" || return 1
     # The second start, as a key binding makes it.
-    env -u QT_QPA_PLATFORM HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" \
-        QT_QPA_PLATFORM=xcb "$TRINODE_BIN" >"$CASE_HOME/summon.log" 2>&1 &
+    trinode_in_case >"$CASE_HOME/summon.log" 2>&1 &
     local summon=$!
     wait_until "the summon shows the window again" \
         eval 'xdotool search --onlyvisible --name "^Trinode$" >/dev/null 2>&1' || return 1

@@ -50,9 +50,12 @@ case_presses_act() {
     # at its new size.
     wait_until "black around the canvas and the Add image on it" canvas_framed || return 1
 
-    # Help into the empty first socket opens the help window.
+    # Help into the empty first socket opens the help window, at its own size
+    # where nothing scales it; Tab to OK and Enter close it.
     click_at $((512 + 31)) $((712 + 31))
     wait_until "the help window opens" help_open || return 1
+    [[ $UI_SCALE != 1 ]] ||
+        wait_until "the help window is 441 x 521" window_of_size '^Help$' 441x521 >/dev/null || return 1
     xdotool key Tab Return
     wait_until "the help window closes" eval '! help_open' || return 1
 
@@ -73,11 +76,6 @@ DIALOGS=(
     "open_editor open_chooser:Escape Escape"
     "open_help:alt+F4"
 )
-
-# A window by title, not the main window: its id.
-dialog_named() {
-    xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -vx "$WINDOW" | head -1
-}
 
 open_editor() {
     xdotool key ctrl+e
@@ -133,8 +131,7 @@ dialogs_centred_on() {
 # --sync would wait 15 s for where the pointer is already), then summons.
 summon_with_pointer_at() {
     xdotool mousemove "$1" 384 getmouselocation >/dev/null
-    env -u QT_QPA_PLATFORM HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" QT_QPA_PLATFORM=xcb \
-        "$TRINODE_BIN" 2>"$CASE_HOME/second.err" || fail "second start: $(cat "$CASE_HOME/second.err")"
+    trinode_in_case 2>"$CASE_HOME/second.err" || fail "second start: $(cat "$CASE_HOME/second.err")"
 }
 
 # Two monitors side by side, A on the left and B on the right, with openbox:

@@ -48,8 +48,7 @@ use_other_program() {
 # Runs a second trinode; its exit status goes to SECOND_STATUS and its
 # standard error to SECOND_ERR.
 second_start() {
-    env -u QT_QPA_PLATFORM HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" QT_QPA_PLATFORM=xcb \
-        "$@" "$TRINODE_BIN" >/dev/null 2>"$CASE_HOME/second.err"
+    trinode_in_case >/dev/null 2>"$CASE_HOME/second.err"
     SECOND_STATUS=$?
     SECOND_ERR=$(cat "$CASE_HOME/second.err")
 }
@@ -73,15 +72,8 @@ summon_after_typing_elsewhere() {
     stop_other_program
 }
 
-case_openbox_summons_after_typing_in_gtk() {
-    start_openbox || return 1
-    summon_after_typing_elsewhere
-}
-
-case_metacity_summons_after_typing_in_gtk() {
-    start_metacity || return 1
-    summon_after_typing_elsewhere
-}
+case_openbox_summons_after_typing_in_gtk() { start_openbox && summon_after_typing_elsewhere; }
+case_metacity_summons_after_typing_in_gtk() { start_metacity && summon_after_typing_elsewhere; }
 
 # The user's action that started the second trinode is older than their
 # typing elsewhere: focus-stealing prevention refuses, and it is said.
@@ -90,7 +82,7 @@ case_metacity_refusal_is_reported() {
     start_trinode || return 1
     start_other_program || return 1
     use_other_program || return 1
-    second_start DESKTOP_STARTUP_ID=summon-test_TIME1
+    DESKTOP_STARTUP_ID=summon-test_TIME1 second_start
     ((SECOND_STATUS == 2)) || fail "second start exited $SECOND_STATUS, not 2" || return 1
     [[ "$SECOND_ERR" == "trinode: "*"demanding attention" ]] || fail "message: $SECOND_ERR" || return 1
     (($(wc -l <"$CASE_HOME/second.err") == 1)) || fail "more than one line: $SECOND_ERR" || return 1
@@ -103,21 +95,13 @@ case_metacity_refusal_is_reported() {
 # The editor's window (713 x 393, named Trinode) once it maps.
 open_editor() {
     click_at 31 31
-    wait_until "the editor opens" eval 'MODAL=$(editor_window); [[ -n "$MODAL" ]]'
-}
-
-editor_window() {
-    local id
-    for id in $(xdotool search --onlyvisible --name '^Trinode$' 2>/dev/null); do
-        [[ "$id" != "$WINDOW" ]] && echo "$id" && return 0
-    done
-    return 1
+    wait_until "the editor opens" eval 'MODAL=$(dialog_named "^Trinode$"); [[ -n "$MODAL" ]]'
 }
 
 open_help() {
     # An empty first socket's hint press opens the help window.
     click_at $((512 + 31)) $((712 + 31))
-    wait_until "the help window opens" eval 'MODAL=$(xdotool search --onlyvisible --name "^Help$" | head -1); [[ -n "$MODAL" ]]'
+    wait_until "the help window opens" eval 'MODAL=$(dialog_named "^Help$"); [[ -n "$MODAL" ]]'
 }
 
 # Without a window manager nothing keeps the dialog above the main window:
@@ -144,13 +128,8 @@ top_of() {
         $1 == a && !seen { seen = a } $1 == b && !seen { seen = b } END { exit seen == a ? 0 : 1 }'
 }
 
-case_editor_comes_forward_without_wm() {
-    modal_comes_forward_without_wm open_editor
-}
-
-case_help_comes_forward_without_wm() {
-    modal_comes_forward_without_wm open_help
-}
+case_editor_comes_forward_without_wm() { modal_comes_forward_without_wm open_editor; }
+case_help_comes_forward_without_wm() { modal_comes_forward_without_wm open_help; }
 
 modal_comes_forward_under() {
     "$1" || return 1
@@ -163,12 +142,7 @@ modal_comes_forward_under() {
     stop_other_program
 }
 
-case_editor_comes_forward_under_openbox() {
-    modal_comes_forward_under start_openbox open_editor
-}
-
-case_help_comes_forward_under_metacity() {
-    modal_comes_forward_under start_metacity open_help
-}
+case_editor_comes_forward_under_openbox() { modal_comes_forward_under start_openbox open_editor; }
+case_help_comes_forward_under_metacity() { modal_comes_forward_under start_metacity open_help; }
 
 run_cases "$@"

@@ -16,12 +16,6 @@ case_held_button_shows_pressed_picture() {
     wait_until "socket 1 shows Files" picture_differs EmptySocket1 "$socket_before"
 }
 
-case_exit_click_ends_program() {
-    start_trinode || return 1
-    click_on ExitButton
-    wait_until "trinode ends" eval '! trinode_running'
-}
-
 case_exit_released_outside_keeps_running() {
     start_trinode || return 1
     local socket_before
@@ -39,17 +33,6 @@ case_exit_released_outside_keeps_running() {
 # Left click at a point of the window found by window_of_size.
 click_in() {
     xdotool mousemove --sync $(($2 + $4)) $(($3 + $5)) click 1
-}
-
-case_help_opens_from_an_empty_first_socket() {
-    start_trinode || return 1
-    click_on HelpButton
-    local help
-    wait_until "the help window opens" eval 'help=$(window_of_size "^Help$" 441x521)' || return 1
-    # Esc does not close it; Tab to OK and Enter do.
-    xdotool key Escape
-    xdotool key Tab Return
-    wait_until "the help window closes" eval '! window_of_size "^Help$" 441x521 >/dev/null'
 }
 
 case_bind_a_combination_in_the_editor_and_run_it() {
@@ -126,6 +109,7 @@ processes_of_case() {
     done
 }
 
+# A click on Exit ends trinode, which leaves no bus behind.
 case_a_session_without_a_bus_keeps_none_after_trinode() {
     # dbus-launch is what would start the bus; without it the case proves
     # nothing.

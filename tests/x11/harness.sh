@@ -97,6 +97,15 @@ start_trinode() {
     wait_until "the window shows its pictures" window_painted
 }
 
+# Ends the case's trinode and starts it again once its window has gone: a
+# start that reads what the case wrote into the file.
+restart_trinode() {
+    kill "$TRINODE_PID" && wait "$TRINODE_PID" 2>/dev/null
+    wait_until "the first window goes" \
+        eval '! xdotool search --onlyvisible --name "^Trinode$" >/dev/null 2>&1' || return 1
+    start_trinode
+}
+
 # The window's place and size on the screen, and where the canvas stands in
 # it.
 read_window_geometry() {
@@ -143,6 +152,18 @@ window_painted() {
 
 trinode_running() {
     kill -0 "$TRINODE_PID" 2>/dev/null
+}
+
+# Runs trinode with the arguments given in the case's home and X server, in
+# the foreground: a second start, or a command.
+trinode_in_case() {
+    env -u QT_QPA_PLATFORM HOME="$CASE_HOME" XDG_RUNTIME_DIR="$CASE_HOME/run" QT_QPA_PLATFORM=xcb \
+        "$TRINODE_BIN" "$@"
+}
+
+# A visible window by title, not the main window: its id.
+dialog_named() {
+    xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -vx "$WINDOW" | head -1
 }
 
 # Polls a command until it succeeds, for up to WAIT_SECONDS (30) seconds. The command runs
