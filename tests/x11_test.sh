@@ -92,9 +92,7 @@ case_first_start_binds_the_desktops_browser() {
     wait_until "Enter binds and closes it" eval '! xdotool search --onlyvisible --name "^Bind Applications$" >/dev/null' ||
         return 1
     HOME=$CASE_HOME "$TRINODE_BIN" --list | grep -q "^Internet"$'\t\t\t'"Browser"$'\t' || fail "Internet is not bound to Browser" || return 1
-    kill "$TRINODE_PID" && wait "$TRINODE_PID" 2>/dev/null
-    wait_until "the first window goes" eval '! xdotool search --onlyvisible --name "^Trinode$" >/dev/null' || return 1
-    start_trinode || return 1
+    restart_trinode || return 1
     click_on InternetButton
     click_on MainButton
     wait_until "Run opens the browser" test -f "$marker" || return 1
