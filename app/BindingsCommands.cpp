@@ -99,7 +99,7 @@ int List(const QStringList& words) {
     lines.reserve(CombinationTable::FileSize / 2);
     table.VisitBound([&](const BoundCombination& bound) {
         if (words.isEmpty() || WordMatch::Matches(BindingText::SearchText(bound), words))
-            lines += BindingText::Line(bound);
+            BindingText::AppendLine(lines, bound);
     });
     return Printed(lines);
 }
@@ -112,7 +112,7 @@ int Suggest() {
     QByteArray lines;
     try {
         for (const Proposal& proposal : StarterBindings::Propose(table))
-            lines += BindingText::Line(proposal.bound);
+            BindingText::AppendLine(lines, proposal.bound);
     } catch (const TrinodeError& error) {
         Say(error.Message());
         return ExitStatus::Refused;

@@ -130,7 +130,7 @@ QByteArray EveryLine(int round) {
         const BoundCombination bound{
             ButtonCatalogue::CombinationOf(n),
             {"Info " + QByteArray::number(n) + '.' + QByteArray::number(round), "/usr/bin/p"}};
-        text += BindingText::Line(bound);
+        BindingText::AppendLine(text, bound);
     }
     return text;
 }

@@ -66,32 +66,32 @@ QString Shown(QByteArrayView text) {
     return QString::fromUtf8(text);
 }
 
+void AppendEscaped(QByteArray& out, QByteArrayView bytes) {
+    static constexpr char Hex[] = "0123456789abcdef";
+    // Bytes that stand for themselves go out in runs, not one at a time.
+    qsizetype run = 0;
+    for (qsizetype at = 0; at < bytes.size();) {
+        const auto byte = static_cast<unsigned char>(bytes[at]);
+        const qsizetype sequence = byte == '\\' ? 0
+                                   : byte < 0x80 ? (IsControl(byte) ? 0 : 1)
+                                                 : SequenceAt(bytes, at);
+        if (sequence > 0) {
+            at += sequence;
+            continue;
+        }
+        out.append(bytes.sliced(run, at - run));
+        if (byte == '\\')
+            out.append("\\\\", 2);
+        else
+            out.append("\\x", 2).append(Hex[byte >> 4]).append(Hex[byte & 0xf]);
+        run = ++at;
+    }
+    out.append(bytes.sliced(run));
+}
+
 } // namespace
 
 namespace BindingText {
-
-QByteArray Escaped(QByteArrayView bytes) {
-    static constexpr char Hex[] = "0123456789abcdef";
-    QByteArray out;
-    out.reserve(bytes.size());
-    for (qsizetype at = 0; at < bytes.size();) {
-        const auto byte = static_cast<unsigned char>(bytes[at]);
-        if (byte == '\\') {
-            out.append("\\\\");
-            ++at;
-            continue;
-        }
-        const qsizetype sequence = byte < 0x80 ? (IsControl(byte) ? 0 : 1) : SequenceAt(bytes, at);
-        if (sequence == 0) {
-            out.append("\\x").append(Hex[byte >> 4]).append(Hex[byte & 0xf]);
-            ++at;
-            continue;
-        }
-        out.append(bytes.sliced(at, sequence));
-        at += sequence;
-    }
-    return out;
-}
 
 std::optional<QByteArray> Unescaped(QByteArrayView text, QString* why) {
     if (!text.contains('\\'))
@@ -122,13 +122,15 @@ std::optional<QByteArray> Unescaped(QByteArrayView text, QString* why) {
     return out;
 }
 
-QByteArray Line(const BoundCombination& bound) {
-    QByteArray line;
-    for (const QString& value : bound.combination)
-        line.append(Escaped(value.toUtf8())).append(Separator);
-    line.append(Escaped(bound.binding.info)).append(Separator);
-    line.append(Escaped(bound.binding.path)).append('\n');
-    return line;
+void AppendLine(QByteArray& out, const BoundCombination& bound) {
+    for (const QString& value : bound.combination) {
+        AppendEscaped(out, value.toUtf8());
+        out.append(Separator);
+    }
+    AppendEscaped(out, bound.binding.info);
+    out.append(Separator);
+    AppendEscaped(out, bound.binding.path);
+    out.append('\n');
 }
 
 std::optional<BoundCombination> Parsed(QByteArrayView line, QString* why) {

@@ -28,13 +28,12 @@ struct BoundCombination {
 
 namespace BindingText {
 
-QByteArray Escaped(QByteArrayView bytes);
 // The bytes a text stands for; nothing, with the reason in why, when a
 // backslash starts no \\ or \xNN.
 std::optional<QByteArray> Unescaped(QByteArrayView text, QString* why);
 
-// The binding's line, ending in a line break.
-QByteArray Line(const BoundCombination& bound);
+// The binding's line, ending in a line break, added to out.
+void AppendLine(QByteArray& out, const BoundCombination& bound);
 
 // A line (without its line break) read back; nothing, with the reason in
 // why, when it does not hold five fields, names a button that does not
