@@ -3,6 +3,7 @@
 #include "app/ExitStatus.h"
 #include "starter/StarterBindings.h"
 #include "store/BindingText.h"
+#include "store/ButtonCatalogue.h"
 #include "store/CombinationTable.h"
 #include "store/Counted.h"
 #include "store/TrinodeError.h"
@@ -11,7 +12,6 @@
 #include <QFile>
 
 #include <cstdio>
-#include <map>
 
 namespace {
 
@@ -60,11 +60,15 @@ int Printed(const QByteArray& lines) {
 // the last one counts, and the others are named.
 void NameRepeats(const QString& file, const std::vector<BoundCombination>& lines,
                  const std::vector<int>& numbers) {
-    std::map<Combination, size_t> last;
-    for (size_t i = 0; i < lines.size(); ++i)
-        last[lines[i].combination] = i;
+    // Every line names buttons that exist: each has its record's number.
+    std::vector<int> record(lines.size());
+    std::vector<size_t> last(size_t(ButtonCatalogue::RecordCount));
     for (size_t i = 0; i < lines.size(); ++i) {
-        const size_t kept = last[lines[i].combination];
+        record[i] = ButtonCatalogue::RecordNumber(lines[i].combination).value_or(0);
+        last[size_t(record[i])] = i;
+    }
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const size_t kept = last[size_t(record[i])];
         if (kept != i)
             Say(QStringLiteral("%1: line %2 binds %3, which line %4 binds again; line %4 counts")
                     .arg(file)
