@@ -7,6 +7,7 @@
 #include "launcher/PictureBoard.h"
 #include "launcher/TMainForm.h"
 #include "launcher/WindowActivator.h"
+#include "look/ImmediateMnemonic.h"
 #include "look/ScreenCentre.h"
 #include "store/UserHome.h"
 #include "summon/KeyGrab.h"
@@ -75,6 +76,7 @@ void TrinodeApplication::Start(bool show) {
     // The window loads the file right after its first paint, on this thread:
     // a reading thread would keep its own malloc arena for as long as the
     // program runs, and the first paint needs no combination.
+    ImmediateMnemonic::Install(*QCoreApplication::instance());
     m_mainForm = std::make_unique<TMainForm>(m_table, nullptr, &m_prefetch);
     // Pictures for a ratio the window turned out not to need go now.
     m_prefetch.Finish();

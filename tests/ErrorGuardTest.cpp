@@ -1,13 +1,16 @@
-// The error box and the messages it shows.
+// The error box and the messages it shows; the buttons' letters.
 
 #include "look/ErrorGuard.h"
+#include "look/ImmediateMnemonic.h"
 #include "store/TrinodeError.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 
 #include <cerrno>
 #include <stdexcept>
@@ -110,6 +113,25 @@ TEST(ErrorGuard, AFailureIsShownInTheBoxAndGoesNoFurther) {
         EXPECT_EQ(icon, QMessageBox::Critical);
         EXPECT_EQ(buttons, 1);
     }
+}
+
+// Alt and a button's letter have pressed it once the key press is over, as
+// a click has; a greyed button stays unpressed.
+TEST(ImmediateMnemonic, AltAndTheLetterPressTheButtonAtOnce) {
+    ImmediateMnemonic::Install(*QCoreApplication::instance());
+    QWidget window;
+    auto* go = new QPushButton(QStringLiteral("&Go"), &window);
+    auto* stay = new QPushButton(QStringLiteral("&Stay"), &window);
+    stay->setEnabled(false);
+    int clicks = 0;
+    for (QPushButton* button : {go, stay})
+        QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_G, Qt::AltModifier);
+    EXPECT_EQ(clicks, 1);
+    QTest::keyClick(&window, Qt::Key_S, Qt::AltModifier);
+    EXPECT_EQ(clicks, 1);
 }
 
 } // namespace
