@@ -217,6 +217,7 @@ CombinationTable::Saved
 CombinationTable::AssignCombinations(const std::vector<BoundCombination>& bindings,
                                      AssignProgress& progress) {
     std::vector<Change> changes;
+    changes.reserve(bindings.size());
     for (const auto& [combination, binding] : bindings) {
         Change& change = changes.emplace_back();
         change.combination = combination;
