@@ -45,6 +45,10 @@ namespace InfoFit {
 
 int PixelSize(const QFont& font, const QString& text, int boxWidth) {
     const int full = font.pixelSize();
+    // Nothing to fit; measuring would load the fonts before the window's
+    // first paint, which shows no text.
+    if (text.isEmpty())
+        return full;
     const qreal width = WidthOf(font, text);
     if (full <= 0 || width <= boxWidth)
         return full;

@@ -79,6 +79,7 @@ void TMainForm::SetDialogs(Dialogs dialogs) {
 }
 
 void TMainForm::AfterFirstPaint() {
+    m_board.ShowHint(m_hintWanted);
     LoadTable();
     ErrorGuard::Guarded([this] {
         m_dialogs.Editor();
@@ -197,7 +198,9 @@ void TMainForm::UpdateDisplay() {
     for (int n = 1; n <= SocketPanel::SocketCount; ++n)
         m_board.ShowSocket(n, m_panel.SocketValues()[n - 1]);
     m_board.ShowInfo(m_panel.Info());
-    m_board.ShowHint(m_hintWanted);
+    // Its line waits for the first paint, which the fonts it needs would
+    // hold back.
+    m_board.ShowHint(m_hintWanted && m_painted);
     m_board.UpdateColourKey();
     HideGuide();
     // Only a chord begun by the user, once the table is read, has a guide.
