@@ -169,6 +169,35 @@ TEST_F(SlowDesktop, RunLeavesTheWindowGoingAndTellsTheUser) {
     }
 }
 
+// An outcome that reaches the opener after it gave up on its open, as one
+// posted just before the wait ended does, is not the next open's.
+TEST_F(SlowDesktop, ALateOutcomeIsNotTheNextOpens) {
+    PathOpener opener;
+    QStringList outcomes;
+    QObject::connect(&opener, &PathOpener::Finished, [&](std::exception_ptr failure) {
+        outcomes << ErrorOf([&] { failure ? std::rethrow_exception(failure) : void(); });
+    });
+    // The first outcome waits until the opener gave up and began the next.
+    struct HeldBack final : QObject {
+        std::function<void()> meanwhile;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::MetaCall && meanwhile)
+                std::exchange(meanwhile, nullptr)();
+            return false;
+        }
+    } late;
+    late.meanwhile = [&] {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !opener.Pending(); }, 30000));
+        opener.Open(QFile::encodeName(Rooted("{root}/files/notes.txt/more")));
+    };
+    opener.installEventFilter(&late);
+    opener.Open(QFile::encodeName(Rooted("{root}/files/missing.txt")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return outcomes.size() == 2; }, 30000));
+    EXPECT_EQ(outcomes.join('|'),
+              QStringLiteral("The file system did not answer within %1 seconds|Not a directory")
+                  .arg(WaitSeconds));
+}
+
 // After the others: it releases the bus.
 TEST_F(SlowDesktop, ExitWhileAnOpenIsPendingLeavesNothingBehind) {
     const QString document = Rooted("{root}/files/left behind.txt");
