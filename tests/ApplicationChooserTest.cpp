@@ -32,7 +32,7 @@ struct Entries {
         };
         write("data/applications/zeta.desktop",
               "Name=Zeta Editor\nKeywords=text;write;\nIcon=accessories-text-editor\n");
-        write("data/applications/omega.desktop", "Name=Omega Player\nIcon=no-such-icon\n");
+        write("data/applications/omega.desktop", "Name=omega player\nIcon=no-such-icon\n");
         write("data/applications/cafe.desktop", "Name=" + CafeName.toUtf8() + "\n");
         write("data/applications/uxterm.desktop", "Name=UXTerm\n");
         write("data/applications/xterm.desktop", "Name=XTerm\n");
@@ -106,7 +106,7 @@ TEST_P(PicksAnApplication, AndFillsInItsPathAndName) {
     EXPECT_EQ(path->text(), row.path.isEmpty() ? QStringLiteral("kept") : entries.Path(row.path));
 }
 
-const QStringList All{CafeName, "Long Path Tool", "Omega Player", "UXTerm",
+const QStringList All{CafeName, "Long Path Tool", "omega player", "UXTerm",
                       "XTerm",  "XTerm Tabs",     "Zeta Editor"};
 
 // What the open chooser lists, once it has read the catalogue.
@@ -133,8 +133,8 @@ INSTANTIATE_TEST_SUITE_P(
              ""},
         Pick{"EveryWordAndAMissingIcon",
              "omega play",
-             {"Omega Player"},
-             "Omega Player",
+             {"omega player"},
+             "omega player",
              "data/applications/omega.desktop",
              ""},
         Pick{"NeverNoDisplayNorHidden", "tool", {"Long Path Tool"}, "", "", "The path takes"},
