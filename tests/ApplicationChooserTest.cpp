@@ -12,7 +12,6 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,24 +28,21 @@ const QString CafeName = QStringLiteral("Caf\u00e9 cr\u00e8me br\u00fbl\u00e9e d
 struct Entries {
     Entries() {
         const auto write = [this](const QString& file, const QByteArray& keys) {
-            QDir().mkpath(QFileInfo(Path(file)).path());
-            WriteAll(Path(file), "[Desktop Entry]\nType=Application\nExec=/usr/bin/true\n" + keys);
+            desktop.Write(file, "[Desktop Entry]\nType=Application\nExec=/usr/bin/true\n" + keys);
         };
-        write("home/applications/zeta.desktop",
+        write("data/applications/zeta.desktop",
               "Name=Zeta Editor\nKeywords=text;write;\nIcon=accessories-text-editor\n");
-        write("home/applications/omega.desktop", "Name=Omega Player\nIcon=no-such-icon\n");
-        write("home/applications/cafe.desktop", "Name=" + CafeName.toUtf8() + "\n");
-        write("home/applications/uxterm.desktop", "Name=UXTerm\n");
-        write("home/applications/xterm.desktop", "Name=XTerm\n");
-        write("home/applications/xtermtabs.desktop", "Name=XTerm Tabs\n");
-        write("dirs/applications/secret.desktop", "Name=Secret Tool\nNoDisplay=true\n");
-        write("dirs/applications/gone.desktop", "Name=Gone Tool\nHidden=true\n");
-        write("dirs/applications/" + LongFolder + "/long.desktop", "Name=Long Path Tool\n");
-        qputenv("XDG_DATA_HOME", QFile::encodeName(Path("home")));
-        qputenv("XDG_DATA_DIRS", QFile::encodeName(Path("dirs")));
+        write("data/applications/omega.desktop", "Name=omega player\nIcon=no-such-icon\n");
+        write("data/applications/cafe.desktop", "Name=" + CafeName.toUtf8() + "\n");
+        write("data/applications/uxterm.desktop", "Name=UXTerm\n");
+        write("data/applications/xterm.desktop", "Name=XTerm\n");
+        write("data/applications/xtermtabs.desktop", "Name=XTerm Tabs\n");
+        write("data-dirs/applications/secret.desktop", "Name=Secret Tool\nNoDisplay=true\n");
+        write("data-dirs/applications/gone.desktop", "Name=Gone Tool\nHidden=true\n");
+        write("data-dirs/applications/" + LongFolder + "/long.desktop", "Name=Long Path Tool\n");
     }
-    QString Path(const QString& name) const { return root.filePath(name); }
-    QTemporaryDir root;
+    QString Path(const QString& name) const { return desktop.Rooted("{root}/" + name); }
+    TemporaryDesktop desktop;
 };
 
 const Entries& MadeUp() {
@@ -110,7 +106,7 @@ TEST_P(PicksAnApplication, AndFillsInItsPathAndName) {
     EXPECT_EQ(path->text(), row.path.isEmpty() ? QStringLiteral("kept") : entries.Path(row.path));
 }
 
-const QStringList All{CafeName, "Long Path Tool", "Omega Player", "UXTerm",
+const QStringList All{CafeName, "Long Path Tool", "omega player", "UXTerm",
                       "XTerm",  "XTerm Tabs",     "Zeta Editor"};
 
 // What the open chooser lists, once it has read the catalogue.
@@ -126,20 +122,20 @@ INSTANTIATE_TEST_SUITE_P(
     MadeUpEntries, PicksAnApplication,
     ::testing::Values(
         Pick{"FirstOfAllSortedByName", "", All, CafeName.chopped(1),
-             "home/applications/cafe.desktop", ""},
+             "data/applications/cafe.desktop", ""},
         Pick{
-            "ByName", "zeta", {"Zeta Editor"}, "Zeta Editor", "home/applications/zeta.desktop", ""},
+            "ByName", "zeta", {"Zeta Editor"}, "Zeta Editor", "data/applications/zeta.desktop", ""},
         Pick{"ByKeywordIgnoringCase",
              "TEXT",
              {"Zeta Editor"},
              "Zeta Editor",
-             "home/applications/zeta.desktop",
+             "data/applications/zeta.desktop",
              ""},
         Pick{"EveryWordAndAMissingIcon",
              "omega play",
-             {"Omega Player"},
-             "Omega Player",
-             "home/applications/omega.desktop",
+             {"omega player"},
+             "omega player",
+             "data/applications/omega.desktop",
              ""},
         Pick{"NeverNoDisplayNorHidden", "tool", {"Long Path Tool"}, "", "", "The path takes"},
         Pick{"NothingLeft", "secret", {}, "", "", ""},
@@ -149,19 +145,19 @@ INSTANTIATE_TEST_SUITE_P(
              " xterm ",
              {"XTerm", "XTerm Tabs", "UXTerm"},
              "XTerm",
-             "home/applications/xterm.desktop",
+             "data/applications/xterm.desktop",
              ""},
         Pick{"StartingWithItNext",
              "xterm t",
              {"XTerm Tabs", "UXTerm", "XTerm"},
              "XTerm Tabs",
-             "home/applications/xtermtabs.desktop",
+             "data/applications/xtermtabs.desktop",
              ""},
         Pick{"ThenHoldingIt",
              "XTE",
              {"XTerm", "XTerm Tabs", "UXTerm"},
              "XTerm",
-             "home/applications/xterm.desktop",
+             "data/applications/xterm.desktop",
              ""}),
     [](const auto& info) { return std::string(info.param.scenario); });
 
@@ -219,7 +215,7 @@ TEST_P(EnterAfterAChoice, BindsWhatWasChosen) {
     EXPECT_EQ(form.exec(), QDialog::Accepted);
     const Binding bound = table.FindCombination({});
     EXPECT_EQ(bound.info, row.info);
-    EXPECT_EQ(bound.path, entries.Path("home/applications/zeta.desktop"));
+    EXPECT_EQ(bound.path, entries.Path("data/applications/zeta.desktop"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -244,17 +240,15 @@ INSTANTIATE_TEST_SUITE_P(
 // meanwhile is listed, and links that lead back into a folder, which GIO's
 // own walk follows for ever, cost nothing.
 TEST(ApplicationCatalogue, ListsTheFoldersAsTheyAreAtEachOpening) {
-    QTemporaryDir root;
+    TemporaryDesktop desktop;
     const auto write = [&](const QString& file, const QByteArray& name) {
-        QDir().mkpath(QFileInfo(root.filePath(file)).path());
-        WriteAll(root.filePath(file), "[Desktop Entry]\nType=Application\nExec=true\nName=" + name);
+        desktop.Write(file, "[Desktop Entry]\nType=Application\nExec=true\nName=" + name);
     };
-    write("home/applications/mine.desktop", "Mine");
-    write("dirs/applications/sub/deep.desktop", "Deep");
-    ASSERT_TRUE(QFile::link("..", root.filePath("dirs/applications/sub/loop")));
-    ASSERT_TRUE(QFile::link("../applications", root.filePath("dirs/applications/self")));
-    const ScopedVariable home("XDG_DATA_HOME", QFile::encodeName(root.filePath("home")));
-    const ScopedVariable dirs("XDG_DATA_DIRS", QFile::encodeName(root.filePath("dirs")));
+    write("data/applications/mine.desktop", "Mine");
+    write("data-dirs/applications/sub/deep.desktop", "Deep");
+    ASSERT_TRUE(QFile::link("..", desktop.Rooted("{root}/data-dirs/applications/sub/loop")));
+    ASSERT_TRUE(
+        QFile::link("../applications", desktop.Rooted("{root}/data-dirs/applications/self")));
     ApplicationCatalogue catalogue;
     for (const QStringList& expected : {QStringList{"Deep", "Mine"}, {"Deep", "Mine", "New"}}) {
         ModalWatcher chooser([&](QWidget* window) {
@@ -264,7 +258,7 @@ TEST(ApplicationCatalogue, ListsTheFoldersAsTheyAreAtEachOpening) {
         });
         ApplicationChooser::Choose(catalogue, nullptr);
         EXPECT_TRUE(chooser.Seen());
-        write("home/applications/new.desktop", "New");
+        write("data/applications/new.desktop", "New");
     }
 }
 

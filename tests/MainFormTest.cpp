@@ -445,6 +445,17 @@ TEST_F(MainForm, ASummonTakesWhatAnotherProgramBoundMeanwhile) {
     EXPECT_EQ(Info(), "Imported");
 }
 
+// The focus mark goes with the focus that a key moved.
+TEST_F(MainForm, TheFocusMarkGoesWithTheFocus) {
+    ImageButton* files = Image("FilesButton");
+    ASSERT_TRUE(FocusOn(files));
+    const QImage unmarked = files->grab().toImage();
+    QTest::keyClick(files, Qt::Key_Tab);
+    EXPECT_EQ(files->grab().toImage(), unmarked);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_NE(files->grab().toImage(), unmarked);
+}
+
 TEST_F(MainForm, NoPictureCutsHolesThroughTheColourKey) {
     EXPECT_TRUE(m_form.mask().isEmpty());
     Click("FilesButton");
@@ -573,8 +584,8 @@ TEST(KeyTable, HoldsTheReadmesKeysAndNoOther) {
 }
 
 // The bindings window over three bindings, through the main window's Ctrl+F:
-// the rows that typed words leave (their information, in the file's order),
-// and what a key on the first of them does.
+// what a key on the first row that typed words leave does, and the rows left
+// then (their information, in the file's order).
 struct FindScenario {
     const char* name;
     const char* typed;
@@ -610,23 +621,26 @@ TEST_P(FindsBindings, NarrowsByEveryWordAndActsOnTheFirstRowLeft) {
         ModalWatcher bindings([&](QWidget* window) {
             auto* box = window->findChild<QLineEdit*>("FilterBox");
             QTest::keyClicks(box, row.typed);
+            ModalWatcher nested([&](QWidget* modal) {
+                const Combination editing = m_form.CombinationToEdit();
+                auto* question = qobject_cast<QMessageBox*>(modal);
+                // The path stands apart from the question, on lines of its own;
+                // the editor saves a new information.
+                if (question && !question->text().contains('/') &&
+                    question->informativeText().startsWith('/')) {
+                    question->button(row.answer)->click();
+                } else {
+                    opened = "editor on " + QStringList(editing.begin(), editing.end()).join(',');
+                    Assign(editing, "Web browser 2", "/usr/share");
+                }
+                modal->close();
+            });
+            QTest::keyClick(box, row.key.key(), row.key.keyboardModifiers());
             const QAbstractItemModel* rows = window->findChild<QTreeView*>()->model();
             for (int r = 0; r < rows->rowCount(); ++r)
                 listed << rows->index(r, 3).data().toString();
             EXPECT_EQ(window->findChild<QAbstractButton*>("UnbindButton")->isEnabled(),
                       rows->rowCount() > 0);
-            ModalWatcher nested([&](QWidget* modal) {
-                const Combination editing = m_form.CombinationToEdit();
-                auto* question = qobject_cast<QMessageBox*>(modal);
-                // The path stands apart from the question, on lines of its own.
-                if (question && !question->text().contains('/') &&
-                    question->informativeText().startsWith('/'))
-                    question->button(row.answer)->click();
-                else
-                    opened = "editor on " + QStringList(editing.begin(), editing.end()).join(',');
-                modal->close();
-            });
-            QTest::keyClick(box, row.key.key(), row.key.keyboardModifiers());
             if (window->isVisible())
                 QTest::keyClick(box, Qt::Key_Escape);
         });
@@ -643,68 +657,63 @@ TEST_P(FindsBindings, NarrowsByEveryWordAndActsOnTheFirstRowLeft) {
     EXPECT_EQ(onDisk.FindCombination({"Files", "Personal", "Music"}).info, row.media);
 }
 
-INSTANTIATE_TEST_SUITE_P(ThreeBindings, FindsBindings,
-                         ::testing::Values(FindScenario{"EnterShowsTheChord",
-                                                        "media",
-                                                        {"Media Player"},
-                                                        Qt::Key_Return,
-                                                        QMessageBox::NoButton,
-                                                        "Files,Personal,Music",
-                                                        "Media Player|",
-                                                        "Media Player"},
-                                           FindScenario{"WordsInNamesOrTextsIgnoringCase", "MUSIC",
-                                                        Both, Qt::Key_Enter, QMessageBox::NoButton,
-                                                        "Files,Personal,Music", "Media Player|",
-                                                        "Media Player"},
-                                           FindScenario{"CtrlEnterRunsAsRunDoes",
-                                                        "player quick",
-                                                        {Both[1]},
-                                                        Qt::ControlModifier | Qt::Key_Return,
-                                                        QMessageBox::NoButton,
-                                                        "Office,Two,",
-                                                        "Open the music player quickly|",
-                                                        "Media Player"},
-                                           FindScenario{"RunFailsWithRunsMessage",
-                                                        "media",
-                                                        {"Media Player"},
-                                                        Qt::ControlModifier | Qt::Key_Return,
-                                                        QMessageBox::NoButton,
-                                                        "Files,Personal,Music",
-                                                        "Media Player|No such file or directory.",
-                                                        "Media Player"},
-                                           FindScenario{"DeleteAndYesUnbinds",
-                                                        "media",
-                                                        {"Media Player"},
-                                                        Qt::Key_Delete,
-                                                        QMessageBox::Yes,
-                                                        ",,",
-                                                        "|",
-                                                        ""},
-                                           FindScenario{"DeleteAndNoKeeps",
-                                                        "media",
-                                                        {"Media Player"},
-                                                        Qt::Key_Delete,
-                                                        QMessageBox::No,
-                                                        ",,",
-                                                        "|",
-                                                        "Media Player"},
-                                           FindScenario{"F2EditsTheChord",
-                                                        "web",
-                                                        {"Web browser"},
-                                                        Qt::Key_F2,
-                                                        QMessageBox::NoButton,
-                                                        ",,",
-                                                        "|editor on Internet,,",
-                                                        "Media Player"},
-                                           FindScenario{"NothingLeftNothingDone",
-                                                        "nothing",
-                                                        {},
-                                                        Qt::Key_Return,
-                                                        QMessageBox::NoButton,
-                                                        ",,",
-                                                        "|",
-                                                        "Media Player"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    ThreeBindings, FindsBindings,
+    ::testing::Values(
+        FindScenario{"EnterShowsTheChord",
+                     "media",
+                     {"Media Player"},
+                     Qt::Key_Return,
+                     QMessageBox::NoButton,
+                     "Files,Personal,Music",
+                     "Media Player|",
+                     "Media Player"},
+        FindScenario{"WordsInNamesOrTextsIgnoringCase", "MUSIC", Both, Qt::Key_Enter,
+                     QMessageBox::NoButton, "Files,Personal,Music", "Media Player|",
+                     "Media Player"},
+        FindScenario{"CtrlEnterRunsAsRunDoes",
+                     "player quick",
+                     {Both[1]},
+                     Qt::ControlModifier | Qt::Key_Return,
+                     QMessageBox::NoButton,
+                     "Office,Two,",
+                     "Open the music player quickly|",
+                     "Media Player"},
+        FindScenario{"RunFailsWithRunsMessage",
+                     "media",
+                     {"Media Player"},
+                     Qt::ControlModifier | Qt::Key_Return,
+                     QMessageBox::NoButton,
+                     "Files,Personal,Music",
+                     "Media Player|No such file or directory.",
+                     "Media Player"},
+        FindScenario{
+            "DeleteAndYesUnbinds", "media", {}, Qt::Key_Delete, QMessageBox::Yes, ",,", "|", ""},
+        FindScenario{"DeleteAndNoKeeps",
+                     "media",
+                     {"Media Player"},
+                     Qt::Key_Delete,
+                     QMessageBox::No,
+                     ",,",
+                     "|",
+                     "Media Player"},
+        FindScenario{"F2EditsTheChord",
+                     "web",
+                     {"Web browser 2"},
+                     Qt::Key_F2,
+                     QMessageBox::NoButton,
+                     ",,",
+                     "|editor on Internet,,",
+                     "Media Player"},
+        FindScenario{"NothingLeftNothingDone",
+                     "nothing",
+                     {},
+                     Qt::Key_Return,
+                     QMessageBox::NoButton,
+                     ",,",
+                     "|",
+                     "Media Player"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A text wider than the information's box is drawn smaller, whole, down to
 // the size where 30 of the widest letters fit; only beyond that is it cut.
@@ -736,6 +745,9 @@ TEST(InformationSize, SmallerBeforeItIsCut) {
         EXPECT_GE(size, smallest) << row.text.toStdString();
         EXPECT_EQ(width(row.text, size) <= box, row.whole) << row.text.toStdString();
     }
+    // Exactly as wide as its box (64 letters: widths come in 64ths of a pixel).
+    const QString exact(64, QLatin1Char('i'));
+    EXPECT_EQ(InfoFit::PixelSize(font, exact, int(width(exact, 27))), 27);
 }
 
 TEST_F(MainForm, TypedStartShowsItsCandidatesPressedUntilItFitsOne) {

@@ -7,12 +7,11 @@
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <fcntl.h>
-#include <memory>
+#include <optional>
 #include <ostream>
 #include <unistd.h>
 
@@ -45,28 +44,14 @@ struct Launch {
 class OpenPathTest : public ::testing::Test {
 public:
     static void SetUpTestSuite() {
-        s_root = std::make_unique<QTemporaryDir>();
-        const QString root = s_root->path();
-        for (const char* folder : {"home", "data/applications", "data/mime", "config", "cache",
-                                   "data-dirs", "config-dirs", "files/my folder"})
-            QDir(root).mkpath(QString::fromLatin1(folder));
-        const auto set = [&](const char* name, const QString& value) {
-            qputenv(name, QFile::encodeName(value));
-        };
-        set("HOME", root + "/home");
-        set("XDG_DATA_HOME", root + "/data");
-        set("XDG_CONFIG_HOME", root + "/config");
-        set("XDG_CACHE_HOME", root + "/cache");
-        set("XDG_DATA_DIRS", root + "/data-dirs");
-        set("XDG_CONFIG_DIRS", root + "/config-dirs");
-        // No session bus and no remote file systems: GIO spawns handlers itself.
-        set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root + "/no-bus");
-        set("GIO_USE_VFS", "local");
+        TemporaryDesktop& desktop = s_desktop.emplace();
+        QDir().mkpath(Rooted("{root}/files/my folder"));
+        desktop.Set("HOME", "{root}/home");
         // What a desktop hands to Trinode's own start, and one session choice.
-        set("DESKTOP_STARTUP_ID", "trinode-startup");
-        set("XDG_ACTIVATION_TOKEN", "trinode-activation");
-        set("TRINODE_PROBE", "trinode-only");
-        set("QT_QPA_PLATFORMTHEME", "trinode-theme");
+        desktop.Set("DESKTOP_STARTUP_ID", "trinode-startup");
+        desktop.Set("XDG_ACTIVATION_TOKEN", "trinode-activation");
+        desktop.Set("TRINODE_PROBE", "trinode-only");
+        desktop.Set("QT_QPA_PLATFORMTHEME", "trinode-theme");
         // A signal state of Trinode's own, which nothing it starts may keep.
         std::signal(SIGXFSZ, SIG_IGN);
         sigset_t blocked;
@@ -74,61 +59,64 @@ public:
         sigaddset(&blocked, SIGUSR2);
         pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
 
-        Write("/record.sh", RecorderScript, true);
-        Write("/files/run me.sh", RecorderScript, true);
-        Write("/home/-dash.sh", RecorderScript, true);
-        Write("/files/no interpreter", "echo started\n", true);
-        Write("/data/applications/trinode-files.desktop",
-              "[Desktop Entry]\nType=Application\nName=Files\nExec=\"{root}/record.sh\" %f\n"
-              "MimeType=application/x-trinode-test;text/plain;inode/directory;\n");
-        Write("/data/applications/trinode-urls.desktop",
-              "[Desktop Entry]\nType=Application\nName=URLs\nExec=\"{root}/record.sh\" %u\n"
-              "MimeType=x-scheme-handler/https;\n");
-        Write("/config/mimeapps.list", "[Default Applications]\n"
-                                       "application/x-trinode-test=trinode-files.desktop\n"
-                                       "text/plain=trinode-files.desktop\n"
-                                       "inode/directory=trinode-files.desktop\n"
-                                       "x-scheme-handler/https=trinode-urls.desktop\n");
-        Write("/data/mime/globs2", "50:application/x-trinode-test:*.trinodetest\n");
-        Write("/files/notes.txt", "plain text\n");
-        Write("/files/it's \"my\" notes; #1.txt", "plain text\n");
-        Write("/home/-rf.txt", "plain text\n");
-        Write("/files/report.trinodetest", QByteArray("\x01\x02\x03\x00", 4));
-        Write("/files/blob.bin", QByteArray("\x01\x02\x03\x00", 4));
-        Write("/files/app.desktop",
-              "[Desktop Entry]\nType=Application\nName=App\nExec=\"{root}/record.sh\"\n");
+        desktop.Write("record.sh", RecorderScript, true);
+        desktop.Write("files/run me.sh", RecorderScript, true);
+        desktop.Write("home/-dash.sh", RecorderScript, true);
+        desktop.Write("files/no interpreter", "echo started\n", true);
+        desktop.Write(
+            "data/applications/trinode-files.desktop",
+            "[Desktop Entry]\nType=Application\nName=Files\nExec=\"{root}/record.sh\" %f\n"
+            "MimeType=application/x-trinode-test;text/plain;inode/directory;\n");
+        desktop.Write("data/applications/trinode-urls.desktop",
+                      "[Desktop Entry]\nType=Application\nName=URLs\nExec=\"{root}/record.sh\" %u\n"
+                      "MimeType=x-scheme-handler/https;\n");
+        desktop.Write("config/mimeapps.list", "[Default Applications]\n"
+                                              "application/x-trinode-test=trinode-files.desktop\n"
+                                              "text/plain=trinode-files.desktop\n"
+                                              "inode/directory=trinode-files.desktop\n"
+                                              "x-scheme-handler/https=trinode-urls.desktop\n");
+        desktop.Write("data/mime/globs2", "50:application/x-trinode-test:*.trinodetest\n");
+        desktop.Write("files/notes.txt", "plain text\n");
+        desktop.Write("files/it's \"my\" notes; #1.txt", "plain text\n");
+        desktop.Write("home/-rf.txt", "plain text\n");
+        desktop.Write("files/report.trinodetest", QByteArray("\x01\x02\x03\x00", 4));
+        desktop.Write("files/blob.bin", QByteArray("\x01\x02\x03\x00", 4));
+        desktop.Write("files/app.desktop",
+                      "[Desktop Entry]\nType=Application\nName=App\nExec=\"{root}/record.sh\"\n");
         // A launcher that a desktop marked as trusted is executable; as a
         // program it would run the recorder with an argument.
-        Write("/files/trusted.desktop",
-              "#!/bin/sh\n[Desktop Entry]\nType=Application\nName=Trusted\n"
-              "Exec=\"{root}/record.sh\"\nX-Shell=1;exec \"{root}/record.sh\" as-a-program\n",
-              true);
-        Write("/files/link.desktop",
-              "[Desktop Entry]\nType=Link\nName=Link\nURL=https://example.org/linked?x=1\n");
-        Write("/files/local link.desktop",
-              "[Desktop Entry]\nType=Link\nName=Notes\nURL={root}/files/notes.txt\n");
-        Write("/files/missing.desktop",
-              "[Desktop Entry]\nType=Application\nName=Missing\nExec={root}/no-such-program %f\n");
-        Write("/files/broken.desktop", "not a launcher\n");
-        Write("/files/folder.desktop", "[Desktop Entry]\nType=Directory\nName=Folder\n");
-        Write("/files/folder program.desktop",
-              "[Desktop Entry]\nType=Application\nName=Folder\nExec={root}/files\n");
+        desktop.Write(
+            "files/trusted.desktop",
+            "#!/bin/sh\n[Desktop Entry]\nType=Application\nName=Trusted\n"
+            "Exec=\"{root}/record.sh\"\nX-Shell=1;exec \"{root}/record.sh\" as-a-program\n",
+            true);
+        desktop.Write(
+            "files/link.desktop",
+            "[Desktop Entry]\nType=Link\nName=Link\nURL=https://example.org/linked?x=1\n");
+        desktop.Write("files/local link.desktop",
+                      "[Desktop Entry]\nType=Link\nName=Notes\nURL={root}/files/notes.txt\n");
+        desktop.Write(
+            "files/missing.desktop",
+            "[Desktop Entry]\nType=Application\nName=Missing\nExec={root}/no-such-program %f\n");
+        desktop.Write("files/broken.desktop", "not a launcher\n");
+        desktop.Write("files/folder.desktop", "[Desktop Entry]\nType=Directory\nName=Folder\n");
+        desktop.Write("files/folder program.desktop",
+                      "[Desktop Entry]\nType=Application\nName=Folder\nExec={root}/files\n");
 
         // Trinode works in the home folder: relative texts are taken from
         // there, and programs begin there.
         s_previousDirectory = QDir::currentPath();
-        QDir::setCurrent(root + "/home");
+        QDir::setCurrent(Rooted("{root}/home"));
     }
 
     static void TearDownTestSuite() {
         QDir::setCurrent(s_previousDirectory);
-        s_root.reset();
+        s_desktop.reset();
     }
 
-    // "{root}" in a text stands for the root of the temporary tree.
-    static QString Rooted(QString text) { return text.replace("{root}", s_root->path()); }
+    static QString Rooted(const QString& text) { return s_desktop->Rooted(text); }
 
-    static QString MarkerPath() { return s_root->filePath("marker"); }
+    static QString MarkerPath() { return Rooted("{root}/marker"); }
 
     static Launch AwaitLaunch() {
         const QString marker = MarkerPath();
@@ -161,16 +149,7 @@ protected:
     void SetUp() override { QFile::remove(MarkerPath()); }
 
 private:
-    static void Write(const QString& name, const QByteArray& content, bool executable = false) {
-        QFile file(Rooted("{root}" + name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << name.toStdString();
-        file.write(QByteArray(content).replace("{root}", QFile::encodeName(s_root->path())));
-        file.close();
-        if (executable)
-            file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
-    }
-
-    static inline std::unique_ptr<QTemporaryDir> s_root;
+    static inline std::optional<TemporaryDesktop> s_desktop;
     static inline QString s_previousDirectory;
 };
 

@@ -42,7 +42,7 @@ TEST_P(SessionBusTest, NoBusIsStartedAndChildrenSeeTheSessionsOwnAddress) {
     ASSERT_TRUE(runtime.isValid());
     const QByteArray bus = QFile::encodeName(runtime.filePath("bus"));
     if (c.runtimeBus == RuntimeBus::Socket)
-        ::close(ListenAt(bus));
+        ListenAt(bus); // and closed at once
     if (c.runtimeBus == RuntimeBus::RegularFile) {
         QFile file(QString::fromLocal8Bit(bus));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -63,7 +63,7 @@ TEST_P(SessionBusTest, NoBusIsStartedAndChildrenSeeTheSessionsOwnAddress) {
         const QByteArray refusing = qgetenv("DBUS_SESSION_BUS_ADDRESS");
         ASSERT_TRUE(refusing.startsWith("unix:path=")) << refusing.constData();
         const QByteArray path = refusing.mid(int(sizeof "unix:path=") - 1);
-        EXPECT_EQ(ConnectTo(path), -1);
+        EXPECT_FALSE(ConnectTo(path).IsOpen());
     } else if (c.address) {
         EXPECT_EQ(qgetenv("DBUS_SESSION_BUS_ADDRESS"), *c.address);
     } else {

@@ -361,18 +361,17 @@ TEST_P(IdleConnections, AreDroppedAndASecondStartStillGetsThrough) {
     ASSERT_TRUE(WaitUntilSummoned(home.CombinationFile())) << trinode.StandardError().toStdString();
     const QString socketPath = SingleInstance(home.CombinationFile()).SocketPath();
 
-    std::vector<int> idle;
+    std::vector<FileDescriptor> idle;
+    std::vector<int> open;
     for (int i = 0; i < 300; ++i) {
-        const int fd = ConnectTo(QFile::encodeName(socketPath));
-        ASSERT_GE(fd, 0);
-        idle.push_back(fd);
+        open.push_back(idle.emplace_back(ConnectTo(QFile::encodeName(socketPath))).Get());
+        ASSERT_GE(open.back(), 0);
     }
     // A real second start goes through the crowd.
     EXPECT_TRUE(Summoned(home.CombinationFile()));
 
     // Every silent connection is closed by the instance in the end.
     QDeadlineTimer deadline(60000);
-    std::vector<int> open = idle;
     while (!open.empty() && !deadline.hasExpired()) {
         std::vector<pollfd> polls;
         for (const int fd : open)
@@ -381,8 +380,6 @@ TEST_P(IdleConnections, AreDroppedAndASecondStartStillGetsThrough) {
         std::erase_if(open, [](int fd) { return ClosedByPeer(fd); });
     }
     EXPECT_TRUE(open.empty()) << open.size() << " idle connections still open";
-    for (const int fd : idle)
-        ::close(fd);
     EXPECT_EQ(trinode.Process().state(), QProcess::Running);
     EXPECT_TRUE(Summoned(home.CombinationFile()));
 }

@@ -15,15 +15,12 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTest>
 
 #include <optional>
-
-#include <unistd.h>
 
 namespace {
 
@@ -36,64 +33,43 @@ constexpr auto HandlerScript = "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '{root}/open
 class SlowDesktop : public ::testing::Test {
 public:
     static void SetUpTestSuite() {
-        s_root.emplace();
-        const QString root = s_root->path();
-        for (const char* folder : {"data/applications", "config/trinode", "cache", "none", "files"})
-            QDir(root).mkpath(QString::fromLatin1(folder));
-        const auto set = [&](const char* name, const QString& value) {
-            qputenv(name, QFile::encodeName(value));
-        };
-        set("XDG_DATA_HOME", root + "/data");
-        set("XDG_CONFIG_HOME", root + "/config");
-        set("XDG_CACHE_HOME", root + "/cache");
-        set("XDG_DATA_DIRS", root + "/none");
-        set("XDG_CONFIG_DIRS", root + "/none");
-        set("GIO_USE_VFS", "local");
-        set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root + "/bus");
-        Write("handler.sh", HandlerScript);
-        QFile::setPermissions(Rooted("{root}/handler.sh"), QFile::ReadOwner | QFile::ExeOwner);
-        Write("data/applications/trinode-handler.desktop",
-              "[Desktop Entry]\nType=Application\nName=Handler\nExec='{root}/handler.sh' %f\n"
-              "MimeType=text/plain;x-scheme-handler/https;\n");
-        Write("config/mimeapps.list", "[Default Applications]\n"
-                                      "text/plain=trinode-handler.desktop\n"
-                                      "x-scheme-handler/https=trinode-handler.desktop\n");
+        TemporaryDesktop& desktop = s_desktop.emplace();
+        desktop.Write("handler.sh", HandlerScript, true);
+        desktop.Write(
+            "data/applications/trinode-handler.desktop",
+            "[Desktop Entry]\nType=Application\nName=Handler\nExec='{root}/handler.sh' %f\n"
+            "MimeType=text/plain;x-scheme-handler/https;\n");
+        desktop.Write("config/mimeapps.list", "[Default Applications]\n"
+                                              "text/plain=trinode-handler.desktop\n"
+                                              "x-scheme-handler/https=trinode-handler.desktop\n");
         // An application that the bus starts, not GIO.
-        Write("files/org.trinode.Activated.desktop",
-              "[Desktop Entry]\nType=Application\nName=Activated\nDBusActivatable=true\n"
-              "Exec='{root}/handler.sh'\n");
-        Write("config/trinode/trinode.conf",
-              "[General]\nStarterBindingsOffered=true\nOpenWaitSeconds=" +
-                  QByteArray::number(WaitSeconds) + "\n");
-        Write("files/notes.txt", "plain text\n");
-        Write("files/left behind.txt", "plain text\n");
+        desktop.Write("files/org.trinode.Activated.desktop",
+                      "[Desktop Entry]\nType=Application\nName=Activated\nDBusActivatable=true\n"
+                      "Exec='{root}/handler.sh'\n");
+        desktop.Write("config/trinode/trinode.conf",
+                      "[General]\nStarterBindingsOffered=true\nOpenWaitSeconds=" +
+                          QByteArray::number(WaitSeconds) + "\n");
+        desktop.Write("files/notes.txt", "plain text\n");
+        desktop.Write("files/left behind.txt", "plain text\n");
         // A launcher whose second line is two megabytes long.
-        Write("files/huge.desktop", "[Desktop Entry]\n" + QByteArray(2'000'000, 'x') + '\n');
+        desktop.Write("files/huge.desktop",
+                      "[Desktop Entry]\n" + QByteArray(2'000'000, 'x') + '\n');
 
         // Listening, but never accepting: a connection is made, and the
         // first thing GIO says on it is never answered.
-        s_bus = ListenAt(QFile::encodeName(root + "/bus"));
+        s_bus = ListenAt(QFile::encodeName(Rooted("{root}/bus")));
     }
 
     static void TearDownTestSuite() {
-        ReleaseBus();
-        s_root.reset();
+        // Every open still waiting on the bus goes on without one.
+        s_bus.Reset();
+        s_desktop.reset();
     }
 
-    static QString Rooted(QString text) { return text.replace("{root}", s_root->path()); }
-
-    // Drops the connections the bus holds: every open still waiting on it
-    // goes on without a bus.
-    static void ReleaseBus() {
-        if (s_bus >= 0)
-            ::close(s_bus);
-        s_bus = -1;
-    }
+    static QString Rooted(const QString& text) { return s_desktop->Rooted(text); }
 
 protected:
     void SetUp() override {
-        // The handlers and the opener's wait are the suite's, not the home's.
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(Rooted("{root}/config")));
         m_form.emplace(m_table);
         m_seen.form = &*m_form;
         m_form->SetDialogs({Given(m_editor), Given(m_help)});
@@ -139,15 +115,12 @@ protected:
         }
     };
 
-    static void Write(const QString& name, const QByteArray& content) {
-        WriteAll(Rooted("{root}/" + name),
-                 QByteArray(content).replace("{root}", QFile::encodeName(s_root->path())));
-    }
-
-    static inline std::optional<QTemporaryDir> s_root;
-    static inline int s_bus = -1;
+    static inline std::optional<TemporaryDesktop> s_desktop;
+    static inline FileDescriptor s_bus;
 
     TemporaryHome m_home;
+    // The handlers and the opener's wait are the suite's, not the home's.
+    ScopedVariable m_config{"XDG_CONFIG_HOME", QFile::encodeName(Rooted("{root}/config"))};
     CombinationTable m_table{m_home.CombinationFile()};
     Seen m_seen;
     std::optional<TMainForm> m_form;
@@ -196,6 +169,35 @@ TEST_F(SlowDesktop, RunLeavesTheWindowGoingAndTellsTheUser) {
     }
 }
 
+// An outcome that reaches the opener after it gave up on its open, as one
+// posted just before the wait ended does, is not the next open's.
+TEST_F(SlowDesktop, ALateOutcomeIsNotTheNextOpens) {
+    PathOpener opener;
+    QStringList outcomes;
+    QObject::connect(&opener, &PathOpener::Finished, [&](std::exception_ptr failure) {
+        outcomes << ErrorOf([&] { failure ? std::rethrow_exception(failure) : void(); });
+    });
+    // The first outcome waits until the opener gave up and began the next.
+    struct HeldBack final : QObject {
+        std::function<void()> meanwhile;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::MetaCall && meanwhile)
+                std::exchange(meanwhile, nullptr)();
+            return false;
+        }
+    } late;
+    late.meanwhile = [&] {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !opener.Pending(); }, 30000));
+        opener.Open(QFile::encodeName(Rooted("{root}/files/notes.txt/more")));
+    };
+    opener.installEventFilter(&late);
+    opener.Open(QFile::encodeName(Rooted("{root}/files/missing.txt")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return outcomes.size() == 2; }, 30000));
+    EXPECT_EQ(outcomes.join('|'),
+              QStringLiteral("The file system did not answer within %1 seconds|Not a directory")
+                  .arg(WaitSeconds));
+}
+
 // After the others: it releases the bus.
 TEST_F(SlowDesktop, ExitWhileAnOpenIsPendingLeavesNothingBehind) {
     const QString document = Rooted("{root}/files/left behind.txt");
@@ -207,7 +209,7 @@ TEST_F(SlowDesktop, ExitWhileAnOpenIsPendingLeavesNothingBehind) {
     m_form.reset();
     // The open goes on once the bus lets go; its outcome has nowhere to go,
     // and no box may open.
-    ReleaseBus();
+    s_bus.Reset();
     const QString opened = Rooted("{root}/opened");
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return QFile::exists(opened) && ReadAll(opened).contains(document.toUtf8()); },

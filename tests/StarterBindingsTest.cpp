@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
@@ -24,12 +23,9 @@ namespace {
 struct Desktop {
     Desktop() {
         const auto entry = [this](const QString& id, const QByteArray& keys) {
-            WriteAll(Path("data/applications/" + id),
-                     "[Desktop Entry]\nType=Application\nExec=/usr/bin/true\n" + keys);
+            desktop.Write("data/applications/" + id,
+                          "[Desktop Entry]\nType=Application\nExec=/usr/bin/true\n" + keys);
         };
-        for (const char* folder :
-             {"data/applications", "bin", "schemas", "config/glib-2.0/settings"})
-            QDir().mkpath(Path(folder));
         entry("firefox.desktop", "Name=Firefox\nCategories=WebBrowser;\n");
         entry("chromium.desktop", "Name=Chromium\nCategories=Network;WebBrowser;\n");
         entry("mailer.desktop", "Name=Thunderbird Mail\n");
@@ -43,40 +39,35 @@ struct Desktop {
         entry("mines.desktop", "Name=Mines\nCategories=Game;\n");
         entry("chess.desktop", "Name=Gnome Chess\nCategories=Game;\n");
         entry("term.desktop", "Name=Terminal\nExec=faketerm\n");
-        WriteAll(Path("bin/faketerm"), "#!/bin/sh\n");
-        QFile::setPermissions(Path("bin/faketerm"), QFile::ReadOwner | QFile::ExeOwner);
+        desktop.Write("bin/faketerm", "#!/bin/sh\n", true);
         QFile::link(Path("bin/faketerm"), Path("bin/x-terminal-emulator"));
-        WriteAll(Path("config/mimeapps.list"),
-                 "[Default Applications]\nx-scheme-handler/https=firefox.desktop\n"
-                 "x-scheme-handler/mailto=mailer.desktop\ninode/directory=org.gnome.Nautilus."
-                 "desktop\naudio/mpeg=rhythmbox.desktop\nvideo/mp4=totem.desktop\n"
-                 "image/png=eog.desktop\napplication/vnd.oasis.opendocument.text=writer."
-                 "desktop\ntext/plain=writer.desktop\n");
-        WriteAll(Path("schemas/shell.gschema.xml"),
-                 "<schemalist><schema id='org.gnome.shell' path='/org/gnome/shell/'>"
-                 "<key name='favorite-apps' type='as'><default>[]</default></key>"
-                 "</schema></schemalist>");
+        desktop.Write("config/mimeapps.list",
+                      "[Default Applications]\nx-scheme-handler/https=firefox.desktop\n"
+                      "x-scheme-handler/mailto=mailer.desktop\ninode/directory=org.gnome.Nautilus."
+                      "desktop\naudio/mpeg=rhythmbox.desktop\nvideo/mp4=totem.desktop\n"
+                      "image/png=eog.desktop\napplication/vnd.oasis.opendocument.text=writer."
+                      "desktop\ntext/plain=writer.desktop\n");
+        desktop.Write("schemas/shell.gschema.xml",
+                      "<schemalist><schema id='org.gnome.shell' path='/org/gnome/shell/'>"
+                      "<key name='favorite-apps' type='as'><default>[]</default></key>"
+                      "</schema></schemalist>");
         EXPECT_EQ(QProcess::execute("glib-compile-schemas", {Path("schemas")}), 0);
-        WriteAll(Path("config/glib-2.0/settings/keyfile"),
-                 "[org/gnome/shell]\nfavorite-apps=['chromium.desktop', 'firefox.desktop', "
-                 "'gone.desktop', 'mines.desktop', 'chess.desktop']\n");
+        desktop.Write("config/glib-2.0/settings/keyfile",
+                      "[org/gnome/shell]\nfavorite-apps=['chromium.desktop', 'firefox.desktop', "
+                      "'gone.desktop', 'mines.desktop', 'chess.desktop']\n");
     }
-    QString Path(const QString& name) const { return root.filePath(name); }
+    QString Path(const QString& name) const { return desktop.Rooted("{root}/" + name); }
+    // The rest of the desktop, and its settings folder again over the home's.
     QStringList Environment() const {
-        return {"XDG_DATA_HOME=" + Path("data"),
-                "XDG_DATA_DIRS=" + Path("none"),
-                "XDG_CONFIG_HOME=" + Path("config"),
-                "XDG_CONFIG_DIRS=" + Path("none"),
-                "XDG_CURRENT_DESKTOP=GNOME",
-                "GSETTINGS_BACKEND=keyfile",
-                "GSETTINGS_SCHEMA_DIR=" + Path("schemas"),
+        return {"XDG_CONFIG_HOME=" + Path("config"), "XDG_CURRENT_DESKTOP=GNOME",
+                "GSETTINGS_BACKEND=keyfile", "GSETTINGS_SCHEMA_DIR=" + Path("schemas"),
                 "PATH=" + Path("bin") + ":" + qEnvironmentVariable("PATH")};
     }
     // A line of --list, {root} for the folder of the entries.
     QByteArray Line(const QByteArray& line) const {
         return QByteArray(line).replace("{app}", QFile::encodeName(Path("data/applications")));
     }
-    QTemporaryDir root;
+    TemporaryDesktop desktop;
 };
 
 const Desktop& MadeUp() {

@@ -19,7 +19,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QScopeGuard>
 #include <QStringList>
 
 #include <atomic>
@@ -680,8 +679,6 @@ TEST_F(StoreFile, LeftoversOfKilledSavesGoAndEverythingElseStays) {
 
 TEST(StoreFileHome, TheHomeIsFoundAndUsedByItsBytes) {
     TemporaryHome home;
-    const QByteArray previous = qgetenv("HOME");
-    const auto restore = qScopeGuard([&] { qputenv("HOME", previous); });
     char buffer[16384];
     passwd entry{};
     passwd* found = nullptr;
@@ -702,15 +699,12 @@ TEST(StoreFileHome, TheHomeIsFoundAndUsedByItsBytes) {
     };
     ASSERT_EQ(::mkdir(latin1.constData(), 0700), 0);
     for (const auto& row : rows) {
-        if (row.value)
-            qputenv("HOME", *row.value);
-        else
-            qunsetenv("HOME");
+        const ScopedVariable set("HOME", row.value);
         EXPECT_EQ(CombinationFile::DefaultLocalPath(), row.file) << row.scenario;
     }
 
     // The whole cycle in a home whose name is not UTF-8.
-    qputenv("HOME", latin1);
+    const ScopedVariable inLatin1("HOME", latin1);
     CombinationTable table;
     table.CreateDefaultFile();
     NoProgress none;

@@ -37,16 +37,12 @@ void PrintTo(const KeyRow& row, std::ostream* out) {
 // A home of its own, whose settings and autostart entries the dialog writes,
 // on the desktop given.
 struct DialogHome final {
-    explicit DialogHome(const char* desktop = "") {
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.FilePath(".config")));
-        qputenv("XDG_CURRENT_DESKTOP", desktop);
-        qunsetenv("DISPLAY");
-    }
-    ~DialogHome() {
-        qunsetenv("XDG_CONFIG_HOME");
-        qunsetenv("XDG_CURRENT_DESKTOP");
-    }
+    explicit DialogHome(const char* desktop = "")
+        : currentDesktop("XDG_CURRENT_DESKTOP", desktop) {}
     TemporaryHome home;
+    ScopedVariable config{"XDG_CONFIG_HOME", QFile::encodeName(home.FilePath(".config"))};
+    ScopedVariable currentDesktop;
+    ScopedVariable display{"DISPLAY", std::nullopt};
 };
 
 const QLabel* Outcome(const QDialog& dialog) {

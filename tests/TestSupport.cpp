@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
@@ -75,29 +76,15 @@ void CloseModal(QWidget* window) {
 } // namespace
 
 TemporaryHome::TemporaryHome()
-    : m_previousHome(qgetenv("HOME")), m_previousRuntime(qgetenv("XDG_RUNTIME_DIR")),
-      m_previousConfig(qgetenv("XDG_CONFIG_HOME")) {
-    qputenv("HOME", QFile::encodeName(m_dir.path()));
-    // A temporary directory is made private (0700).
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
-    // Trinode's settings beside the home (whose entries tests count), saying
-    // that the first start's offer of the desktop's applications was made.
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    : m_home("HOME", QFile::encodeName(m_dir.path())),
+      // A temporary directory is made private (0700).
+      m_runtimeVariable("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path())),
+      // Trinode's settings beside the home (whose entries tests count), saying
+      // that the first start's offer of the desktop's applications was made.
+      m_configVariable("XDG_CONFIG_HOME", QFile::encodeName(m_config.path())) {
     QDir().mkpath(m_config.filePath(QStringLiteral("trinode")));
     WriteAll(m_config.filePath(QStringLiteral("trinode/trinode.conf")),
              "[General]\nStarterBindingsOffered=true\n");
-}
-
-TemporaryHome::~TemporaryHome() {
-    qputenv("HOME", m_previousHome);
-    const auto restore = [](const char* name, const QByteArray& previous) {
-        if (previous.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, previous);
-    };
-    restore("XDG_RUNTIME_DIR", m_previousRuntime);
-    restore("XDG_CONFIG_HOME", m_previousConfig);
 }
 
 ModalGuard::ModalGuard() {
@@ -263,8 +250,34 @@ ScopedVariable::~ScopedVariable() {
         qunsetenv(m_name);
 }
 
-int ListenAt(const QByteArray& path, int backlog) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+TemporaryDesktop::TemporaryDesktop() {
+    for (const char* folder : {"data", "config", "cache", "data-dirs", "config-dirs"})
+        QDir(m_root.path()).mkpath(QLatin1String(folder));
+    Set("XDG_DATA_HOME", "{root}/data");
+    Set("XDG_CONFIG_HOME", "{root}/config");
+    Set("XDG_CACHE_HOME", "{root}/cache");
+    Set("XDG_DATA_DIRS", "{root}/data-dirs");
+    Set("XDG_CONFIG_DIRS", "{root}/config-dirs");
+    // No remote file systems: GIO spawns handlers itself.
+    Set("GIO_USE_VFS", "local");
+    Set("DBUS_SESSION_BUS_ADDRESS", "unix:path={root}/bus");
+}
+
+void TemporaryDesktop::Set(const char* name, const QString& value) {
+    m_variables.emplace_back(name, QFile::encodeName(Rooted(value)));
+}
+
+void TemporaryDesktop::Write(const QString& name, const QByteArray& content,
+                             bool executable) const {
+    const QString path = m_root.filePath(name);
+    QDir().mkpath(QFileInfo(path).path());
+    WriteAll(path, QByteArray(content).replace("{root}", QFile::encodeName(m_root.path())));
+    if (executable)
+        QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
+}
+
+FileDescriptor ListenAt(const QByteArray& path, int backlog) {
+    FileDescriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     EXPECT_LT(size_t(path.size()), sizeof address.sun_path) << path.toStdString();
@@ -275,27 +288,24 @@ int ListenAt(const QByteArray& path, int backlog) {
     address.sun_path[0] = abstract ? '\0' : address.sun_path[0];
     const auto length = abstract ? socklen_t(offsetof(sockaddr_un, sun_path) + path.size())
                                  : socklen_t(sizeof address);
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::listen(fd, backlog) != 0) {
+    if (!fd.IsOpen() || ::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(fd.Get(), backlog) != 0) {
         ADD_FAILURE() << "cannot listen at " << path.toStdString() << ": " << std::strerror(errno);
-        if (fd >= 0)
-            ::close(fd);
-        return -1;
+        return {};
     }
     return fd;
 }
 
-int ConnectTo(const QByteArray& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+FileDescriptor ConnectTo(const QByteArray& path) {
+    FileDescriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.constData(),
                 std::min(size_t(path.size()), sizeof address.sun_path - 1));
-    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+    if (fd.IsOpen() &&
+        ::connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
         return fd;
-    if (fd >= 0)
-        ::close(fd);
-    return -1;
+    return {};
 }
 
 TrinodeProcess::TrinodeProcess(const QString& home, const QStringList& wrapper,

@@ -12,6 +12,7 @@
 
 #include "store/AssignProgress.h"
 #include "store/Combination.h"
+#include "store/FileDescriptor.h"
 
 #include <QBasicTimer>
 #include <QDeadlineTimer>
@@ -24,6 +25,7 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <list>
 #include <optional>
 #include <ostream>
 
@@ -38,15 +40,27 @@ template <class Window> std::function<Window*()> Given(Window& window) {
 class QImage;
 class QWidget;
 
+// Sets an environment variable (unsets it, given nothing) while it lives, and
+// puts the old value back afterwards. Given no value at all, only restores.
+class ScopedVariable final {
+public:
+    explicit ScopedVariable(const char* name);
+    ScopedVariable(const char* name, const std::optional<QByteArray>& value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<QByteArray> m_old;
+};
+
 // A temporary directory that stands in for the user's home while it lives:
 // HOME points at it (XDG_CONFIG_HOME and XDG_RUNTIME_DIR at private
 // directories beside it), and it is removed afterwards.
 class TemporaryHome final {
 public:
     TemporaryHome();
-    ~TemporaryHome();
-    TemporaryHome(const TemporaryHome&) = delete;
-    TemporaryHome& operator=(const TemporaryHome&) = delete;
 
     QString Path() const { return m_dir.path(); }
     QString FilePath(const QString& name) const { return m_dir.filePath(name); }
@@ -56,9 +70,9 @@ private:
     QTemporaryDir m_dir;
     QTemporaryDir m_runtime;
     QTemporaryDir m_config;
-    QByteArray m_previousHome;
-    QByteArray m_previousRuntime;
-    QByteArray m_previousConfig;
+    ScopedVariable m_home;
+    ScopedVariable m_runtimeVariable;
+    ScopedVariable m_configVariable;
 };
 
 // Watches every window that the test program shows; one lives in main().
@@ -163,26 +177,31 @@ uid_t UnusedId();
 // Readable failures: texts print as text, not as arrays of UTF-16 units.
 void PrintTo(const QString& text, std::ostream* out);
 
-// Sets an environment variable (unsets it, given nothing) while it lives, and
-// puts the old value back afterwards. Given no value at all, only restores.
-class ScopedVariable final {
+// A temporary tree, "{root}" in a text, that stands in for the desktop's
+// folders while it lives: XDG_DATA_HOME, XDG_CONFIG_HOME, XDG_CACHE_HOME,
+// XDG_DATA_DIRS and XDG_CONFIG_DIRS at its data, config, cache, data-dirs and
+// config-dirs, local files only for GIO, and a session bus at {root}/bus
+// that nothing answers unless a test listens there.
+class TemporaryDesktop final {
 public:
-    explicit ScopedVariable(const char* name);
-    ScopedVariable(const char* name, const std::optional<QByteArray>& value);
-    ~ScopedVariable();
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
+    TemporaryDesktop();
+    QString Rooted(QString text) const { return text.replace("{root}", m_root.path()); }
+    // Sets the variable to the rooted value while the tree lives.
+    void Set(const char* name, const QString& value);
+    // Writes the file at the name in the tree, its folders made, the content
+    // rooted; executable by its owner when asked.
+    void Write(const QString& name, const QByteArray& content, bool executable = false) const;
 
 private:
-    const char* m_name;
-    std::optional<QByteArray> m_old;
+    QTemporaryDir m_root;
+    std::list<ScopedVariable> m_variables;
 };
 
-// A Unix socket bound at path ("@name": at an abstract name) and listening:
-// its descriptor, or -1 with the test failed.
-int ListenAt(const QByteArray& path, int backlog = 16);
-// A connection to the Unix socket at path: its descriptor, or -1 when refused.
-int ConnectTo(const QByteArray& path);
+// A Unix socket bound at path ("@name": at an abstract name) and listening,
+// or none with the test failed.
+FileDescriptor ListenAt(const QByteArray& path, int backlog = 16);
+// A connection to the Unix socket at path, or none when refused.
+FileDescriptor ConnectTo(const QByteArray& path);
 
 // The real trinode (TRINODE_BIN) on the offscreen platform, in the current
 // environment with HOME set to home when one is given, started under the
