@@ -131,8 +131,9 @@ void CheckChosenPath(const QByteArray& bytes) {
 
 } // namespace
 
-TAddForm::TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent)
-    : QDialog(parent), m_table(table), m_host(host) {
+TAddForm::TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent,
+                   FileChooser fileChooser)
+    : QDialog(parent), m_table(table), m_host(host), m_fileChooser(std::move(fileChooser)) {
     setObjectName(QStringLiteral("AddForm"));
     setWindowTitle(QStringLiteral("Trinode"));
     // A screen reader names the dialog by what it is for; the caption stays.
@@ -148,16 +149,13 @@ TAddForm::TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent)
     setFont(PixelFont::Named("Trebuchet MS", 11));
 
     m_catalogue = new ApplicationCatalogue(this);
-    m_fileChooser = [this](const QString& remembered) {
-        return ShortcutChooser::Show(this, remembered);
-    };
+    if (!m_fileChooser)
+        m_fileChooser = [this](const QString& remembered) {
+            return ShortcutChooser::Show(this, remembered);
+        };
 
     BuildControls();
     ConnectHandlers();
-}
-
-void TAddForm::SetFileChooser(FileChooser chooser) {
-    m_fileChooser = std::move(chooser);
 }
 
 void TAddForm::BuildControls() {

@@ -49,9 +49,9 @@ public:
     static constexpr int FullBarRecords = 8070;
     static constexpr int ProgressMaximum = FullBarRecords / CombinationTable::PositionStep;
 
-    TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent = nullptr);
-
-    void SetFileChooser(FileChooser chooser);
+    // Browse asks the file chooser given, the desktop's own by default.
+    TAddForm(CombinationTable& table, EditorHost& host, QWidget* parent = nullptr,
+             FileChooser fileChooser = nullptr);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -119,7 +119,8 @@ class AddFormTest : public ::testing::Test {
 public:
     void SetUp() override {
         table.CreateDefaultFile();
-        form = std::make_unique<TAddForm>(table, host);
+        form = std::make_unique<TAddForm>(
+            table, host, nullptr, [this](const QString& last) { return fileChooser(last); });
     }
 
     template <class Widget> Widget* Find(const char* name) const {
@@ -172,6 +173,8 @@ public:
     TemporaryHome home;
     CombinationTable table{home.CombinationFile()};
     FakeHost host{table};
+    // What Browse shows: nothing chosen unless a test says otherwise.
+    TAddForm::FileChooser fileChooser = [](const QString&) { return std::optional<QString>(); };
     std::unique_ptr<TAddForm> form;
 };
 
@@ -398,8 +401,9 @@ INSTANTIATE_TEST_SUITE_P(
                       CopyCase{"BrowsedPathIsEncoded",
                                NotUtf8,
                                [](AddFormTest& t) {
-                                   t.form->SetFileChooser(
-                                       [](const QString&) { return QString("/usr/bin/env"); });
+                                   t.fileChooser = [](const QString&) {
+                                       return std::optional<QString>("/usr/bin/env");
+                                   };
                                    QTest::mouseClick(t.Find<QPushButton>("Browse"), Qt::LeftButton);
                                },
                                {NotUtf8.info, "/usr/bin/env"}},
@@ -639,10 +643,10 @@ TEST_F(AddFormTest, BrowsePutsTheChosenTargetIntoThePathBox) {
         for (const Step& step : steps) {
             SCOPED_TRACE(step.name);
             QString remembered = "<not asked>";
-            form->SetFileChooser([&](const QString& last) {
+            fileChooser = [&](const QString& last) {
                 remembered = last;
                 return step.chosen;
-            });
+            };
             const QString error = ErrorBoxTextOf(
                 [&] { QTest::mouseClick(Find<QPushButton>("Browse"), Qt::LeftButton); });
             EXPECT_EQ(remembered, step.rememberedBefore);
