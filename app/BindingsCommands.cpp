@@ -1,5 +1,6 @@
 #include "app/BindingsCommands.h"
 
+#include "app/CommandLine.h"
 #include "app/ExitStatus.h"
 #include "starter/StarterBindings.h"
 #include "store/BindingText.h"
@@ -87,6 +88,14 @@ QString Outcome(const CombinationTable::Saved& saved, const QString& file) {
     return text + QStringLiteral(" in %1").arg(file);
 }
 
+// Neither --check nor --repair has a file to look at before the first start.
+int NotThereYet(const CombinationTable& table) {
+    std::printf("%s\n", qPrintable(QStringLiteral("%1 is not there yet; Trinode makes it at "
+                                                  "its first start")
+                                       .arg(table.FilePath())));
+    return ExitStatus::Done;
+}
+
 } // namespace
 
 namespace BindingsCommands {
@@ -161,12 +170,8 @@ int Import(const QString& file) {
 
 int Check() {
     CombinationTable table;
-    if (!table.FileExists()) {
-        std::printf("%s\n", qPrintable(QStringLiteral("%1 is not there yet; Trinode makes it "
-                                                      "at its first start")
-                                           .arg(table.FilePath())));
-        return ExitStatus::Done;
-    }
+    if (!table.FileExists())
+        return NotThereYet(table);
     try {
         table.LoadFile();
     } catch (const TrinodeError& error) {
@@ -195,12 +200,8 @@ int Check() {
 
 int Repair() {
     CombinationTable table;
-    if (!table.FileExists()) {
-        std::printf("%s\n", qPrintable(QStringLiteral("%1 is not there yet; Trinode makes it "
-                                                      "at its first start")
-                                           .arg(table.FilePath())));
-        return ExitStatus::Done;
-    }
+    if (!table.FileExists())
+        return NotThereYet(table);
     try {
         NoProgress quiet;
         const CombinationTable::Saved saved = table.Repair(quiet);
@@ -214,6 +215,31 @@ int Repair() {
         return ExitStatus::FileError;
     }
     return ExitStatus::Done;
+}
+
+std::optional<int> Answer(const CommandLine& commandLine) {
+    switch (commandLine.What()) {
+    case CommandLine::Action::List:
+        return List(commandLine.Words());
+    case CommandLine::Action::Suggest:
+        return Suggest();
+    case CommandLine::Action::Import:
+        return Import(*commandLine.Value());
+    case CommandLine::Action::Check:
+        return Check();
+    case CommandLine::Action::Repair:
+        return Repair();
+    case CommandLine::Action::Start:
+    case CommandLine::Action::Background:
+    case CommandLine::Action::Help:
+    case CommandLine::Action::Version:
+    case CommandLine::Action::BindKey:
+    case CommandLine::Action::UnbindKey:
+    case CommandLine::Action::Autostart:
+    case CommandLine::Action::Usage:
+        return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 } // namespace BindingsCommands

@@ -10,7 +10,15 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
+class CommandLine;
+
 namespace BindingsCommands {
+
+// The exit status of the command on the bindings that the command line
+// asks for; nothing for any other action.
+std::optional<int> Answer(const CommandLine& commandLine);
 
 // Prints every bound combination whose texts hold all the words (each
 // ignoring case), one a line, in the file's order. Never changes the file;

@@ -68,15 +68,11 @@ std::optional<int> Run(const CommandLine& commandLine) {
     case CommandLine::Action::Autostart:
         return SummonCommands::SetAutostart(*commandLine.Value());
     case CommandLine::Action::List:
-        return BindingsCommands::List(commandLine.Words());
     case CommandLine::Action::Suggest:
-        return BindingsCommands::Suggest();
     case CommandLine::Action::Import:
-        return BindingsCommands::Import(*commandLine.Value());
     case CommandLine::Action::Check:
-        return BindingsCommands::Check();
     case CommandLine::Action::Repair:
-        return BindingsCommands::Repair();
+        return BindingsCommands::Answer(commandLine);
     }
     return CommandLine::ExitUsage;
 }

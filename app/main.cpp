@@ -77,28 +77,7 @@ std::optional<int> RunStoreCommand(const CommandLine& commandLine) {
     // would inherit the disposition.
     if (commandLine.ChangesBindings())
         std::signal(SIGXFSZ, SIG_IGN);
-    switch (commandLine.What()) {
-    case CommandLine::Action::List:
-        return BindingsCommands::List(commandLine.Words());
-    case CommandLine::Action::Suggest:
-        return BindingsCommands::Suggest();
-    case CommandLine::Action::Import:
-        return BindingsCommands::Import(*commandLine.Value());
-    case CommandLine::Action::Check:
-        return BindingsCommands::Check();
-    case CommandLine::Action::Repair:
-        return BindingsCommands::Repair();
-    case CommandLine::Action::Start:
-    case CommandLine::Action::Background:
-    case CommandLine::Action::Help:
-    case CommandLine::Action::Version:
-    case CommandLine::Action::BindKey:
-    case CommandLine::Action::UnbindKey:
-    case CommandLine::Action::Autostart:
-    case CommandLine::Action::Usage:
-        return std::nullopt;
-    }
-    return std::nullopt;
+    return BindingsCommands::Answer(commandLine);
 }
 
 } // namespace
