@@ -72,7 +72,7 @@ void AppendEscaped(QByteArray& out, QByteArrayView bytes) {
     qsizetype run = 0;
     for (qsizetype at = 0; at < bytes.size();) {
         const auto byte = static_cast<unsigned char>(bytes[at]);
-        const qsizetype sequence = byte == '\\' ? 0
+        const qsizetype sequence = byte == '\\'  ? 0
                                    : byte < 0x80 ? (IsControl(byte) ? 0 : 1)
                                                  : SequenceAt(bytes, at);
         if (sequence > 0) {
