@@ -1,6 +1,7 @@
 #include "bindings/BindingsModel.h"
 
 #include "art/Art.h"
+#include "art/PictureTable.h"
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationRecord.h"
 
@@ -50,13 +51,12 @@ QString BindingsModel::SpokenChord(const BoundCombination& bound) {
 }
 
 QIcon BindingsModel::SocketPicture(const QString& value) {
-    // The pictures the sockets show: BuffSocket n for the entry n - 1, the
-    // last one for the empty socket.
-    const int entry = ButtonCatalogue::ButtonIndex(value).value_or(ButtonCatalogue::EmptyIndex);
+    // The pictures the main window's sockets show.
+    const QString picture = PictureTable::SocketPictureOf(
+        ButtonCatalogue::ButtonIndex(value).value_or(ButtonCatalogue::EmptyIndex));
     QIcon icon;
     for (const int scale : {1, 2})
-        icon.addPixmap(
-            QPixmap::fromImage(Art::Load(QStringLiteral("BuffSocket%1").arg(entry + 1), scale)));
+        icon.addPixmap(QPixmap::fromImage(Art::Load(picture, scale)));
     return icon;
 }
 
