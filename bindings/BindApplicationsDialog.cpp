@@ -3,9 +3,9 @@
 #include "bindings/BindingsModel.h"
 #include "look/ButtonPictures.h"
 #include "look/ClassicColours.h"
-#include "look/PixelFont.h"
-#include "look/ScreenCentre.h"
 #include "look/ErrorGuard.h"
+#include "look/ListWindow.h"
+#include "look/ScreenCentre.h"
 #include "platform/Settings.h"
 #include "store/AssignProgress.h"
 #include "store/CombinationTable.h"
@@ -21,7 +21,6 @@
 namespace {
 
 constexpr QSize StartSize(520, 440);
-constexpr int FontPixels = 13;
 constexpr int IconPixels = 22;
 constexpr int SocketColumnWidth = IconPixels + 12;
 enum Column { Socket1, Socket2, Socket3, Application, ColumnCount };
@@ -35,17 +34,10 @@ QIcon ApplicationIcon(const QString& name) {
 
 BindApplicationsDialog::BindApplicationsDialog(CombinationTable& table,
                                                std::vector<Proposal> proposals, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint),
-      m_table(table), m_proposals(std::move(proposals)) {
-    setObjectName(QStringLiteral("BindApplicationsDialog"));
-    setWindowTitle(QStringLiteral("Bind Applications"));
-    setFont(PixelFont::Named("Tahoma", FontPixels));
-    setPalette(ClassicColours::WithWindow(Qt::black, Qt::white));
-    setAutoFillBackground(true);
-    resize(StartSize);
-    if (QIcon::themeName().isEmpty())
-        QIcon::setThemeName(QStringLiteral("hicolor"));
+    : QDialog(parent, ListWindow::Flags), m_table(table), m_proposals(std::move(proposals)) {
+    ListWindow::Dress(*this, QStringLiteral("BindApplicationsDialog"),
+                      QStringLiteral("Bind Applications"), StartSize);
+    ListWindow::UseIconTheme();
 
     auto* intro =
         new QLabel(m_proposals.empty()

@@ -6,10 +6,10 @@
 #include "editor/ProgressDisplay.h"
 #include "editor/TAddForm.h"
 #include "look/ClassicColours.h"
-#include "look/FilterBox.h"
-#include "look/PixelFont.h"
-#include "look/ScreenCentre.h"
 #include "look/ErrorGuard.h"
+#include "look/FilterBox.h"
+#include "look/ListWindow.h"
+#include "look/ScreenCentre.h"
 #include "store/CombinationRecord.h"
 #include "store/CombinationTable.h"
 #include "store/WordFilter.h"
@@ -28,7 +28,6 @@
 namespace {
 
 constexpr QSize StartSize(760, 480);
-constexpr int FontPixels = 13;
 constexpr int IconPixels = 22;
 constexpr int SocketColumnWidth = IconPixels + 12;
 constexpr int InformationColumnWidth = 230;
@@ -36,17 +35,9 @@ constexpr int InformationColumnWidth = 230;
 } // namespace
 
 TBindingsForm::TBindingsForm(CombinationTable& table, BindingsHost& host, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint),
-      m_table(table), m_host(host) {
-    setObjectName(QStringLiteral("BindingsForm"));
-    setWindowTitle(QStringLiteral("Bound Combinations"));
-    setFont(PixelFont::Named("Tahoma", FontPixels));
-    // The editor's colours: a black window with white captions, and the
-    // classic palette for every control, readable under any theme.
-    setPalette(ClassicColours::WithWindow(Qt::black, Qt::white));
-    setAutoFillBackground(true);
-    resize(StartSize);
+    : QDialog(parent, ListWindow::Flags), m_table(table), m_host(host) {
+    ListWindow::Dress(*this, QStringLiteral("BindingsForm"), QStringLiteral("Bound Combinations"),
+                      StartSize);
     BuildControls();
 }
 

@@ -2,7 +2,7 @@
 
 #include "look/ClassicColours.h"
 #include "look/FilterBox.h"
-#include "look/PixelFont.h"
+#include "look/ListWindow.h"
 #include "look/ScreenCentre.h"
 #include "store/WordFilter.h"
 
@@ -21,7 +21,6 @@
 namespace {
 
 constexpr QSize StartSize(440, 500);
-constexpr int FontPixels = 13;
 constexpr int IconPixels = 24;
 const QString FallbackIcon = QStringLiteral("application-x-executable");
 
@@ -95,20 +94,10 @@ private:
 };
 
 ApplicationChooser::ApplicationChooser(ApplicationCatalogue& catalogue, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint),
-      m_catalogue(catalogue) {
-    setObjectName(QStringLiteral("ApplicationChooser"));
-    setWindowTitle(QStringLiteral("Applications"));
-    setFont(PixelFont::Named("Tahoma", FontPixels));
-    // The editor's colours: readable under any theme.
-    setPalette(ClassicColours::WithWindow(Qt::black, Qt::white));
-    setAutoFillBackground(true);
-    resize(StartSize);
-    // Without a desktop's icon theme the freedesktop one still names every
-    // application's icon.
-    if (QIcon::themeName().isEmpty())
-        QIcon::setThemeName(QStringLiteral("hicolor"));
+    : QDialog(parent, ListWindow::Flags), m_catalogue(catalogue) {
+    ListWindow::Dress(*this, QStringLiteral("ApplicationChooser"), QStringLiteral("Applications"),
+                      StartSize);
+    ListWindow::UseIconTheme();
 
     MakeList();
     auto* layout = new QVBoxLayout(this);
