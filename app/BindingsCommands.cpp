@@ -63,7 +63,7 @@ void NameRepeats(const QString& file, const std::vector<BoundCombination>& lines
                  const std::vector<int>& numbers) {
     // Every line names buttons that exist: each has its record's number.
     std::vector<int> record(lines.size());
-    std::vector<size_t> last(size_t(ButtonCatalogue::RecordCount));
+    std::vector<size_t> last(static_cast<size_t>(ButtonCatalogue::RecordCount));
     for (size_t i = 0; i < lines.size(); ++i) {
         record[i] = ButtonCatalogue::RecordNumber(lines[i].combination).value_or(0);
         last[size_t(record[i])] = i;
