@@ -157,15 +157,20 @@ TEST(Bindings, ListedAndImportedGiveBackTheSameFileByteForByte) {
 }
 
 // The commands on the bindings are answered by the front on the store
-// alone: the loader's own record shows none of the windows' libraries.
+// alone: the loader's own record shows none of the windows' libraries. Nor
+// does the loader look for libraries in the folder trinode is started from:
+// there, one that is not a library would end it.
 TEST(Bindings, ListAndImportLoadNothingOfTheWindows) {
     TemporaryHome home;
+    QTemporaryDir folder;
+    ASSERT_TRUE(QFile(folder.filePath("libQt6Core.so.6")).open(QIODevice::WriteOnly));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("LD_DEBUG", "files");
     for (const QStringList& arguments :
          {QStringList{"--import", "-"}, QStringList{"--list"}, QStringList{"--suggest"}}) {
         QProcess trinode;
         trinode.setProcessEnvironment(env);
+        trinode.setWorkingDirectory(folder.path());
         Start(trinode, arguments, "Files\t\t\tF\t/f\n");
         ASSERT_TRUE(trinode.waitForFinished(20000));
         EXPECT_EQ(trinode.exitCode(), 0);
