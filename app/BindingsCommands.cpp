@@ -110,10 +110,15 @@ int List(const QStringList& words) {
     // One write of everything: about as long as the file at the most.
     QByteArray lines;
     lines.reserve(CombinationTable::FileSize / 2);
-    table.VisitBound([&](const BoundCombination& bound) {
-        if (words.isEmpty() || WordMatch::Matches(BindingText::SearchText(bound), words))
-            BindingText::AppendLine(lines, bound);
-    });
+    if (words.isEmpty()) {
+        table.VisitBoundRecords(
+            [&lines](const BoundRecord& bound) { BindingText::AppendLine(lines, bound); });
+    } else {
+        table.VisitBound([&](const BoundCombination& bound) {
+            if (WordMatch::Matches(BindingText::SearchText(bound), words))
+                BindingText::AppendLine(lines, bound);
+        });
+    }
     return Printed(lines);
 }
 

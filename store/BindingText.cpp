@@ -122,15 +122,38 @@ std::optional<QByteArray> Unescaped(QByteArrayView text, QString* why) {
     return out;
 }
 
-void AppendLine(QByteArray& out, const BoundCombination& bound) {
-    for (const QString& value : bound.combination) {
-        AppendEscaped(out, value.toUtf8());
+} // namespace BindingText
+
+namespace {
+
+void AppendFields(QByteArray& out, const std::array<QByteArrayView, 3>& names,
+                  QByteArrayView info, QByteArrayView path) {
+    for (QByteArrayView name : names) {
+        AppendEscaped(out, name);
         out.append(Separator);
     }
-    AppendEscaped(out, bound.binding.info);
+    AppendEscaped(out, info);
     out.append(Separator);
-    AppendEscaped(out, bound.binding.path);
+    AppendEscaped(out, path);
     out.append('\n');
+}
+
+} // namespace
+
+namespace BindingText {
+
+void AppendLine(QByteArray& out, const BoundCombination& bound) {
+    const std::array<QByteArray, 3> names = {bound.combination[0].toUtf8(),
+                                             bound.combination[1].toUtf8(),
+                                             bound.combination[2].toUtf8()};
+    AppendFields(out, {names[0], names[1], names[2]}, bound.binding.info, bound.binding.path);
+}
+
+void AppendLine(QByteArray& out, const BoundRecord& bound) {
+    const auto name = [&bound](int s) {
+        return QByteArrayView(ButtonCatalogue::Names[size_t(bound.entries[size_t(s)])]);
+    };
+    AppendFields(out, {name(0), name(1), name(2)}, bound.info, bound.path);
 }
 
 std::optional<BoundCombination> Parsed(QByteArrayView line, QString* why) {

@@ -16,6 +16,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -26,6 +27,15 @@ struct BoundCombination {
     friend bool operator==(const BoundCombination&, const BoundCombination&) = default;
 };
 
+// The same as the table holds it, without a copy: the catalogue entries of
+// the sockets, and the texts' bytes (empty for a placeholder), valid while
+// the visit lasts.
+struct BoundRecord {
+    std::array<int, 3> entries;
+    QByteArrayView info;
+    QByteArrayView path;
+};
+
 namespace BindingText {
 
 // The bytes a text stands for; nothing, with the reason in why, when a
@@ -34,6 +44,7 @@ std::optional<QByteArray> Unescaped(QByteArrayView text, QString* why);
 
 // The binding's line, ending in a line break, added to out.
 void AppendLine(QByteArray& out, const BoundCombination& bound);
+void AppendLine(QByteArray& out, const BoundRecord& bound);
 
 // A line (without its line break) read back; nothing, with the reason in
 // why, when it does not hold five fields, names a button that does not

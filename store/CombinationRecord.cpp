@@ -55,6 +55,14 @@ QByteArrayView Trim(QByteArrayView text) {
     const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     qsizetype begin = 0;
     qsizetype end = text.size();
+    // Texts are right-justified with spaces: most of a field is skipped a
+    // word at a time.
+    constexpr quint64 Spaces = 0x2020202020202020;
+    for (quint64 word; end - begin >= 8; begin += 8) {
+        std::memcpy(&word, text.data() + begin, 8);
+        if (word != Spaces)
+            break;
+    }
     while (begin < end && isBlank(text[begin]))
         ++begin;
     while (end > begin && isBlank(text[end - 1]))

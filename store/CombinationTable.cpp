@@ -31,8 +31,13 @@ QString ShownText(QByteArrayView field) {
     return field == Record::Placeholder ? QString() : Record::Decode(field);
 }
 
+// A text field as stored: empty for the placeholder.
+QByteArrayView StoredView(QByteArrayView field) {
+    return field == Record::Placeholder ? QByteArrayView() : field;
+}
+
 QByteArray StoredBytes(QByteArrayView field) {
-    return field == Record::Placeholder ? QByteArray() : field.toByteArray();
+    return StoredView(field).toByteArray();
 }
 
 } // namespace
@@ -467,8 +472,17 @@ std::vector<BoundCombination> CombinationTable::BoundCombinations() const {
 }
 
 void CombinationTable::VisitBound(const std::function<void(const BoundCombination&)>& visit) const {
-    EnsureKeys();
     BoundCombination bound;
+    VisitBoundRecords([&](const BoundRecord& record) {
+        for (int s = 0; s < 3; ++s)
+            bound.combination[size_t(s)] = ButtonCatalogue::ButtonName(record.entries[size_t(s)]);
+        bound.binding = {record.info.toByteArray(), record.path.toByteArray()};
+        visit(bound);
+    });
+}
+
+void CombinationTable::VisitBoundRecords(const std::function<void(const BoundRecord&)>& visit) const {
+    EnsureKeys();
     // Only the first record of a combination is what its lookup finds.
     std::vector<bool> seen(size_t(RecordCount), false);
     char scratch[Record::Size];
@@ -490,10 +504,6 @@ void CombinationTable::VisitBound(const std::function<void(const BoundCombinatio
         };
         if (!isBound(info) && !isBound(path))
             continue;
-        bound.combination = {ButtonCatalogue::ButtonName(key[0]),
-                             ButtonCatalogue::ButtonName(key[1]),
-                             ButtonCatalogue::ButtonName(key[2])};
-        bound.binding = {StoredBytes(info), StoredBytes(path)};
-        visit(bound);
+        visit({{key[0], key[1], key[2]}, StoredView(info), StoredView(path)});
     }
 }

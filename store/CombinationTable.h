@@ -132,6 +132,8 @@ public:
     std::vector<BoundCombination> BoundCombinations() const;
     // The same, handed over one at a time.
     void VisitBound(const std::function<void(const BoundCombination&)>& visit) const;
+    // The same as the table holds them, without a copy of any text.
+    void VisitBoundRecords(const std::function<void(const BoundRecord&)>& visit) const;
 
 private:
     // Makes the table a new file's.
