@@ -38,6 +38,19 @@ THelpForm::THelpForm(QWidget* parent)
                                           ClassicColours::Palette().color(QPalette::WindowText)));
     setAutoFillBackground(true);
 
+    m_okButton = new QPushButton(ButtonPictures::CheckMark(), QStringLiteral("OK"), this);
+    m_okButton->setIconSize(QSize(ButtonPictures::Size, ButtonPictures::Size));
+    m_okButton->setObjectName(QStringLiteral("OKButton"));
+    m_okButton->setGeometry(OKButtonGeometry);
+    m_okButton->setDefault(true);
+    m_okButton->setPalette(ClassicColours::Palette());
+    connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+// The box and its text are most of what the window costs in memory, and the
+// window may never open: the box is made when the window first shows, and
+// kept from then on like the rest of it.
+void THelpForm::MakeInfo() {
     m_info = new QPlainTextEdit(this);
     m_info->setObjectName(QStringLiteral("Info"));
     m_info->setGeometry(InfoGeometry);
@@ -55,16 +68,15 @@ THelpForm::THelpForm(QWidget* parent)
     m_info->setTabChangesFocus(true);
     m_info->setPlainText(HelpLines().join(QLatin1Char('\n')));
 
-    m_okButton = new QPushButton(ButtonPictures::CheckMark(), QStringLiteral("OK"), this);
-    m_okButton->setIconSize(QSize(ButtonPictures::Size, ButtonPictures::Size));
-    m_okButton->setObjectName(QStringLiteral("OKButton"));
-    m_okButton->setGeometry(OKButtonGeometry);
-    m_okButton->setDefault(true);
-    m_okButton->setPalette(ClassicColours::Palette());
-    connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
-
     setTabOrder(m_info, m_okButton);
     m_info->setFocus();
+}
+
+// Made before the window shows, the box shows with it.
+void THelpForm::setVisible(bool visible) {
+    if (visible && !m_info)
+        MakeInfo();
+    QDialog::setVisible(visible);
 }
 
 // Nothing here can fail, so these overrides need no error guard.

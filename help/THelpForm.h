@@ -4,7 +4,8 @@
 // and OKButton, which closes the window with the result OK. It is made once and
 // only hidden when it closes, so the box keeps its scroll position, caret and
 // selection from one opening to the next. The window has no cancel: Esc does
-// nothing, and only OKButton or the title bar's close box close it.
+// nothing, and only OKButton or the title bar's close box close it. The box is
+// made when the window first shows.
 
 #include <QDialog>
 
@@ -19,11 +20,15 @@ class THelpForm final : public QDialog {
 public:
     explicit THelpForm(QWidget* parent = nullptr);
 
+    void setVisible(bool visible) override;
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    void MakeInfo();
+
     QPlainTextEdit* m_info = nullptr;
     QPushButton* m_okButton = nullptr;
 };

@@ -66,7 +66,8 @@ TEST(HelpText, TellsOfThisSystemAndItsKeys) {
 class HelpForm : public ::testing::Test {
 protected:
     THelpForm form;
-    QPlainTextEdit* info = form.findChild<QPlainTextEdit*>("Info");
+    // The box is made when the window first shows.
+    QPlainTextEdit* info = (form.show(), form.hide(), form.findChild<QPlainTextEdit*>("Info"));
     QPushButton* ok = form.findChild<QPushButton*>("OKButton");
 
     // Runs the window modally, hands it to action, and returns its result.
