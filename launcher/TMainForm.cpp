@@ -79,6 +79,7 @@ void TMainForm::SetDialogs(Dialogs dialogs) {
 }
 
 void TMainForm::AfterFirstPaint() {
+    Q_EMIT FirstPainted();
     m_board.ShowHint(m_hintWanted);
     LoadTable();
     ErrorGuard::Guarded([this] {

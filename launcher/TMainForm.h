@@ -52,6 +52,13 @@ public:
     using Dialogs = MainDialogs::Makers;
     void SetDialogs(Dialogs dialogs);
 
+Q_SIGNALS:
+    // The window has painted for the first time; what its appearance need
+    // not wait for can start.
+    void FirstPainted();
+
+public:
+
     Combination CombinationToEdit() const override;
     void RefreshCurrent() override;
     void ShowCombination(const Combination& combination) override;

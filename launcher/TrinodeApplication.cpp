@@ -95,11 +95,24 @@ void TrinodeApplication::Start(bool show) {
         [this](const SummonRequest& request, std::function<void(SingleInstance::Answer)> done) {
             Summon(request, std::move(done));
         });
+    // The summon key, its settings and the watch on them wait for a shown
+    // window's first paint: the window is coming up anyway, and they took a
+    // third of the time to it. A window not shown waits for the key.
+    if (show) {
+        QObject::connect(m_mainForm.get(), &TMainForm::FirstPainted, m_mainForm.get(),
+                         [this] { GrabSummonKey(); });
+        m_mainForm->PlaceOnPointerScreen();
+    } else {
+        GrabSummonKey();
+    }
+}
+
+void TrinodeApplication::GrabSummonKey() {
+    if (m_keyGrab)
+        return;
     m_keyGrab = std::make_unique<KeyGrab>([this](quint32 time) {
         SummonRequest request;
         request.x11Time = time;
         Summon(request, [](SingleInstance::Answer) {});
     });
-    if (show)
-        m_mainForm->PlaceOnPointerScreen();
 }

@@ -38,9 +38,9 @@ public:
     void PrefetchPictures();
 
     // Makes the main window and shows it (unless show is false: the first
-    // summon shows it); the file is loaded, and the editor and help windows
-    // are made, in that order right after its first paint; the bindings
-    // window and the key dialog when first opened.
+    // summon shows it); the summon key is grabbed, the file loaded, and the
+    // editor and help windows made, in that order right after its first
+    // paint; the bindings window and the key dialog when first opened.
     void Start(bool show);
 
     // Destroys the windows (the destructor does too): before the
@@ -49,6 +49,7 @@ public:
 
 private:
     QList<QWidget*> OpenWindows() const;
+    void GrabSummonKey();
     void Summon(const SummonRequest& request, std::function<void(SingleInstance::Answer)> done);
 
     CombinationTable m_table;
