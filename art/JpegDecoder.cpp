@@ -1,6 +1,7 @@
 #include "art/JpegDecoder.h"
 
 #include "art/JpegErrors.h"
+#include "art/JpegLibrary.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -51,14 +52,14 @@ void PackRow(uchar* row, JDIMENSION width) {
 // Reads the header and starts the decompression, scaled by eighths / 8;
 // false when libjpeg refused, or with tooLarge set for a picture above
 // MaxSide.
-bool Start(jpeg_decompress_struct& info, Jpeg::ErrorManager& errors, QByteArrayView jpeg,
-           int eighths, bool& tooLarge) {
+bool Start(const Jpeg::Api& lib, jpeg_decompress_struct& info, Jpeg::ErrorManager& errors,
+           QByteArrayView jpeg, int eighths, bool& tooLarge) {
     const auto* data = reinterpret_cast<const unsigned char*>(jpeg.data());
     const auto size = static_cast<unsigned long>(jpeg.size());
     return Jpeg::Guarded(errors, [&] {
-        jpeg_create_decompress(&info);
-        jpeg_mem_src(&info, data, size);
-        jpeg_read_header(&info, TRUE);
+        lib.CreateDecompress(&info, JPEG_LIB_VERSION, sizeof info);
+        lib.mem_src(&info, data, size);
+        lib.read_header(&info, TRUE);
         if (info.image_width > MaxSide || info.image_height > MaxSide) {
             tooLarge = true;
             return;
@@ -69,13 +70,14 @@ bool Start(jpeg_decompress_struct& info, Jpeg::ErrorManager& errors, QByteArrayV
         // The fast integer transform: at quality 92 its error stays below
         // what the eye sees, and start-up waits for the pictures it shows.
         info.dct_method = JDCT_IFAST;
-        jpeg_start_decompress(&info);
+        lib.start_decompress(&info);
     });
 }
 
 // Decodes every row into the image, which has the output's size; false when
 // libjpeg reported an error.
-bool ReadRows(jpeg_decompress_struct& info, Jpeg::ErrorManager& errors, QImage& image) {
+bool ReadRows(const Jpeg::Api& lib, jpeg_decompress_struct& info, Jpeg::ErrorManager& errors,
+              QImage& image) {
     uchar* const bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
     return Jpeg::Guarded(errors, [&] {
@@ -85,14 +87,14 @@ bool ReadRows(jpeg_decompress_struct& info, Jpeg::ErrorManager& errors, QImage& 
             const JDIMENSION count = std::min<JDIMENSION>(8, info.output_height - first);
             for (JDIMENSION i = 0; i < count; ++i)
                 rows[i] = bits + stride * (first + i);
-            const JDIMENSION read = jpeg_read_scanlines(&info, rows, count);
+            const JDIMENSION read = lib.read_scanlines(&info, rows, count);
             if (read == 0) // only a suspending source stops early; a memory one never does
                 break;
             if (!PacksItself)
                 for (JDIMENSION i = 0; i < read; ++i)
                     PackRow(rows[i], info.output_width);
         }
-        jpeg_finish_decompress(&info);
+        lib.finish_decompress(&info);
     });
 }
 
@@ -102,18 +104,25 @@ QImage DecodeJpeg(QByteArrayView jpeg, QString* error, int eighths, QSize* fullS
     if (jpeg.isEmpty())
         return Fail(error, QStringLiteral("Empty JPEG data"));
 
+    const Jpeg::Use library;
+    if (!library.Calls())
+        return Fail(error, library.Error());
+    const Jpeg::Api& lib = *library.Calls();
+    Jpeg::Use::KeepUntilIdle();
+
     jpeg_decompress_struct info{};
     Jpeg::ErrorManager errors{};
-    info.err = Jpeg::Install(errors);
+    info.err = Jpeg::Install(errors, lib.std_error);
     errors.pub.emit_message = EmitMessage;
     bool tooLarge = false;
-    const bool started = Start(info, errors, jpeg, eighths, tooLarge);
+    const bool started = Start(lib, info, errors, jpeg, eighths, tooLarge);
 
     // Whatever happened, libjpeg's memory goes with info.
     struct Destroy {
+        const Jpeg::Api& lib;
         jpeg_decompress_struct& info;
-        ~Destroy() { jpeg_destroy_decompress(&info); }
-    } destroy{info};
+        ~Destroy() { lib.destroy_decompress(&info); }
+    } destroy{lib, info};
 
     if (!started)
         return Fail(error, QString::fromLocal8Bit(errors.message));
@@ -127,7 +136,7 @@ QImage DecodeJpeg(QByteArrayView jpeg, QString* error, int eighths, QSize* fullS
     QImage image(int(info.output_width), int(info.output_height), QImage::Format_RGB32);
     if (image.isNull())
         return Fail(error, QStringLiteral("Out of memory for the JPEG picture"));
-    if (!ReadRows(info, errors, image))
+    if (!ReadRows(lib, info, errors, image))
         return Fail(error, QString::fromLocal8Bit(errors.message));
     return image;
 }

@@ -2,8 +2,8 @@
 
 namespace Jpeg {
 
-jpeg_error_mgr* Install(ErrorManager& errors) {
-    jpeg_error_mgr* standard = jpeg_std_error(&errors.pub);
+jpeg_error_mgr* Install(ErrorManager& errors, jpeg_error_mgr* (*standardError)(jpeg_error_mgr*)) {
+    jpeg_error_mgr* standard = standardError(&errors.pub);
     errors.pub.error_exit = ErrorExit;
     return standard;
 }

@@ -17,8 +17,10 @@ struct ErrorManager {
     char message[JMSG_LENGTH_MAX];
 };
 
-// Installs the manager's handler on libjpeg's standard error manager.
-jpeg_error_mgr* Install(ErrorManager& errors);
+// Installs the manager's handler on libjpeg's standard error manager, as
+// standardError (jpeg_std_error, or a loaded library's) makes it.
+jpeg_error_mgr* Install(ErrorManager& errors,
+                        jpeg_error_mgr* (*standardError)(jpeg_error_mgr*) = jpeg_std_error);
 
 [[noreturn]] void ErrorExit(j_common_ptr info);
 

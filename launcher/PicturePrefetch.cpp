@@ -2,10 +2,13 @@
 
 #include "art/Art.h"
 #include "art/ColourKey.h"
+#include "art/JpegLibrary.h"
 
 #include <QtGlobal>
 
 #include <utility>
+
+PicturePrefetch::PicturePrefetch() = default;
 
 PicturePrefetch::~PicturePrefetch() {
     Finish();
@@ -26,6 +29,7 @@ void PicturePrefetch::Start(const QStringList& names, qreal ratio) {
     m_slots.clear();
     for (const QString& name : names)
         m_slots.push_back({name, std::nullopt, false});
+    m_library = std::make_unique<Jpeg::Use>();
     m_thread = std::thread([this] { Run(); });
 }
 
@@ -67,4 +71,5 @@ void PicturePrefetch::Finish() {
     m_stop = true;
     m_thread.join();
     m_slots.clear();
+    m_library.reset();
 }

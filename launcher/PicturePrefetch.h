@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -17,6 +18,10 @@
 // instead of decoding them one after another in its constructor. The ratio
 // is a guess made before any screen is known; a window that turns out to
 // need another one decodes its pictures itself, as without a prefetch.
+namespace Jpeg {
+class Use;
+}
+
 class PicturePrefetch final {
 public:
     struct Picture {
@@ -24,7 +29,7 @@ public:
         QRegion keyed;
     };
 
-    PicturePrefetch() = default;
+    PicturePrefetch();
     ~PicturePrefetch();
     PicturePrefetch(const PicturePrefetch&) = delete;
     PicturePrefetch& operator=(const PicturePrefetch&) = delete;
@@ -53,6 +58,9 @@ private:
     void Run();
 
     qreal m_ratio = 0;
+    // The decoder's library, loaded before the thread starts: loaded on the
+    // thread it would hold the loader's lock while the toolkit loads its own.
+    std::unique_ptr<Jpeg::Use> m_library;
     std::vector<Slot> m_slots;
     std::mutex m_mutex;
     std::condition_variable m_decoded;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -523,9 +524,18 @@ TEST_P(JpegDecoderCorrupt, GivesANullImageAndAMessage) {
 INSTANTIATE_TEST_SUITE_P(Cases, JpegDecoderCorrupt, ::testing::ValuesIn(CorruptCases),
                          [](const auto& info) { return std::string(info.param.scenario); });
 
+// The library is loaded while pictures are decoded, and its pages go once
+// the event loop runs again.
 TEST(JpegDecoder, DecodesAWholeFileAndNeedsNoMessageOut) {
+    const auto mapped = [] {
+        QFile maps("/proc/self/maps");
+        return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/libjpeg");
+    };
     const QImage image = Art::DecodeJpeg(Background());
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), QSize(600, 600));
     EXPECT_TRUE(Art::DecodeJpeg(QByteArray("junk")).isNull());
+    EXPECT_TRUE(mapped());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(mapped());
 }

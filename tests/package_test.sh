@@ -58,6 +58,7 @@ case_dependencies_are_on_this_machine() {
     local form='^([a-z0-9.+-]+)( \((<<|<=|=|>=|>>) ([^)]+)\))?$'
     depends=$(dpkg-deb -f "$DEB" Depends)
     [[ $depends == *libqt6widgets6* ]] || fail "no Qt dependency declared" || return 1
+    [[ $depends == *libjpeg* ]] || fail "no dependency on the JPEG library the GUI part loads" || return 1
     while read -r relation; do
         [[ $relation =~ $form ]] ||
             fail "unexpected relation '$relation'" || return 1
