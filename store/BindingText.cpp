@@ -5,6 +5,7 @@
 #include "store/WordMatch.h"
 
 #include <array>
+#include <cstring>
 
 namespace Record = CombinationRecord;
 
@@ -66,10 +67,21 @@ QString Shown(QByteArrayView text) {
     return QString::fromUtf8(text);
 }
 
-void AppendEscaped(QByteArray& out, QByteArrayView bytes) {
+// The most an escaped text can take: four bytes for each of its own.
+constexpr qsizetype EscapedAtMost(qsizetype size) {
+    return 4 * size;
+}
+
+// Writes the escaped bytes at out, which has room for EscapedAtMost of
+// them, and returns where they end.
+char* WriteEscaped(char* out, QByteArrayView bytes) {
     static constexpr char Hex[] = "0123456789abcdef";
     // Bytes that stand for themselves go out in runs, not one at a time.
     qsizetype run = 0;
+    const auto flush = [&](qsizetype end) {
+        std::memcpy(out, bytes.data() + run, size_t(end - run));
+        out += end - run;
+    };
     for (qsizetype at = 0; at < bytes.size();) {
         const auto byte = static_cast<unsigned char>(bytes[at]);
         const qsizetype sequence = byte == '\\'  ? 0
@@ -79,14 +91,20 @@ void AppendEscaped(QByteArray& out, QByteArrayView bytes) {
             at += sequence;
             continue;
         }
-        out.append(bytes.sliced(run, at - run));
-        if (byte == '\\')
-            out.append("\\\\", 2);
-        else
-            out.append("\\x", 2).append(Hex[byte >> 4]).append(Hex[byte & 0xf]);
+        flush(at);
+        *out++ = '\\';
+        if (byte == '\\') {
+            *out++ = '\\';
+        } else {
+            *out++ = 'x';
+            *out++ = Hex[byte >> 4];
+            *out++ = Hex[byte & 0xf];
+        }
         run = ++at;
     }
-    out.append(bytes.sliced(run));
+    if (!bytes.isEmpty())
+        flush(bytes.size());
+    return out;
 }
 
 } // namespace
@@ -126,16 +144,24 @@ std::optional<QByteArray> Unescaped(QByteArrayView text, QString* why) {
 
 namespace {
 
+// The line is written in place, in room made for the longest it can be.
 void AppendFields(QByteArray& out, const std::array<QByteArrayView, 3>& names,
                   QByteArrayView info, QByteArrayView path) {
-    for (QByteArrayView name : names) {
-        AppendEscaped(out, name);
-        out.append(Separator);
+    const std::array<QByteArrayView, FieldCount> fields = {names[0], names[1], names[2], info,
+                                                           path};
+    qsizetype room = 0;
+    for (QByteArrayView field : fields)
+        room += EscapedAtMost(field.size()) + 1;
+    const qsizetype start = out.size();
+    out.resize(start + room);
+    char* const begin = out.data() + start;
+    char* end = begin;
+    for (QByteArrayView field : fields) {
+        end = WriteEscaped(end, field);
+        *end++ = Separator;
     }
-    AppendEscaped(out, info);
-    out.append(Separator);
-    AppendEscaped(out, path);
-    out.append('\n');
+    end[-1] = '\n';
+    out.resize(start + (end - begin));
 }
 
 } // namespace
