@@ -67,6 +67,21 @@ QString Shown(QByteArrayView text) {
     return QString::fromUtf8(text);
 }
 
+// Whether the eight bytes are all printable ASCII other than a backslash: a
+// word of text that goes out as it is. A yes is always right; a no may be
+// wrong, and the bytes are then looked at one by one.
+bool AllPlain(const char* bytes) {
+    constexpr quint64 Ones = 0x0101010101010101;
+    constexpr quint64 Highs = 0x8080808080808080;
+    quint64 word;
+    std::memcpy(&word, bytes, 8);
+    const quint64 control = (word - 0x20 * Ones) & ~word & Highs;
+    const quint64 high = ((word + Ones) | word) & Highs;
+    const quint64 backslashes = word ^ ('\\' * Ones);
+    const quint64 backslash = (backslashes - Ones) & ~backslashes & Highs;
+    return (control | high | backslash) == 0;
+}
+
 // The most an escaped text can take: four bytes for each of its own.
 constexpr qsizetype EscapedAtMost(qsizetype size) {
     return 4 * size;
@@ -83,6 +98,10 @@ char* WriteEscaped(char* out, QByteArrayView bytes) {
         out += end - run;
     };
     for (qsizetype at = 0; at < bytes.size();) {
+        if (bytes.size() - at >= 8 && AllPlain(bytes.data() + at)) {
+            at += 8;
+            continue;
+        }
         const auto byte = static_cast<unsigned char>(bytes[at]);
         const qsizetype sequence = byte == '\\'  ? 0
                                    : byte < 0x80 ? (IsControl(byte) ? 0 : 1)
