@@ -195,9 +195,13 @@ void AppendLine(QByteArray& out, const BoundCombination& bound) {
 }
 
 void AppendLine(QByteArray& out, const BoundRecord& bound) {
-    const auto name = [&bound](int s) {
-        return QByteArrayView(ButtonCatalogue::Names[size_t(bound.entries[size_t(s)])]);
-    };
+    static const auto names = [] {
+        std::array<QByteArrayView, ButtonCatalogue::EntryCount> views;
+        for (size_t i = 0; i < views.size(); ++i)
+            views[i] = QByteArrayView(ButtonCatalogue::Names[i]);
+        return views;
+    }();
+    const auto name = [&bound](int s) { return names[size_t(bound.entries[size_t(s)])]; };
     AppendFields(out, {name(0), name(1), name(2)}, bound.info, bound.path);
 }
 

@@ -54,11 +54,6 @@ std::optional<int> RecordNumber(const Combination& combination) {
     return RecordNumber(*a, *b, *c);
 }
 
-std::array<int, 3> EntriesOf(int recordNumber) {
-    return {recordNumber / (EntryCount * EntryCount), recordNumber / EntryCount % EntryCount,
-            recordNumber % EntryCount};
-}
-
 Combination CombinationOf(int recordNumber) {
     const std::array<int, 3> entries = EntriesOf(recordNumber);
     return {ButtonName(entries[0]), ButtonName(entries[1]), ButtonName(entries[2])};

@@ -46,7 +46,10 @@ std::optional<int> RecordNumber(const Combination& combination);
 QString Spoken(const Combination& combination);
 
 // The button indexes of sockets 1, 2 and 3 at a record number.
-std::array<int, 3> EntriesOf(int recordNumber);
+constexpr std::array<int, 3> EntriesOf(int recordNumber) {
+    return {recordNumber / (EntryCount * EntryCount), recordNumber / EntryCount % EntryCount,
+            recordNumber % EntryCount};
+}
 // The combination whose record a new file holds at a record number.
 Combination CombinationOf(int recordNumber);
 
