@@ -4,7 +4,8 @@
 // made right after that paint, exist as well. With TRINODE_BENCH_UNTIL=rest it
 // then makes 20 assignments through the editor, as a person would (three
 // buttons, Add, two texts, OK), lets the event loop settle and prints the
-// resident memory at rest ("rest_kib N") before it ends.
+// resident memory at rest ("rest_kib N") before it ends; with
+// TRINODE_BENCH_ASSIGNMENTS=N it makes N instead (0: at rest as it started).
 
 #include "launcher/TMainForm.h"
 #include "launcher/TrinodeApplication.h"
@@ -25,7 +26,7 @@
 
 namespace {
 
-constexpr int Assignments = 20;
+constexpr int DefaultAssignments = 20;
 
 // Ends the process at once, as a person closing it would see nothing more.
 class EndOnFirstPaint final : public QObject {
@@ -103,7 +104,9 @@ int main(int argc, char** argv) {
             if (!rest)
                 ::_exit(0);
             poll.stop();
-            for (int n = 0; n < Assignments; ++n)
+            bool given = false;
+            const int assignments = qEnvironmentVariableIntValue("TRINODE_BENCH_ASSIGNMENTS", &given);
+            for (int n = 0; n < (given ? assignments : DefaultAssignments); ++n)
                 AssignThroughTheEditor(form, n);
             // At rest: whatever the last assignment posted has run.
             QTimer::singleShot(0, []() {
