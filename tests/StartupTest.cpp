@@ -121,7 +121,9 @@ TEST(Bindings, ListedAndImportedGiveBackTheSameFileByteForByte) {
         NoProgress none;
         table.AssignCombination({"Files", "Personal", "Music"}, "Media Player", "/usr/bin/play",
                                 none);
-        table.AssignCombination({"Internet", "", ""}, {"Web", "/opt/caf\xe9\\web"}, none);
+        // A byte that is not UTF-8, and a backslash, each among plain text.
+        table.AssignCombination({"Internet", "", ""}, {"Caf\xe9 on the web", "/opt\\web/bin"},
+                                none);
         table.AssignCombination({"", "", "Two"}, "Tab\there", "", none);
     }
     const QByteArray before = ReadAll(home.CombinationFile());
@@ -129,7 +131,7 @@ TEST(Bindings, ListedAndImportedGiveBackTheSameFileByteForByte) {
     const QByteArray all = Trinode({"--list"}, &code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(all, "Files\tPersonal\tMusic\tMedia Player\t/usr/bin/play\n"
-                   "Internet\t\t\tWeb\t/opt/caf\\xe9\\\\web\n"
+                   "Internet\t\t\tCaf\\xe9 on the web\t/opt\\\\web/bin\n"
                    "\t\tTwo\tTab\\x09here\t\n");
     EXPECT_EQ(Trinode({"--list", "MUSIC", "play"}, &code),
               "Files\tPersonal\tMusic\tMedia Player\t/usr/bin/play\n");
