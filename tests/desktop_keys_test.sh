@@ -169,9 +169,9 @@ case_openbox_grab_summons() {
 # The autostart entry, written by the build's trinode (which says that it
 # runs from its build folder) and by a copy in a folder whose name holds a %:
 # valid, and started by GIO as a session starts it, trinode --background
-# shows no window until the first summon; a second --background leaves it as
-# it is. Each summon right after Esc hid the window makes it active and
-# exits 0.
+# shows no window until the first summon, and its summon key works; a second
+# --background leaves it as it is. Each summon right after Esc hid the window
+# makes it active and exits 0.
 case_autostart_and_background() {
     start_openbox || return 1
     install_copy "$CASE_HOME/50% off" || return 1
@@ -193,6 +193,13 @@ autostart_row() { # the trinode that writes the entry, what it says beside
     out=$(trinode_in_case --background) || fail "a second --background exited $?" || return 1
     [[ $out == "Trinode already runs (process "*"); left as it is" ]] || fail "$out" || return 1
     ! xdotool search --onlyvisible --name '^Trinode$' >/dev/null || fail "it was summoned" || return 1
+    # The hidden one grabs its key at once, with no window painted yet.
+    out=$(trinode_in_case --bind-key Meta+Shift+K 2>&1) || fail "bind: $out" || return 1
+    wait_until "the key brings the hidden window up" eval 'xdotool key super+shift+k
+        xdotool search --onlyvisible --name "^Trinode$" >/dev/null' || return 1
+    xdotool key Escape
+    wait_until "Esc hides it" eval '! xdotool search --onlyvisible --name "^Trinode$" >/dev/null' ||
+        return 1
     for ((i = 0; i <= 10; i++)); do
         out=$(trinode_in_case 2>&1) || fail "summon $i exited $?: $out" || return 1
         # The running one answers once it asked for the window; the window
