@@ -4,6 +4,7 @@
 #include "art/PictureTable.h"
 #include "store/ButtonCatalogue.h"
 #include "store/CombinationRecord.h"
+#include "store/CombinationTable.h"
 
 #include <QPixmap>
 
@@ -13,15 +14,86 @@ QString BindingsModel::SocketName(const QString& value) {
 
 BindingsModel::BindingsModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void BindingsModel::SetRows(std::vector<BoundCombination> rows) {
-    beginResetModel();
-    m_rows.clear();
-    m_rows.reserve(rows.size());
-    for (BoundCombination& bound : rows) {
-        QString search = BindingText::SearchText(bound);
-        m_rows.push_back({std::move(bound), std::move(search), std::nullopt});
+namespace {
+
+// More changed rows than this are shown as new rows throughout: one by one,
+// each would set the sorting and the filter to work again.
+constexpr size_t MostChanges = 64;
+
+} // namespace
+
+BindingsModel::Shown BindingsModel::Made(const BoundRecord& record) {
+    Shown row;
+    for (size_t s = 0; s < 3; ++s)
+        row.bound.combination[s] = ButtonCatalogue::ButtonName(record.entries[s]);
+    row.bound.binding = {record.info.toByteArray(), record.path.toByteArray()};
+    row.search = BindingText::SearchText(row.bound);
+    row.record = record.record;
+    row.entries = record.entries;
+    return row;
+}
+
+bool BindingsModel::Same(const Shown& row, const BoundRecord& record) {
+    return row.entries == record.entries && row.bound.binding.info == record.info &&
+           row.bound.binding.path == record.path;
+}
+
+void BindingsModel::Update(const CombinationTable& table) {
+    // The table's rows, in its order as the rows are; they stay valid while
+    // this runs.
+    std::vector<BoundRecord> fresh;
+    fresh.reserve(m_rows.size() + 1);
+    table.VisitBoundRecords([&fresh](const BoundRecord& record) { fresh.push_back(record); });
+
+    // Walks both in the table's order: a row before the next fresh one went,
+    // a fresh one before the next row came, and one at the same place stayed
+    // or changed.
+    const auto walk = [&](const auto& went, const auto& came, const auto& changed) {
+        size_t row = 0;
+        for (const BoundRecord& record : fresh) {
+            while (row < m_rows.size() && m_rows[row].record < record.record)
+                row = went(row);
+            if (row < m_rows.size() && m_rows[row].record == record.record) {
+                if (!Same(m_rows[row], record))
+                    changed(row, record);
+                ++row;
+            } else {
+                row = came(row, record);
+            }
+        }
+        while (row < m_rows.size())
+            row = went(row);
+    };
+    size_t changes = 0;
+    walk([&](size_t row) { return ++changes, row + 1; },
+         [&](size_t row, const BoundRecord&) { return ++changes, row; },
+         [&](size_t, const BoundRecord&) { ++changes; });
+    if (changes == 0)
+        return;
+    if (changes > MostChanges) {
+        beginResetModel();
+        m_rows.clear();
+        m_rows.reserve(fresh.size());
+        for (const BoundRecord& record : fresh)
+            m_rows.push_back(Made(record));
+        endResetModel();
+        return;
     }
-    endResetModel();
+    walk(
+        [this](size_t row) {
+            RemoveRow(int(row));
+            return row;
+        },
+        [this](size_t row, const BoundRecord& record) {
+            beginInsertRows({}, int(row), int(row));
+            m_rows.insert(m_rows.begin() + qsizetype(row), Made(record));
+            endInsertRows();
+            return row + 1;
+        },
+        [this](size_t row, const BoundRecord& record) {
+            m_rows[row] = Made(record);
+            Q_EMIT dataChanged(index(int(row), 0), index(int(row), ColumnCount - 1));
+        });
 }
 
 void BindingsModel::RemoveRow(int row) {

@@ -12,6 +12,8 @@
 // The bound combinations as rows of five columns: the three socket pictures,
 // the information and the path, in the file's order. Each row keeps the text
 // the filter looks in, made once, so that a keystroke only compares.
+class CombinationTable;
+
 class BindingsModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -22,7 +24,11 @@ public:
 
     explicit BindingsModel(QObject* parent = nullptr);
 
-    void SetRows(std::vector<BoundCombination> rows);
+    // Brings the rows to the table's bound combinations. A row that stayed
+    // as it was is kept as it is, with its search text; a view is told of
+    // each row that came, went or changed, or, when most did, of new rows
+    // throughout.
+    void Update(const CombinationTable& table);
     const BoundCombination& Row(int row) const { return m_rows[size_t(row)].bound; }
     void RemoveRow(int row);
 
@@ -46,8 +52,12 @@ private:
     struct Shown {
         BoundCombination bound;
         QString search;
+        int record = 0; // its place in the table: the rows' order
+        std::array<int, 3> entries{};
         mutable std::optional<std::array<QString, 2>> texts; // information, path
     };
+    static Shown Made(const BoundRecord& record);
+    static bool Same(const Shown& row, const BoundRecord& record);
     const QString& TextOf(const Shown& row, int column) const;
     QVariant SocketData(const Shown& row, int socket, int role) const;
     const QIcon& SocketIcon(const QString& value) const;

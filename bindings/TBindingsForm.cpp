@@ -158,10 +158,10 @@ void TBindingsForm::Reload() {
     const std::optional<int> selected = SelectedRow();
     const std::optional<Combination> keep =
         selected ? std::optional(m_model->Row(*selected).combination) : std::nullopt;
-    // Twelve thousand rows take a moment to make: they are made again only
-    // when the table changed.
+    // Twelve thousand rows take a moment to make: only those that changed
+    // are made again, and only when the table did.
     if (m_shownVersion != m_table.Version()) {
-        m_model->SetRows(m_table.BoundCombinations());
+        m_model->Update(m_table);
         m_shownVersion = m_table.Version();
     }
     m_filterBox->SelectFirst();

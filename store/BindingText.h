@@ -34,6 +34,7 @@ struct BoundRecord {
     std::array<int, 3> entries;
     QByteArrayView info;
     QByteArrayView path;
+    int record = 0; // its place in the table
 };
 
 namespace BindingText {

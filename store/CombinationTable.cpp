@@ -504,6 +504,6 @@ void CombinationTable::VisitBoundRecords(const std::function<void(const BoundRec
         };
         if (!isBound(info) && !isBound(path))
             continue;
-        visit({{key[0], key[1], key[2]}, StoredView(info), StoredView(path)});
+        visit({{key[0], key[1], key[2]}, StoredView(info), StoredView(path), i});
     }
 }

@@ -3,6 +3,7 @@
 
 #include "art/ColourKey.h"
 #include "art/PictureTable.h"
+#include "bindings/BindingsModel.h"
 #include "bindings/TBindingsForm.h"
 #include "launcher/ImageButton.h"
 #include "launcher/InfoFit.h"
@@ -34,6 +35,7 @@
 #include <QTreeView>
 
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -714,6 +716,50 @@ INSTANTIATE_TEST_SUITE_P(
                      "|",
                      "Media Player"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The bindings window's rows follow the table: a combination bound before or
+// after the rows there, changed or unbound is told row by row; many at once
+// come as new rows throughout.
+TEST(BindingsRows, FollowTheTableRowByRowOrAllAtOnce) {
+    TemporaryHome home;
+    CombinationTable table(home.CombinationFile());
+    table.CreateDefaultFile();
+    BindingsModel model;
+    int resets = 0;
+    QObject::connect(&model, &QAbstractItemModel::modelReset, [&resets] { ++resets; });
+    NoProgress none;
+    const auto bind = [&](const Combination& c, const QString& info) {
+        table.AssignCombination(c, info, info.isEmpty() ? QString() : QStringLiteral("/p"), none);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        int resets;
+    } steps[] = {
+        {"bound", [&] { bind({"Music", "", ""}, "Player"); }, 0},
+        {"bound before", [&] { bind({"Files", "", ""}, "Files"); }, 0},
+        {"bound after", [&] { bind({"Trash", "", ""}, "Bin"); }, 0},
+        {"changed", [&] { bind({"Music", "", ""}, "Player 2"); }, 0},
+        {"unbound", [&] { bind({"Files", "", ""}, ""); }, 0},
+        {"many",
+         [&] {
+             std::vector<BoundCombination> all;
+             for (int i = 0; i < 100; ++i)
+                 all.push_back({ButtonCatalogue::CombinationOf(i), {"Many", "/m"}});
+             table.AssignCombinations(all, none);
+         },
+         1},
+    };
+    for (const auto& step : steps) {
+        step.change();
+        model.Update(table);
+        std::vector<BoundCombination> rows;
+        for (int r = 0; r < model.rowCount(); ++r)
+            rows.push_back(model.Row(r));
+        EXPECT_EQ(rows, table.BoundCombinations()) << step.name;
+        EXPECT_EQ(std::exchange(resets, 0), step.resets) << step.name;
+    }
+}
 
 // A text wider than the information's box is drawn smaller, whole, down to
 // the size where 30 of the widest letters fit; only beyond that is it cut.
