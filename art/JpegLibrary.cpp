@@ -41,6 +41,15 @@ bool Load() {
     return false;
 }
 
+// Holds the library for KeepUntilIdle until it is deleted: at the event
+// loop's next pass, or with the application.
+class KeptUse final : public QObject {
+public:
+    explicit KeptUse(QCoreApplication* app) : QObject(app) { Kept = true; }
+    ~KeptUse() override { Kept = false; }
+    const Use use;
+};
+
 } // namespace
 
 Use::Use() {
@@ -68,19 +77,11 @@ QString Use::Error() const {
 }
 
 void Use::KeepUntilIdle() {
-    const QCoreApplication* app = QCoreApplication::instance();
+    QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() != app->thread() || Kept)
         return;
-    auto* kept = new Use;
-    if (!kept->Calls()) {
-        delete kept;
-        return;
-    }
-    Kept = true;
-    QTimer::singleShot(0, app, [kept] {
-        Kept = false;
-        delete kept;
-    });
+    auto* kept = new KeptUse(app);
+    QTimer::singleShot(0, app, [kept] { delete kept; });
 }
 
 } // namespace Jpeg
