@@ -39,61 +39,63 @@ bool BindingsModel::Same(const Shown& row, const BoundRecord& record) {
 }
 
 void BindingsModel::Update(const CombinationTable& table) {
-    // The table's rows, in its order as the rows are; they stay valid while
-    // this runs.
-    std::vector<BoundRecord> fresh;
-    fresh.reserve(m_rows.size() + 1);
-    table.VisitBoundRecords([&fresh](const BoundRecord& record) { fresh.push_back(record); });
-
-    // Walks both in the table's order: a row before the next fresh one went,
-    // a fresh one before the next row came, and one at the same place stayed
-    // or changed.
-    const auto walk = [&](const auto& went, const auto& came, const auto& changed) {
-        size_t row = 0;
-        for (const BoundRecord& record : fresh) {
-            while (row < m_rows.size() && m_rows[row].record < record.record)
-                row = went(row);
-            if (row < m_rows.size() && m_rows[row].record == record.record) {
-                if (!Same(m_rows[row], record))
-                    changed(row, record);
-                ++row;
-            } else {
-                row = came(row, record);
-            }
-        }
-        while (row < m_rows.size())
-            row = went(row);
+    // What changed, found in one walk of the table and the rows together,
+    // both in the table's order: a row before the next bound record went,
+    // a record before the next row came, and one at the same place stayed
+    // or changed. Rows are named by their place before the update.
+    enum class Kind { Went, Came, Changed };
+    struct Change {
+        Kind kind;
+        size_t row;
+        Shown made;
     };
-    size_t changes = 0;
-    walk([&](size_t row) { return ++changes, row + 1; },
-         [&](size_t row, const BoundRecord&) { return ++changes, row; },
-         [&](size_t, const BoundRecord&) { ++changes; });
-    if (changes == 0)
-        return;
-    if (changes > MostChanges) {
+    std::vector<Change> changes;
+    size_t row = 0;
+    bool many = false;
+    table.VisitBoundRecords([&](const BoundRecord& record) {
+        if (many)
+            return;
+        for (; row < m_rows.size() && m_rows[row].record < record.record; ++row)
+            changes.push_back({Kind::Went, row, {}});
+        if (row < m_rows.size() && m_rows[row].record == record.record) {
+            if (!Same(m_rows[row], record))
+                changes.push_back({Kind::Changed, row, Made(record)});
+            ++row;
+        } else {
+            changes.push_back({Kind::Came, row, Made(record)});
+        }
+        many = changes.size() > MostChanges;
+    });
+    for (; !many && row < m_rows.size(); ++row)
+        changes.push_back({Kind::Went, row, {}});
+    if (many || changes.size() > MostChanges) {
         beginResetModel();
         m_rows.clear();
-        m_rows.reserve(fresh.size());
-        for (const BoundRecord& record : fresh)
-            m_rows.push_back(Made(record));
+        table.VisitBoundRecords([this](const BoundRecord& record) { m_rows.push_back(Made(record)); });
         endResetModel();
         return;
     }
-    walk(
-        [this](size_t row) {
-            RemoveRow(int(row));
-            return row;
-        },
-        [this](size_t row, const BoundRecord& record) {
-            beginInsertRows({}, int(row), int(row));
-            m_rows.insert(m_rows.begin() + qsizetype(row), Made(record));
+    // Each row that came or went moves the places of those after it.
+    qsizetype shift = 0;
+    for (Change& change : changes) {
+        const int at = int(qsizetype(change.row) + shift);
+        switch (change.kind) {
+        case Kind::Went:
+            RemoveRow(at);
+            --shift;
+            break;
+        case Kind::Came:
+            beginInsertRows({}, at, at);
+            m_rows.insert(m_rows.begin() + at, std::move(change.made));
             endInsertRows();
-            return row + 1;
-        },
-        [this](size_t row, const BoundRecord& record) {
-            m_rows[row] = Made(record);
-            Q_EMIT dataChanged(index(int(row), 0), index(int(row), ColumnCount - 1));
-        });
+            ++shift;
+            break;
+        case Kind::Changed:
+            m_rows[size_t(at)] = std::move(change.made);
+            Q_EMIT dataChanged(index(at, 0), index(at, ColumnCount - 1));
+            break;
+        }
+    }
 }
 
 void BindingsModel::RemoveRow(int row) {
