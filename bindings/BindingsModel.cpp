@@ -24,6 +24,8 @@ constexpr size_t MostChanges = 64;
 
 BindingsModel::Shown BindingsModel::Made(const BoundRecord& record) {
     Shown row;
+    row.stored = m_stored.size();
+    m_stored.append(record.info).append(record.path);
     for (size_t s = 0; s < 3; ++s)
         row.bound.combination[s] = ButtonCatalogue::ButtonName(record.entries[s]);
     row.bound.binding = {record.info.toByteArray(), record.path.toByteArray()};
@@ -33,9 +35,12 @@ BindingsModel::Shown BindingsModel::Made(const BoundRecord& record) {
     return row;
 }
 
-bool BindingsModel::Same(const Shown& row, const BoundRecord& record) {
-    return row.entries == record.entries && row.bound.binding.info == record.info &&
-           row.bound.binding.path == record.path;
+bool BindingsModel::Same(const Shown& row, const BoundRecord& record) const {
+    const qsizetype info = row.bound.binding.info.size();
+    return row.entries == record.entries && info == record.info.size() &&
+           row.bound.binding.path.size() == record.path.size() &&
+           QByteArrayView(m_stored).sliced(row.stored, info) == record.info &&
+           QByteArrayView(m_stored).sliced(row.stored + info, record.path.size()) == record.path;
 }
 
 void BindingsModel::Update(const CombinationTable& table) {
@@ -71,6 +76,7 @@ void BindingsModel::Update(const CombinationTable& table) {
     if (many || changes.size() > MostChanges) {
         beginResetModel();
         m_rows.clear();
+        m_stored.clear();
         table.VisitBoundRecords([this](const BoundRecord& record) { m_rows.push_back(Made(record)); });
         endResetModel();
         return;
@@ -90,10 +96,14 @@ void BindingsModel::Update(const CombinationTable& table) {
             endInsertRows();
             ++shift;
             break;
-        case Kind::Changed:
+        case Kind::Changed: {
+            // A new binding for the same combination changes its texts
+            // alone: a view sorted by a socket need not sort again.
+            const int first = m_rows[size_t(at)].entries == change.made.entries ? Information : 0;
             m_rows[size_t(at)] = std::move(change.made);
-            Q_EMIT dataChanged(index(at, 0), index(at, ColumnCount - 1));
+            Q_EMIT dataChanged(index(at, first), index(at, ColumnCount - 1));
             break;
+        }
         }
     }
 }

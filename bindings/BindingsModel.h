@@ -54,14 +54,20 @@ private:
         QString search;
         int record = 0; // its place in the table: the rows' order
         std::array<int, 3> entries{};
+        qsizetype stored = 0; // where its information and path follow in m_stored
         mutable std::optional<std::array<QString, 2>> texts; // information, path
     };
-    static Shown Made(const BoundRecord& record);
-    static bool Same(const Shown& row, const BoundRecord& record);
+    Shown Made(const BoundRecord& record);
+    bool Same(const Shown& row, const BoundRecord& record) const;
     const QString& TextOf(const Shown& row, int column) const;
     QVariant SocketData(const Shown& row, int socket, int role) const;
     const QIcon& SocketIcon(const QString& value) const;
 
     std::vector<Shown> m_rows;
+    // Every row's information and path bytes once more, one after another in
+    // the rows' order: comparing them with the table's runs through memory
+    // in order instead of visiting each row's own two texts. A row made
+    // again leaves its old bytes behind until the rows are made anew.
+    QByteArray m_stored;
     mutable std::array<QIcon, 23> m_icons;
 };
