@@ -77,6 +77,7 @@ void BindingsModel::Update(const CombinationTable& table) {
         beginResetModel();
         m_rows.clear();
         m_stored.clear();
+        m_storedGone = 0;
         table.VisitBoundRecords([this](const BoundRecord& record) { m_rows.push_back(Made(record)); });
         endResetModel();
         return;
@@ -99,16 +100,32 @@ void BindingsModel::Update(const CombinationTable& table) {
         case Kind::Changed: {
             // A new binding for the same combination changes its texts
             // alone: a view sorted by a socket need not sort again.
-            const int first = m_rows[size_t(at)].entries == change.made.entries ? Information : 0;
-            m_rows[size_t(at)] = std::move(change.made);
+            Shown& shown = m_rows[size_t(at)];
+            const int first = shown.entries == change.made.entries ? Information : 0;
+            m_storedGone += shown.bound.binding.info.size() + shown.bound.binding.path.size();
+            shown = std::move(change.made);
             Q_EMIT dataChanged(index(at, first), index(at, ColumnCount - 1));
             break;
         }
         }
     }
+    // The bytes left behind by rows made again or gone go once they are
+    // most of them.
+    if (m_storedGone > m_stored.size() / 2 + 4096) {
+        QByteArray stored;
+        stored.reserve(m_stored.size() - m_storedGone);
+        for (Shown& row : m_rows) {
+            row.stored = stored.size();
+            stored.append(row.bound.binding.info).append(row.bound.binding.path);
+        }
+        m_stored = std::move(stored);
+        m_storedGone = 0;
+    }
 }
 
 void BindingsModel::RemoveRow(int row) {
+    const StoredBinding& binding = m_rows[size_t(row)].bound.binding;
+    m_storedGone += binding.info.size() + binding.path.size();
     beginRemoveRows({}, row, row);
     m_rows.erase(m_rows.begin() + row);
     endRemoveRows();

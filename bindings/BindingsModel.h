@@ -69,5 +69,6 @@ private:
     // in order instead of visiting each row's own two texts. A row made
     // again leaves its old bytes behind until the rows are made anew.
     QByteArray m_stored;
+    qsizetype m_storedGone = 0;
     mutable std::array<QIcon, 23> m_icons;
 };

@@ -740,6 +740,15 @@ TEST(BindingsRows, FollowTheTableRowByRowOrAllAtOnce) {
         {"bound before", [&] { bind({"Files", "", ""}, "Files"); }, 0},
         {"bound after", [&] { bind({"Trash", "", ""}, "Bin"); }, 0},
         {"changed", [&] { bind({"Music", "", ""}, "Player 2"); }, 0},
+        // Until what the rows keep of their old texts is let go.
+        {"changed again and again",
+         [&] {
+             for (int i = 0; i < 150; ++i) {
+                 bind({"Music", "", ""}, QStringLiteral("Player of the house, take %1").arg(i));
+                 model.Update(table);
+             }
+         },
+         0},
         {"unbound", [&] { bind({"Files", "", ""}, ""); }, 0},
         {"many",
          [&] {
