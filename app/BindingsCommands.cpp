@@ -5,6 +5,7 @@
 #include "starter/StarterBindings.h"
 #include "store/BindingText.h"
 #include "store/ButtonCatalogue.h"
+#include "store/CombinationRecord.h"
 #include "store/CombinationTable.h"
 #include "store/Counted.h"
 #include "store/TrinodeError.h"
@@ -50,11 +51,13 @@ bool ReadAll(const QString& name, QByteArray* text) {
     return true;
 }
 
+bool Wrote(const QByteArray& lines) {
+    return std::fwrite(lines.constData(), 1, size_t(lines.size()), stdout) == size_t(lines.size());
+}
+
 // Writes the lines at once: Done when all of them went out.
 int Printed(const QByteArray& lines) {
-    const bool written =
-        std::fwrite(lines.constData(), 1, size_t(lines.size()), stdout) == size_t(lines.size());
-    return written && std::fflush(stdout) == 0 ? ExitStatus::Done : ExitStatus::FileError;
+    return Wrote(lines) && std::fflush(stdout) == 0 ? ExitStatus::Done : ExitStatus::FileError;
 }
 
 // The lines that bind a combination that a later line binds again: only
@@ -107,19 +110,28 @@ int List(const QStringList& words) {
         return ExitStatus::Done;
     if (!Loaded(table))
         return ExitStatus::FileError;
-    // One write of everything: about as long as the file at the most.
+    // Written a piece at a time through one buffer, which stays small and
+    // in memory already touched; a line is four times a record at the most.
+    constexpr qsizetype Piece = 64 * 1024;
     QByteArray lines;
-    lines.reserve(CombinationTable::FileSize / 2);
+    lines.reserve(Piece + 4 * CombinationRecord::Size);
+    bool written = true;
+    const auto add = [&](const auto& bound) {
+        BindingText::AppendLine(lines, bound);
+        if (lines.size() >= Piece) {
+            written = written && Wrote(lines);
+            lines.resize(0);
+        }
+    };
     if (words.isEmpty()) {
-        table.VisitBoundRecords(
-            [&lines](const BoundRecord& bound) { BindingText::AppendLine(lines, bound); });
+        table.VisitBoundRecords([&add](const BoundRecord& bound) { add(bound); });
     } else {
         table.VisitBound([&](const BoundCombination& bound) {
             if (WordMatch::Matches(BindingText::SearchText(bound), words))
-                BindingText::AppendLine(lines, bound);
+                add(bound);
         });
     }
-    return Printed(lines);
+    return written ? Printed(lines) : ExitStatus::FileError;
 }
 
 int Suggest() {
