@@ -89,4 +89,9 @@ QIcon Cross() {
                    QColor(0xd0, 0x18, 0x18));
 }
 
+QIcon ClearText() {
+    return Picture(ThickLines({{{5.0, 5.0}, {13.0, 13.0}}, {{13.0, 5.0}, {5.0, 13.0}}}),
+                   QColor(0x60, 0x60, 0x60));
+}
+
 } // namespace ButtonPictures
