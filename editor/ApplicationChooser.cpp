@@ -15,6 +15,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTimer>
 
 #include <vector>
 
@@ -36,7 +37,10 @@ const QIcon& BlankIcon() {
 } // namespace
 
 // The catalogue's applications as rows, each with its icon from the current
-// icon theme (hicolor behind it), looked up only when its row is first shown.
+// icon theme (hicolor behind it), looked up only when its row is first shown,
+// and not before the list has been drawn once: the first lookup reads the
+// theme's folders, three milliseconds that the window's appearance need not
+// wait for.
 class ApplicationList final : public QAbstractListModel {
 public:
     static constexpr int SearchRole = Qt::UserRole;
@@ -50,6 +54,14 @@ public:
         endResetModel();
     }
     const DesktopApplication& At(int row) const { return (*m_applications)[size_t(row)]; }
+
+    void ShowIcons() {
+        if (m_iconsShown)
+            return;
+        m_iconsShown = true;
+        if (rowCount() > 0)
+            Q_EMIT dataChanged(index(0), index(rowCount() - 1), {Qt::DecorationRole});
+    }
 
     int rowCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() || !m_applications ? 0 : int(m_applications->size());
@@ -76,6 +88,8 @@ public:
 
 private:
     const QIcon& IconOf(int row) const {
+        if (!m_iconsShown)
+            return BlankIcon();
         QIcon& icon = m_icons[size_t(row)];
         if (icon.isNull()) {
             const QString& name = At(row).icon;
@@ -91,6 +105,7 @@ private:
 
     const std::vector<DesktopApplication>* m_applications = nullptr;
     mutable std::vector<QIcon> m_icons;
+    bool m_iconsShown = false;
 };
 
 ApplicationChooser::ApplicationChooser(ApplicationCatalogue& catalogue, QWidget* parent)
@@ -125,6 +140,7 @@ void ApplicationChooser::MakeList() {
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(m_list, &QListView::doubleClicked, this, &ApplicationChooser::Pick);
+    m_list->viewport()->installEventFilter(this);
     m_filterBox = new FilterBox(*m_list, *m_filter, this);
     connect(m_filterBox, &FilterBox::Narrowed, this, &ApplicationChooser::ShowCount);
 }
@@ -165,6 +181,13 @@ void ApplicationChooser::showEvent(QShowEvent* event) {
     m_catalogue.Read();
     Fill();
     m_filterBox->setFocus();
+}
+
+bool ApplicationChooser::eventFilter(QObject* watched, QEvent* event) {
+    // The icons come once the list has been drawn.
+    if (event->type() == QEvent::Paint && watched == m_list->viewport())
+        QTimer::singleShot(0, m_model, &ApplicationList::ShowIcons);
+    return QDialog::eventFilter(watched, event);
 }
 
 void ApplicationChooser::Fill() {

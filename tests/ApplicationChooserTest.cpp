@@ -17,6 +17,9 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QBuffer>
+#include <QIcon>
+#include <QImage>
 #include <QTest>
 
 namespace {
@@ -33,7 +36,15 @@ struct Entries {
         write("data/applications/zeta.desktop",
               "Name=Zeta Editor\nKeywords=text;write;\nIcon=accessories-text-editor\n");
         write("data/applications/omega.desktop", "Name=omega player\nIcon=no-such-icon\n");
-        write("data/applications/cafe.desktop", "Name=" + CafeName.toUtf8() + "\n");
+        QImage red(24, 24, QImage::Format_ARGB32);
+        red.fill(Qt::red);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        red.save(&buffer, "PNG");
+        desktop.Write("icons/cafe.png", png);
+        write("data/applications/cafe.desktop",
+              "Name=" + CafeName.toUtf8() + "\nIcon={root}/icons/cafe.png\n");
         write("data/applications/uxterm.desktop", "Name=UXTerm\n");
         write("data/applications/xterm.desktop", "Name=XTerm\n");
         write("data/applications/xtermtabs.desktop", "Name=XTerm Tabs\n");
@@ -90,8 +101,15 @@ TEST_P(PicksAnApplication, AndFillsInItsPathAndName) {
             auto* count = window->findChild<QLabel*>("CountLabel");
             ASSERT_TRUE(
                 QTest::qWaitFor([&] { return !count->text().startsWith("Reading"); }, 20000));
-            QTest::keyClicks(window->findChild<QLineEdit*>("FilterBox"), row.typed);
             const QAbstractItemModel* shown = window->findChild<QListView*>()->model();
+            // The first row's icon comes once the list has been drawn.
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] {
+                    const auto icon = shown->index(0, 0).data(Qt::DecorationRole).value<QIcon>();
+                    return qAlpha(icon.pixmap(24).toImage().pixel(12, 12)) > 0;
+                },
+                20000));
+            QTest::keyClicks(window->findChild<QLineEdit*>("FilterBox"), row.typed);
             for (int r = 0; r < shown->rowCount(); ++r)
                 listed << shown->index(r, 0).data().toString();
             QTest::keyClick(window->findChild<QLineEdit*>("FilterBox"),
