@@ -55,13 +55,10 @@ public:
     }
     const DesktopApplication& At(int row) const { return (*m_applications)[size_t(row)]; }
 
-    void ShowIcons() {
-        if (m_iconsShown)
-            return;
-        m_iconsShown = true;
-        if (rowCount() > 0)
-            Q_EMIT dataChanged(index(0), index(rowCount() - 1), {Qt::DecorationRole});
-    }
+    // From now on each row shown asks for its icon; nothing else changes,
+    // so nothing need be sorted or filtered again.
+    void ShowIcons() { m_iconsShown = true; }
+    bool IconsShown() const { return m_iconsShown; }
 
     int rowCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() || !m_applications ? 0 : int(m_applications->size());
@@ -184,9 +181,15 @@ void ApplicationChooser::showEvent(QShowEvent* event) {
 }
 
 bool ApplicationChooser::eventFilter(QObject* watched, QEvent* event) {
-    // The icons come once the list has been drawn.
-    if (event->type() == QEvent::Paint && watched == m_list->viewport())
-        QTimer::singleShot(0, m_model, &ApplicationList::ShowIcons);
+    // The icons come once the list has been drawn: the rows on the screen
+    // are drawn again with them.
+    if (event->type() == QEvent::Paint && watched == m_list->viewport() &&
+        !m_model->IconsShown()) {
+        QTimer::singleShot(0, m_list, [this] {
+            m_model->ShowIcons();
+            m_list->viewport()->update();
+        });
+    }
     return QDialog::eventFilter(watched, event);
 }
 
