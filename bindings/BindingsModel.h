@@ -9,11 +9,11 @@
 #include <optional>
 #include <vector>
 
+class CombinationTable;
+
 // The bound combinations as rows of five columns: the three socket pictures,
 // the information and the path, in the file's order. Each row keeps the text
 // the filter looks in, made once, so that a keystroke only compares.
-class CombinationTable;
-
 class BindingsModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
