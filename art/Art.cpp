@@ -1,5 +1,6 @@
 #include "art/Art.h"
 
+#include "art/BakedPictures.h"
 #include "art/JpegDecoder.h"
 
 #include <QResource>
@@ -35,6 +36,9 @@ QImage Decode(const QString& name, int scale, int eighths, Warnings warnings,
 
 QImage LoadSet(const QString& name, int scale, Warnings warnings) {
     const int set = scale == 2 ? 2 : 1;
+    if (set == 1)
+        if (QImage baked = Baked(name); !baked.isNull())
+            return baked;
     QImage image = Decode(name, set, 8, warnings);
     image.setDevicePixelRatio(set);
     return image;

@@ -3,8 +3,9 @@
 #include <QImage>
 #include <QString>
 
-// The pictures of the main window, carried inside the program and decoded
-// when they are first shown; nothing is read from disk at run time. Every
+// The pictures of the main window, carried inside the program: the 1x set
+// decoded while the program was built (BakedPictures), the 2x set decoded
+// when first shown; nothing is read from disk at run time. Every
 // picture exists twice: drawn for ordinary screens (1x) and at twice the
 // resolution for high-resolution ones (2x), under the same name.
 namespace Art {

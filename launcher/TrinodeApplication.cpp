@@ -1,5 +1,6 @@
 #include "launcher/TrinodeApplication.h"
 
+#include "art/Art.h"
 #include "bindings/TBindingsForm.h"
 #include "editor/TAddForm.h"
 #include "help/THelpForm.h"
@@ -64,7 +65,12 @@ QList<QWidget*> TrinodeApplication::OpenWindows() const {
 }
 
 void TrinodeApplication::PrefetchPictures() {
-    m_prefetch.Start(PictureBoard::FirstPaintPictures(), PicturePrefetch::GuessedRatio());
+    // An ordinary screen's pictures are carried decoded: nothing to do ahead,
+    // and no decoder to load.
+    const qreal ratio = PicturePrefetch::GuessedRatio();
+    if (Art::ScaleForRatio(ratio) == 1)
+        return;
+    m_prefetch.Start(PictureBoard::FirstPaintPictures(), ratio);
 }
 
 void TrinodeApplication::Start(bool show) {

@@ -34,7 +34,8 @@ public:
     const QString& InstanceMessage() const { return m_instance.Message(); }
 
     // Starts decoding the main window's first pictures on a thread of their
-    // own, to overlap the toolkit's start-up; before the QApplication.
+    // own, to overlap the toolkit's start-up; before the QApplication. Only
+    // a scale set for Qt needs it: the 1x pictures are carried decoded.
     void PrefetchPictures();
 
     // Makes the main window and shows it (unless show is false: the first
