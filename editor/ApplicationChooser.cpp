@@ -120,6 +120,8 @@ ApplicationChooser::ApplicationChooser(ApplicationCatalogue& catalogue, QWidget*
     connect(&m_catalogue, &ApplicationCatalogue::Ready, this, &ApplicationChooser::Fill);
     setTabOrder(m_filterBox, m_list);
     setFocusProxy(m_filterBox);
+    if (m_catalogue.IsRead())
+        Fill();
 }
 
 void ApplicationChooser::MakeList() {
@@ -162,12 +164,18 @@ QLayout* ApplicationChooser::MakeButtons() {
     return bottom;
 }
 
-std::optional<DesktopApplication> ApplicationChooser::Choose(ApplicationCatalogue& catalogue,
-                                                             QWidget* parent) {
-    ApplicationChooser chooser(catalogue, parent);
-    if (chooser.exec() != QDialog::Accepted)
+std::optional<DesktopApplication> ApplicationChooser::Choose() {
+    m_picked.reset();
+    if (exec() != QDialog::Accepted)
         return std::nullopt;
-    return chooser.m_picked;
+    return m_picked;
+}
+
+void ApplicationChooser::done(int result) {
+    QDialog::done(result);
+    // The next opening starts over; the rows are narrowed back while no one
+    // sees them.
+    m_filterBox->clear();
 }
 
 void ApplicationChooser::showEvent(QShowEvent* event) {
@@ -175,9 +183,24 @@ void ApplicationChooser::showEvent(QShowEvent* event) {
     if (event->spontaneous())
         return;
     ScreenCentre::Centre(*this);
-    m_catalogue.Read();
-    Fill();
+    m_openingDrawn = false;
+    if (m_filled) {
+        m_filterBox->SelectFirst();
+        ShowCount();
+    } else {
+        Fill();
+    }
     m_filterBox->setFocus();
+}
+
+void ApplicationChooser::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    // Once the opening is on the screen the folders are looked at again; the
+    // list changes only if they did.
+    if (!m_openingDrawn) {
+        m_openingDrawn = true;
+        QTimer::singleShot(0, this, [this] { m_catalogue.Read(); });
+    }
 }
 
 bool ApplicationChooser::eventFilter(QObject* watched, QEvent* event) {
@@ -194,7 +217,8 @@ bool ApplicationChooser::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ApplicationChooser::Fill() {
-    m_model->SetApplications(m_catalogue.IsRead() ? &m_catalogue.Applications() : nullptr);
+    m_filled = m_catalogue.IsRead();
+    m_model->SetApplications(m_filled ? &m_catalogue.Applications() : nullptr);
     m_filterBox->SelectFirst();
     ShowCount();
 }

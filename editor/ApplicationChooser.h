@@ -5,7 +5,9 @@
 // keywords and executable), the first application left is selected as the
 // user types, so Enter picks it at once; Up and Down move, Esc cancels, a
 // double click picks. It shows at once and fills its list when the
-// catalogue has been read.
+// catalogue has been read. One chooser serves every opening: each starts
+// with the filter empty and the first application selected, and the list is
+// filled again only when the catalogue changed.
 
 #include "platform/ApplicationCatalogue.h"
 
@@ -28,11 +30,12 @@ public:
 
     // Shows the chooser modally: the application picked, or nothing when the
     // user cancels.
-    static std::optional<DesktopApplication> Choose(ApplicationCatalogue& catalogue,
-                                                    QWidget* parent);
+    std::optional<DesktopApplication> Choose();
+    void done(int result) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -50,4 +53,8 @@ private:
     QLabel* m_count = nullptr;
     ApplicationList* m_model = nullptr;
     WordFilter* m_filter = nullptr;
+    // The list holds the catalogue's applications as last read.
+    bool m_filled = false;
+    // Whether this opening has been drawn.
+    bool m_openingDrawn = false;
 };

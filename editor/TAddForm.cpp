@@ -19,6 +19,7 @@
 
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -26,6 +27,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTimer>
 
 namespace {
 
@@ -294,6 +296,30 @@ void TAddForm::showEvent(QShowEvent* event) {
     ErrorGuard::Guarded([this] { FormActivate(); });
 }
 
+void TAddForm::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    // Once the opening is on the screen: whoever opened the editor may well
+    // pick an application, so the catalogue is read and the chooser made
+    // while the user looks at the dialog.
+    if (!m_openingDrawn) {
+        m_openingDrawn = true;
+        QTimer::singleShot(0, this, [this] {
+            m_catalogue->Read();
+            Chooser();
+        });
+    }
+}
+
+ApplicationChooser& TAddForm::Chooser() {
+    if (!m_chooser) {
+        m_chooser = new ApplicationChooser(*m_catalogue, this);
+        // What its first showing would do before it can be drawn.
+        m_chooser->ensurePolished();
+        m_chooser->layout()->activate();
+    }
+    return *m_chooser;
+}
+
 void TAddForm::FormActivate() {
     m_progressBar->hide();
     m_progressLabel->clear();
@@ -304,9 +330,7 @@ void TAddForm::FormActivate() {
     m_selection = values;
     m_infoTyped = false;
     ShowBinding();
-    // Whoever opens the editor may well pick an application: the catalogue
-    // is read while the user looks at the dialog.
-    m_catalogue->Read();
+    m_openingDrawn = false;
 }
 
 void TAddForm::SocketClick(int n) {
@@ -346,7 +370,7 @@ void TAddForm::BrowseClick() {
 }
 
 void TAddForm::ApplicationsClick() {
-    const std::optional<DesktopApplication> chosen = ApplicationChooser::Choose(*m_catalogue, this);
+    const std::optional<DesktopApplication> chosen = Chooser().Choose();
     if (!chosen)
         return;
     CheckChosenPath(chosen->desktopFile);

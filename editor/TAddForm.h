@@ -15,7 +15,8 @@
 // It calls the store (FindCombination, AssignCombination), the host's
 // RefreshCurrent after an assignment, the file chooser behind Browse, and
 // the chooser of the desktop's applications behind Applications, whose
-// catalogue it starts reading at its first opening.
+// catalogue it reads again and which it makes (once) as soon as an opening
+// has been drawn.
 
 #include "store/Combination.h"
 #include "store/CombinationTable.h"
@@ -27,6 +28,7 @@
 #include <optional>
 
 class ApplicationCatalogue;
+class ApplicationChooser;
 class EditorHost;
 class MnemonicLabel;
 class QLabel;
@@ -55,6 +57,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void BuildControls();
@@ -72,6 +75,7 @@ private:
     void ClearButtonClick();
     void BrowseClick();
     void ApplicationsClick();
+    ApplicationChooser& Chooser();
     void OKButtonClick();
     void ShowBinding();
     bool ConfirmOverwrite();
@@ -86,6 +90,8 @@ private:
     StoredBinding m_copied;
     // Whether the user typed in InfoInput since the dialog opened.
     bool m_infoTyped = false;
+    // Whether this opening has been drawn.
+    bool m_openingDrawn = false;
 
     std::array<SocketList*, 3> m_sockets{};
     MnemonicLabel* m_infoStat = nullptr;
@@ -95,6 +101,7 @@ private:
     QPushButton* m_browse = nullptr;
     QPushButton* m_applications = nullptr;
     ApplicationCatalogue* m_catalogue = nullptr;
+    ApplicationChooser* m_chooser = nullptr;
     QPushButton* m_copyButton = nullptr;
     QPushButton* m_clearButton = nullptr;
     QPushButton* m_okButton = nullptr;
