@@ -14,43 +14,82 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <utility>
 
 namespace {
 
-xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
-    return atom;
+// The atoms a summon names. Each is interned once for the connection, all
+// in one round trip: a summon waits for the X server as few times as it can.
+struct Atoms {
+    xcb_atom_t supported = XCB_ATOM_NONE;
+    xcb_atom_t active = XCB_ATOM_NONE;
+    xcb_atom_t check = XCB_ATOM_NONE;
+    xcb_atom_t startupBegin = XCB_ATOM_NONE;
+    xcb_atom_t startup = XCB_ATOM_NONE;
+};
+
+const Atoms& AtomsOf(xcb_connection_t* c) {
+    static xcb_connection_t* interned = nullptr;
+    static Atoms atoms;
+    if (c == interned)
+        return atoms;
+    const std::pair<const char*, xcb_atom_t Atoms::*> names[] = {
+        {"_NET_SUPPORTED", &Atoms::supported},
+        {"_NET_ACTIVE_WINDOW", &Atoms::active},
+        {"_NET_SUPPORTING_WM_CHECK", &Atoms::check},
+        {"_NET_STARTUP_INFO_BEGIN", &Atoms::startupBegin},
+        {"_NET_STARTUP_INFO", &Atoms::startup},
+    };
+    xcb_intern_atom_cookie_t cookies[std::size(names)];
+    for (size_t i = 0; i < std::size(names); ++i)
+        cookies[i] = xcb_intern_atom(c, 0, uint16_t(std::strlen(names[i].first)), names[i].first);
+    bool all = true;
+    for (size_t i = 0; i < std::size(names); ++i) {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookies[i], nullptr);
+        atoms.*names[i].second = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        all = all && reply;
+        std::free(reply);
+    }
+    // A connection that failed to answer is asked again next time.
+    interned = all ? c : nullptr;
+    return atoms;
 }
 
+// The root of the window; the last one found is kept, as a window never
+// changes its root.
 xcb_window_t RootOf(xcb_connection_t* c, xcb_window_t window) {
+    static xcb_window_t known = XCB_WINDOW_NONE;
+    static xcb_window_t knownRoot = XCB_WINDOW_NONE;
+    if (window == known)
+        return knownRoot;
     xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
     const xcb_window_t root = tree ? tree->root : xcb_window_t(XCB_WINDOW_NONE);
     std::free(tree);
+    if (root != XCB_WINDOW_NONE) {
+        known = window;
+        knownRoot = root;
+    }
     return root;
 }
 
-// A window manager is running and takes activation requests.
-bool ManagerActivates(xcb_connection_t* c, xcb_window_t root) {
-    const xcb_atom_t supported = Atom(c, "_NET_SUPPORTED");
-    const xcb_atom_t active = Atom(c, "_NET_ACTIVE_WINDOW");
-    const xcb_atom_t check = Atom(c, "_NET_SUPPORTING_WM_CHECK");
-    xcb_get_property_reply_t* wm = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, root, check, XCB_ATOM_WINDOW, 0, 1), nullptr);
+// A window manager is running and takes activation requests; both
+// properties are asked for before either answer is awaited.
+bool ManagerActivates(xcb_connection_t* c, xcb_window_t root, const Atoms& atoms) {
+    const xcb_get_property_cookie_t checkCookie =
+        xcb_get_property(c, 0, root, atoms.check, XCB_ATOM_WINDOW, 0, 1);
+    const xcb_get_property_cookie_t listCookie =
+        xcb_get_property(c, 0, root, atoms.supported, XCB_ATOM_ATOM, 0, 4096);
+    xcb_get_property_reply_t* wm = xcb_get_property_reply(c, checkCookie, nullptr);
     const bool running = wm && xcb_get_property_value_length(wm) == 4;
     std::free(wm);
-    if (!running)
-        return false;
-    xcb_get_property_reply_t* list = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, root, supported, XCB_ATOM_ATOM, 0, 4096), nullptr);
+    xcb_get_property_reply_t* list = xcb_get_property_reply(c, listCookie, nullptr);
     bool found = false;
-    if (list) {
-        const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(list));
+    if (running && list) {
+        const auto* listed = static_cast<const xcb_atom_t*>(xcb_get_property_value(list));
         const int n = xcb_get_property_value_length(list) / int(sizeof(xcb_atom_t));
         for (int i = 0; i < n && !found; ++i)
-            found = atoms[i] == active;
+            found = listed[i] == atoms.active;
     }
     std::free(list);
     return found;
@@ -68,7 +107,7 @@ void RequestActive(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, 
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
     event.window = window;
-    event.type = Atom(c, "_NET_ACTIVE_WINDOW");
+    event.type = AtomsOf(c).active;
     event.data.data32[0] = 1;
     event.data.data32[1] = time;
     event.data.data32[2] = XCB_WINDOW_NONE;
@@ -82,8 +121,8 @@ void EndStartup(xcb_connection_t* c, xcb_window_t root, xcb_window_t window,
                 const QByteArray& startupId) {
     QByteArray message = "remove: ID=" + startupId;
     message.append('\0');
-    const xcb_atom_t begin = Atom(c, "_NET_STARTUP_INFO_BEGIN");
-    const xcb_atom_t more = Atom(c, "_NET_STARTUP_INFO");
+    const xcb_atom_t begin = AtomsOf(c).startupBegin;
+    const xcb_atom_t more = AtomsOf(c).startup;
     for (qsizetype at = 0; at < message.size(); at += 20) {
         xcb_client_message_event_t event{};
         event.response_type = XCB_CLIENT_MESSAGE;
@@ -111,8 +150,9 @@ QString ActivateOnX11(xcb_connection_t* c, const QList<QWidget*>& windows,
     const xcb_window_t id = xcb_window_t(window.winId());
     const xcb_window_t root = RootOf(c, id);
     const quint32 time = request.StartupTime() != 0 ? request.StartupTime() : request.x11Time;
-    *watch = new X11ActiveWatch(c, id, root, Atom(c, "_NET_ACTIVE_WINDOW"), waiter);
-    if (ManagerActivates(c, root)) {
+    const Atoms& atoms = AtomsOf(c);
+    *watch = new X11ActiveWatch(c, id, root, atoms.active, waiter);
+    if (ManagerActivates(c, root, atoms)) {
         RequestActive(c, root, id, time);
     } else {
         // Nothing keeps a dialog above its parent here: stack them in

@@ -27,20 +27,28 @@ X11ActiveWatch::~X11ActiveWatch() {
 }
 
 bool X11ActiveWatch::Active() const {
+    // Both asked at once: one wait for the X server, not two.
+    const xcb_get_input_focus_cookie_t focusCookie = xcb_get_input_focus(m_connection);
+    const bool named = m_activeWindow != XCB_ATOM_NONE;
+    const xcb_get_property_cookie_t activeCookie =
+        named ? xcb_get_property(m_connection, 0, m_root, m_activeWindow, XCB_ATOM_WINDOW, 0, 1)
+              : xcb_get_property_cookie_t{};
     xcb_get_input_focus_reply_t* focus =
-        xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr);
+        xcb_get_input_focus_reply(m_connection, focusCookie, nullptr);
     const bool focused = focus && focus->focus == m_window;
     std::free(focus);
-    if (focused || m_activeWindow == XCB_ATOM_NONE)
+    if (focused || !named) {
+        if (named)
+            xcb_discard_reply(m_connection, activeCookie.sequence);
         return focused;
-    xcb_get_property_reply_t* active = xcb_get_property_reply(
-        m_connection,
-        xcb_get_property(m_connection, 0, m_root, m_activeWindow, XCB_ATOM_WINDOW, 0, 1), nullptr);
-    xcb_window_t named = XCB_WINDOW_NONE;
-    if (active && xcb_get_property_value_length(active) == sizeof named)
-        std::memcpy(&named, xcb_get_property_value(active), sizeof named);
+    }
+    xcb_get_property_reply_t* active =
+        xcb_get_property_reply(m_connection, activeCookie, nullptr);
+    xcb_window_t window = XCB_WINDOW_NONE;
+    if (active && xcb_get_property_value_length(active) == sizeof window)
+        std::memcpy(&window, xcb_get_property_value(active), sizeof window);
     std::free(active);
-    return named == m_window;
+    return window == m_window;
 }
 
 bool X11ActiveWatch::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
