@@ -188,6 +188,8 @@ void ApplicationChooser::showEvent(QShowEvent* event) {
         m_filterBox->SelectFirst();
         ShowCount();
     } else {
+        // Nothing to show yet: the reading is what the user waits for.
+        m_catalogue.Read();
         Fill();
     }
     m_filterBox->setFocus();

@@ -298,15 +298,11 @@ void TAddForm::showEvent(QShowEvent* event) {
 
 void TAddForm::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
-    // Once the opening is on the screen: whoever opened the editor may well
-    // pick an application, so the catalogue is read and the chooser made
-    // while the user looks at the dialog.
-    if (!m_openingDrawn) {
+    // Once the opening is on the screen the chooser is made, while the
+    // user looks at the dialog.
+    if (!m_chooser && !m_openingDrawn) {
         m_openingDrawn = true;
-        QTimer::singleShot(0, this, [this] {
-            m_catalogue->Read();
-            Chooser();
-        });
+        QTimer::singleShot(0, this, [this] { Chooser(); });
     }
 }
 
@@ -330,6 +326,9 @@ void TAddForm::FormActivate() {
     m_selection = values;
     m_infoTyped = false;
     ShowBinding();
+    // Whoever opens the editor may well pick an application: the catalogue
+    // is read while the user looks at the dialog.
+    m_catalogue->Read();
     m_openingDrawn = false;
 }
 

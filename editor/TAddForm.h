@@ -15,8 +15,8 @@
 // It calls the store (FindCombination, AssignCombination), the host's
 // RefreshCurrent after an assignment, the file chooser behind Browse, and
 // the chooser of the desktop's applications behind Applications, whose
-// catalogue it reads again and which it makes (once) as soon as an opening
-// has been drawn.
+// catalogue it reads at each opening and which it makes once the first
+// opening has been drawn.
 
 #include "store/Combination.h"
 #include "store/CombinationTable.h"
