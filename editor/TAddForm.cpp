@@ -300,8 +300,8 @@ void TAddForm::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
     // Once the opening is on the screen the chooser is made, while the
     // user looks at the dialog.
-    if (!m_chooser && !m_openingDrawn) {
-        m_openingDrawn = true;
+    if (!m_chooser && !m_chooserComing) {
+        m_chooserComing = true;
         QTimer::singleShot(0, this, [this] { Chooser(); });
     }
 }
@@ -329,7 +329,6 @@ void TAddForm::FormActivate() {
     // Whoever opens the editor may well pick an application: the catalogue
     // is read while the user looks at the dialog.
     m_catalogue->Read();
-    m_openingDrawn = false;
 }
 
 void TAddForm::SocketClick(int n) {

@@ -90,8 +90,8 @@ private:
     StoredBinding m_copied;
     // Whether the user typed in InfoInput since the dialog opened.
     bool m_infoTyped = false;
-    // Whether this opening has been drawn.
-    bool m_openingDrawn = false;
+    // The chooser is on its way: asked for after a first drawing.
+    bool m_chooserComing = false;
 
     std::array<SocketList*, 3> m_sockets{};
     MnemonicLabel* m_infoStat = nullptr;
