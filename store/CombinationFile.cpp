@@ -8,10 +8,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -73,8 +75,8 @@ bool CombinationFile::IsReadOnly() const {
     return (st.st_mode & S_IWUSR) == 0 || ::access(m_path.constData(), W_OK) != 0;
 }
 
-CombinationFile::ReadResult CombinationFile::ReadInto(char* buffer, qsizetype maxBytes,
-                                                      AssignProgress& waiting) const {
+CombinationFile::ImageRead CombinationFile::Read(qsizetype maxBytes, Keeping keeping,
+                                                 AssignProgress& waiting) const {
     if (m_path.isEmpty())
         throw NoHome();
     const QByteArray resolved = ResolvedPath(m_path);
@@ -85,27 +87,48 @@ CombinationFile::ReadResult CombinationFile::ReadInto(char* buffer, qsizetype ma
         throw AboutFile(LastErrno(ENOENT), m_path);
     if (!S_ISREG(st.st_mode))
         throw NotAFile(st.st_mode, m_path);
+    // What keeps the file as it is while it is read: a held image keeps it
+    // until the image goes.
+    struct Reading {
+        FileDescriptor lock;
+        FileDescriptor fd;
+        WriterLease lease; // on fd, let go before it closes
+    };
+    auto reading = std::make_shared<Reading>();
     // A save that writes the file in place holds the lock until it is whole,
     // and an editor that writes it in place keeps it open for writing until
     // then. One that takes longer is not waited for: a file that saves
     // replace by a rename is whole at any moment.
     const FileLock::Clock::time_point deadline = FileLock::Clock::now() + LockWait;
-    const FileDescriptor lock = FileLock::OpenLockFile(resolved, &st);
-    if (lock.IsOpen())
-        FileLock::Take(lock.Get(), LOCK_SH, deadline, waiting);
-    const FileDescriptor fd(::open(m_path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.IsOpen())
+    reading->lock = FileLock::OpenLockFile(resolved, &st);
+    if (reading->lock.IsOpen())
+        FileLock::Take(reading->lock.Get(), LOCK_SH, deadline, waiting);
+    reading->fd.Reset(::open(m_path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const int fd = reading->fd.Get();
+    if (fd < 0)
         throw AboutFile(LastErrno(ENOENT), m_path);
-    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         throw NotAFile(st.st_mode, m_path);
-    if (!lock.IsOpen())
-        FileLock::Take(fd.Get(), LOCK_SH, deadline, waiting);
-    WriterLease lease;
-    lease.Take(fd.Get(), deadline, waiting);
-    ReadResult result;
-    result.read = ReadAllAt(fd.Get(), buffer, maxBytes, 0);
-    result.fileSize = ::fstat(fd.Get(), &st) == 0 ? qsizetype(st.st_size) : result.read;
-    return result;
+    if (!reading->lock.IsOpen())
+        FileLock::Take(fd, LOCK_SH, deadline, waiting);
+    reading->lease.Take(fd, deadline, waiting);
+    if (keeping == Keeping::Held && reading->lease.IsHeld() && ::fstat(fd, &st) == 0) {
+        // Nobody writes the file now, and whoever starts to waits for the
+        // lease: its size stays. A save that replaces the file by a rename
+        // leaves these pages as they are, so the lock need not stay.
+        const qsizetype size = std::min(qsizetype(st.st_size), maxBytes);
+        if (std::optional<FileImage> mapped = FileImage::Mapped(fd, size, reading)) {
+            if (reading->lock.IsOpen())
+                reading->lock.Reset();
+            else
+                ::flock(fd, LOCK_UN);
+            return {std::move(*mapped), size, qsizetype(st.st_size)};
+        }
+    }
+    FileImage image(maxBytes);
+    const qsizetype read = ReadAllAt(fd, image.Data(), maxBytes, 0);
+    const qsizetype fileSize = ::fstat(fd, &st) == 0 ? qsizetype(st.st_size) : read;
+    return {std::move(image), read, fileSize};
 }
 
 QByteArray CombinationFile::ResolvedPath(const QByteArray& path) {

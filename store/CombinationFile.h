@@ -16,6 +16,7 @@
 // builds on a file that another is replacing.
 
 #include "store/AssignProgress.h"
+#include "store/FileImage.h"
 #include "store/FileLock.h"
 
 #include <QByteArray>
@@ -62,14 +63,22 @@ public:
     };
     std::optional<Stamp> CurrentStamp() const;
 
-    // Reads at most maxBytes from the start of the file into buffer;
-    // waiting is told between tries while a save holds the lock or another
-    // program writes the file. Only a failure to open or read raises.
-    struct ReadResult {
-        qsizetype read = 0;     // bytes read into buffer
+    // Reads at most maxBytes from the start of the file; waiting is told
+    // between tries while a save holds the lock or another program writes
+    // the file. Only a failure to open or read raises.
+    //
+    // With Keeping::Held, and where the system grants a lease, the image is
+    // the file's own pages, not a copy, and the read's lock and lease stay
+    // held until the image goes: a program that opens the file to write it,
+    // or cuts it, waits until then. Only for an image that goes before the
+    // program waits on anything outside it, such as a reader of its output.
+    enum class Keeping { Copied, Held };
+    struct ImageRead {
+        FileImage image;
+        qsizetype read = 0;     // bytes of the image that the file holds
         qsizetype fileSize = 0; // the whole file's size
     };
-    ReadResult ReadInto(char* buffer, qsizetype maxBytes, AssignProgress& waiting) const;
+    ImageRead Read(qsizetype maxBytes, Keeping keeping, AssignProgress& waiting) const;
 
     // The file a path finally names: every link in the chain followed, and
     // the folder it lies in given without links. The last part may not exist.

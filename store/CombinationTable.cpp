@@ -158,14 +158,23 @@ void CombinationTable::LoadFile() {
 }
 
 void CombinationTable::LoadFile(AssignProgress& waiting) {
+    Load(CombinationFile::Keeping::Copied, waiting);
+}
+
+void CombinationTable::LoadFileHeld() {
+    NoProgress none;
+    Load(CombinationFile::Keeping::Held, none);
+}
+
+void CombinationTable::Load(CombinationFile::Keeping keeping, AssignProgress& waiting) {
     // The file is read aside, so that a failed read leaves the table as it
-    // was; the buffer goes once its records are taken.
-    FileImage buffer(FileSize);
+    // was; the image goes once its records are taken, unless the table
+    // keeps it.
     const std::optional<CombinationFile::Stamp> stamp = m_file.CurrentStamp();
-    const CombinationFile::ReadResult read = m_file.ReadInto(buffer.Data(), FileSize, waiting);
+    CombinationFile::ImageRead read = m_file.Read(FileSize, keeping, waiting);
     // What was read is taken, a short file's start too.
     m_stamp = stamp;
-    Take(std::move(buffer), read.read, read.fileSize);
+    Take(std::move(read.image), read.read, read.fileSize);
     RaiseDamage(read.read);
 }
 

@@ -88,6 +88,11 @@ public:
     // save of another program holds the lock.
     void LoadFile();
     void LoadFile(AssignProgress& waiting);
+    // The same for a table that is only read, and goes before the program
+    // waits on anything outside it: where the system allows, the table
+    // reads the file's own pages rather than a copy, and no program writes
+    // the file in place until the table goes (one that tries waits).
+    void LoadFileHeld();
     // What is wrong with the file, as last loaded or saved.
     const FileDamage& Damage() const { return m_damage; }
     // Whether the file may have changed since the table last took it from
@@ -143,6 +148,8 @@ private:
     void Take(QByteArrayView bytes, qsizetype fileSize);
     // The same with the pages the file was read into, read bytes of them.
     void Take(FileImage&& image, qsizetype read, qsizetype fileSize);
+    // A load, the file copied or held as keeping says.
+    void Load(CombinationFile::Keeping keeping, AssignProgress& waiting);
     // Raises what the load of a damaged file says.
     void RaiseDamage(qsizetype read) const;
     // The keys follow the table lazily: a load only marks them stale, and
