@@ -14,6 +14,8 @@
 #include <QFile>
 
 #include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -23,9 +25,13 @@ void Say(const QString& message) {
 
 // Loads the user's file; a damaged one is taken as far as it reads, and
 // what is wrong with it said once. False when it could not be read at all.
-bool Loaded(CombinationTable& table) {
+// A held table keeps the file from writers while it lives (LoadFileHeld).
+bool Loaded(CombinationTable& table, bool held = false) {
     try {
-        table.LoadFile();
+        if (held)
+            table.LoadFileHeld();
+        else
+            table.LoadFile();
     } catch (const TrinodeError& error) {
         Say(error.Message());
         return table.Damage().IsDamaged();
@@ -108,7 +114,13 @@ int List(const QStringList& words) {
     // No file yet: nothing is bound.
     if (!table.FileExists())
         return ExitStatus::Done;
-    if (!Loaded(table))
+    // Printed into a file, the listing waits on nothing but the disk, and
+    // the table may hold the bindings file as it is while it prints. A
+    // terminal or a pipe waits on its reader as long as that likes, and an
+    // editor that saved the bindings file meanwhile would wait with it.
+    struct stat out {};
+    const bool intoFile = ::fstat(STDOUT_FILENO, &out) == 0 && S_ISREG(out.st_mode);
+    if (!Loaded(table, intoFile))
         return ExitStatus::FileError;
     // Written a piece at a time through one buffer, which stays small and
     // in memory already touched; a line is four times a record at the most.
