@@ -82,6 +82,26 @@ bool AllPlain(const char* bytes) {
     return (control | high | backslash) == 0;
 }
 
+// Whether every byte of the text goes out as it is.
+bool IsPlain(QByteArrayView text) {
+    const char* bytes = text.data();
+    const qsizetype size = text.size();
+    if (size < 8) {
+        for (qsizetype at = 0; at < size; ++at) {
+            const auto byte = static_cast<unsigned char>(bytes[at]);
+            if (byte == '\\' || byte >= 0x80 || IsControl(byte))
+                return false;
+        }
+        return true;
+    }
+    for (qsizetype at = 0; at + 8 <= size; at += 8) {
+        if (!AllPlain(bytes + at))
+            return false;
+    }
+    // The last word overlaps the one before it.
+    return AllPlain(bytes + size - 8);
+}
+
 // The most an escaped text can take: four bytes for each of its own.
 constexpr qsizetype EscapedAtMost(qsizetype size) {
     return 4 * size;
@@ -91,6 +111,12 @@ constexpr qsizetype EscapedAtMost(qsizetype size) {
 // them, and returns where they end.
 char* WriteEscaped(char* out, QByteArrayView bytes) {
     static constexpr char Hex[] = "0123456789abcdef";
+    // Most texts go out whole.
+    if (IsPlain(bytes)) {
+        if (!bytes.isEmpty())
+            std::memcpy(out, bytes.data(), size_t(bytes.size()));
+        return out + bytes.size();
+    }
     // Bytes that stand for themselves go out in runs, not one at a time.
     qsizetype run = 0;
     const auto flush = [&](qsizetype end) {
