@@ -139,6 +139,8 @@ TEST(Bindings, ListedAndImportedGiveBackTheSameFileByteForByte) {
         table.AssignCombination({"Internet", "", ""}, {"Caf\xe9 on the web", "/opt\\web/bin"},
                                 none);
         table.AssignCombination({"", "", "Two"}, "Tab\there", "", none);
+        // DEL only in the last eight bytes, not in the first.
+        table.AssignCombination({"Office", "", ""}, "Ten bytes\x7f", "", none);
     }
     const QByteArray before = ReadAll(home.CombinationFile());
     int code = -1;
@@ -146,6 +148,7 @@ TEST(Bindings, ListedAndImportedGiveBackTheSameFileByteForByte) {
     EXPECT_EQ(code, 0);
     EXPECT_EQ(all, "Files\tPersonal\tMusic\tMedia Player\t/usr/bin/play\n"
                    "Internet\t\t\tCaf\\xe9 on the web\t/opt\\\\web/bin\n"
+                   "Office\t\t\tTen bytes\\x7f\t\n"
                    "\t\tTwo\tTab\\x09here\t\n");
     EXPECT_EQ(Trinode({"--list", "MUSIC", "play"}, &code),
               "Files\tPersonal\tMusic\tMedia Player\t/usr/bin/play\n");
@@ -155,7 +158,7 @@ TEST(Bindings, ListedAndImportedGiveBackTheSameFileByteForByte) {
 
     ASSERT_TRUE(QFile::remove(home.CombinationFile()));
     const QByteArray file = QFile::encodeName(home.CombinationFile());
-    EXPECT_EQ(Trinode({"--import", "-"}, &code, all), "Bound 3 combinations in " + file + "\n");
+    EXPECT_EQ(Trinode({"--import", "-"}, &code, all), "Bound 4 combinations in " + file + "\n");
     EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadAll(home.CombinationFile()), before);
 
@@ -169,6 +172,7 @@ TEST(Bindings, ListedAndImportedGiveBackTheSameFileByteForByte) {
               "Bound 1 combination and unbound 1 in " + file + "\n");
     EXPECT_EQ(Trinode({"--list"}, &code), "Files\tPersonal\tMusic\tMedia Player\t/usr/bin/play\n"
                                           "Mail\t\t\tPost\\x7f\\xc0\\xaf\t/usr/bin/mail\n"
+                                          "Office\t\t\tTen bytes\\x7f\t\n"
                                           "\t\tTwo\tTab\\x09here\t\n");
 }
 
