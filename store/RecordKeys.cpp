@@ -56,15 +56,28 @@ void RecordKeys::Build(const RecordSource& record, const IsDefault& isDefault) {
     m_next.assign(RecordCount, -1);
     m_otherKeys.clear();
     std::vector<qint32> last(RecordCount, -1);
+    const auto& fields = EntryFields();
     char scratch[Record::Size];
     char key[Record::KeySize];
     for (int i = 0; i < RecordCount; ++i) {
         const auto likely = ButtonCatalogue::EntriesOf(i);
         CompactKey& compact = m_keys[size_t(i)];
-        if (isDefault(i)) {
+        const auto atItsPlace = [&](const char* bytes) {
+            // Socket fields as the program writes them are their own key.
+            if (Record::LengthOf(bytes) < Record::KeySize)
+                return false;
+            for (int s = 0; s < 3; ++s) {
+                if (std::memcmp(bytes + 1 + s * Record::SocketWidth,
+                                fields[size_t(likely[size_t(s)])].data(), Record::SocketWidth) != 0)
+                    return false;
+            }
+            return true;
+        };
+        const char* bytes = isDefault(i) ? nullptr : record(i, scratch);
+        if (!bytes || atItsPlace(bytes)) {
             compact = {quint8(likely[0]), quint8(likely[1]), quint8(likely[2])};
         } else {
-            Record::NormalisedKey(record(i, scratch), key);
+            Record::NormalisedKey(bytes, key);
             compact = CompactOf(key, likely);
         }
         if (!IsCatalogue(compact)) {

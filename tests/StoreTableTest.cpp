@@ -130,6 +130,25 @@ TEST_F(StoreTable, RecordsAreMatchedByContentFromTheFirstOn) {
     }
 }
 
+// A hand-edited length byte that ends inside the socket fields cuts the
+// combination the record holds: it no longer holds its place's.
+TEST_F(StoreTable, ALengthByteCutsTheCombinationItEndsIn) {
+    const Combination files{"Files", "", "Personal"};
+    for (const auto& [length, found] : {std::pair{20, CombinationTable::NotFoundText},
+                                        {44, CombinationTable::NotFoundText}, {175, "Cut"}}) {
+        QByteArray record = SpelledRecord("Files", "", "Personal", "Cut", "/cut");
+        record[0] = char(length);
+        QByteArray bytes = m_default;
+        PutRecord(bytes, *ButtonCatalogue::RecordNumber(files), record);
+        try {
+            LoadFrom(bytes);
+        } catch (const TrinodeError&) {
+            // a short length byte is damage, and the table holds what reads
+        }
+        EXPECT_EQ(m_table.FindCombination(files).info, found) << length;
+    }
+}
+
 TEST_F(StoreTable, ObserverHearsEveryStageAndPositionInOrder) {
     QStringList saved{"Processing...", "0"};
     for (int position = 1; position <= 811; ++position)
