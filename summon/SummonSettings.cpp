@@ -64,6 +64,12 @@ bool SummonSettings::DontAsk() const {
     return QSettings(FilePath(), QSettings::IniFormat).value(DontAskKey, false).toBool();
 }
 
+bool SummonSettings::HintWanted() const {
+    const QSettings settings(FilePath(), QSettings::IniFormat);
+    return settings.value(ShortcutKey).toString().isEmpty() &&
+           !settings.value(DontAskKey, false).toBool();
+}
+
 QString SummonSettings::SetDontAsk(bool dontAsk) {
     QSettings settings(FilePath(), QSettings::IniFormat);
     settings.setValue(DontAskKey, dontAsk);

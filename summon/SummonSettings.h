@@ -30,8 +30,8 @@ public:
     bool DontAsk() const;
     QString SetDontAsk(bool dontAsk);
     // The window's hint asks for a key until one is bound or the user said
-    // not to ask again.
-    bool HintWanted() const { return !Bound() && !DontAsk(); }
+    // not to ask again. One read of the file, at every summon.
+    bool HintWanted() const;
     // The hint's text, at the bottom of the main window's canvas.
     static constexpr const char* HintText = "Press Ctrl+K to choose a key that brings Trinode up";
 };
