@@ -8,6 +8,8 @@
 
 #include <QPixmap>
 
+#include <algorithm>
+
 QString BindingsModel::SocketName(const QString& value) {
     return value.isEmpty() ? QStringLiteral("Empty Socket") : value;
 }
@@ -55,24 +57,48 @@ void BindingsModel::Update(const CombinationTable& table) {
         Shown made;
     };
     std::vector<Change> changes;
-    size_t row = 0;
     bool many = false;
-    table.VisitBoundRecords([&](const BoundRecord& record) {
-        if (many)
-            return;
-        for (; row < m_rows.size() && m_rows[row].record < record.record; ++row)
-            changes.push_back({Kind::Went, row, {}});
-        if (row < m_rows.size() && m_rows[row].record == record.record) {
-            if (!Same(m_rows[row], record))
-                changes.push_back({Kind::Changed, row, Made(record)});
-            ++row;
-        } else {
-            changes.push_back({Kind::Came, row, Made(record)});
+    const std::optional<std::vector<int>> changed =
+        m_updatedAt ? table.ChangedSince(*m_updatedAt) : std::nullopt;
+    if (changed) {
+        // Saves changed only these records, and no record's combination:
+        // only their rows can have come, gone or changed.
+        many = changed->size() > MostChanges;
+        for (size_t i = 0; !many && i < changed->size(); ++i) {
+            const int number = (*changed)[i];
+            const auto at = std::lower_bound(
+                m_rows.begin(), m_rows.end(), number,
+                [](const Shown& shown, int record) { return shown.record < record; });
+            const size_t row = size_t(at - m_rows.begin());
+            const bool shown = at != m_rows.end() && at->record == number;
+            const std::optional<BoundRecord> record = table.BoundAt(number);
+            if (record && shown && !Same(*at, *record))
+                changes.push_back({Kind::Changed, row, Made(*record)});
+            else if (record && !shown)
+                changes.push_back({Kind::Came, row, Made(*record)});
+            else if (!record && shown)
+                changes.push_back({Kind::Went, row, {}});
         }
-        many = changes.size() > MostChanges;
-    });
-    for (; !many && row < m_rows.size(); ++row)
-        changes.push_back({Kind::Went, row, {}});
+    } else {
+        size_t row = 0;
+        table.VisitBoundRecords([&](const BoundRecord& record) {
+            if (many)
+                return;
+            for (; row < m_rows.size() && m_rows[row].record < record.record; ++row)
+                changes.push_back({Kind::Went, row, {}});
+            if (row < m_rows.size() && m_rows[row].record == record.record) {
+                if (!Same(m_rows[row], record))
+                    changes.push_back({Kind::Changed, row, Made(record)});
+                ++row;
+            } else {
+                changes.push_back({Kind::Came, row, Made(record)});
+            }
+            many = changes.size() > MostChanges;
+        });
+        for (; !many && row < m_rows.size(); ++row)
+            changes.push_back({Kind::Went, row, {}});
+    }
+    m_updatedAt = table.Version();
     if (many || changes.size() > MostChanges) {
         beginResetModel();
         m_rows.clear();

@@ -70,5 +70,7 @@ private:
     // again leaves its old bytes behind until the rows are made anew.
     QByteArray m_stored;
     qsizetype m_storedGone = 0;
+    // The table's version when the rows were last brought to it.
+    std::optional<quint64> m_updatedAt;
     mutable std::array<QIcon, 23> m_icons;
 };

@@ -76,6 +76,13 @@ void CombinationTable::EnsureKeys() const {
 void CombinationTable::MakeDefault() {
     m_records.MakeDefault();
     m_keysStale = true;
+    // The table changed ahead of the version that a save or a new file gives it.
+    ReplacedWhole(m_version + 1);
+}
+
+void CombinationTable::ReplacedWhole(quint64 from) {
+    m_changed.clear();
+    m_changesFrom = from;
 }
 
 void CombinationTable::CreateDefaultFile() {
@@ -136,6 +143,7 @@ void CombinationTable::Take(FileImage&& image, qsizetype read, qsizetype fileSiz
                                 merged);
     m_records.Take(std::move(image), int(whole / Record::Size));
     m_keysStale = true;
+    ReplacedWhole(m_version);
     if (whole < read)
         m_records.Put(int(whole / Record::Size), merged);
 }
@@ -313,6 +321,13 @@ bool CombinationTable::SaveOnce(Attempt& attempt) {
         m_damage = FileDamage::Of(image.View(), FileSize);
     m_stamp = m_file.CurrentStamp();
     ++m_version;
+    // Enough to tell a window what a few assignments changed; beyond it,
+    // one walk over the table costs less than the list.
+    constexpr size_t MostChangesKept = 1024;
+    for (const int number : rebuilt.Numbers())
+        m_changed.emplace_back(m_version, number);
+    if (m_changed.size() > MostChangesKept)
+        ReplacedWhole(m_version);
     replacement.RaiseUnsynced();
     return true;
 }
@@ -492,27 +507,49 @@ void CombinationTable::VisitBound(const std::function<void(const BoundCombinatio
 
 void CombinationTable::VisitBoundRecords(const std::function<void(const BoundRecord&)>& visit) const {
     EnsureKeys();
-    // Only the first record of a combination is what its lookup finds.
-    std::vector<bool> seen(size_t(RecordCount), false);
-    char scratch[Record::Size];
     for (int i = 0; i < RecordCount; ++i) {
-        const RecordKeys::CompactKey& key = m_keys.KeyOf(i);
-        if (!RecordKeys::IsCatalogue(key))
-            continue; // a value the main window cannot place
-        const int number = ButtonCatalogue::RecordNumber(key[0], key[1], key[2]);
-        if (seen[size_t(number)])
-            continue;
-        seen[size_t(number)] = true;
-        if (m_records.IsDefault(i))
-            continue;
-        const char* record = m_records.Peek(i, scratch);
-        const QByteArrayView info = Record::ReadField(record, Record::Field::Info);
-        const QByteArrayView path = Record::ReadField(record, Record::Field::Path);
-        const auto isBound = [](QByteArrayView text) {
-            return !text.isEmpty() && text != Record::Placeholder;
-        };
-        if (!isBound(info) && !isBound(path))
-            continue;
-        visit({{key[0], key[1], key[2]}, StoredView(info), StoredView(path), i});
+        if (const std::optional<BoundRecord> bound = BoundIn(i))
+            visit(*bound);
     }
+}
+
+std::optional<BoundRecord> CombinationTable::BoundAt(int record) const {
+    EnsureKeys();
+    return BoundIn(record);
+}
+
+std::optional<BoundRecord> CombinationTable::BoundIn(int i) const {
+    const RecordKeys::CompactKey& key = m_keys.KeyOf(i);
+    if (!RecordKeys::IsCatalogue(key))
+        return std::nullopt; // a value the main window cannot place
+    // Only the first record of a combination is what its lookup finds.
+    if (m_keys.FirstOf(ButtonCatalogue::RecordNumber(key[0], key[1], key[2])) != i)
+        return std::nullopt;
+    if (m_records.IsDefault(i))
+        return std::nullopt;
+    // A record that binds is kept, never made in scratch: its texts stay
+    // where they are.
+    char scratch[Record::Size];
+    const char* record = m_records.Peek(i, scratch);
+    const QByteArrayView info = Record::ReadField(record, Record::Field::Info);
+    const QByteArrayView path = Record::ReadField(record, Record::Field::Path);
+    const auto isBound = [](QByteArrayView text) {
+        return !text.isEmpty() && text != Record::Placeholder;
+    };
+    if (!isBound(info) && !isBound(path))
+        return std::nullopt;
+    return BoundRecord{{key[0], key[1], key[2]}, StoredView(info), StoredView(path), i};
+}
+
+std::optional<std::vector<int>> CombinationTable::ChangedSince(quint64 version) const {
+    if (version < m_changesFrom)
+        return std::nullopt;
+    std::vector<int> records;
+    for (const auto& [at, number] : m_changed) {
+        if (at > version)
+            records.push_back(number);
+    }
+    std::sort(records.begin(), records.end());
+    records.erase(std::unique(records.begin(), records.end()), records.end());
+    return records;
 }

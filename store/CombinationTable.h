@@ -139,6 +139,16 @@ public:
     void VisitBound(const std::function<void(const BoundCombination&)>& visit) const;
     // The same as the table holds them, without a copy of any text.
     void VisitBoundRecords(const std::function<void(const BoundRecord&)>& visit) const;
+    // The record as VisitBoundRecords gives it, when it is one that it
+    // gives: the first record of a combination of catalogue values, and one
+    // that binds it. Its texts are valid until the table changes.
+    std::optional<BoundRecord> BoundAt(int record) const;
+    // The records whose bytes changed since the table's Version() was
+    // version, in order; nothing when that cannot be told: the table was
+    // replaced whole meanwhile (a load, a new or mended file) or changed too
+    // often since. Only whole replacements change which combination a
+    // record holds.
+    std::optional<std::vector<int>> ChangedSince(quint64 version) const;
 
 private:
     // Makes the table a new file's.
@@ -150,6 +160,10 @@ private:
     void Take(FileImage&& image, qsizetype read, qsizetype fileSize);
     // A load, the file copied or held as keeping says.
     void Load(CombinationFile::Keeping keeping, AssignProgress& waiting);
+    // BoundAt, the keys made.
+    std::optional<BoundRecord> BoundIn(int record) const;
+    // The records no longer tell what changed: the table is replaced whole.
+    void ReplacedWhole(quint64 from);
     // Raises what the load of a damaged file says.
     void RaiseDamage(qsizetype read) const;
     // The keys follow the table lazily: a load only marks them stale, and
@@ -208,4 +222,8 @@ private:
     // before a read and after a save, so that a change in between shows.
     std::optional<CombinationFile::Stamp> m_stamp;
     quint64 m_version = 0;
+    // Each record a save changed, with the version it made, since the
+    // version m_changesFrom: from it on, every change is in the list.
+    std::vector<std::pair<quint64, int>> m_changed;
+    quint64 m_changesFrom = 0;
 };

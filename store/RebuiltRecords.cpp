@@ -15,3 +15,11 @@ void RebuiltRecords::Remember(int number, const char* record) {
     auto& old = m_old.emplace_back(number, std::array<char, CombinationRecord::Size>{}).second;
     std::memcpy(old.data(), record, CombinationRecord::Size);
 }
+
+std::vector<int> RebuiltRecords::Numbers() const {
+    std::vector<int> numbers;
+    numbers.reserve(m_old.size());
+    for (const auto& [number, old] : m_old)
+        numbers.push_back(number);
+    return numbers;
+}

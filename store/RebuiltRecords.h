@@ -22,6 +22,8 @@ public:
     void Remember(int number, const char* record);
     // The save went through: the new records stay.
     void Keep() { m_kept = true; }
+    // The records rebuilt, in the order they were.
+    std::vector<int> Numbers() const;
 
 private:
     SparseRecords& m_records;

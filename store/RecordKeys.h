@@ -35,6 +35,9 @@ public:
     // (KeySize bytes) at or after from, or -1.
     int Find(const char* key, int from = 0) const;
     const CompactKey& KeyOf(int number) const { return m_keys[size_t(number)]; }
+    // The first record whose key is the combination's (by its record
+    // number), or -1.
+    int FirstOf(int combination) const { return m_first[size_t(combination)]; }
     static bool IsCatalogue(const CompactKey& key);
 
 private:

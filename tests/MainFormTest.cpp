@@ -750,6 +750,22 @@ TEST(BindingsRows, FollowTheTableRowByRowOrAllAtOnce) {
          },
          0},
         {"unbound", [&] { bind({"Files", "", ""}, ""); }, 0},
+        {"two at once",
+         [&] {
+             bind({"Mail", "", ""}, "Post");
+             bind({"Trash", "", ""}, "");
+         },
+         0},
+        // A load takes what another program saved, which this table never
+        // changed itself.
+        {"bound by another program",
+         [&] {
+             CombinationTable other(home.CombinationFile());
+             other.LoadFile();
+             other.AssignCombination({"Games", "", ""}, "Play", "/play", none);
+             table.LoadFile();
+         },
+         0},
         {"many",
          [&] {
              std::vector<BoundCombination> all;
