@@ -13,8 +13,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <fcntl.h>
+#include <memory>
 #include <sys/file.h>
 #include <unistd.h>
 

@@ -13,9 +13,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 
 namespace {
 

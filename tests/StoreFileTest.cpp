@@ -759,49 +759,47 @@ TEST_F(StoreFile, ATableHoldsWhatIsBoundNotTheWholeFile) {
     EXPECT_EQ(table->Bytes(), m_old);
 }
 
-// A table that holds the file reads the file's own pages: what a copy of it
-// reads, a short file's too, and no writer gets in until the table goes. One
-// that copied the file keeps nobody out.
+// A table that holds the file reads what a copy of it reads, a short file's
+// too, and no writer gets in until the table goes. One that copied the file
+// keeps nobody out.
 TEST(StoreFileHeld, AHeldTableReadsAsACopyAndKeepsWritersOutUntilItGoes) {
     TemporaryHome home;
     CombinationTable(home.CombinationFile()).CreateDefaultFile();
     const QByteArray name = QFile::encodeName(home.CombinationFile());
-    {
-        const int fd = ::open(name.constData(), O_RDONLY);
-        const bool leased = ::fcntl(fd, F_SETLEASE, F_RDLCK) == 0;
+    const auto leased = [&name](int flags, int lease) {
+        const int fd = ::open(name.constData(), flags);
+        const bool done = fd >= 0 && (lease < 0 || ::fcntl(fd, F_SETLEASE, lease) == 0);
         ::close(fd);
-        if (!leased)
-            GTEST_SKIP() << "this file system grants no leases: every table copies the file";
-    }
+        return done;
+    };
+    if (!leased(O_RDONLY, F_RDLCK))
+        GTEST_SKIP() << "this file system grants no leases: every table copies the file";
+    const auto writerGetsIn = [&leased] { return leased(O_WRONLY | O_NONBLOCK, -1); };
     // Every record bound, to "x": the table keeps the pages it read.
     QByteArray all = ReadAll(home.CombinationFile());
     for (qsizetype at = 0; at < all.size(); at += RecordSize)
         all[at + 75] = 'x';
-    const auto writerGetsIn = [&name] {
-        const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
-        if (fd >= 0)
-            ::close(fd);
-        return fd >= 0;
-    };
-    const auto loaded = [](CombinationTable& table, void (CombinationTable::*load)()) {
+    // A short file raises, and is taken as far as it reads.
+    const auto loads = [](const std::function<void()>& load) {
         try {
-            (table.*load)();
+            load();
         } catch (const TrinodeError&) {
-            // a short file is taken as far as it reads
+            return false;
         }
+        return true;
     };
-    for (const qsizetype size : {FileSize, FileSize - RecordSize / 2}) {
+    for (const auto& [size, whole] :
+         {std::pair{FileSize, true}, {FileSize - RecordSize / 2, false}}) {
         WriteAll(home.CombinationFile(), all.left(size));
         CombinationTable copied(home.CombinationFile());
-        loaded(copied, &CombinationTable::LoadFile);
+        auto held = std::make_unique<CombinationTable>(home.CombinationFile());
+        EXPECT_EQ(loads([&copied] { copied.LoadFile(); }), whole) << size;
         EXPECT_TRUE(writerGetsIn()) << size;
-        {
-            CombinationTable held(home.CombinationFile());
-            loaded(held, &CombinationTable::LoadFileHeld);
-            EXPECT_FALSE(writerGetsIn()) << size;
-            EXPECT_EQ(held.Bytes(), copied.Bytes()) << size;
-            EXPECT_EQ(held.Damage().Summary(), copied.Damage().Summary()) << size;
-        }
+        EXPECT_EQ(loads([&held] { held->LoadFileHeld(); }), whole) << size;
+        EXPECT_FALSE(writerGetsIn()) << size;
+        EXPECT_EQ(held->Bytes(), copied.Bytes()) << size;
+        EXPECT_EQ(held->Damage().Summary(), copied.Damage().Summary()) << size;
+        held.reset();
         EXPECT_TRUE(writerGetsIn()) << size;
     }
 }

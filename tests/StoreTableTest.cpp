@@ -135,7 +135,8 @@ TEST_F(StoreTable, RecordsAreMatchedByContentFromTheFirstOn) {
 TEST_F(StoreTable, ALengthByteCutsTheCombinationItEndsIn) {
     const Combination files{"Files", "", "Personal"};
     for (const auto& [length, found] : {std::pair{20, CombinationTable::NotFoundText},
-                                        {44, CombinationTable::NotFoundText}, {175, "Cut"}}) {
+                                        {44, CombinationTable::NotFoundText},
+                                        {175, "Cut"}}) {
         QByteArray record = SpelledRecord("Files", "", "Personal", "Cut", "/cut");
         record[0] = char(length);
         QByteArray bytes = m_default;
